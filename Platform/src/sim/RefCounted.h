@@ -1,0 +1,30 @@
+// Reference counting for the layer's interface objects: derive from
+// RefCounted<Interface> and implement QueryInterface for the IIDs you answer.
+#pragma once
+
+#include <atomic>
+
+#include "platform/Com.h"
+
+namespace qndx {
+namespace platform {
+
+template <class Interface>
+class RefCounted : public Interface {
+public:
+    ULONG AddRef() override { return ++m_refs; }
+    ULONG Release() override {
+        ULONG left = --m_refs;
+        if (left == 0) delete this;
+        return left;
+    }
+
+protected:
+    virtual ~RefCounted() = default;
+
+private:
+    std::atomic<ULONG> m_refs{1};
+};
+
+}  // namespace platform
+}  // namespace qndx
