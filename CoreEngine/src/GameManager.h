@@ -1,0 +1,152 @@
+// The one engine object of the process. Its first Create brings the engine up
+// in a fixed order (directories, messenger and file log, window, input engine,
+// video engine), it owns those objects and the game-state manager, runs the
+// main loop, receives the window's messages, carries the log operations every
+// subsystem uses, and is deleted by a static holder at process exit.
+#pragma once
+
+#include <ostream>
+
+#include "platform/Types.h"
+#include "platform/User.h"
+
+class CQNDXWindow;
+class CQNDXSystemMessagerControler;
+class CQNDXVideoEngine;
+class CQNDXInputEngine;
+class CQNDXSoundEngine;
+class CQNDXFileLog;
+class CQNDXGameStateManager;
+class CQNDXGameState;
+
+// Processor features reported by GetCPUFeatures.
+enum {
+    QNDX_CPU_MMX = 1,
+    QNDX_CPU_3DNOW = 2,
+    QNDX_CPU_SSE = 4,
+};
+
+class CQNDXGameManager {
+public:
+    // Start-up with the default window (default class, the program's name as
+    // title, WS_OVERLAPPEDWINDOW). A second call returns the same object and
+    // repeats nothing. Fatal start-up failures end the process with -1.
+    static CQNDXGameManager* Create();
+    static CQNDXGameManager* Create(WNDCLASSEXA* windowClass, const char* title, DWORD style);
+    // Adopts a window the caller made (not owned, keeps its own handler);
+    // none behaves as Create().
+    static CQNDXGameManager* Create(CQNDXWindow* window);
+    // The singleton or none (also none once it has been deleted); never creates.
+    static CQNDXGameManager* GetInstance();
+    static int IsCreated();
+
+    virtual ~CQNDXGameManager();
+    virtual void Dump(std::ostream& os) const;
+
+    // The main loop; returns when WM_QUIT is taken. A second call returns at once.
+    void Run();
+    // Posts the quit message and stops presenting; the argument has no effect.
+    void Quit(int code);
+    void SetPauseWhenInactive(int pause) { m_bPauseWhenInactive = pause; }
+    int GetPauseWhenInactive() const { return m_bPauseWhenInactive; }
+
+    int AddGameState(CQNDXGameState* state);
+    void RemoveFirstGameState();
+    CQNDXGameState* SetGameState(int index);
+    CQNDXGameState* SetGameState(CQNDXGameState* state);
+
+    // Message types 1 INFO, 2 WARNING, 4 ERROR, 8 FATAL; the engine logs at
+    // level 1. Nothing happens for a none message or before the messenger.
+    void Log(const char* msg, int type, int level);
+    void LogInfo(const char* msg, int level);
+    void LogWarning(const char* msg, int level);
+    void LogError(const char* msg, int level);
+    void LogFatal(const char* msg, int level);
+
+    CQNDXWindow* GetWindow() const { return m_pWindow; }
+    HINSTANCE GetInstanceHandle() const { return m_hInstance; }
+    // Program file name up to its first '.'.
+    const char* GetAppName() const { return m_szAppName; }
+    // Program directory without a trailing separator; none when the command
+    // line names no directory.
+    const char* GetAppPath() const { return m_szAppPath; }
+    // Program file name from its first '.' on, or none.
+    const char* GetAppExtension() const { return m_szAppExtension; }
+    CQNDXSystemMessagerControler* GetMessenger() const { return m_pMessenger; }
+    CQNDXVideoEngine* GetVideoEngine() const { return m_pVideoEngine; }
+    CQNDXInputEngine* GetInputEngine() const { return m_pInputEngine; }
+    CQNDXGameStateManager* GetGameStateManager() const { return m_pGameStateManager; }
+    CQNDXFileLog* GetLog() const { return m_pLog; }
+    int GetFrameLimit() const { return m_iFrameLimit; }
+    int IsRunning() const { return m_bRunning; }
+    int IsActive() const { return m_bActive; }
+    int IsQuitRequested() const { return m_bQuitRequested; }
+
+    // The field only; never creates.
+    CQNDXSoundEngine* GetSoundEngine() const { return m_pSoundEngine; }
+    // Creates and initialises the sound engine on first request.
+    CQNDXSoundEngine* GetSoundEngine(int pchannels);
+
+    // Bit set of QNDX_CPU_MMX, QNDX_CPU_3DNOW, QNDX_CPU_SSE.
+    int GetCPUFeatures();
+
+    // The window's message handler (a CQNDXMessageHandler).
+    static int CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+private:
+    friend class CQNDXGameManagerDestroyer;
+
+    CQNDXGameManager();
+    CQNDXGameManager(const CQNDXGameManager&) = delete;
+    CQNDXGameManager& operator=(const CQNDXGameManager&) = delete;
+
+    // Steps 1 to 3 of start-up shared by the three Create forms.
+    static CQNDXGameManager* __Construct();
+    static void __Fail(const char* text, const char* caption);
+    void __StartEngines();
+
+    int InitEnvironment();
+    int ParseCommandLine();
+    int InitLog();
+    int CreateMainWindow(WNDCLASSEXA* windowClass, const char* title, DWORD style);
+    void SetWindow(CQNDXWindow* window, int owns);
+    int InitInput();
+    int InitVideo();
+
+    CQNDXWindow* m_pWindow;
+    int m_bOwnsWindow;
+    int m_bRunning;
+    int m_bActive;
+    CQNDXSystemMessagerControler* m_pMessenger;
+    CQNDXVideoEngine* m_pVideoEngine;
+    CQNDXInputEngine* m_pInputEngine;
+    CQNDXSoundEngine* m_pSoundEngine;
+    CQNDXFileLog* m_pLog;
+    HINSTANCE m_hInstance;
+    char* m_szAppName;
+    char* m_szAppPath;
+    char* m_szAppExtension;
+    CQNDXGameStateManager* m_pGameStateManager;
+    int m_bPauseWhenInactive;
+    int m_bQuitRequested;
+    int m_iFrameLimit;
+
+    static CQNDXGameManager* ms_pInstance;
+};
+
+// Deletes the game manager at process exit: one static object of this class
+// holds it.
+class CQNDXGameManagerDestroyer {
+public:
+    constexpr CQNDXGameManagerDestroyer() : m_pObject(nullptr) {}
+    virtual ~CQNDXGameManagerDestroyer();
+    void SetObject(CQNDXGameManager* object) { m_pObject = object; }
+    // Lets go of the object when it is the one held (it is being deleted
+    // elsewhere).
+    void Release(CQNDXGameManager* object) {
+        if (m_pObject == object) m_pObject = nullptr;
+    }
+
+private:
+    CQNDXGameManager* m_pObject;
+};

@@ -1,0 +1,334 @@
+// Video-memory copies of registered surfaces: the LRU cache with its
+// intrusive priority list and eviction, and the simple cache without one.
+#include "GraphicEngine/Cache.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "GraphicEngine/GraphicsLog.h"
+#include "GraphicEngine/Surface.h"
+#include "GraphicEngine/SurfaceIDAllocator.h"
+#include "GraphicEngine/SurfaceManager.h"
+#include "GraphicEngine/VideoEngine.h"
+
+namespace {
+
+bool ValidID(int id) { return id >= 0 && id < g_iMaxSurfaces; }
+
+DDSURFACEDESC2 CopyDesc(CQNDXSurface* surface) {
+    DDSURFACEDESC2 desc;
+    std::memset(&desc, 0, sizeof(desc));
+    desc.dwSize = 124;
+    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_VIDEOMEMORY;
+    desc.dwWidth = static_cast<DWORD>(surface->GetWidth());
+    desc.dwHeight = static_cast<DWORD>(surface->GetHeight());
+    return desc;
+}
+
+// Copies the surface's pixels into its video-memory copy.
+HRESULT CopyPixels(IDirectDrawSurface7* copy, CQNDXSurface* surface) {
+    IDirectDrawSurface7* source = surface->GetDDSurface();
+    if (!source) return -1;
+    RECT all = {0, 0, surface->GetWidth(), surface->GetHeight()};
+    return copy->BltFast(0, 0, source, &all, DDBLTFAST_WAIT);
+}
+
+// The surface's platform source key, or its stored colour in its own format.
+HRESULT CopyColorKey(CQNDXSurface* surface, IDirectDrawSurface7* copy) {
+    DDCOLORKEY key;
+    IDirectDrawSurface7* source = surface->GetDDSurface();
+    if (!source || source->GetColorKey(DDCKEY_SRCBLT, &key) < 0) {
+        key.dwColorSpaceLowValue = surface->RGBToNative(surface->GetColorKey());
+        key.dwColorSpaceHighValue = key.dwColorSpaceLowValue;
+    }
+    return copy->SetColorKey(DDCKEY_SRCBLT, &key);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// LRU cache
+
+CQNDXLRUCache::CQNDXLRUCache(CQNDXVideoEngine* owner)
+    : CQNDXCache(owner),
+      m_ppCopies(new IDirectDrawSurface7*[g_iMaxSurfaces]()),
+      m_pNodes(new Node[g_iMaxSurfaces]),
+      m_pHead(nullptr),
+      m_pTail(nullptr),
+      m_iCount(0) {
+    for (int i = 0; i < g_iMaxSurfaces; ++i) m_pNodes[i] = Node{nullptr, nullptr, i};
+}
+
+CQNDXLRUCache::~CQNDXLRUCache() {
+    Clear();
+    delete[] m_ppCopies;
+    delete[] m_pNodes;
+}
+
+int CQNDXLRUCache::IsCached(CQNDXSurface* surface) { return surface ? IsCached(surface->GetID()) : 0; }
+
+int CQNDXLRUCache::IsCached(int id) { return ValidID(id) && m_ppCopies[id] ? 1 : 0; }
+
+IDirectDrawSurface7* CQNDXLRUCache::GetCached(CQNDXSurface* surface) {
+    return surface ? GetCached(surface->GetID()) : nullptr;
+}
+
+IDirectDrawSurface7* CQNDXLRUCache::GetCached(int id) {
+    if (!IsCached(id)) return nullptr;
+    MoveToHead(id);
+    return m_ppCopies[id];
+}
+
+void CQNDXLRUCache::__LinkAtHead(Node* node) {
+    node->prev = nullptr;
+    node->next = m_pHead;
+    if (!m_pTail) m_pTail = node;
+    if (m_pHead) m_pHead->prev = node;
+    m_pHead = node;
+    ++m_iCount;
+}
+
+void CQNDXLRUCache::__Unlink(Node* node) {
+    if (m_pHead == node) m_pHead = node->next;
+    if (m_pTail == node) m_pTail = node->prev;
+    if (node->prev) node->prev->next = node->next;
+    if (node->next) node->next->prev = node->prev;
+    node->prev = nullptr;
+    node->next = nullptr;
+}
+
+void CQNDXLRUCache::MoveToHead(int id) {
+    if (!IsCached(id)) return;
+    Node* node = &m_pNodes[id];
+    if (node == m_pHead) return;
+    node->prev->next = node->next;
+    if (node == m_pTail) {
+        m_pTail = node->prev;
+        m_pTail->next = nullptr;
+    } else {
+        node->next->prev = node->prev;
+    }
+    node->prev = nullptr;
+    node->next = m_pHead;
+    m_pHead->prev = node;
+    m_pHead = node;
+}
+
+HRESULT CQNDXLRUCache::__CopyColorKey(CQNDXSurface* surface, IDirectDrawSurface7* copy) {
+    return CopyColorKey(surface, copy);
+}
+
+int CQNDXLRUCache::Cache(CQNDXSurface* surface) {
+    if (!surface || !m_pOwner) return -1;
+    const int id = surface->GetID();
+    if (!ValidID(id) || !surface->IsCacheable()) return -1;
+    if (IsCached(surface)) return 0;
+    IDirectDraw7* dd = m_pOwner->GetDirectDraw();
+    if (!dd || !surface->GetDDSurface()) return -1;
+
+    DDSURFACEDESC2 desc = CopyDesc(surface);
+    IDirectDrawSurface7* copy = nullptr;
+    HRESULT hr = dd->CreateSurface(&desc, &copy, nullptr);
+    // Out of video memory: give up the least recently used copies one by one.
+    while ((hr < 0 || !copy) && m_pTail) {
+        copy = nullptr;
+        Uncache(m_pTail->id);
+        desc = CopyDesc(surface);
+        hr = dd->CreateSurface(&desc, &copy, nullptr);
+    }
+    if (hr < 0 || !copy) {
+        Uncache(surface);
+        return -1;
+    }
+    m_ppCopies[id] = copy;
+    __CopyColorKey(surface, copy);
+    __LinkAtHead(&m_pNodes[id]);
+
+    hr = CopyPixels(copy, surface);
+    if (hr == DDERR_SURFACELOST) {
+        int restored = surface->Restore();
+        if (restored < 0) {
+            // A copy of garbage must not stand in for the surface.
+            Uncache(id);
+            return restored;
+        }
+        hr = CopyPixels(copy, surface);
+    }
+    if (hr < 0) {
+        Uncache(id);
+        return hr;
+    }
+    return hr;
+}
+
+int CQNDXLRUCache::Update(CQNDXSurface* surface) {
+    if (!surface) return -1;
+    const int id = surface->GetID();
+    if (!ValidID(id) || !surface->IsCacheable() || !IsCached(id)) return -1;
+    IDirectDrawSurface7* copy = m_ppCopies[id];
+    HRESULT hr = CopyPixels(copy, surface);
+    if (hr == DDERR_SURFACELOST) {
+        surface->Restore();
+        hr = CopyPixels(copy, surface);
+    }
+    if (hr < 0) {
+        // The copy no longer shows the surface: report it and drop it.
+        Uncache(id);
+        return hr;
+    }
+    return __CopyColorKey(surface, copy);
+}
+
+int CQNDXLRUCache::UpdateAll() {
+    if (!m_pOwner) return -1;
+    CQNDXSurfaceManager* manager = m_pOwner->GetSurfaceManager();
+    int result = 0;
+    for (int id = 0; id < g_iMaxSurfaces; ++id) {
+        if (!m_ppCopies[id]) continue;
+        result = Update(manager ? manager->GetSurface(id) : nullptr);
+    }
+    return result;
+}
+
+void CQNDXLRUCache::Uncache(CQNDXSurface* surface) {
+    if (surface) Uncache(surface->GetID());
+}
+
+void CQNDXLRUCache::Uncache(int id) {
+    if (!IsCached(id)) return;
+    __Unlink(&m_pNodes[id]);
+    m_ppCopies[id]->Release();
+    m_ppCopies[id] = nullptr;
+    --m_iCount;
+}
+
+void CQNDXLRUCache::Clear() {
+    for (int id = 0; id < g_iMaxSurfaces; ++id) {
+        if (m_ppCopies[id]) {
+            m_ppCopies[id]->Release();
+            m_ppCopies[id] = nullptr;
+        }
+        m_pNodes[id].prev = nullptr;
+        m_pNodes[id].next = nullptr;
+    }
+    m_pHead = nullptr;
+    m_pTail = nullptr;
+    m_iCount = 0;
+}
+
+void CQNDXLRUCache::PrintPrioList() {
+    const int kSize = 1280;
+    char buffer[kSize];
+    std::snprintf(buffer, kSize, "START: CQNDXLRUCache::PrintPrioList - ListNumElement: %i", m_iCount);
+    qndx::gfx::LogInfo(buffer);
+
+    auto walk = [&](Node* start, bool forward) {
+        int pos = 0;
+        buffer[0] = '\0';
+        for (Node* n = start; n && pos < kSize - 1; n = forward ? n->next : n->prev) {
+            int room = std::min(11, kSize - pos);  // at most 10 characters and the terminator
+            int written = std::snprintf(buffer + pos, static_cast<size_t>(room), "%i ", n->id);
+            if (written < 0) break;
+            pos += std::min(written, room - 1);
+        }
+        qndx::gfx::LogInfo(buffer);
+    };
+    if (!m_pHead)
+        qndx::gfx::LogInfo("List Head is NULL");
+    else
+        walk(m_pHead, true);
+    if (!m_pTail)
+        qndx::gfx::LogInfo("List Tail is NULL");
+    else
+        walk(m_pTail, false);
+    qndx::gfx::LogInfo("END: CQNDXLRUCache::PrintPrioList");
+}
+
+// ---------------------------------------------------------------------------
+// Simple cache
+
+CQNDXSimpleCache::CQNDXSimpleCache(CQNDXVideoEngine* owner)
+    : CQNDXCache(owner), m_ppCopies(new IDirectDrawSurface7*[g_iMaxSurfaces]()), m_iCount(0) {}
+
+CQNDXSimpleCache::~CQNDXSimpleCache() {
+    Clear();
+    delete[] m_ppCopies;
+}
+
+int CQNDXSimpleCache::IsCached(CQNDXSurface* surface) { return surface ? IsCached(surface->GetID()) : 0; }
+
+int CQNDXSimpleCache::IsCached(int id) { return ValidID(id) && m_ppCopies[id] ? 1 : 0; }
+
+IDirectDrawSurface7* CQNDXSimpleCache::GetCached(CQNDXSurface* surface) {
+    return surface ? GetCached(surface->GetID()) : nullptr;
+}
+
+IDirectDrawSurface7* CQNDXSimpleCache::GetCached(int id) { return IsCached(id) ? m_ppCopies[id] : nullptr; }
+
+int CQNDXSimpleCache::Cache(CQNDXSurface* surface) {
+    if (!surface || !m_pOwner) return -1;
+    const int id = surface->GetID();
+    if (!ValidID(id) || !surface->IsCacheable()) return -1;
+    if (!m_ppCopies[id]) {
+        IDirectDraw7* dd = m_pOwner->GetDirectDraw();
+        if (!dd || !surface->GetDDSurface()) return -1;
+        DDSURFACEDESC2 desc = CopyDesc(surface);
+        IDirectDrawSurface7* copy = nullptr;
+        if (dd->CreateSurface(&desc, &copy, nullptr) < 0 || !copy) return -1;
+        m_ppCopies[id] = copy;
+        ++m_iCount;
+        CopyColorKey(surface, copy);
+    }
+    HRESULT hr = CopyPixels(m_ppCopies[id], surface);
+    if (hr == DDERR_SURFACELOST) {
+        int restored = surface->Restore();
+        if (restored < 0) {
+            Uncache(id);
+            return restored;
+        }
+        hr = CopyPixels(m_ppCopies[id], surface);
+    }
+    if (hr < 0) Uncache(id);
+    return hr;
+}
+
+int CQNDXSimpleCache::Update(CQNDXSurface* surface) {
+    if (!surface) return -1;
+    const int id = surface->GetID();
+    if (!ValidID(id) || !surface->IsCacheable() || !m_ppCopies[id]) return -1;
+    CopyColorKey(surface, m_ppCopies[id]);
+    HRESULT hr = CopyPixels(m_ppCopies[id], surface);
+    if (hr == DDERR_SURFACELOST) {
+        surface->Restore();
+        hr = CopyPixels(m_ppCopies[id], surface);
+    }
+    if (hr < 0) Uncache(id);
+    return hr;
+}
+
+int CQNDXSimpleCache::UpdateAll() {
+    if (!m_pOwner) return -1;
+    CQNDXSurfaceManager* manager = m_pOwner->GetSurfaceManager();
+    int result = 0;
+    for (int id = 0; id < g_iMaxSurfaces; ++id) {
+        if (m_ppCopies[id]) result = Update(manager ? manager->GetSurface(id) : nullptr);
+    }
+    return result;
+}
+
+void CQNDXSimpleCache::Uncache(CQNDXSurface* surface) {
+    if (surface) Uncache(surface->GetID());
+}
+
+void CQNDXSimpleCache::Uncache(int id) {
+    if (!IsCached(id)) return;
+    m_ppCopies[id]->Release();
+    m_ppCopies[id] = nullptr;
+    --m_iCount;
+}
+
+void CQNDXSimpleCache::Clear() {
+    for (int id = 0; id < g_iMaxSurfaces; ++id) Uncache(id);
+}

@@ -1,0 +1,98 @@
+// Base of the image decoders: owns the decoded pixel buffer (DIB rows padded
+// to 4 bytes), the bitmap description handed to GDI, and the common ending
+// that creates a system-memory surface in the display's format and draws the
+// pixels onto it. Every size a decoder takes from a file passes through the
+// checks here: sides 1 to 16384, buffers up to 256 MiB, computed in 64 bits.
+#pragma once
+
+#include <cstdint>
+
+#include "Util/File.h"
+#include "platform/DirectDraw.h"
+#include "platform/Gdi.h"
+
+class CQNDXBaseImageLoader {
+public:
+    enum {
+        MAX_SIDE = 16384,
+        BITMAPINFO_BYTES = 1068,  // 40-byte header and 257 colour entries
+    };
+    static constexpr uint64_t MAX_BUFFER_BYTES = 256ull << 20;
+
+    CQNDXBaseImageLoader();
+    virtual ~CQNDXBaseImageLoader();
+
+    // 1 when the decoder recognises the image by its first headLen bytes and
+    // its last tailLen bytes (either may be shorter than the decoder needs).
+    virtual int CanLoad(const unsigned char* head, int headLen, const unsigned char* tail, int tailLen) = 0;
+    // The new surface (the caller owns it) or null, with an error line logged.
+    virtual IDirectDrawSurface7* Load(IDirectDraw7* dd, unsigned int size, const unsigned char* data) = 0;
+
+    // Stores the three values and allocates a zeroed buffer; 0 (logged) when
+    // the sides or depth are refused or the memory cannot be had.
+    int Create(int width, int height, unsigned char bpp);
+    // Replaces the buffer with `size` zeroed bytes; 1 when it exists.
+    int AllocPixels(unsigned int size);
+    // Releases the pixel buffer and the bitmap description; 1.
+    int FreePixels();
+
+    unsigned char* GetPixels() const { return m_pPixels; }
+    // stride x height, 0 when the fields do not describe an acceptable buffer.
+    unsigned int GetSizeInBytes() const;
+    // Bytes per row: ((width x bpp + 31) div 32) x 4; 0 when refused.
+    unsigned int GetStride() const;
+    int GetWidth() const { return m_iWidth; }
+    int GetHeight() const { return m_iHeight; }
+    unsigned char GetBitsPerPixel() const { return m_BitsPerPixel; }
+    void SetWidth(int width) { m_iWidth = width; }
+    void SetHeight(int height) { m_iHeight = height; }
+    void SetBitsPerPixel(unsigned char bpp) { m_BitsPerPixel = bpp; }
+    void SetTopDown(int topDown) { m_bTopDown = topDown; }
+    int IsTopDown() const { return m_bTopDown; }
+    BITMAPINFO* GetBitmapInfo() const { return m_pBitmapInfo; }
+
+    // Builds the description from the fields (no colours yet: all black).
+    void BuildBitmapInfo();
+    // Creates the system-memory surface of the current size; 1 or 0 (logged).
+    int CreateSurface(IDirectDraw7* dd);
+    // Draws the buffer onto the surface through the description and frees
+    // the buffer; the surface, or null (surface released, logged).
+    IDirectDrawSurface7* CopyToSurface();
+
+    // The file member is kept for the decoders; none uses it yet.
+    int OpenFile(const char* name);
+    int CloseFile();
+
+    // Buffer size for the sides and depth, 0 when any is refused: sides 1 to
+    // MAX_SIDE, depth 1, 4, 8, 16, 24 or 32, total up to MAX_BUFFER_BYTES.
+    static uint64_t ComputeBufferSize(int64_t width, int64_t height, int bpp);
+    static uint64_t ComputeStride(int64_t width, int bpp);
+
+    // An error line through the game manager (standard error when there is
+    // none), formatted like printf.
+    static void LogLoadError(const char* format, ...)
+#if defined(__GNUC__)
+        __attribute__((format(printf, 1, 2)))
+#endif
+        ;
+
+protected:
+    // GetDC, StretchDIBits of the whole buffer through `description`,
+    // ReleaseDC, FreePixels. A failed device context or drawing releases the
+    // surface and gives null.
+    IDirectDrawSurface7* __DrawPixels(const BITMAPINFO* description, const char* who);
+
+    BITMAPINFO* m_pBitmapInfo;
+    CQNDXFile m_File;
+    int m_iWidth;
+    int m_iHeight;
+    unsigned char m_BitsPerPixel;
+    unsigned char* m_pPixels;
+    int m_bTopDown;
+    UINT m_ColorUse;
+    IDirectDrawSurface7* m_pSurface;
+
+private:
+    CQNDXBaseImageLoader(const CQNDXBaseImageLoader&) = delete;
+    CQNDXBaseImageLoader& operator=(const CQNDXBaseImageLoader&) = delete;
+};

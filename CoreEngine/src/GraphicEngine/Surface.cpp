@@ -1,0 +1,652 @@
+// The surface object: construction and copying, creation and the four image
+// loads with their bitmap-resource fallback, nested locks and device
+// contexts, clipping, colour keys, restoring and reloading, change notices and
+// the blit operations' hand-over to the video engine. Software drawing is in
+// SurfaceDraw.cpp, text in SurfaceText.cpp, BMP saving and alpha-mask files in
+// SurfaceFiles.cpp.
+#include "GraphicEngine/Surface.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "GraphicEngine/Cache.h"
+#include "GraphicEngine/GraphicsLog.h"
+#include "GraphicEngine/ImageLoader/ImageLoader.h"
+#include "GraphicEngine/VideoEngine.h"
+#include "platform/Kernel.h"
+
+namespace {
+
+const int kLostRetries = 100;
+const int kStillDrawingRetries = 1000;
+
+void CopyName(char (&dest)[256], const char* src) {
+    std::strncpy(dest, src ? src : "", 255);
+    dest[255] = '\0';
+}
+
+void ZeroDesc(DDSURFACEDESC2* desc) {
+    std::memset(desc, 0, sizeof(*desc));
+    desc->dwSize = 124;
+}
+
+// A description for a new surface like `from`: its size, memory caps and
+// pixel format only (never its pitch, bits pointer or chain caps).
+DDSURFACEDESC2 CopyDescription(const DDSURFACEDESC2& from, int width, int height) {
+    DDSURFACEDESC2 desc;
+    ZeroDesc(&desc);
+    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+    desc.dwWidth = from.dwWidth ? from.dwWidth : static_cast<DWORD>(width);
+    desc.dwHeight = from.dwHeight ? from.dwHeight : static_cast<DWORD>(height);
+    DWORD caps = from.ddsCaps.dwCaps & (DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY | DDSCAPS_TEXTURE);
+    if (!(caps & (DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY))) caps |= DDSCAPS_SYSTEMMEMORY;
+    desc.ddsCaps.dwCaps = caps | DDSCAPS_OFFSCREENPLAIN;
+    if ((from.dwFlags & DDSD_PIXELFORMAT) && from.ddpfPixelFormat.dwRGBBitCount != 0) {
+        desc.dwFlags |= DDSD_PIXELFORMAT;
+        desc.ddpfPixelFormat = from.ddpfPixelFormat;
+    }
+    return desc;
+}
+
+// The first pixel's value, reading no more bytes than one pixel holds.
+DWORD ReadPixelBytes(const void* bits, DWORD bitCount) {
+    DWORD value = 0;
+    size_t bytes = bitCount >= 32 ? 4 : (bitCount + 7) / 8;
+    if (bytes == 0) bytes = 1;
+    std::memcpy(&value, bits, bytes);
+    if (bitCount > 0 && bitCount < 32) value &= (1u << bitCount) - 1u;
+    return value;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Construction and destruction
+
+void CQNDXSurface::InitMembers() {
+    m_pVideoEngine = nullptr;
+    std::memset(&m_Desc, 0, sizeof(m_Desc));
+    m_pDDSurface = nullptr;
+    m_iWidth = 0;
+    m_iHeight = 0;
+    m_iImageFormat = 0;
+    std::memset(m_szFileName, 0, sizeof(m_szFileName));
+    m_hDC = nullptr;
+    m_ColorKey = 0;
+    m_ClipRect = RECT{0, 0, 0, 0};
+    std::memset(&m_PixelFormat, 0, sizeof(m_PixelFormat));
+    m_bTexture = 0;
+    m_pAlphaMask = nullptr;
+    m_LockCount = 0;
+    m_DCCount = 0;
+    m_iID = QNDX_SURFACE_UNREGISTERED;
+    m_bCacheable = 1;
+    m_bUserFlag = 0;
+    m_bNeedsReload = 0;
+    m_pFont = nullptr;
+    m_bDirty = 0;
+    m_pfnPutPixel = nullptr;
+    m_pfnBlendPixel = nullptr;
+    m_pfnGetPixel = nullptr;
+    m_pfnVLine = nullptr;
+    m_pfnHLine = nullptr;
+}
+
+CQNDXSurface::CQNDXSurface() { InitMembers(); }
+
+CQNDXSurface::CQNDXSurface(IDirectDrawSurface7* surface) {
+    InitMembers();
+    m_pDDSurface = surface;
+    // A wrapper around a surface that failed to be created stays empty.
+    if (m_pDDSurface) ::GetPixelFormatInfo(m_pDDSurface, &m_PixelFormat);
+    SetupPixelFunctions();
+}
+
+CQNDXSurface::CQNDXSurface(const CQNDXSurface& other) {
+    InitMembers();
+    m_ClipRect = other.m_ClipRect;
+    m_ColorKey = other.m_ColorKey;
+    m_Desc = other.m_Desc;
+    m_Desc.lpSurface = nullptr;  // the source's memory is not ours
+    m_Desc.lPitch = 0;
+    CopyName(m_szFileName, other.m_szFileName);
+    m_iWidth = other.m_iWidth;
+    m_iHeight = other.m_iHeight;
+    m_PixelFormat = other.m_PixelFormat;
+    m_bTexture = other.m_bTexture;
+    m_pVideoEngine = other.m_pVideoEngine;
+    if (other.m_pAlphaMask && other.m_iWidth > 0 && other.m_iHeight > 0) {
+        size_t bytes = static_cast<size_t>(other.m_iWidth) * static_cast<size_t>(other.m_iHeight);
+        m_pAlphaMask = new (std::nothrow) unsigned char[bytes];
+        if (m_pAlphaMask) std::memcpy(m_pAlphaMask, other.m_pAlphaMask, bytes);
+    }
+    m_pFont = other.m_pFont;
+    SetupPixelFunctions();
+
+    CQNDXVideoEngine* engine = CQNDXVideoEngine::GetInstance();
+    IDirectDraw7* dd = engine ? engine->GetDirectDraw() : nullptr;
+    if (!dd) {
+        qndx::gfx::LogError("CQNDXSurface: cannot copy a surface without a DirectDraw object");
+        return;
+    }
+    DDSURFACEDESC2 desc = CopyDescription(other.m_Desc, other.m_iWidth, other.m_iHeight);
+    IDirectDrawSurface7* fresh = nullptr;
+    if (dd->CreateSurface(&desc, &fresh, nullptr) != DD_OK || !fresh) {
+        if (fresh) fresh->Release();
+        return;
+    }
+    m_pDDSurface = fresh;
+    m_Desc = desc;
+    // The platform decides the copy's real format; follow it.
+    ::GetPixelFormatInfo(m_pDDSurface, &m_PixelFormat);
+    SetupPixelFunctions();
+    RECT all = {0, 0, other.m_iWidth, other.m_iHeight};
+    const_cast<CQNDXSurface&>(other).Blit(this, 0, 0, &all, FALSE);
+    if (engine->RegisterSurface(this) < 0) m_iID = QNDX_SURFACE_COPY_UNREGISTERED;
+}
+
+CQNDXSurface::~CQNDXSurface() {
+    delete[] m_pAlphaMask;
+    m_pAlphaMask = nullptr;
+    if (m_pDDSurface) {
+        m_pDDSurface->Release();
+        m_pDDSurface = nullptr;
+    }
+    if (m_iID >= 0) {
+        if (CQNDXVideoEngine* engine = CQNDXVideoEngine::GetInstance()) engine->UnregisterSurface(this);
+    }
+    m_pVideoEngine = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Creation and loading
+
+int CQNDXSurface::Create(CQNDXVideoEngine* engine, int width, int height) {
+    if (!engine || !CQNDXVideoEngine::Exists()) return 0;
+    m_pVideoEngine = engine;
+    if (m_pDDSurface) return 0;
+    IDirectDraw7* dd = engine->GetDirectDraw();
+    if (!dd) return -1;
+
+    ZeroDesc(&m_Desc);
+    m_Desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+    m_Desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+    if (m_bTexture == 1) m_Desc.ddsCaps.dwCaps |= DDSCAPS_TEXTURE;
+    m_Desc.dwWidth = static_cast<DWORD>(width);
+    m_Desc.dwHeight = static_cast<DWORD>(height);
+    IDirectDrawSurface7* created = nullptr;
+    HRESULT hr = dd->CreateSurface(&m_Desc, &created, nullptr);
+    if (hr < 0 || !created) {
+        if (created) created->Release();
+        return hr < 0 ? hr : -1;
+    }
+    m_pDDSurface = created;
+    m_iWidth = width;
+    m_iHeight = height;
+    m_ClipRect = RECT{0, 0, width, height};
+    ::GetPixelFormatInfo(m_pDDSurface, &m_PixelFormat);
+
+    int result = engine->RegisterSurface(this);
+    if (result < 0) {
+        m_pDDSurface->Release();
+        m_pDDSurface = nullptr;
+        return result;
+    }
+    SetupPixelFunctions();
+    SetColorKeyNative(0);
+    return result;
+}
+
+int CQNDXSurface::__LoadTail(const char* name) {
+    // Lock and Unlock refresh the description from the platform; a surface
+    // that refuses the lock still describes itself.
+    if (Lock() >= 0)
+        Unlock();
+    else {
+        ZeroDesc(&m_Desc);
+        m_pDDSurface->GetSurfaceDesc(&m_Desc);
+    }
+    m_iWidth = static_cast<int>(m_Desc.dwWidth);
+    m_iHeight = static_cast<int>(m_Desc.dwHeight);
+    m_ClipRect = RECT{0, 0, m_iWidth, m_iHeight};
+    if (name) CopyName(m_szFileName, name);
+    ::GetPixelFormatInfo(m_pDDSurface, &m_PixelFormat);
+    if (m_pVideoEngine->RegisterSurface(this) < 0) {
+        m_pDDSurface->Release();
+        m_pDDSurface = nullptr;
+        if (name) m_szFileName[0] = '\0';
+        return -10;
+    }
+    SetupPixelFunctions();
+    SetColorKeyNative(0);
+    return 1;
+}
+
+int CQNDXSurface::LoadFromMemory(CQNDXVideoEngine* engine, int size, const BYTE* data, int format) {
+    if (!engine || !CQNDXVideoEngine::Exists()) return 0;
+    m_pVideoEngine = engine;
+    if (!data) return -1;
+    if (m_pDDSurface) return 0;
+    if (size <= 0) return -1;  // a negative size would be read as a huge one
+    m_iImageFormat = format;
+    IDirectDrawSurface7* image;
+    {
+        CQNDXImageLoader loader;
+        image = loader.LoadFromBuffer(static_cast<unsigned int>(size), data, &m_iImageFormat);
+    }
+    if (!image) return -1;
+    m_pDDSurface = image;
+    return __LoadTail(nullptr);
+}
+
+int CQNDXSurface::LoadFromFileObject(CQNDXVideoEngine* engine, int size, CQNDXFile* file, int format) {
+    if (!file) return -1;
+    if (!engine || !CQNDXVideoEngine::Exists()) return 0;
+    m_pVideoEngine = engine;
+    if (m_pDDSurface) return 0;
+    if (size < 0) return -1;
+    m_iImageFormat = format;
+    IDirectDrawSurface7* image;
+    {
+        CQNDXImageLoader loader;
+        image = loader.LoadFromFileObject(static_cast<unsigned int>(size), file, &m_iImageFormat);
+    }
+    if (!image) return -1;
+    m_pDDSurface = image;
+    return __LoadTail(nullptr);
+}
+
+int CQNDXSurface::LoadFromFILE(CQNDXVideoEngine* engine, int size, FILE* file, int format) {
+    if (!file) return -1;
+    if (!engine || !CQNDXVideoEngine::Exists()) return 0;
+    m_pVideoEngine = engine;
+    if (m_pDDSurface) return 0;
+    if (size < 0) return -1;
+    m_iImageFormat = format;
+    IDirectDrawSurface7* image;
+    {
+        CQNDXImageLoader loader;
+        image = loader.LoadFromStream(static_cast<unsigned int>(size), file, &m_iImageFormat);
+    }
+    if (!image) return -1;
+    m_pDDSurface = image;
+    return __LoadTail(nullptr);
+}
+
+int CQNDXSurface::Load(CQNDXVideoEngine* engine, const char* name, int format) {
+    if (!engine || !CQNDXVideoEngine::Exists()) return 0;
+    m_pVideoEngine = engine;
+    if (m_pDDSurface) return 0;
+    if (!name) return -1;
+    m_iImageFormat = format;
+    IDirectDrawSurface7* image;
+    {
+        CQNDXImageLoader loader;
+        image = loader.LoadFromFile(name, &m_iImageFormat);
+    }
+    if (!image) {
+        // Not an image the loader reads: try a bitmap resource of that name.
+        HRSRC resource = FindResourceA(nullptr, name, RT_BITMAP);
+        if (!resource) return -2;
+        HGLOBAL loaded = LoadResource(nullptr, resource);
+        if (!loaded) return -3;
+        if (!LockResource(loaded)) return -4;
+        int width = 0, height = 0;
+        image = LoadBitmapSurfaceGetSize(engine->GetDirectDraw(), name, &width, &height);
+        if (!image) return -1;
+        m_iWidth = width;
+        m_iHeight = height;
+    }
+    m_pDDSurface = image;
+    return __LoadTail(name);
+}
+
+// ---------------------------------------------------------------------------
+// Locks and device contexts
+
+int CQNDXSurface::Lock() {
+    if (m_LockCount > 0) return static_cast<int>(++m_LockCount);
+    m_bDirty = 0;
+    if (!m_pDDSurface) return -1;
+    ZeroDesc(&m_Desc);
+    HRESULT hr = m_pDDSurface->Lock(nullptr, &m_Desc, DDLOCK_WAIT, nullptr);
+    for (int retry = 0; hr == DDERR_SURFACELOST && retry < kLostRetries; ++retry) {
+        Restore();
+        ZeroDesc(&m_Desc);
+        hr = m_pDDSurface ? m_pDDSurface->Lock(nullptr, &m_Desc, DDLOCK_WAIT, nullptr) : -1;
+    }
+    if (hr < 0) return hr;
+    m_LockCount = 1;
+    return 1;
+}
+
+int CQNDXSurface::Unlock() {
+    if (m_LockCount > 1) return static_cast<int>(--m_LockCount);
+    // Not locked: nothing to give back, and the depth must not wrap.
+    if (m_LockCount == 0) return DDERR_NOTLOCKED;
+    if (!m_pDDSurface) return -1;
+    HRESULT hr = m_pDDSurface->Unlock(nullptr);
+    for (int retry = 0; hr == DDERR_SURFACELOST && retry < kLostRetries && m_pDDSurface; ++retry) {
+        Restore();
+        hr = m_pDDSurface ? m_pDDSurface->Unlock(nullptr) : -1;
+    }
+    if (hr >= 0) --m_LockCount;
+    if (m_bDirty && m_pVideoEngine && m_iID >= 0) NotifyChanged();
+    m_bDirty = 0;
+    if (hr < 0) return hr;
+    return static_cast<int>(m_LockCount);
+}
+
+HDC CQNDXSurface::GetDC() {
+    if (m_DCCount > 0) {
+        ++m_DCCount;
+        return m_hDC;
+    }
+    if (!m_pDDSurface) return nullptr;
+    HDC dc = nullptr;
+    if (m_pDDSurface->GetDC(&dc) == DD_OK && dc) {
+        m_hDC = dc;
+        m_DCCount = 1;
+    } else {
+        m_hDC = nullptr;
+    }
+    return m_hDC;
+}
+
+int CQNDXSurface::ReleaseDC() {
+    if (m_DCCount >= 2) {
+        --m_DCCount;
+        return 0;
+    }
+    if (m_DCCount == 0 || !m_pDDSurface) return -1;
+    if (m_pDDSurface->ReleaseDC(m_hDC) != DD_OK) return -1;
+    --m_DCCount;
+    m_hDC = nullptr;
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Clipping
+
+int CQNDXSurface::ClipRect(RECT* rect) {
+    if (!rect) return 0;
+    if (rect->top >= m_ClipRect.bottom || rect->left >= m_ClipRect.right || rect->bottom <= m_ClipRect.top ||
+        rect->right <= m_ClipRect.left)
+        return 0;
+    // An inverted or empty rectangle covers nothing; no caller may go on with
+    // a negative width or height.
+    if (rect->left >= rect->right || rect->top >= rect->bottom) return 0;
+    rect->top = std::max(rect->top, m_ClipRect.top);
+    rect->left = std::max(rect->left, m_ClipRect.left);
+    rect->bottom = std::min(rect->bottom, m_ClipRect.bottom);
+    rect->right = std::min(rect->right, m_ClipRect.right);
+    return 1;
+}
+
+int CQNDXSurface::ClipBlit(CQNDXSurface* dest, int* x, int* y, RECT* srcRect) {
+    if (!dest || !x || !y || !srcRect) return 0;
+    if (!ClipRect(srcRect)) return 0;
+    RECT d = {*x, *y, *x + (srcRect->right - srcRect->left), *y + (srcRect->bottom - srcRect->top)};
+    const RECT d0 = d;
+    if (!dest->ClipRect(&d)) return 0;
+    srcRect->top += d.top - d0.top;
+    srcRect->left += d.left - d0.left;
+    srcRect->bottom += d.bottom - d0.bottom;
+    srcRect->right += d.right - d0.right;
+    *x = d.left;
+    *y = d.top;
+    return 1;
+}
+
+int CQNDXSurface::ClipToSurface(CQNDXSurface* dest, int* x, int* y, RECT* srcRect) {
+    if (!dest || !x || !y || !srcRect) return 0;
+    const RECT d = {*x, *y, *x + (srcRect->right - srcRect->left), *y + (srcRect->bottom - srcRect->top)};
+    RECT r;
+    r.left = std::max(d.left, 0);
+    r.top = std::max(d.top, 0);
+    r.right = std::min(d.right, static_cast<LONG>(dest->GetWidth()));
+    r.bottom = std::min(d.bottom, static_cast<LONG>(dest->GetHeight()));
+    if (r.left >= r.right || r.top >= r.bottom) return 0;
+    srcRect->left += r.left - d.left;
+    srcRect->top += r.top - d.top;
+    *x += r.left - d.left;
+    *y += r.top - d.top;
+    srcRect->right += r.right - d.right;
+    srcRect->bottom += r.bottom - d.bottom;
+    return 1;
+}
+
+void CQNDXSurface::SetClipRect(const RECT* rect) {
+    if (!rect) return;
+    m_ClipRect = *rect;
+    if (m_ClipRect.top < 0) m_ClipRect.top = 0;
+    if (m_ClipRect.left < 0) m_ClipRect.left = 0;
+    if (m_ClipRect.bottom > m_iHeight) m_ClipRect.bottom = m_iHeight;
+    if (m_ClipRect.right > m_iWidth) m_ClipRect.right = m_iWidth;
+}
+
+// ---------------------------------------------------------------------------
+// Colour keys
+
+int CQNDXSurface::SetColorKeyNative(DWORD nativePixel) {
+    if (!m_pDDSurface) return -1;
+    DDCOLORKEY key;
+    key.dwColorSpaceLowValue = nativePixel;
+    key.dwColorSpaceHighValue = nativePixel;
+    HRESULT hr = m_pDDSurface->SetColorKey(DDCKEY_SRCBLT, &key);
+    m_ColorKey = PixelToRGBFromInfo(nativePixel, &m_PixelFormat);
+    return hr;
+}
+
+int CQNDXSurface::SetColorKeyRGB(COLORREF colour) {
+    if (!m_pDDSurface) return -1;
+    m_ColorKey = colour;
+    DDCOLORKEY key;
+    key.dwColorSpaceLowValue = RGBToPixelFromInfo(colour, &m_PixelFormat);
+    key.dwColorSpaceHighValue = key.dwColorSpaceLowValue;
+    return m_pDDSurface->SetColorKey(DDCKEY_SRCBLT, &key);
+}
+
+int CQNDXSurface::SetColorKeyFromFirstPixel() {
+    if (!m_pDDSurface) return -1;
+    int locked;
+    int attempts = 0;
+    while ((locked = Lock()) == DDERR_WASSTILLDRAWING && ++attempts < kStillDrawingRetries) {
+    }
+    if (locked < 0) return -1;
+    DWORD pixel = 0;
+    if (m_Desc.lpSurface && m_iWidth > 0 && m_iHeight > 0)
+        pixel = ReadPixelBytes(m_Desc.lpSurface, m_Desc.ddpfPixelFormat.dwRGBBitCount);
+    Unlock();
+
+    DDCOLORKEY key;
+    key.dwColorSpaceLowValue = pixel;
+    key.dwColorSpaceHighValue = pixel;
+    HRESULT hr = m_pDDSurface->SetColorKey(DDCKEY_SRCBLT, &key);
+    m_ColorKey = PixelToRGBFromInfo(pixel, &m_PixelFormat);
+    return hr < 0 ? -2 : 0;
+}
+
+// ---------------------------------------------------------------------------
+// Restoring, reloading, change notices
+
+int CQNDXSurface::Restore() {
+    if (!m_pDDSurface || !m_pVideoEngine) return -1;
+    HRESULT hr;
+    CQNDXSurface* front = m_pVideoEngine->GetFrontSurface();
+    if (m_pVideoEngine->GetBackBuffer() == this && m_pVideoEngine->IsFullScreen() == 1 && front &&
+        front->GetDDSurface()) {
+        hr = front->GetDDSurface()->Restore();  // the back buffer lives in the front's flip chain
+    } else {
+        hr = m_pDDSurface->Restore();
+    }
+    if (hr < 0) return hr;
+    return Reload(nullptr);
+}
+
+int CQNDXSurface::Reload(const char* name) {
+    RECT all = {0, 0, m_iWidth, m_iHeight};
+    const char* source = name ? name : m_szFileName;
+    if (!source[0]) {
+        SetNeedsReload(1);
+        return -1;
+    }
+    IDirectDrawSurface7* image;
+    {
+        CQNDXImageLoader loader;
+        image = loader.LoadFromFile(source, &m_iImageFormat);
+    }
+    if (!image) return -2;
+    if (!m_pDDSurface) {
+        image->Release();
+        return -1;
+    }
+    HRESULT hr = m_pDDSurface->Blt(&all, image, &all, DDBLT_WAIT, nullptr);
+    image->Release();
+    m_bNeedsReload = 0;
+    return hr;
+}
+
+int CQNDXSurface::NotifyChanged() {
+    if (!m_pVideoEngine) return -1;
+    CQNDXCache* cache = m_pVideoEngine->GetCache();
+    if (!cache) return -1;
+    return cache->Update(this);
+}
+
+int CQNDXSurface::SetFont(CQNDXFont* font) {
+    if (!font) return -1;
+    m_pFont = font;
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Blits: this surface is the source; the video engine's routine does the work
+// and a registered destination is told once per call.
+
+namespace {
+
+int NotifyDestination(CQNDXSurface* dest, int result) {
+    if (result >= 0 && dest && dest->GetID() >= 0) dest->NotifyChanged();
+    return result;
+}
+
+}  // namespace
+
+int CQNDXSurface::Blit(CQNDXSurface* dest, int x, int y, const RECT* srcRect, BOOL keyed) {
+    if (!m_pVideoEngine) return -1;
+    int r = keyed ? m_pVideoEngine->BlitKeyed(0, dest, this, x, y, srcRect)
+                  : m_pVideoEngine->BlitPlain(0, dest, this, x, y, srcRect);
+    return NotifyDestination(dest, r);
+}
+
+int CQNDXSurface::BlitClipToSurface(CQNDXSurface* dest, int x, int y, const RECT* srcRect, BOOL keyed) {
+    if (!m_pVideoEngine) return -1;
+    int r = keyed ? m_pVideoEngine->BlitKeyed(1, dest, this, x, y, srcRect)
+                  : m_pVideoEngine->BlitPlain(1, dest, this, x, y, srcRect);
+    return NotifyDestination(dest, r);
+}
+
+int CQNDXSurface::BlitMirrorLeftRight(CQNDXSurface* dest, int x, int y, const RECT* srcRect, BOOL keyed) {
+    if (!m_pVideoEngine) return -1;
+    int r = keyed ? m_pVideoEngine->BlitMirrorLeftRightKeyed(dest, this, x, y, srcRect)
+                  : m_pVideoEngine->BlitMirrorLeftRight(dest, this, x, y, srcRect);
+    return NotifyDestination(dest, r);
+}
+
+int CQNDXSurface::BlitMirrorUpDown(CQNDXSurface* dest, int x, int y, const RECT* srcRect, BOOL keyed) {
+    if (!m_pVideoEngine) return -1;
+    int r = keyed ? m_pVideoEngine->BlitMirrorUpDownKeyed(dest, this, x, y, srcRect)
+                  : m_pVideoEngine->BlitMirrorUpDown(dest, this, x, y, srcRect);
+    return NotifyDestination(dest, r);
+}
+
+int CQNDXSurface::BlitAlpha(CQNDXSurface* dest, int x, int y, const RECT* srcRect, WORD alpha, BOOL keyed) {
+    if (!m_pVideoEngine) return -1;
+    int r;
+    if (alpha == 127)
+        r = keyed ? m_pVideoEngine->BlitHalfAlphaKeyed(dest, this, x, y, srcRect)
+                  : m_pVideoEngine->BlitHalfAlpha(dest, this, x, y, srcRect);
+    else
+        r = keyed ? m_pVideoEngine->BlitAlphaKeyed(dest, this, x, y, srcRect, alpha)
+                  : m_pVideoEngine->BlitAlpha(dest, this, x, y, srcRect, alpha);
+    return NotifyDestination(dest, r);
+}
+
+int CQNDXSurface::BlitTranslucent(CQNDXSurface* dest, int x, int y, const RECT* srcRect, WORD value, BOOL keyed) {
+    if (!m_pVideoEngine) return -1;
+    int r;
+    if (value == 50)
+        r = keyed ? m_pVideoEngine->BlitHalfTranslucentKeyed(dest, this, x, y, srcRect)
+                  : m_pVideoEngine->BlitHalfTranslucent(dest, this, x, y, srcRect);
+    else
+        r = keyed ? m_pVideoEngine->BlitTranslucentKeyed(dest, this, x, y, srcRect, value)
+                  : m_pVideoEngine->BlitTranslucent(dest, this, x, y, srcRect, value);
+    return NotifyDestination(dest, r);
+}
+
+int CQNDXSurface::BlitScaled(CQNDXSurface* dest, int x, int y, const RECT* srcRect, float scale, BOOL keyed) {
+    if (!m_pVideoEngine) return -1;
+    int r = keyed ? m_pVideoEngine->BlitStretchKeyed(dest, this, x, y, srcRect, scale)
+                  : m_pVideoEngine->BlitStretch(dest, this, x, y, srcRect, scale);
+    return NotifyDestination(dest, r);
+}
+
+int CQNDXSurface::BlitStretched(CQNDXSurface* dest, int x, int y, const RECT* srcRect, int width, int height,
+                                BOOL keyed) {
+    if (!m_pVideoEngine) return -1;
+    int r = keyed ? m_pVideoEngine->BlitStretchToSizeKeyed(dest, this, x, y, srcRect, width, height)
+                  : m_pVideoEngine->BlitStretchToSize(dest, this, x, y, srcRect, width, height);
+    return NotifyDestination(dest, r);
+}
+
+int CQNDXSurface::BlitBlend(CQNDXSurface* dest, int x, int y, const RECT* srcRect, WORD value) {
+    if (!m_pVideoEngine) return -1;
+    return NotifyDestination(dest, m_pVideoEngine->BlitBlend16(dest, this, x, y, srcRect, value));
+}
+
+// ---------------------------------------------------------------------------
+// Small accessors
+
+void CQNDXSurface::GetSurfaceDesc(DDSURFACEDESC2* out) const {
+    if (out) *out = m_Desc;
+}
+
+DDSURFACEDESC2* CQNDXSurface::GetLockedDesc() {
+    if (Lock() >= 0) Unlock();
+    return &m_Desc;
+}
+
+void CQNDXSurface::GetPixelFormatInfo(CQNDXPixelFormatInfo* out) const {
+    if (out) *out = m_PixelFormat;
+}
+
+DWORD CQNDXSurface::RGBToNative(COLORREF colour) const {
+    if (!m_pDDSurface) return colour;
+    return RGBToPixelFromInfo(colour, &m_PixelFormat);
+}
+
+char* CQNDXSurface::GetFileName(char* out) const {
+    if (out) std::strcpy(out, m_szFileName);
+    return out;
+}
+
+int CQNDXSurface::SetAlphaMask(unsigned char* mask) {
+    // Handing back the mask we hold must not free it under the caller.
+    if (mask != m_pAlphaMask) delete[] m_pAlphaMask;
+    m_pAlphaMask = mask;
+    return 0;
+}
+
+void CQNDXSurface::ReleaseDDSurface() {
+    if (m_pDDSurface) {
+        m_pDDSurface->Release();
+        m_pDDSurface = nullptr;
+    }
+    // The next surface starts unlocked and without a device context.
+    m_LockCount = 0;
+    m_DCCount = 0;
+    m_hDC = nullptr;
+    m_Desc.lpSurface = nullptr;
+}

@@ -1,0 +1,232 @@
+// The engine's drawable image: a platform surface plus what the engine keeps
+// about it (size, pixel format, clip rectangle, colour key, file name, surface
+// ID, lock and device-context nesting, font, per-kind pixel routines).
+// Surfaces are created blank or loaded from images, drawn on in software,
+// blitted onto each other through the video engine's blit routines, and
+// register with the video engine to get a surface ID. The video engine's own
+// front, back and third buffers are surfaces too, with IDs -8, -16 and -32.
+#pragma once
+
+#include <cstdio>
+
+#include "GraphicEngine/DDUtils.h"
+#include "platform/DirectDraw.h"
+#include "platform/Gdi.h"
+
+class CQNDXVideoEngine;
+class CQNDXFont;
+class CQNDXFile;
+
+// Surface IDs with a fixed meaning.
+enum {
+    QNDX_SURFACE_UNREGISTERED = -1,
+    QNDX_SURFACE_FRONT = -8,
+    QNDX_SURFACE_BACK = -16,
+    QNDX_SURFACE_THIRD = -32,
+    QNDX_SURFACE_NO_FREE_ID = -100,
+    QNDX_SURFACE_COPY_UNREGISTERED = -20000,
+};
+
+class CQNDXSurface {
+public:
+    // Per-kind pixel routines, chosen once by SetupPixelFunctions.
+    typedef int (CQNDXSurface::*PutPixelFunc)(int x, int y, DWORD colour);
+    typedef int (CQNDXSurface::*BlendPixelFunc)(int x, int y, DWORD colour, WORD alpha);
+    typedef DWORD (CQNDXSurface::*GetPixelFunc)(int x, int y);
+    typedef int (CQNDXSurface::*VLineFunc)(int y1, int y2, int x, DWORD colour);
+    typedef int (CQNDXSurface::*HLineFunc)(int x1, int x2, int y, DWORD colour);
+
+    CQNDXSurface();
+    // Wraps an existing platform surface and takes over the caller's
+    // reference. Size, clip rectangle, engine and ID are the creator's to set.
+    explicit CQNDXSurface(IDirectDrawSurface7* surface);
+    // A new surface of the same size, format and contents, registered.
+    CQNDXSurface(const CQNDXSurface& other);
+    CQNDXSurface& operator=(const CQNDXSurface&) = delete;
+
+    virtual ~CQNDXSurface();
+
+    virtual int GetID() const { return m_iID; }
+
+    // Loads return 1 on success, 0 when they did nothing (no engine, or a
+    // platform surface is already held) and a negative code on failure.
+    virtual int LoadFromMemory(CQNDXVideoEngine* engine, int size, const BYTE* data, int format);
+    virtual int LoadFromFileObject(CQNDXVideoEngine* engine, int size, CQNDXFile* file, int format);
+    virtual int LoadFromFILE(CQNDXVideoEngine* engine, int size, FILE* file, int format);
+    virtual int Load(CQNDXVideoEngine* engine, const char* name, int format);
+    // A blank system-memory surface; 0 on success (and when nothing was done).
+    virtual int Create(CQNDXVideoEngine* engine, int width, int height);
+
+    // Software drawing; colours are native pixel values of this surface.
+    virtual int DrawRect(int x1, int y1, int x2, int y2, DWORD colour);
+    virtual int FillRect(int left, int top, int right, int bottom, DWORD colour);
+    virtual int BlendRect(int left, int top, int right, int bottom, WORD alpha, DWORD colour);
+    virtual int DrawLine(int x1, int y1, int x2, int y2, DWORD colour);
+    virtual int DrawLineAA(int x1, int y1, int x2, int y2, DWORD colour);
+    virtual int DrawCircle(int cx, int cy, int radius, DWORD colour);
+    virtual int FillCircle(int cx, int cy, int radius, DWORD colour);
+    virtual int DrawRoundRect(int x1, int y1, int x2, int y2, int radius, DWORD colour);
+    virtual int Clear(DWORD colour);
+
+    // Text through the surface's font, or the video engine's default font.
+    virtual int DrawText(int x, int y, const char* text, int len);
+    virtual int DrawTextEx(int x, int y, const char* text, int align);
+
+    virtual int SaveBMP(const char* fileName);
+
+    // Clipping; 1 when something is left, 0 otherwise. This surface is the
+    // source in the first two.
+    virtual int ClipBlit(CQNDXSurface* dest, int* x, int* y, RECT* srcRect);
+    virtual int ClipToSurface(CQNDXSurface* dest, int* x, int* y, RECT* srcRect);
+    virtual int ClipRect(RECT* rect);
+
+    virtual int LoadAlphaMask(const char* fileName);
+
+    // Blits with this surface as the source, through the video engine's
+    // routines. srcRect null means the whole surface.
+    virtual int Blit(CQNDXSurface* dest, int x, int y, const RECT* srcRect, BOOL keyed);
+    virtual int BlitClipToSurface(CQNDXSurface* dest, int x, int y, const RECT* srcRect, BOOL keyed);
+    virtual int BlitMirrorLeftRight(CQNDXSurface* dest, int x, int y, const RECT* srcRect, BOOL keyed);
+    virtual int BlitMirrorUpDown(CQNDXSurface* dest, int x, int y, const RECT* srcRect, BOOL keyed);
+    virtual int BlitAlpha(CQNDXSurface* dest, int x, int y, const RECT* srcRect, WORD alpha, BOOL keyed);
+    virtual int BlitTranslucent(CQNDXSurface* dest, int x, int y, const RECT* srcRect, WORD value, BOOL keyed);
+    virtual int BlitScaled(CQNDXSurface* dest, int x, int y, const RECT* srcRect, float scale, BOOL keyed);
+    virtual int BlitStretched(CQNDXSurface* dest, int x, int y, const RECT* srcRect, int width, int height,
+                              BOOL keyed);
+    virtual int BlitBlend(CQNDXSurface* dest, int x, int y, const RECT* srcRect, WORD value);
+
+    // Asks the video engine's cache to refresh this surface's copy.
+    virtual int NotifyChanged();
+
+    // Source colour keys; stored as an RGB colour.
+    virtual int SetColorKeyFromFirstPixel();
+    virtual int SetColorKeyNative(DWORD nativePixel);
+    virtual int SetColorKeyRGB(COLORREF colour);
+    virtual COLORREF GetColorKey() const { return m_ColorKey; }
+
+    virtual int Restore();
+
+    virtual int SetFont(CQNDXFont* font);
+    virtual CQNDXFont* GetFont() const { return m_pFont; }
+
+    // Nested: only the outermost Lock/Unlock and GetDC/ReleaseDC reach the
+    // platform. Lock and Unlock return the new depth.
+    virtual int Lock();
+    virtual int Unlock();
+    virtual HDC GetDC();
+    virtual int ReleaseDC();
+
+    virtual void SetTextureFlag(int flag) { m_bTexture = flag; }
+    virtual int GetTextureFlag() const { return m_bTexture; }
+    // Reads the image again by name (null: the stored name) into the surface.
+    virtual int Reload(const char* name);
+    virtual void SetCacheable(int flag) { m_bCacheable = flag; }
+    virtual void SetUserFlag(int flag) { m_bUserFlag = flag; }
+    virtual void SetNeedsReload(int flag) { m_bNeedsReload = flag; }
+
+    // Chooses the five pixel routines from the pixel kind; all null for a kind
+    // without routines.
+    void SetupPixelFunctions();
+
+    // Pixel dispatchers. They need the surface locked; on a kind without
+    // routines they do nothing (GetPixel gives 0).
+    int PutPixel(int x, int y, DWORD colour) { return m_pfnPutPixel ? (this->*m_pfnPutPixel)(x, y, colour) : 0; }
+    int BlendPixel(int x, int y, DWORD colour, WORD alpha) {
+        return m_pfnBlendPixel ? (this->*m_pfnBlendPixel)(x, y, colour, alpha) : 0;
+    }
+    DWORD GetPixel(int x, int y) { return m_pfnGetPixel ? (this->*m_pfnGetPixel)(x, y) : 0; }
+    int VLine(int y1, int y2, int x, DWORD colour) { return m_pfnVLine ? (this->*m_pfnVLine)(y1, y2, x, colour) : 0; }
+    int HLine(int x1, int x2, int y, DWORD colour) { return m_pfnHLine ? (this->*m_pfnHLine)(x1, x2, y, colour) : 0; }
+    bool HasPixelFunctions() const { return m_pfnPutPixel != nullptr; }
+
+    // Per-kind routines (15 and 16 share everything but the blend).
+    int PutPixel16(int x, int y, DWORD colour);
+    int PutPixel24(int x, int y, DWORD colour);
+    int PutPixel32(int x, int y, DWORD colour);
+    int BlendPixel15(int x, int y, DWORD colour, WORD alpha);
+    int BlendPixel16(int x, int y, DWORD colour, WORD alpha);
+    int BlendPixel24(int x, int y, DWORD colour, WORD alpha);
+    int BlendPixel32(int x, int y, DWORD colour, WORD alpha);
+    DWORD GetPixel16(int x, int y);
+    DWORD GetPixel24(int x, int y);
+    DWORD GetPixel32(int x, int y);
+    int VLine16(int y1, int y2, int x, DWORD colour);
+    int VLine24(int y1, int y2, int x, DWORD colour);
+    int VLine32(int y1, int y2, int x, DWORD colour);
+    int HLine16(int x1, int x2, int y, DWORD colour);
+    int HLine24(int x1, int x2, int y, DWORD colour);
+    int HLine32(int x1, int x2, int y, DWORD colour);
+
+    // The locked bits pointer and pitch (valid while locked).
+    void* GetBits() const { return m_Desc.lpSurface; }
+    LONG GetPitch() const { return m_Desc.lPitch; }
+    IDirectDrawSurface7* GetDDSurface() const { return m_pDDSurface; }
+    CQNDXVideoEngine* GetVideoEngine() const { return m_pVideoEngine; }
+    int GetWidth() const { return m_iWidth; }
+    int GetHeight() const { return m_iHeight; }
+    RECT* GetRectPtr() { return &m_ClipRect; }
+    int IsCacheable() const { return m_bCacheable; }
+    int NeedsReload() const { return m_bNeedsReload; }
+    int GetUserFlag() const { return m_bUserFlag; }
+    int GetImageFormat() const { return m_iImageFormat; }
+    DWORD GetPixelKind() const { return m_PixelFormat.Kind; }
+    unsigned int GetLockCount() const { return m_LockCount; }
+    unsigned int GetDCCount() const { return m_DCCount; }
+    unsigned char* GetAlphaMask() const { return m_pAlphaMask; }
+    void GetSurfaceDesc(DDSURFACEDESC2* out) const;
+    // Lock and Unlock (refreshing the description), then the description.
+    DDSURFACEDESC2* GetLockedDesc();
+    void GetPixelFormatInfo(CQNDXPixelFormatInfo* out) const;
+    // The colour in this surface's format; unchanged without a platform surface.
+    DWORD RGBToNative(COLORREF colour) const;
+    char* GetFileName(char* out) const;
+    void SetClipRect(const RECT* rect);
+    // Takes ownership of a width x height mask (or null), freeing the old one.
+    int SetAlphaMask(unsigned char* mask);
+    // Releases and forgets the platform surface (surface re-creation).
+    void ReleaseDDSurface();
+
+protected:
+    friend class CQNDXVideoEngine;
+    friend class CQNDXSurfaceManager;
+
+    void InitMembers();
+    // Shared ending of the four loads.
+    int __LoadTail(const char* name);
+    // Bytes per pixel of the kind (0 for kinds without routines).
+    int __BytesPerPixel() const;
+    // Address of pixel (x, y) in the locked memory.
+    BYTE* __PixelAddress(int x, int y) const {
+        return static_cast<BYTE*>(m_Desc.lpSurface) + static_cast<ptrdiff_t>(y) * m_Desc.lPitch +
+               static_cast<ptrdiff_t>(x) * __BytesPerPixel();
+    }
+    // The clip rectangle cut to the locked memory; false while not locked.
+    bool __LockedClip(RECT* bounds) const;
+
+    CQNDXVideoEngine* m_pVideoEngine;
+    DDSURFACEDESC2 m_Desc;
+    IDirectDrawSurface7* m_pDDSurface;
+    int m_iWidth;
+    int m_iHeight;
+    int m_iImageFormat;
+    char m_szFileName[256];
+    HDC m_hDC;
+    COLORREF m_ColorKey;
+    RECT m_ClipRect;
+    CQNDXPixelFormatInfo m_PixelFormat;
+    int m_bTexture;
+    unsigned char* m_pAlphaMask;
+    uint32_t m_LockCount;
+    uint32_t m_DCCount;
+    int m_iID;
+    int m_bCacheable;
+    int m_bUserFlag;
+    int m_bNeedsReload;
+    CQNDXFont* m_pFont;
+    int m_bDirty;
+    PutPixelFunc m_pfnPutPixel;
+    BlendPixelFunc m_pfnBlendPixel;
+    GetPixelFunc m_pfnGetPixel;
+    VLineFunc m_pfnVLine;
+    HLineFunc m_pfnHLine;
+};

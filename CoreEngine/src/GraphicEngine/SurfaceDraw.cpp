@@ -1,0 +1,615 @@
+// Software drawing on a surface: the per-kind pixel routines (put, blend, get,
+// vertical and horizontal lines for 15-, 16-, 24- and 32-bit pixels), chosen
+// once per surface, and the drawing operations built on them (rectangles,
+// fills, blended rectangles, lines, anti-aliased lines, circles, rounded
+// rectangles). The routines work on the locked pixel memory only; every
+// memory access goes through memcpy so odd pitches and addresses are safe.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include "GraphicEngine/Surface.h"
+#include "GraphicEngine/VideoEngine.h"
+
+namespace {
+
+inline WORD Load16(const BYTE* p) {
+    WORD v;
+    std::memcpy(&v, p, 2);
+    return v;
+}
+inline void Store16(BYTE* p, WORD v) { std::memcpy(p, &v, 2); }
+inline DWORD Load32(const BYTE* p) {
+    DWORD v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+inline void Store32(BYTE* p, DWORD v) { std::memcpy(p, &v, 4); }
+inline DWORD Load24(const BYTE* p) { return p[0] | (p[1] << 8) | (p[2] << 16); }
+inline void Store24(BYTE* p, DWORD v) {
+    p[0] = static_cast<BYTE>(v);
+    p[1] = static_cast<BYTE>(v >> 8);
+    p[2] = static_cast<BYTE>(v >> 16);
+}
+
+// d + floor(a * (c - d) / 256) for one channel; a is 0..256.
+inline int BlendChannel(int d, int c, int a) {
+    int v = a * (c - d);
+    return d + (v >= 0 ? v / 256 : -((-v + 255) / 256));
+}
+
+// Channel layouts of the four kinds: blue lowest, red highest.
+struct Layout {
+    int blueShift, blueMax, greenShift, greenMax, redShift, redMax;
+};
+const Layout kLayout15 = {0, 31, 5, 31, 10, 31};
+const Layout kLayout16 = {0, 31, 5, 63, 11, 31};
+const Layout kLayout888 = {0, 255, 8, 255, 16, 255};
+
+// Blends colour c into pixel d channel by channel; the result holds the three
+// channels only.
+inline DWORD BlendChannels(DWORD d, DWORD c, int a, const Layout& l) {
+    int b = BlendChannel((d >> l.blueShift) & l.blueMax, (c >> l.blueShift) & l.blueMax, a);
+    int g = BlendChannel((d >> l.greenShift) & l.greenMax, (c >> l.greenShift) & l.greenMax, a);
+    int r = BlendChannel((d >> l.redShift) & l.redMax, (c >> l.redShift) & l.redMax, a);
+    return (static_cast<DWORD>(b) << l.blueShift) | (static_cast<DWORD>(g) << l.greenShift) |
+           (static_cast<DWORD>(r) << l.redShift);
+}
+
+inline int ClampAlpha(WORD alpha) { return alpha > 256 ? 256 : alpha; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Routine table
+
+void CQNDXSurface::SetupPixelFunctions() {
+    m_pfnPutPixel = nullptr;
+    m_pfnBlendPixel = nullptr;
+    m_pfnGetPixel = nullptr;
+    m_pfnVLine = nullptr;
+    m_pfnHLine = nullptr;
+    switch (m_PixelFormat.Kind) {
+        case 15:
+        case 16:
+            m_pfnPutPixel = &CQNDXSurface::PutPixel16;
+            m_pfnBlendPixel = m_PixelFormat.Kind == 15 ? &CQNDXSurface::BlendPixel15 : &CQNDXSurface::BlendPixel16;
+            m_pfnGetPixel = &CQNDXSurface::GetPixel16;
+            m_pfnVLine = &CQNDXSurface::VLine16;
+            m_pfnHLine = &CQNDXSurface::HLine16;
+            break;
+        case 24:
+            m_pfnPutPixel = &CQNDXSurface::PutPixel24;
+            m_pfnBlendPixel = &CQNDXSurface::BlendPixel24;
+            m_pfnGetPixel = &CQNDXSurface::GetPixel24;
+            m_pfnVLine = &CQNDXSurface::VLine24;
+            m_pfnHLine = &CQNDXSurface::HLine24;
+            break;
+        case 32:
+            m_pfnPutPixel = &CQNDXSurface::PutPixel32;
+            m_pfnBlendPixel = &CQNDXSurface::BlendPixel32;
+            m_pfnGetPixel = &CQNDXSurface::GetPixel32;
+            m_pfnVLine = &CQNDXSurface::VLine32;
+            m_pfnHLine = &CQNDXSurface::HLine32;
+            break;
+        default:
+            break;
+    }
+}
+
+int CQNDXSurface::__BytesPerPixel() const {
+    switch (m_PixelFormat.Kind) {
+        case 15:
+        case 16:
+            return 2;
+        case 24:
+            return 3;
+        case 32:
+            return 4;
+        default:
+            return 0;
+    }
+}
+
+namespace {
+
+inline bool Contains(const RECT& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
+
+}  // namespace
+
+// The part of the clip rectangle that the locked memory really covers; false
+// (nothing may be touched) while the surface is not locked.
+bool CQNDXSurface::__LockedClip(RECT* bounds) const {
+    if (m_LockCount == 0 || !m_Desc.lpSurface) return false;
+    *bounds = m_ClipRect;
+    if (bounds->left < 0) bounds->left = 0;
+    if (bounds->top < 0) bounds->top = 0;
+    if (bounds->right > static_cast<LONG>(m_Desc.dwWidth)) bounds->right = static_cast<LONG>(m_Desc.dwWidth);
+    if (bounds->bottom > static_cast<LONG>(m_Desc.dwHeight)) bounds->bottom = static_cast<LONG>(m_Desc.dwHeight);
+    return bounds->left < bounds->right && bounds->top < bounds->bottom;
+}
+
+// ---------------------------------------------------------------------------
+// Put, blend and get
+
+int CQNDXSurface::PutPixel16(int x, int y, DWORD colour) {
+    RECT bounds;
+    if (!__LockedClip(&bounds) || !Contains(bounds, x, y)) return 0;
+    Store16(__PixelAddress(x, y), static_cast<WORD>(colour));
+    m_bDirty = 1;
+    return 0;
+}
+
+int CQNDXSurface::PutPixel24(int x, int y, DWORD colour) {
+    RECT bounds;
+    if (!__LockedClip(&bounds) || !Contains(bounds, x, y)) return 0;
+    Store24(__PixelAddress(x, y), colour);
+    m_bDirty = 1;
+    return 0;
+}
+
+int CQNDXSurface::PutPixel32(int x, int y, DWORD colour) {
+    RECT bounds;
+    if (!__LockedClip(&bounds) || !Contains(bounds, x, y)) return 0;
+    Store32(__PixelAddress(x, y), colour);
+    m_bDirty = 1;
+    return 0;
+}
+
+int CQNDXSurface::BlendPixel15(int x, int y, DWORD colour, WORD alpha) {
+    RECT bounds;
+    if (!__LockedClip(&bounds) || !Contains(bounds, x, y)) return 0;
+    BYTE* p = __PixelAddress(x, y);
+    Store16(p, static_cast<WORD>(BlendChannels(Load16(p), colour, ClampAlpha(alpha), kLayout15)));
+    m_bDirty = 1;
+    return 0;
+}
+
+int CQNDXSurface::BlendPixel16(int x, int y, DWORD colour, WORD alpha) {
+    RECT bounds;
+    if (!__LockedClip(&bounds) || !Contains(bounds, x, y)) return 0;
+    BYTE* p = __PixelAddress(x, y);
+    Store16(p, static_cast<WORD>(BlendChannels(Load16(p), colour, ClampAlpha(alpha), kLayout16)));
+    m_bDirty = 1;
+    return 0;
+}
+
+int CQNDXSurface::BlendPixel24(int x, int y, DWORD colour, WORD alpha) {
+    RECT bounds;
+    if (!__LockedClip(&bounds) || !Contains(bounds, x, y)) return 0;
+    BYTE* p = __PixelAddress(x, y);
+    Store24(p, BlendChannels(Load24(p), colour, ClampAlpha(alpha), kLayout888));
+    m_bDirty = 1;
+    return 0;
+}
+
+int CQNDXSurface::BlendPixel32(int x, int y, DWORD colour, WORD alpha) {
+    RECT bounds;
+    if (!__LockedClip(&bounds) || !Contains(bounds, x, y)) return 0;
+    BYTE* p = __PixelAddress(x, y);
+    Store32(p, BlendChannels(Load32(p), colour, ClampAlpha(alpha), kLayout888));
+    m_bDirty = 1;
+    return 0;
+}
+
+// Reads have no clip test, but never leave the locked memory.
+DWORD CQNDXSurface::GetPixel16(int x, int y) {
+    if (m_LockCount == 0 || !m_Desc.lpSurface) return 0;
+    if (x < 0 || y < 0 || x >= static_cast<int>(m_Desc.dwWidth) || y >= static_cast<int>(m_Desc.dwHeight)) return 0;
+    return Load16(__PixelAddress(x, y));
+}
+
+DWORD CQNDXSurface::GetPixel24(int x, int y) {
+    if (m_LockCount == 0 || !m_Desc.lpSurface) return 0;
+    if (x < 0 || y < 0 || x >= static_cast<int>(m_Desc.dwWidth) || y >= static_cast<int>(m_Desc.dwHeight)) return 0;
+    return Load24(__PixelAddress(x, y));
+}
+
+DWORD CQNDXSurface::GetPixel32(int x, int y) {
+    if (m_LockCount == 0 || !m_Desc.lpSurface) return 0;
+    if (x < 0 || y < 0 || x >= static_cast<int>(m_Desc.dwWidth) || y >= static_cast<int>(m_Desc.dwHeight)) return 0;
+    return Load32(__PixelAddress(x, y));
+}
+
+// ---------------------------------------------------------------------------
+// Lines
+
+namespace {
+
+// Orders a span and cuts it to [lo, hi); false when nothing is left.
+inline bool CutSpan(int a, int b, LONG lo, LONG hi, int* first, int* last) {
+    if (a > b) std::swap(a, b);
+    if (a < lo) a = lo;
+    if (b > hi - 1) b = hi - 1;
+    if (a > b) return false;
+    *first = a;
+    *last = b;
+    return true;
+}
+
+}  // namespace
+
+int CQNDXSurface::VLine16(int y1, int y2, int x, DWORD colour) {
+    RECT bounds;
+    int first, last;
+    if (!__LockedClip(&bounds)) return 0;
+    if (x < bounds.left || x >= bounds.right || !CutSpan(y1, y2, bounds.top, bounds.bottom, &first, &last)) return 0;
+    BYTE* p = __PixelAddress(x, first);
+    for (int y = first; y <= last; ++y, p += m_Desc.lPitch) Store16(p, static_cast<WORD>(colour));
+    m_bDirty = 1;
+    return 0;
+}
+
+int CQNDXSurface::VLine24(int y1, int y2, int x, DWORD colour) {
+    RECT bounds;
+    int first, last;
+    if (!__LockedClip(&bounds)) return 0;
+    if (x < bounds.left || x >= bounds.right || !CutSpan(y1, y2, bounds.top, bounds.bottom, &first, &last)) return 0;
+    BYTE* p = __PixelAddress(x, first);
+    for (int y = first; y <= last; ++y, p += m_Desc.lPitch) Store24(p, colour);
+    m_bDirty = 1;
+    return 0;
+}
+
+int CQNDXSurface::VLine32(int y1, int y2, int x, DWORD colour) {
+    RECT bounds;
+    int first, last;
+    if (!__LockedClip(&bounds)) return 0;
+    if (x < bounds.left || x >= bounds.right || !CutSpan(y1, y2, bounds.top, bounds.bottom, &first, &last)) return 0;
+    BYTE* p = __PixelAddress(x, first);
+    for (int y = first; y <= last; ++y, p += m_Desc.lPitch) Store32(p, colour);
+    m_bDirty = 1;
+    return 0;
+}
+
+int CQNDXSurface::HLine16(int x1, int x2, int y, DWORD colour) {
+    RECT bounds;
+    int first, last;
+    if (!__LockedClip(&bounds)) return 0;
+    if (y < bounds.top || y >= bounds.bottom || !CutSpan(x1, x2, bounds.left, bounds.right, &first, &last)) return 0;
+    BYTE* p = __PixelAddress(first, y);
+    int count = last - first + 1;
+    WORD c16 = static_cast<WORD>(colour);
+    if (count & 1) {
+        Store16(p, c16);
+        p += 2;
+    }
+    DWORD pair = c16 | (static_cast<DWORD>(c16) << 16);
+    for (int n = count / 2; n > 0; --n, p += 4) Store32(p, pair);
+    m_bDirty = 1;
+    return 0;
+}
+
+int CQNDXSurface::HLine24(int x1, int x2, int y, DWORD colour) {
+    RECT bounds;
+    int first, last;
+    if (!__LockedClip(&bounds)) return 0;
+    if (y < bounds.top || y >= bounds.bottom || !CutSpan(x1, x2, bounds.left, bounds.right, &first, &last)) return 0;
+    BYTE* p = __PixelAddress(first, y);
+    for (int x = first; x <= last; ++x, p += 3) Store24(p, colour);
+    m_bDirty = 1;
+    return 0;
+}
+
+int CQNDXSurface::HLine32(int x1, int x2, int y, DWORD colour) {
+    RECT bounds;
+    int first, last;
+    if (!__LockedClip(&bounds)) return 0;
+    if (y < bounds.top || y >= bounds.bottom || !CutSpan(x1, x2, bounds.left, bounds.right, &first, &last)) return 0;
+    BYTE* p = __PixelAddress(first, y);
+    for (int x = first; x <= last; ++x, p += 4) Store32(p, colour);
+    m_bDirty = 1;
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Drawing operations. Each takes its own (possibly nested) lock; on a kind
+// without pixel routines they draw nothing and report -1.
+
+namespace {
+
+// The result of a drawing call's closing Unlock: -2 on failure, else 0.
+inline int CloseDrawing(CQNDXSurface* s) { return s->Unlock() < 0 ? -2 : 0; }
+
+}  // namespace
+
+int CQNDXSurface::DrawRect(int x1, int y1, int x2, int y2, DWORD colour) {
+    if (!HasPixelFunctions()) return -1;
+    if (Lock() < 0) return -1;
+    HLine(x1, x2, y1, colour);
+    HLine(x1, x2, y2, colour);
+    VLine(y1, y2, x1, colour);
+    VLine(y1, y2, x2, colour);
+    return CloseDrawing(this);
+}
+
+int CQNDXSurface::FillRect(int left, int top, int right, int bottom, DWORD colour) {
+    if (!m_pDDSurface) return -1;
+    RECT rect = {left, top, right, bottom};
+    if (!ClipRect(&rect)) return 0;
+    DDBLTFX fx;
+    std::memset(&fx, 0, sizeof(fx));
+    fx.dwSize = 100;
+    fx.dwFillColor = colour;
+    HRESULT hr = m_pDDSurface->Blt(&rect, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+    if (hr >= 0 && m_iID >= 0) NotifyChanged();
+    return hr;
+}
+
+int CQNDXSurface::Clear(DWORD colour) {
+    if (!m_pDDSurface) return -1;
+    DDBLTFX fx;
+    std::memset(&fx, 0, sizeof(fx));
+    fx.dwSize = 100;
+    fx.dwFillColor = colour;
+    HRESULT hr = m_pDDSurface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+    if (hr >= 0 && m_iID >= 0) NotifyChanged();
+    return hr;
+}
+
+int CQNDXSurface::DrawLine(int x1, int y1, int x2, int y2, DWORD colour) {
+    if (!HasPixelFunctions()) return -1;
+    if (Lock() < 0) return -1;
+    if (x1 == x2) {
+        VLine(y1, y2, x1, colour);
+        return Unlock();
+    }
+    if (y1 == y2) {
+        HLine(x1, x2, y1, colour);
+        return Unlock();
+    }
+    int dx = std::abs(x2 - x1);
+    int dy = std::abs(y2 - y1);
+    if (dy < dx) {
+        if (x1 > x2) {
+            std::swap(x1, x2);
+            std::swap(y1, y2);
+        }
+        double slope = static_cast<double>(y2 - y1) / static_cast<double>(x2 - x1);
+        double y = y1;
+        for (int x = x1; x <= x2; ++x) {
+            PutPixel(x, static_cast<int>(y), colour);
+            y += slope;
+        }
+    } else {
+        if (y1 > y2) {
+            std::swap(x1, x2);
+            std::swap(y1, y2);
+        }
+        double slope = static_cast<double>(x2 - x1) / static_cast<double>(y2 - y1);
+        double x = x1;
+        for (int y = y1; y <= y2; ++y) {
+            PutPixel(static_cast<int>(x), y, colour);
+            x += slope;
+        }
+    }
+    return CloseDrawing(this);
+}
+
+int CQNDXSurface::DrawLineAA(int x1, int y1, int x2, int y2, DWORD colour) {
+    if (!HasPixelFunctions()) return -1;
+    if (Lock() < 0) return -1;
+    if (x1 == x2) {
+        VLine(y1, y2, x1, colour);
+        return Unlock();
+    }
+    if (y1 == y2) {
+        HLine(x1, x2, y1, colour);
+        return Unlock();
+    }
+    if (y1 > y2) {
+        std::swap(x1, x2);
+        std::swap(y1, y2);
+    }
+    PutPixel(x1, y1, colour);
+    int dx = x2 - x1;
+    int xdir = dx >= 0 ? 1 : -1;
+    dx = std::abs(dx);
+    int dy = y2 - y1;
+    if (dx == dy) {
+        DrawLine(x1, y1, x2, y2, colour);
+        return Unlock();
+    }
+    uint16_t acc = 0;
+    if (dy > dx) {
+        uint16_t adj = static_cast<uint16_t>((static_cast<uint64_t>(dx) << 16) / static_cast<uint64_t>(dy));
+        for (int n = dy - 1; n > 0; --n) {
+            uint16_t old = acc;
+            acc = static_cast<uint16_t>(acc + adj);
+            if (acc <= old) x1 += xdir;
+            y1 += 1;
+            WORD w = static_cast<WORD>(acc >> 8);
+            BlendPixel(x1, y1, colour, static_cast<WORD>(w ^ 255));
+            BlendPixel(x1 + xdir, y1, colour, w);
+        }
+    } else {
+        uint16_t adj = static_cast<uint16_t>((static_cast<uint64_t>(dy) << 16) / static_cast<uint64_t>(dx));
+        for (int n = dx - 1; n > 0; --n) {
+            uint16_t old = acc;
+            acc = static_cast<uint16_t>(acc + adj);
+            if (acc <= old) y1 += 1;
+            x1 += xdir;
+            WORD w = static_cast<WORD>(acc >> 8);
+            BlendPixel(x1, y1, colour, static_cast<WORD>(w ^ 255));
+            BlendPixel(x1, y1 + 1, colour, w);
+        }
+    }
+    PutPixel(x2, y2, colour);
+    return CloseDrawing(this);
+}
+
+namespace {
+
+// One step of the circle walk: the next j for i, or -1 when the radicand is
+// negative (the walk ends).
+inline int CircleJ(int r, int i) {
+    double radicand = static_cast<double>(r) * r - static_cast<double>(i) * i;
+    if (radicand < 0) return -1;
+    return static_cast<int>(std::sqrt(radicand) + 0.5);
+}
+
+}  // namespace
+
+int CQNDXSurface::DrawCircle(int cx, int cy, int radius, DWORD colour) {
+    if (!HasPixelFunctions()) return -1;
+    if (Lock() < 0) return -1;
+    int i = 0, j = radius;
+    for (;;) {
+        PutPixel(cx + i, cy - j, colour);
+        PutPixel(cx - i, cy - j, colour);
+        PutPixel(cx + i, cy + j, colour);
+        PutPixel(cx - i, cy + j, colour);
+        PutPixel(cx + j, cy - i, colour);
+        PutPixel(cx - j, cy - i, colour);
+        PutPixel(cx + j, cy + i, colour);
+        PutPixel(cx - j, cy + i, colour);
+        ++i;
+        j = CircleJ(radius, i);
+        if (j < 0 || i > j) break;
+    }
+    return CloseDrawing(this);
+}
+
+int CQNDXSurface::FillCircle(int cx, int cy, int radius, DWORD colour) {
+    if (!HasPixelFunctions()) return -1;
+    int top = cy - radius;
+    if (top < m_ClipRect.top) top = m_ClipRect.top;
+    if (top > m_ClipRect.bottom) return 0;
+    int bottom = cy + radius;
+    if (bottom > m_ClipRect.bottom) bottom = m_ClipRect.bottom;
+    if (bottom < m_ClipRect.top) return 0;
+    if (Lock() < 0) return -1;
+    for (int y = top; y < bottom; ++y) {
+        double radicand = static_cast<double>(radius) * radius - static_cast<double>(cy - y) * (cy - y);
+        if (radicand < 0) continue;
+        int half = static_cast<int>(std::sqrt(radicand) + 0.5);
+        HLine(cx - half, cx + half, y, colour);
+    }
+    return CloseDrawing(this);
+}
+
+int CQNDXSurface::DrawRoundRect(int x1, int y1, int x2, int y2, int radius, DWORD colour) {
+    if (!HasPixelFunctions()) return -1;
+    if (Lock() < 0) return -1;
+    if (x1 > x2) std::swap(x1, x2);
+    if (y1 > y2) std::swap(y1, y2);
+    const int r = radius;
+    HLine(x1 + r, x2 - r, y1, colour);
+    HLine(x1 + r, x2 - r, y2, colour);
+    VLine(y1 + r, y2 - r, x1, colour);
+    VLine(y1 + r, y2 - r, x2, colour);
+    int i = 0, j = r;
+    for (;;) {
+        PutPixel(x2 - r + i, y1 + r - j, colour);
+        PutPixel(x2 - r + j, y1 + r - i, colour);
+        PutPixel(x1 + r - j, y1 + r - i, colour);
+        PutPixel(x1 + r - i, y1 + r - j, colour);
+        PutPixel(x2 - r + i, y2 - r + j, colour);
+        PutPixel(x2 - r + j, y2 - r + i, colour);
+        PutPixel(x1 + r - i, y2 - r + j, colour);
+        PutPixel(x1 + r - j, y2 - r + i, colour);
+        ++i;
+        j = CircleJ(r, i);
+        if (j < 0 || i > j) break;
+    }
+    return CloseDrawing(this);
+}
+
+// ---------------------------------------------------------------------------
+// Blended rectangle
+
+namespace {
+
+// Blends one row of `count` pixels of the given kind towards c.
+void BlendRow(BYTE* p, int count, DWORD kind, DWORD c, int alpha) {
+    const bool half = alpha == 127 || alpha == 128;
+    if (kind == 15 || kind == 16) {
+        const Layout& l = kind == 15 ? kLayout15 : kLayout16;
+        const DWORD mask = kind == 15 ? 0x7BDE : 0xF7DE;
+        const WORD c16 = static_cast<WORD>(c);
+        auto one = [&](WORD d) -> WORD {
+            if (half) return static_cast<WORD>(((d & mask) >> 1) + ((c16 & mask) >> 1));
+            return static_cast<WORD>(BlendChannels(d, c16, alpha, l));
+        };
+        if (count & 1) {
+            Store16(p, one(Load16(p)));
+            p += 2;
+        }
+        for (int n = count / 2; n > 0; --n, p += 4) {
+            DWORD pair = Load32(p);
+            DWORD lo = one(static_cast<WORD>(pair));
+            DWORD hi = one(static_cast<WORD>(pair >> 16));
+            Store32(p, lo | (hi << 16));
+        }
+        return;
+    }
+    if (kind == 24 || kind == 32) {
+        const int step = kind == 24 ? 3 : 4;
+        const DWORD c24 = c & 0xFFFFFF;
+        for (int n = 0; n < count; ++n, p += step) {
+            DWORD d = Load24(p);
+            DWORD v = half ? ((d & 0xFEFEFE) >> 1) + ((c24 & 0xFEFEFE) >> 1) : BlendChannels(d, c24, alpha, kLayout888);
+            Store24(p, v);  // byte 3 of a 32-bit pixel keeps its value
+        }
+    }
+}
+
+}  // namespace
+
+int CQNDXSurface::BlendRect(int left, int top, int right, int bottom, WORD alpha, DWORD colour) {
+    if (!m_pDDSurface || !m_pVideoEngine) return -1;
+    RECT area = {left, top, right, bottom};
+    if (!ClipRect(&area)) return 0;
+    const int w = area.right - area.left;
+    const int h = area.bottom - area.top;
+
+    // Engine buffers and unregistered surfaces are worked on through a
+    // system-memory copy of the area.
+    CQNDXSurface* temp = nullptr;
+    if (m_iID < 0) {
+        temp = new (std::nothrow) CQNDXSurface();
+        if (temp) {
+            temp->Create(m_pVideoEngine, w, h);
+            if (!temp->GetDDSurface() || temp->GetPixelKind() != GetPixelKind()) {
+                delete temp;
+                temp = nullptr;
+            } else {
+                RECT source = area;
+                if (temp->GetDDSurface()->BltFast(0, 0, m_pDDSurface, &source, DDBLTFAST_WAIT) < 0 ||
+                    temp->Lock() < 0) {
+                    delete temp;
+                    return -1;
+                }
+            }
+        }
+    }
+    CQNDXSurface* work = temp ? temp : this;
+    RECT workArea = temp ? RECT{0, 0, w, h} : area;
+    if (!temp && Lock() < 0) return -1;
+
+    const int a = ClampAlpha(alpha);
+    const DWORD kind = work->GetPixelKind();
+    const int bpp = work->__BytesPerPixel();
+    BYTE* bits = static_cast<BYTE*>(work->m_Desc.lpSurface);
+    // The locked memory bounds the work area as well as the clip rectangle.
+    if (workArea.right > static_cast<LONG>(work->m_Desc.dwWidth)) workArea.right = work->m_Desc.dwWidth;
+    if (workArea.bottom > static_cast<LONG>(work->m_Desc.dwHeight)) workArea.bottom = work->m_Desc.dwHeight;
+    if (bits && bpp > 0) {
+        for (LONG y = workArea.top; y < workArea.bottom; ++y) {
+            BYTE* row = bits + static_cast<ptrdiff_t>(y) * work->m_Desc.lPitch + static_cast<ptrdiff_t>(workArea.left) * bpp;
+            BlendRow(row, workArea.right - workArea.left, kind, colour, a);
+        }
+    }
+
+    if (!temp) {
+        m_bDirty = 1;
+        return CloseDrawing(this);
+    }
+    temp->Unlock();
+    RECT whole = {0, 0, w, h};
+    HRESULT hr = m_pDDSurface->BltFast(area.left, area.top, temp->GetDDSurface(), &whole, DDBLTFAST_WAIT);
+    delete temp;
+    return hr < 0 ? -1 : 0;
+}

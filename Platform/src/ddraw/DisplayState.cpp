@@ -1,0 +1,236 @@
+// The display state behind DirectDraw and the screen DC, and the display
+// part of the sim panel that sets it.
+#include "ddraw/DisplayState.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "ddraw/DirectDrawImpl.h"
+#include "platform/sim/Display.h"
+#include "sim/SimInternal.h"
+
+namespace qndx {
+namespace platform {
+
+namespace {
+
+DWORD DesktopBitsFromEnvironment() {
+    const char* value = std::getenv("QNDX_DESKTOP_BPP");
+    if (!value || !*value) return 32;
+    long bits = std::strtol(value, nullptr, 10);
+    if (bits == 15 || bits == 16 || bits == 24 || bits == 32) return static_cast<DWORD>(bits);
+    std::fprintf(stderr, "QNDX_DESKTOP_BPP=%s is not 15, 16, 24 or 32; using 32\n", value);
+    return 32;
+}
+
+void ResetHook() { DisplayState::Get().ResetToDefaults(); }
+
+}  // namespace
+
+DisplayState& DisplayState::Get() {
+    // Outlives static destructors: surfaces released at exit still find it.
+    static DisplayState* state = new DisplayState();
+    return *state;
+}
+
+DisplayState::DisplayState() {
+    ResetToDefaults();
+    sim::internal::AddResetHook(&ResetHook);
+}
+
+void DisplayState::ResetToDefaults() {
+    desktopWidth = 1024;
+    desktopHeight = 768;
+    desktopBits = DesktopBitsFromEnvironment();
+    current = {desktopWidth, desktopHeight, desktopBits, 60};
+    modes = DefaultModes();
+    drivers.clear();
+    DriverEntry primaryDriver;
+    primaryDriver.primary = true;
+    primaryDriver.description = "Primary Display Driver";
+    primaryDriver.name = "display";
+    drivers.push_back(primaryDriver);
+    budget = 64u << 20;
+    pitchAlign = 4;
+    // `used`, the exclusive owner and the live surfaces belong to objects
+    // that still exist; they change only as those objects change.
+}
+
+void DisplayState::NotifyModeChanged() {
+    if (modeHook) modeHook(CurrentDisplayModeInfo());
+}
+
+std::vector<ModeEntry> DefaultModes() {
+    std::vector<ModeEntry> list;
+    // What a driver typically reports, low-resolution and 8-bit modes included.
+    list.push_back({320, 240, 8, 60});
+    list.push_back({320, 240, 16, 60});
+    const DWORD sizes[][2] = {{640, 480}, {800, 600}, {1024, 768}, {1280, 1024}, {1600, 1200}};
+    const DWORD depths[] = {8, 16, 32};
+    const DWORD rates[] = {60, 75, 85};
+    for (auto& size : sizes)
+        for (DWORD bits : depths)
+            for (DWORD rate : rates) list.push_back({size[0], size[1], bits, rate});
+    return list;
+}
+
+DDPIXELFORMAT FormatForBits(DWORD bits) {
+    DDPIXELFORMAT f = {};
+    f.dwSize = QNDX_DDPIXELFORMAT_TAG;
+    switch (bits) {
+        case 8:
+            f.dwFlags = DDPF_RGB | DDPF_PALETTEINDEXED8;
+            f.dwRGBBitCount = 8;
+            break;
+        case 15:
+            f.dwFlags = DDPF_RGB;
+            f.dwRGBBitCount = 16;
+            f.dwRBitMask = 0x7C00;
+            f.dwGBitMask = 0x03E0;
+            f.dwBBitMask = 0x001F;
+            break;
+        case 16:
+            f.dwFlags = DDPF_RGB;
+            f.dwRGBBitCount = 16;
+            f.dwRBitMask = 0xF800;
+            f.dwGBitMask = 0x07E0;
+            f.dwBBitMask = 0x001F;
+            break;
+        case 24:
+        case 32:
+            f.dwFlags = DDPF_RGB;
+            f.dwRGBBitCount = bits;
+            f.dwRBitMask = 0xFF0000;
+            f.dwGBitMask = 0x00FF00;
+            f.dwBBitMask = 0x0000FF;
+            break;
+        default:
+            break;
+    }
+    return f;
+}
+
+PixelKind KindOfFormat(const DDPIXELFORMAT& f) {
+    if (f.dwFlags & DDPF_PALETTEINDEXED8) return f.dwRGBBitCount == 8 ? PixelKind::Indexed8 : PixelKind::None;
+    if (!(f.dwFlags & DDPF_RGB) || (f.dwFlags & (DDPF_FOURCC | DDPF_ALPHAPIXELS | DDPF_ALPHA))) return PixelKind::None;
+    if (f.dwRGBBitCount == 16) {
+        if (f.dwRBitMask == 0x7C00 && f.dwGBitMask == 0x03E0 && f.dwBBitMask == 0x001F) return PixelKind::Rgb555;
+        if (f.dwRBitMask == 0xF800 && f.dwGBitMask == 0x07E0 && f.dwBBitMask == 0x001F) return PixelKind::Rgb565;
+        return PixelKind::None;
+    }
+    if (f.dwRBitMask != 0xFF0000 || f.dwGBitMask != 0x00FF00 || f.dwBBitMask != 0x0000FF) return PixelKind::None;
+    if (f.dwRGBBitCount == 24) return PixelKind::Rgb888;
+    if (f.dwRGBBitCount == 32) return PixelKind::Xrgb8888;
+    return PixelKind::None;
+}
+
+DWORD BitsOfKind(PixelKind kind) {
+    switch (kind) {
+        case PixelKind::Indexed8: return 8;
+        case PixelKind::Rgb555: return 15;
+        case PixelKind::Rgb565: return 16;
+        case PixelKind::Rgb888: return 24;
+        case PixelKind::Xrgb8888: return 32;
+        default: return 0;
+    }
+}
+
+void SetPrimaryWriteHook(PrimaryWriteHook hook) { DisplayState::Get().primaryHook = hook; }
+void SetDisplayModeHook(DisplayModeHook hook) { DisplayState::Get().modeHook = hook; }
+
+DisplayModeInfo CurrentDisplayModeInfo() {
+    DisplayState& s = DisplayState::Get();
+    DisplayModeInfo info;
+    info.width = s.current.width;
+    info.height = s.current.height;
+    info.bitsPerPixel = s.current.bitsPerPixel;
+    info.refreshRate = s.current.refreshRate;
+    info.exclusive = s.exclusiveOwner != nullptr;
+    info.window = s.exclusiveWindow;
+    return info;
+}
+
+}  // namespace platform
+
+namespace sim {
+
+using platform::DisplayState;
+
+void SetDesktop(DWORD width, DWORD height, DWORD bitsPerPixel) {
+    DisplayState& s = DisplayState::Get();
+    if (width == 0 || height == 0 || width > 32768 || height > 32768 ||
+        !(bitsPerPixel == 8 || bitsPerPixel == 15 || bitsPerPixel == 16 || bitsPerPixel == 24 ||
+          bitsPerPixel == 32)) {
+        std::fprintf(stderr, "sim::SetDesktop: %ux%u at %u bits is not a desktop\n", width, height, bitsPerPixel);
+        return;
+    }
+    bool showingDesktop = s.current.width == s.desktopWidth && s.current.height == s.desktopHeight &&
+                          s.current.bitsPerPixel == s.desktopBits && s.exclusiveOwner == nullptr;
+    s.desktopWidth = width;
+    s.desktopHeight = height;
+    s.desktopBits = bitsPerPixel;
+    if (showingDesktop) s.current = {width, height, bitsPerPixel, s.current.refreshRate};
+}
+
+void SetDisplayModes(const std::vector<SimDisplayMode>& modes) {
+    DisplayState& s = DisplayState::Get();
+    s.modes.clear();
+    for (const SimDisplayMode& m : modes) s.modes.push_back({m.width, m.height, m.bitsPerPixel, m.refreshRate});
+}
+
+std::vector<SimDisplayMode> DefaultDisplayModes() {
+    std::vector<SimDisplayMode> out;
+    for (const platform::ModeEntry& m : platform::DefaultModes())
+        out.push_back({m.width, m.height, m.bitsPerPixel, m.refreshRate});
+    return out;
+}
+
+void AddDisplayDriver(const SimDisplayDriver& driver) {
+    platform::DriverEntry e;
+    e.guid = driver.guid;
+    e.description = driver.description;
+    e.name = driver.name;
+    e.monitor = driver.monitor;
+    e.kind = driver.kind;
+    e.createResult = driver.createResult;
+    e.capsResult = driver.capsResult;
+    DisplayState::Get().drivers.push_back(e);
+}
+
+void SetVideoMemoryBudget(DWORD bytes) { DisplayState::Get().budget = bytes; }
+DWORD VideoMemoryBudget() { return static_cast<DWORD>(DisplayState::Get().budget); }
+DWORD VideoMemoryUsed() { return static_cast<DWORD>(DisplayState::Get().used); }
+
+void SetPitchAlignment(DWORD bytes) {
+    if (bytes < 4 || bytes > 4096 || (bytes & (bytes - 1)) != 0) {
+        std::fprintf(stderr, "sim::SetPitchAlignment: %u is not a power of two from 4 to 4096\n", bytes);
+        return;
+    }
+    DisplayState::Get().pitchAlign = bytes;
+}
+
+bool MarkSurfaceLost(IDirectDrawSurface7* surface) {
+    platform::SurfaceImpl* s = platform::SurfaceImpl::FromInterface(surface);
+    if (!s) return false;
+    s->MarkLost();
+    return true;
+}
+
+void LoseVideoMemorySurfaces() {
+    for (platform::SurfaceImpl* s : DisplayState::Get().surfaces)
+        if (s->IsPrimary() || s->InVideoMemory()) s->MarkLost();
+}
+
+int LiveSurfaceCount() { return static_cast<int>(DisplayState::Get().surfaces.size()); }
+
+SimDisplayMode CurrentDisplayMode() {
+    const platform::ModeEntry& m = DisplayState::Get().current;
+    return {m.width, m.height, m.bitsPerPixel, m.refreshRate};
+}
+
+bool ExclusiveModeHeld() { return DisplayState::Get().exclusiveOwner != nullptr; }
+
+}  // namespace sim
+}  // namespace qndx

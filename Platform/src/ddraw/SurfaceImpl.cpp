@@ -1,0 +1,743 @@
+// DirectDraw surfaces: creation and placement against the video-memory
+// budget, locks, device contexts, colour keys, blits, flip chains, lost
+// surfaces, clipper and palette attachment.
+#include "ddraw/SurfaceImpl.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "ddraw/BlitLoops.h"
+#include "ddraw/DirectDrawImpl.h"
+#include "ddraw/DisplayState.h"
+#include "sim/SimInternal.h"
+
+namespace qndx {
+namespace platform {
+
+namespace {
+
+const DWORD kMaxSide = 32768;
+const size_t kMaxBytes = size_t(512) << 20;  // one surface; larger requests are hostile or mistaken
+
+const DWORD kRequestableCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX |
+                               DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM |
+                               DDSCAPS_TEXTURE | DDSCAPS_3DDEVICE | DDSCAPS_WRITEONLY | DDSCAPS_OWNDC |
+                               DDSCAPS_VISIBLE | DDSCAPS_ALLOCONLOAD;
+const DWORD kAcceptedDescFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_BACKBUFFERCOUNT |
+                                 DDSD_PIXELFORMAT | DDSD_CKSRCBLT | DDSD_REFRESHRATE | DDSD_TEXTURESTAGE;
+const DWORD kUnsupportedDescFlags = DDSD_LPSURFACE | DDSD_ZBUFFERBITDEPTH | DDSD_ALPHABITDEPTH | DDSD_CKDESTOVERLAY |
+                                    DDSD_CKDESTBLT | DDSD_CKSRCOVERLAY | DDSD_MIPMAPCOUNT | DDSD_LINEARSIZE;
+
+std::string Hex(DWORD v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%X", v);
+    return buf;
+}
+
+std::string RectText(const RECT* r) {
+    if (!r) return "NULL";
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "{%d,%d,%d,%d}", r->left, r->top, r->right, r->bottom);
+    return buf;
+}
+
+bool Empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
+
+bool Inside(const RECT& r, DWORD w, DWORD h) {
+    return r.left >= 0 && r.top >= 0 && static_cast<int64_t>(r.right) <= w && static_cast<int64_t>(r.bottom) <= h;
+}
+
+bool Overlap(const RECT& a, const RECT& b) {
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+RECT Whole(DWORD w, DWORD h) { return RECT{0, 0, static_cast<LONG>(w), static_cast<LONG>(h)}; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Creation and lifetime.
+
+SurfaceImpl::SurfaceImpl(DirectDrawImpl* owner, DWORD width, DWORD height, const DDPIXELFORMAT& format, DWORD caps)
+    : m_owner(owner), m_width(width), m_height(height), m_format(format), m_kind(KindOfFormat(format)),
+      m_caps(caps) {
+    if (m_owner) m_owner->AddRef();
+    DisplayState::Get().surfaces.push_back(this);
+}
+
+SurfaceImpl::~SurfaceImpl() {
+    for (SurfaceImpl* back : m_backs) delete back;
+    m_backs.clear();
+    if (m_dc) DestroyDC(m_dc);
+    if (m_clipper) m_clipper->Release();
+    if (m_palette) m_palette->Release();
+    DisplayState& st = DisplayState::Get();
+    if (m_countsAgainstBudget) st.used -= std::min<uint64_t>(st.used, m_bytes);
+    st.surfaces.erase(std::remove(st.surfaces.begin(), st.surfaces.end(), this), st.surfaces.end());
+    if (m_owner) {
+        if (m_owner->primary == this) m_owner->primary = nullptr;
+        m_owner->Release();
+    }
+}
+
+bool SurfaceImpl::Allocate() {
+    const size_t bpp = static_cast<size_t>(BytesPerPixel(m_kind));
+    const size_t align = DisplayState::Get().pitchAlign;
+    size_t row = (static_cast<size_t>(m_width) * bpp + align - 1) / align * align;
+    m_pitch = static_cast<LONG>(row);
+    m_bytes = row * m_height;
+    if (m_bytes > kMaxBytes) return false;
+    m_bits.reset(new (std::nothrow) uint8_t[m_bytes]());
+    return m_bits != nullptr;
+}
+
+HRESULT SurfaceImpl::Create(DirectDrawImpl* owner, const DDSURFACEDESC2& desc, SurfaceImpl** out) {
+    *out = nullptr;
+    DisplayState& st = DisplayState::Get();
+    const DWORD flags = desc.dwFlags;
+    if (flags & kUnsupportedDescFlags) return DDERR_UNSUPPORTED;
+    if (flags & ~(kAcceptedDescFlags | kUnsupportedDescFlags)) return DDERR_INVALIDPARAMS;
+
+    DWORD caps = (flags & DDSD_CAPS) ? desc.ddsCaps.dwCaps : DDSCAPS_OFFSCREENPLAIN;
+    if (caps & ~kRequestableCaps) return DDERR_INVALIDCAPS;
+    if ((caps & DDSCAPS_SYSTEMMEMORY) && (caps & DDSCAPS_VIDEOMEMORY)) return DDERR_INVALIDCAPS;
+
+    const bool primary = (caps & DDSCAPS_PRIMARYSURFACE) != 0;
+    DWORD width, height, backCount = 0;
+    DDPIXELFORMAT format;
+    if (primary) {
+        if (owner->primary) return DDERR_PRIMARYSURFACEALREADYEXISTS;
+        if (flags & (DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT)) return DDERR_INVALIDPARAMS;
+        if (caps & DDSCAPS_TEXTURE) return DDERR_INVALIDCAPS;
+        const bool flip = (caps & DDSCAPS_FLIP) != 0;
+        if (flip != ((caps & DDSCAPS_COMPLEX) != 0)) return DDERR_INVALIDCAPS;
+        if (flip) {
+            if (!(flags & DDSD_BACKBUFFERCOUNT) || desc.dwBackBufferCount == 0 || desc.dwBackBufferCount > 3)
+                return DDERR_INVALIDPARAMS;
+            if (!owner->Exclusive()) return DDERR_NOEXCLUSIVEMODE;
+            backCount = desc.dwBackBufferCount;
+        } else if (flags & DDSD_BACKBUFFERCOUNT) {
+            return DDERR_INVALIDPARAMS;
+        }
+        width = st.current.width;
+        height = st.current.height;
+        format = FormatForBits(st.current.bitsPerPixel);
+    } else {
+        if (caps & (DDSCAPS_FLIP | DDSCAPS_COMPLEX)) return DDERR_INVALIDCAPS;
+        if (flags & DDSD_BACKBUFFERCOUNT) return DDERR_INVALIDPARAMS;
+        if ((flags & (DDSD_WIDTH | DDSD_HEIGHT)) != (DDSD_WIDTH | DDSD_HEIGHT)) return DDERR_INVALIDPARAMS;
+        if (desc.dwWidth == 0 || desc.dwHeight == 0) return DDERR_INVALIDPARAMS;
+        if (desc.dwWidth > kMaxSide) return DDERR_TOOBIGWIDTH;
+        if (desc.dwHeight > kMaxSide) return DDERR_TOOBIGHEIGHT;
+        width = desc.dwWidth;
+        height = desc.dwHeight;
+        if (flags & DDSD_PIXELFORMAT) {
+            if (KindOfFormat(desc.ddpfPixelFormat) == PixelKind::None) return DDERR_INVALIDPIXELFORMAT;
+            format = FormatForBits(BitsOfKind(KindOfFormat(desc.ddpfPixelFormat)));
+        } else {
+            format = FormatForBits(st.current.bitsPerPixel);
+        }
+    }
+    if (KindOfFormat(format) == PixelKind::None) return DDERR_INVALIDPIXELFORMAT;
+
+    // Where it lives: asked-for video memory must fit in the budget; with no
+    // memory asked for, video memory when it fits, else system memory.
+    const DWORD asked = caps & (DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY);
+    caps &= ~(DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM);
+
+    std::vector<SurfaceImpl*> made;
+    DWORD frontCaps = caps, backCaps = 0;
+    if (backCount) {
+        frontCaps |= DDSCAPS_FRONTBUFFER | DDSCAPS_VISIBLE;
+        backCaps = (caps & ~(DDSCAPS_PRIMARYSURFACE | DDSCAPS_VISIBLE)) | DDSCAPS_BACKBUFFER;
+    } else if (primary) {
+        frontCaps |= DDSCAPS_VISIBLE;
+    }
+    SurfaceImpl* front = new (std::nothrow) SurfaceImpl(owner, width, height, format, frontCaps);
+    if (!front) return DDERR_OUTOFMEMORY;
+    if (!front->Allocate()) {
+        delete front;
+        return DDERR_OUTOFMEMORY;
+    }
+    for (DWORD i = 0; i < backCount; ++i) {
+        SurfaceImpl* back = new (std::nothrow) SurfaceImpl(owner, width, height, format, backCaps);
+        if (!back || !back->Allocate()) {
+            delete back;
+            delete front;
+            return DDERR_OUTOFMEMORY;
+        }
+        back->m_refs = 0;  // lives as long as the front
+        back->m_front = front;
+        front->m_backs.push_back(back);
+    }
+
+    const uint64_t total = static_cast<uint64_t>(front->m_bytes) * (1 + backCount);
+    bool video;
+    if (asked == DDSCAPS_VIDEOMEMORY) {
+        if (st.used + total > st.budget) {
+            delete front;
+            return DDERR_OUTOFVIDEOMEMORY;
+        }
+        video = true;
+    } else if (asked == DDSCAPS_SYSTEMMEMORY) {
+        video = false;
+    } else {
+        video = st.used + total <= st.budget;
+    }
+    const DWORD memCaps = video ? (DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM) : DDSCAPS_SYSTEMMEMORY;
+    front->m_caps |= memCaps;
+    front->m_countsAgainstBudget = video;
+    for (SurfaceImpl* back : front->m_backs) {
+        back->m_caps |= memCaps;
+        back->m_countsAgainstBudget = video;
+    }
+    if (video) st.used += total;
+
+    if (flags & DDSD_CKSRCBLT) {
+        front->m_hasKey = true;
+        front->m_key = desc.ddckCKSrcBlt;
+        front->m_key.dwColorSpaceHighValue = front->m_key.dwColorSpaceLowValue;
+    }
+    if (primary) owner->primary = front;
+    *out = front;
+    return DD_OK;
+}
+
+SurfaceImpl* SurfaceImpl::FromInterface(IDirectDrawSurface7* surface) {
+    if (!surface) return nullptr;
+    for (SurfaceImpl* s : DisplayState::Get().surfaces)
+        if (static_cast<IDirectDrawSurface7*>(s) == surface) return s;
+    return nullptr;
+}
+
+HRESULT SurfaceImpl::QueryInterface(REFIID riid, void** ppvObject) {
+    if (!ppvObject) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IDirectDrawSurface7) {
+        AddRef();
+        *ppvObject = static_cast<IDirectDrawSurface7*>(this);
+        return S_OK;
+    }
+    *ppvObject = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG SurfaceImpl::AddRef() { return ++m_refs; }
+
+ULONG SurfaceImpl::Release() {
+    if (m_refs == 0) return 0;  // a back buffer nobody holds: it belongs to its front
+    ULONG left = --m_refs;
+    if (left == 0 && !m_front) delete this;
+    return left;
+}
+
+// ---------------------------------------------------------------------------
+// Helpers.
+
+PixelTarget SurfaceImpl::Target() const {
+    PixelTarget t;
+    t.bits = m_bits.get();
+    t.pitch = m_pitch;
+    t.width = static_cast<int32_t>(m_width);
+    t.height = static_cast<int32_t>(m_height);
+    t.kind = m_kind;
+    t.palette = (m_kind == PixelKind::Indexed8 && m_palette) ? m_palette->Entries() : nullptr;
+    return t;
+}
+
+SurfaceMemory SurfaceImpl::Memory() const {
+    SurfaceMemory m;
+    m.bits = m_bits.get();
+    m.pitch = m_pitch;
+    m.width = m_width;
+    m.height = m_height;
+    m.format = m_format;
+    m.kind = m_kind;
+    m.palette = (m_kind == PixelKind::Indexed8 && m_palette) ? m_palette->Entries() : nullptr;
+    return m;
+}
+
+bool GetSurfaceMemory(IDirectDrawSurface7* surface, SurfaceMemory* out) {
+    SurfaceImpl* s = SurfaceImpl::FromInterface(surface);
+    if (!s || !out) return false;
+    *out = s->Memory();
+    return true;
+}
+
+SurfaceImpl* SurfaceImpl::Front() { return m_front ? m_front : this; }
+
+void SurfaceImpl::MarkLost(bool wrongMode) {
+    SurfaceImpl* front = Front();
+    front->m_lost = true;
+    front->m_wrongMode = front->m_wrongMode || wrongMode;
+    for (SurfaceImpl* back : front->m_backs) back->m_lost = true;
+}
+
+HRESULT SurfaceImpl::CheckUsable() const { return m_lost ? DDERR_SURFACELOST : DD_OK; }
+
+DWORD SurfaceImpl::ColorBitsMask() const {
+    switch (m_kind) {
+        case PixelKind::Indexed8: return 0xFF;
+        case PixelKind::Rgb555: return 0x7FFF;
+        case PixelKind::Rgb565: return 0xFFFF;
+        default: return 0xFFFFFF;
+    }
+}
+
+void SurfaceImpl::FillGarbage() {
+    // What a restored surface holds: memory nobody wrote. A fixed pattern
+    // keeps tests repeatable.
+    uint32_t state = 0x9E3779B9u ^ m_width ^ (m_height << 16);
+    for (size_t i = 0; i < m_bytes; ++i) {
+        state = state * 1664525u + 1013904223u;
+        m_bits[i] = static_cast<uint8_t>(state >> 24);
+    }
+}
+
+void SurfaceImpl::NotifyWrite(const RECT* dirty) {
+    PrimaryWriteHook hook = DisplayState::Get().primaryHook;
+    if (hook && IsPrimary()) hook(this, dirty);
+}
+
+// ---------------------------------------------------------------------------
+// Locks and device contexts.
+
+static void FillDescription(const SurfaceImpl& s, DDSURFACEDESC2* d, void* bits, bool hasKey, const DDCOLORKEY& key,
+                            DWORD backCount) {
+    DWORD size = d->dwSize;
+    std::memset(d, 0, sizeof *d);
+    d->dwSize = size;
+    d->dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_PIXELFORMAT;
+    d->dwWidth = s.Width();
+    d->dwHeight = s.Height();
+    d->lPitch = s.Pitch();
+    d->ddpfPixelFormat = s.Format();
+    d->ddsCaps.dwCaps = s.Caps();
+    if (bits) {
+        d->lpSurface = bits;
+        d->dwFlags |= DDSD_LPSURFACE;
+    }
+    if (hasKey) {
+        d->ddckCKSrcBlt = key;
+        d->dwFlags |= DDSD_CKSRCBLT;
+    }
+    if (backCount) {
+        d->dwBackBufferCount = backCount;
+        d->dwFlags |= DDSD_BACKBUFFERCOUNT;
+    }
+}
+
+HRESULT SurfaceImpl::Lock(LPRECT lpDestRect, LPDDSURFACEDESC2 desc, DWORD dwFlags, HANDLE) {
+    HRESULT hr;
+    if (sim::internal::TakeFault("IDirectDrawSurface7::Lock", &hr)) return hr;
+    sim::internal::Record("IDirectDrawSurface7::Lock", RectText(lpDestRect) + " " + Hex(dwFlags));
+    if (!desc || !SizeTagOk(desc->dwSize, QNDX_DDSURFACEDESC2_TAG, sizeof(DDSURFACEDESC2))) return DDERR_INVALIDPARAMS;
+    if (m_lost) return DDERR_SURFACELOST;
+    if (m_locked || m_dc) return DDERR_SURFACEBUSY;
+    RECT r = lpDestRect ? *lpDestRect : Whole(m_width, m_height);
+    if (Empty(r) || !Inside(r, m_width, m_height)) return DDERR_INVALIDPARAMS;
+    uint8_t* bits = m_bits.get() + static_cast<ptrdiff_t>(r.top) * m_pitch +
+                    static_cast<ptrdiff_t>(r.left) * BytesPerPixel(m_kind);
+    FillDescription(*this, desc, bits, m_hasKey, m_key, static_cast<DWORD>(m_backs.size()));
+    m_locked = true;
+    m_lockReadOnly = (dwFlags & DDLOCK_READONLY) != 0;
+    m_lockRect = r;
+    return DD_OK;
+}
+
+HRESULT SurfaceImpl::Unlock(LPRECT) {
+    HRESULT hr;
+    if (sim::internal::TakeFault("IDirectDrawSurface7::Unlock", &hr)) return hr;
+    sim::internal::Record("IDirectDrawSurface7::Unlock");
+    if (!m_locked) return DDERR_NOTLOCKED;
+    // A surface lost while locked stays locked until restored, so that the
+    // caller's restore-and-retry ends in a real unlock.
+    if (m_lost) return DDERR_SURFACELOST;
+    m_locked = false;
+    if (!m_lockReadOnly) NotifyWrite(&m_lockRect);
+    return DD_OK;
+}
+
+HRESULT SurfaceImpl::GetDC(HDC* lphDC) {
+    HRESULT hr;
+    if (sim::internal::TakeFault("IDirectDrawSurface7::GetDC", &hr)) return hr;
+    sim::internal::Record("IDirectDrawSurface7::GetDC");
+    if (!lphDC) return DDERR_INVALIDPARAMS;
+    *lphDC = nullptr;
+    if (m_lost) return DDERR_SURFACELOST;
+    if (m_dc) return DDERR_DCALREADYCREATED;
+    if (m_locked) return DDERR_SURFACEBUSY;
+    std::unique_ptr<DeviceContext> dc(new (std::nothrow) DeviceContext(DeviceContext::Kind::Surface));
+    if (!dc) return DDERR_OUTOFMEMORY;
+    dc->owner = this;
+    dc->target = Target();
+    m_dc = RegisterDC(std::move(dc));
+    if (!m_dc) return DDERR_CANTCREATEDC;
+    *lphDC = m_dc;
+    return DD_OK;
+}
+
+HRESULT SurfaceImpl::ReleaseDC(HDC hDC) {
+    HRESULT hr;
+    if (sim::internal::TakeFault("IDirectDrawSurface7::ReleaseDC", &hr)) return hr;
+    sim::internal::Record("IDirectDrawSurface7::ReleaseDC");
+    if (!m_dc) return DDERR_NODC;
+    if (hDC != m_dc) return DDERR_INVALIDPARAMS;
+    DestroyDC(m_dc);
+    m_dc = nullptr;
+    NotifyWrite(nullptr);
+    return DD_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Colour keys.
+
+HRESULT SurfaceImpl::SetColorKey(DWORD dwFlags, LPDDCOLORKEY key) {
+    HRESULT hr;
+    if (sim::internal::TakeFault("IDirectDrawSurface7::SetColorKey", &hr)) return hr;
+    sim::internal::Record("IDirectDrawSurface7::SetColorKey",
+                          Hex(dwFlags) + " " + (key ? Hex(key->dwColorSpaceLowValue) : std::string("NULL")));
+    if (dwFlags & (DDCKEY_DESTBLT | DDCKEY_DESTOVERLAY | DDCKEY_SRCOVERLAY)) return DDERR_UNSUPPORTED;
+    if (!(dwFlags & DDCKEY_SRCBLT) || (dwFlags & ~(DDCKEY_SRCBLT | DDCKEY_COLORSPACE))) return DDERR_INVALIDPARAMS;
+    if (!key) {
+        m_hasKey = false;
+        return DD_OK;
+    }
+    if ((dwFlags & DDCKEY_COLORSPACE) && key->dwColorSpaceHighValue != key->dwColorSpaceLowValue)
+        return DDERR_NOCOLORKEYHW;
+    m_hasKey = true;
+    m_key.dwColorSpaceLowValue = key->dwColorSpaceLowValue;
+    m_key.dwColorSpaceHighValue = key->dwColorSpaceLowValue;
+    return DD_OK;
+}
+
+HRESULT SurfaceImpl::GetColorKey(DWORD dwFlags, LPDDCOLORKEY key) {
+    HRESULT hr;
+    if (sim::internal::TakeFault("IDirectDrawSurface7::GetColorKey", &hr)) return hr;
+    if (!key) return DDERR_INVALIDPARAMS;
+    if (dwFlags != DDCKEY_SRCBLT) {
+        if (dwFlags & (DDCKEY_DESTBLT | DDCKEY_DESTOVERLAY | DDCKEY_SRCOVERLAY)) return DDERR_NOCOLORKEY;
+        return DDERR_INVALIDPARAMS;
+    }
+    if (!m_hasKey) return DDERR_NOCOLORKEY;
+    *key = m_key;
+    return DD_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Blits.
+
+HRESULT SurfaceImpl::BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& srcRect, const RECT& clip, DWORD ddfx,
+                              bool keyed, DWORD key) {
+    const int bpp = BytesPerPixel(m_kind);
+    const int sw = srcRect.right - srcRect.left, sh = srcRect.bottom - srcRect.top;
+    const int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
+    const bool mirrorX = (ddfx & DDBLTFX_MIRRORLEFTRIGHT) != 0;
+    const bool mirrorY = (ddfx & DDBLTFX_MIRRORUPDOWN) != 0;
+    const bool sameSize = sw == dw && sh == dh && !mirrorX && !mirrorY;
+
+    auto at = [bpp](uint8_t* bits, LONG pitch, LONG x, LONG y) {
+        return bits + static_cast<ptrdiff_t>(y) * pitch + static_cast<ptrdiff_t>(x) * bpp;
+    };
+
+    if (sameSize && !keyed) {
+        // Clipping keeps a 1:1 mapping: move the source by the same amount.
+        const LONG sx = srcRect.left + (clip.left - dst.left), sy = srcRect.top + (clip.top - dst.top);
+        blit::Copy(at(m_bits.get(), m_pitch, clip.left, clip.top), m_pitch, at(src->m_bits.get(), src->m_pitch, sx, sy),
+                   src->m_pitch, static_cast<size_t>(clip.right - clip.left) * bpp, clip.bottom - clip.top);
+        return DD_OK;
+    }
+
+    // Keyed, mirrored and stretched copies read the source while writing: a
+    // source overlapping the destination on this surface is copied aside first.
+    const uint8_t* srcBits = at(src->m_bits.get(), src->m_pitch, srcRect.left, srcRect.top);
+    LONG srcPitch = src->m_pitch;
+    std::vector<uint8_t> aside;
+    if (src == this && Overlap(srcRect, clip)) {
+        const size_t row = static_cast<size_t>(sw) * bpp;
+        aside.resize(row * sh);
+        for (int y = 0; y < sh; ++y) std::memcpy(&aside[row * y], srcBits + static_cast<ptrdiff_t>(y) * srcPitch, row);
+        srcBits = aside.data();
+        srcPitch = static_cast<LONG>(row);
+    }
+    const DWORD mask = ColorBitsMask();
+    if (sameSize) {
+        const LONG ox = clip.left - dst.left, oy = clip.top - dst.top;
+        blit::CopyKeyed(at(m_bits.get(), m_pitch, clip.left, clip.top), m_pitch,
+                        srcBits + static_cast<ptrdiff_t>(oy) * srcPitch + static_cast<ptrdiff_t>(ox) * bpp, srcPitch,
+                        bpp, clip.right - clip.left, clip.bottom - clip.top, key, mask);
+        return DD_OK;
+    }
+    blit::StretchArgs args;
+    args.srcW = sw;
+    args.srcH = sh;
+    args.dstW = dw;
+    args.dstH = dh;
+    args.x0 = clip.left - dst.left;
+    args.y0 = clip.top - dst.top;
+    args.x1 = clip.right - dst.left;
+    args.y1 = clip.bottom - dst.top;
+    args.mirrorX = mirrorX;
+    args.mirrorY = mirrorY;
+    args.keyed = keyed;
+    args.key = key;
+    args.colorMask = mask;
+    blit::Stretch(at(m_bits.get(), m_pitch, dst.left, dst.top), m_pitch, srcBits, srcPitch, bpp, args);
+    return DD_OK;
+}
+
+HRESULT SurfaceImpl::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE7 lpSrc, LPRECT lpSrcRect, DWORD dwFlags,
+                         LPDDBLTFX fx) {
+    HRESULT hr;
+    if (sim::internal::TakeFault("IDirectDrawSurface7::Blt", &hr)) return hr;
+    sim::internal::Record("IDirectDrawSurface7::Blt",
+                          RectText(lpDestRect) + " " + RectText(lpSrcRect) + " " + Hex(dwFlags));
+    const DWORD supported = DDBLT_COLORFILL | DDBLT_DDFX | DDBLT_KEYSRC | DDBLT_KEYSRCOVERRIDE | DDBLT_ROP |
+                            DDBLT_WAIT | DDBLT_ASYNC | DDBLT_DONOTWAIT;
+    if (dwFlags & ~supported) return DDERR_UNSUPPORTED;
+    const bool needFx = (dwFlags & (DDBLT_COLORFILL | DDBLT_DDFX | DDBLT_KEYSRCOVERRIDE | DDBLT_ROP)) != 0;
+    if (needFx && (!fx || !SizeTagOk(fx->dwSize, QNDX_DDBLTFX_TAG, sizeof(DDBLTFX)))) return DDERR_INVALIDPARAMS;
+    if (m_lost) return DDERR_SURFACELOST;
+
+    const RECT bounds = Whole(m_width, m_height);
+    RECT dst = lpDestRect ? *lpDestRect : bounds;
+    if (Empty(dst)) return DDERR_INVALIDPARAMS;
+    // With a clipper the visible part is drawn (a window partly off screen);
+    // without one the rectangle must lie inside the surface.
+    RECT clip = dst;
+    if (m_clipper) {
+        clip.left = std::max(clip.left, bounds.left);
+        clip.top = std::max(clip.top, bounds.top);
+        clip.right = std::min(clip.right, bounds.right);
+        clip.bottom = std::min(clip.bottom, bounds.bottom);
+    } else if (!Inside(dst, m_width, m_height)) {
+        return DDERR_INVALIDPARAMS;
+    }
+
+    if (dwFlags & DDBLT_COLORFILL) {
+        if (dwFlags & (DDBLT_DDFX | DDBLT_KEYSRC | DDBLT_KEYSRCOVERRIDE | DDBLT_ROP)) return DDERR_INVALIDPARAMS;
+        if (Empty(clip)) return DD_OK;
+        const int bpp = BytesPerPixel(m_kind);
+        blit::Fill(m_bits.get() + static_cast<ptrdiff_t>(clip.top) * m_pitch + static_cast<ptrdiff_t>(clip.left) * bpp,
+                   m_pitch, bpp, clip.right - clip.left, clip.bottom - clip.top, fx->dwFillColor);
+        NotifyWrite(&clip);
+        return DD_OK;
+    }
+    if ((dwFlags & DDBLT_ROP) && fx->dwROP != SRCCOPY) return DDERR_NORASTEROPHW;
+
+    SurfaceImpl* src = FromInterface(lpSrc);
+    if (!lpSrc) return DDERR_INVALIDPARAMS;
+    if (!src) return DDERR_INVALIDOBJECT;
+    if (src->m_lost) return DDERR_SURFACELOST;
+    if (src->m_kind != m_kind) return DDERR_INVALIDPIXELFORMAT;
+    RECT srcRect = lpSrcRect ? *lpSrcRect : Whole(src->m_width, src->m_height);
+    if (Empty(srcRect) || !Inside(srcRect, src->m_width, src->m_height)) return DDERR_INVALIDPARAMS;
+
+    DWORD ddfx = 0;
+    if (dwFlags & DDBLT_DDFX) {
+        ddfx = fx->dwDDFX;
+        if (ddfx & (DDBLTFX_ROTATE90 | DDBLTFX_ROTATE180 | DDBLTFX_ROTATE270)) return DDERR_NOROTATIONHW;
+        if (ddfx & ~(DDBLTFX_MIRRORLEFTRIGHT | DDBLTFX_MIRRORUPDOWN | DDBLTFX_ARITHSTRETCHY | DDBLTFX_NOTEARING))
+            return DDERR_UNSUPPORTED;
+    }
+    bool keyed = false;
+    DWORD key = 0;
+    if (dwFlags & DDBLT_KEYSRCOVERRIDE) {
+        keyed = true;
+        key = fx->ddckSrcColorkey.dwColorSpaceLowValue;
+    } else if (dwFlags & DDBLT_KEYSRC) {
+        if (!src->m_hasKey) return DDERR_NOCOLORKEY;
+        keyed = true;
+        key = src->m_key.dwColorSpaceLowValue;
+    }
+    if (Empty(clip)) return DD_OK;
+    hr = BlitFrom(src, dst, srcRect, clip, ddfx, keyed, key);
+    if (SUCCEEDED(hr)) NotifyWrite(&clip);
+    return hr;
+}
+
+HRESULT SurfaceImpl::BltFast(DWORD dwX, DWORD dwY, LPDIRECTDRAWSURFACE7 lpSrc, LPRECT lpSrcRect, DWORD dwTrans) {
+    HRESULT hr;
+    if (sim::internal::TakeFault("IDirectDrawSurface7::BltFast", &hr)) return hr;
+    sim::internal::Record("IDirectDrawSurface7::BltFast",
+                          std::to_string(dwX) + "," + std::to_string(dwY) + " " + RectText(lpSrcRect) + " " +
+                              Hex(dwTrans));
+    if (dwTrans & ~(DDBLTFAST_SRCCOLORKEY | DDBLTFAST_DESTCOLORKEY | DDBLTFAST_WAIT | DDBLTFAST_DONOTWAIT))
+        return DDERR_INVALIDPARAMS;
+    if (dwTrans & DDBLTFAST_DESTCOLORKEY) return DDERR_UNSUPPORTED;
+    if (m_lost) return DDERR_SURFACELOST;
+    if (m_clipper) return DDERR_BLTFASTCANTCLIP;
+    SurfaceImpl* src = FromInterface(lpSrc);
+    if (!lpSrc) return DDERR_INVALIDPARAMS;
+    if (!src) return DDERR_INVALIDOBJECT;
+    if (src->m_lost) return DDERR_SURFACELOST;
+    if (src->m_kind != m_kind) return DDERR_INVALIDPIXELFORMAT;
+    RECT srcRect = lpSrcRect ? *lpSrcRect : Whole(src->m_width, src->m_height);
+    if (Empty(srcRect) || !Inside(srcRect, src->m_width, src->m_height)) return DDERR_INVALIDPARAMS;
+    const uint64_t right = static_cast<uint64_t>(dwX) + static_cast<uint64_t>(srcRect.right - srcRect.left);
+    const uint64_t bottom = static_cast<uint64_t>(dwY) + static_cast<uint64_t>(srcRect.bottom - srcRect.top);
+    if (right > m_width || bottom > m_height) return DDERR_INVALIDPARAMS;
+    const RECT dst = {static_cast<LONG>(dwX), static_cast<LONG>(dwY), static_cast<LONG>(right),
+                      static_cast<LONG>(bottom)};
+    bool keyed = false;
+    if (dwTrans & DDBLTFAST_SRCCOLORKEY) {
+        if (!src->m_hasKey) return DDERR_NOCOLORKEY;
+        keyed = true;
+    }
+    hr = BlitFrom(src, dst, srcRect, dst, 0, keyed, src->m_key.dwColorSpaceLowValue);
+    if (SUCCEEDED(hr)) NotifyWrite(&dst);
+    return hr;
+}
+
+// ---------------------------------------------------------------------------
+// Flip chains and lost surfaces.
+
+HRESULT SurfaceImpl::Flip(LPDIRECTDRAWSURFACE7 lpOverride, DWORD dwFlags) {
+    HRESULT hr;
+    if (sim::internal::TakeFault("IDirectDrawSurface7::Flip", &hr)) return hr;
+    sim::internal::Record("IDirectDrawSurface7::Flip", Hex(dwFlags));
+    if (m_backs.empty()) return DDERR_NOTFLIPPABLE;
+    if (dwFlags & ~(DDFLIP_WAIT | DDFLIP_NOVSYNC | DDFLIP_DONOTWAIT)) return DDERR_INVALIDPARAMS;
+    SurfaceImpl* target = nullptr;
+    if (lpOverride) {
+        for (SurfaceImpl* back : m_backs)
+            if (static_cast<IDirectDrawSurface7*>(back) == lpOverride) target = back;
+        if (!target) return DDERR_INVALIDPARAMS;
+    }
+    if (m_lost) return DDERR_SURFACELOST;
+    if (m_locked || m_dc) return DDERR_SURFACEBUSY;
+    for (SurfaceImpl* back : m_backs)
+        if (back->m_locked || back->m_dc) return DDERR_SURFACEBUSY;
+    if (target) {
+        std::swap(m_bits, target->m_bits);
+    } else {
+        // front <- back 1 <- back 2 ... <- front
+        std::swap(m_bits, m_backs[0]->m_bits);
+        for (size_t i = 1; i < m_backs.size(); ++i) std::swap(m_backs[i - 1]->m_bits, m_backs[i]->m_bits);
+    }
+    NotifyWrite(nullptr);
+    return DD_OK;
+}
+
+HRESULT SurfaceImpl::GetAttachedSurface(LPDDSCAPS2 caps, LPDIRECTDRAWSURFACE7* out) {
+    HRESULT hr;
+    if (sim::internal::TakeFault("IDirectDrawSurface7::GetAttachedSurface", &hr)) return hr;
+    sim::internal::Record("IDirectDrawSurface7::GetAttachedSurface", caps ? Hex(caps->dwCaps) : "NULL");
+    if (!caps || !out) return DDERR_INVALIDPARAMS;
+    *out = nullptr;
+    for (SurfaceImpl* back : m_backs) {
+        if ((back->m_caps & caps->dwCaps) == caps->dwCaps) {
+            back->AddRef();
+            *out = back;
+            return DD_OK;
+        }
+    }
+    return DDERR_NOTFOUND;
+}
+
+HRESULT SurfaceImpl::IsLost() {
+    HRESULT hr;
+    if (sim::internal::TakeFault("IDirectDrawSurface7::IsLost", &hr)) return hr;
+    return m_lost ? DDERR_SURFACELOST : DD_OK;
+}
+
+HRESULT SurfaceImpl::Restore() {
+    HRESULT hr;
+    if (sim::internal::TakeFault("IDirectDrawSurface7::Restore", &hr)) return hr;
+    sim::internal::Record("IDirectDrawSurface7::Restore");
+    if (m_front) return DDERR_IMPLICITLYCREATED;  // the chain restores through its front
+    if (!m_lost) return DD_OK;
+    if (m_wrongMode) return DDERR_WRONGMODE;
+    FillGarbage();
+    m_lost = false;
+    for (SurfaceImpl* back : m_backs) {
+        back->FillGarbage();
+        back->m_lost = false;
+    }
+    NotifyWrite(nullptr);
+    return DD_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Attachments and descriptions.
+
+HRESULT SurfaceImpl::SetClipper(LPDIRECTDRAWCLIPPER lpDDClipper) {
+    HRESULT hr;
+    if (sim::internal::TakeFault("IDirectDrawSurface7::SetClipper", &hr)) return hr;
+    sim::internal::Record("IDirectDrawSurface7::SetClipper", lpDDClipper ? "clipper" : "NULL");
+    ClipperImpl* clipper = nullptr;
+    if (lpDDClipper) {
+        clipper = dynamic_cast<ClipperImpl*>(lpDDClipper);
+        if (!clipper) return DDERR_INVALIDOBJECT;
+        clipper->AddRef();
+    }
+    if (m_clipper) m_clipper->Release();
+    m_clipper = clipper;
+    return DD_OK;
+}
+
+HRESULT SurfaceImpl::GetClipper(LPDIRECTDRAWCLIPPER* out) {
+    HRESULT hr;
+    if (sim::internal::TakeFault("IDirectDrawSurface7::GetClipper", &hr)) return hr;
+    if (!out) return DDERR_INVALIDPARAMS;
+    *out = nullptr;
+    if (!m_clipper) return DDERR_NOCLIPPERATTACHED;
+    m_clipper->AddRef();
+    *out = m_clipper;
+    return DD_OK;
+}
+
+HWND SurfaceImpl::ClipperWindow() const { return m_clipper ? m_clipper->Window() : nullptr; }
+
+HRESULT SurfaceImpl::SetPalette(LPDIRECTDRAWPALETTE lpDDPalette) {
+    HRESULT hr;
+    if (sim::internal::TakeFault("IDirectDrawSurface7::SetPalette", &hr)) return hr;
+    PaletteImpl* palette = nullptr;
+    if (lpDDPalette) {
+        palette = dynamic_cast<PaletteImpl*>(lpDDPalette);
+        if (!palette) return DDERR_INVALIDOBJECT;
+        palette->AddRef();
+    }
+    if (m_palette) m_palette->Release();
+    m_palette = palette;
+    return DD_OK;
+}
+
+HRESULT SurfaceImpl::GetPalette(LPDIRECTDRAWPALETTE* out) {
+    HRESULT hr;
+    if (sim::internal::TakeFault("IDirectDrawSurface7::GetPalette", &hr)) return hr;
+    if (!out) return DDERR_INVALIDPARAMS;
+    *out = nullptr;
+    if (!m_palette) return DDERR_NOPALETTEATTACHED;
+    m_palette->AddRef();
+    *out = m_palette;
+    return DD_OK;
+}
+
+HRESULT SurfaceImpl::GetPixelFormat(LPDDPIXELFORMAT pf) {
+    HRESULT hr;
+    if (sim::internal::TakeFault("IDirectDrawSurface7::GetPixelFormat", &hr)) return hr;
+    if (!pf || pf->dwSize != QNDX_DDPIXELFORMAT_TAG) return DDERR_INVALIDPARAMS;
+    *pf = m_format;
+    return DD_OK;
+}
+
+HRESULT SurfaceImpl::GetSurfaceDesc(LPDDSURFACEDESC2 desc) {
+    HRESULT hr;
+    if (sim::internal::TakeFault("IDirectDrawSurface7::GetSurfaceDesc", &hr)) return hr;
+    if (!desc || !SizeTagOk(desc->dwSize, QNDX_DDSURFACEDESC2_TAG, sizeof(DDSURFACEDESC2))) return DDERR_INVALIDPARAMS;
+    FillDescription(*this, desc, nullptr, m_hasKey, m_key, static_cast<DWORD>(m_backs.size()));
+    return DD_OK;
+}
+
+HRESULT SurfaceImpl::GetCaps(LPDDSCAPS2 caps) {
+    if (!caps) return DDERR_INVALIDPARAMS;
+    std::memset(caps, 0, sizeof *caps);
+    caps->dwCaps = m_caps;
+    return DD_OK;
+}
+
+}  // namespace platform
+}  // namespace qndx

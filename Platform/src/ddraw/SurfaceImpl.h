@@ -1,0 +1,158 @@
+// DirectDraw surfaces inside the layer. Everything is system RAM; a surface
+// in "video memory" only counts against the budget. Besides the interface
+// methods, this header is how the rest of the layer reaches a surface's
+// pixels: the window presenter reads the primary through GetSurfaceMemory
+// and learns about changes through the primary write hook.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "gdi/DeviceContext.h"
+#include "platform/DirectDraw.h"
+
+namespace qndx {
+namespace platform {
+
+class DirectDrawImpl;
+class ClipperImpl;
+class PaletteImpl;
+
+// A surface's pixels as they are now. `bits` stays valid until the surface
+// is flipped, restored after a mode change or released.
+struct SurfaceMemory {
+    uint8_t* bits = nullptr;
+    LONG pitch = 0;
+    DWORD width = 0;
+    DWORD height = 0;
+    DDPIXELFORMAT format = {};
+    PixelKind kind = PixelKind::None;
+    const PALETTEENTRY* palette = nullptr;  // attached palette, 8-bit only
+};
+
+// False when `surface` is not one of the layer's live surfaces.
+bool GetSurfaceMemory(IDirectDrawSurface7* surface, SurfaceMemory* out);
+
+// Called after something was written to a primary surface: Blt and BltFast
+// onto it, Unlock (not after read-only locks), ReleaseDC, Flip, Restore.
+// `dirty` is the changed rectangle, or null for the whole surface. One hook
+// at a time; null removes it. Not cleared by the sim reset.
+typedef void (*PrimaryWriteHook)(IDirectDrawSurface7* primary, const RECT* dirty);
+void SetPrimaryWriteHook(PrimaryWriteHook hook);
+
+// The display as DirectDraw has set it. bitsPerPixel is 15 for 5-5-5.
+struct DisplayModeInfo {
+    DWORD width = 0;
+    DWORD height = 0;
+    DWORD bitsPerPixel = 0;
+    DWORD refreshRate = 0;
+    bool exclusive = false;  // full-screen exclusive cooperative level held
+    HWND window = nullptr;   // the window given with the cooperative level
+};
+DisplayModeInfo CurrentDisplayModeInfo();
+// Called after SetCooperativeLevel, SetDisplayMode and RestoreDisplayMode
+// (the full-screen switch of a real window hangs here). Not cleared by reset.
+typedef void (*DisplayModeHook)(const DisplayModeInfo& mode);
+void SetDisplayModeHook(DisplayModeHook hook);
+
+class SurfaceImpl final : public IDirectDrawSurface7 {
+public:
+    // Validates `desc` and makes the surface (a primary, a flip chain or an
+    // offscreen surface). The new surface has one reference.
+    static HRESULT Create(DirectDrawImpl* owner, const DDSURFACEDESC2& desc, SurfaceImpl** out);
+    // The object behind an interface pointer, or null when it is not a live
+    // surface of this layer.
+    static SurfaceImpl* FromInterface(IDirectDrawSurface7* surface);
+
+    // IUnknown
+    HRESULT QueryInterface(REFIID riid, void** ppvObject) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+
+    // IDirectDrawSurface7
+    HRESULT Lock(LPRECT lpDestRect, LPDDSURFACEDESC2 lpDDSurfaceDesc, DWORD dwFlags, HANDLE hEvent) override;
+    HRESULT Unlock(LPRECT lpRect) override;
+    HRESULT GetDC(HDC* lphDC) override;
+    HRESULT ReleaseDC(HDC hDC) override;
+    HRESULT SetColorKey(DWORD dwFlags, LPDDCOLORKEY lpDDColorKey) override;
+    HRESULT GetColorKey(DWORD dwFlags, LPDDCOLORKEY lpDDColorKey) override;
+    HRESULT Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE7 lpDDSrcSurface, LPRECT lpSrcRect, DWORD dwFlags,
+                LPDDBLTFX lpDDBltFx) override;
+    HRESULT BltFast(DWORD dwX, DWORD dwY, LPDIRECTDRAWSURFACE7 lpDDSrcSurface, LPRECT lpSrcRect,
+                    DWORD dwTrans) override;
+    HRESULT Flip(LPDIRECTDRAWSURFACE7 lpDDSurfaceTargetOverride, DWORD dwFlags) override;
+    HRESULT GetAttachedSurface(LPDDSCAPS2 lpDDSCaps, LPDIRECTDRAWSURFACE7* lplpDDAttachedSurface) override;
+    HRESULT IsLost() override;
+    HRESULT Restore() override;
+    HRESULT SetClipper(LPDIRECTDRAWCLIPPER lpDDClipper) override;
+    HRESULT GetClipper(LPDIRECTDRAWCLIPPER* lplpDDClipper) override;
+    HRESULT GetPixelFormat(LPDDPIXELFORMAT lpDDPixelFormat) override;
+    HRESULT GetSurfaceDesc(LPDDSURFACEDESC2 lpDDSurfaceDesc) override;
+    HRESULT GetCaps(LPDDSCAPS2 lpDDSCaps) override;
+    HRESULT SetPalette(LPDIRECTDRAWPALETTE lpDDPalette) override;
+    HRESULT GetPalette(LPDIRECTDRAWPALETTE* lplpDDPalette) override;
+
+    // Inside the layer.
+    DWORD Width() const { return m_width; }
+    DWORD Height() const { return m_height; }
+    LONG Pitch() const { return m_pitch; }
+    uint8_t* Bits() const { return m_bits.get(); }
+    const DDPIXELFORMAT& Format() const { return m_format; }
+    PixelKind Kind() const { return m_kind; }
+    DWORD Caps() const { return m_caps; }
+    bool IsPrimary() const { return (m_caps & DDSCAPS_PRIMARYSURFACE) != 0; }
+    bool InVideoMemory() const { return (m_caps & DDSCAPS_VIDEOMEMORY) != 0; }
+    bool Lost() const { return m_lost; }
+    PixelTarget Target() const;
+    SurfaceMemory Memory() const;
+    // Marks the whole flip chain lost; `wrongMode` makes Restore answer
+    // DDERR_WRONGMODE (the display mode changed under a primary).
+    void MarkLost(bool wrongMode = false);
+    // The front surface of this surface's flip chain (itself when alone).
+    SurfaceImpl* Front();
+    // The window named by the attached clipper, or null.
+    HWND ClipperWindow() const;
+
+private:
+    SurfaceImpl(DirectDrawImpl* owner, DWORD width, DWORD height, const DDPIXELFORMAT& format, DWORD caps);
+    ~SurfaceImpl();
+    bool Allocate();
+    HRESULT CheckUsable() const;
+    HRESULT BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& srcRect, const RECT& clip, DWORD ddfx,
+                     bool keyed, DWORD key);
+    void NotifyWrite(const RECT* dirty);
+    void FillGarbage();
+    DWORD ColorBitsMask() const;
+
+    ULONG m_refs = 1;
+    DirectDrawImpl* m_owner;  // referenced
+    DWORD m_width;
+    DWORD m_height;
+    LONG m_pitch = 0;
+    DDPIXELFORMAT m_format;
+    PixelKind m_kind;
+    DWORD m_caps;
+    std::unique_ptr<uint8_t[]> m_bits;
+    size_t m_bytes = 0;
+    bool m_countsAgainstBudget = false;
+
+    bool m_locked = false;
+    bool m_lockReadOnly = false;
+    RECT m_lockRect = {0, 0, 0, 0};
+    HDC m_dc = nullptr;
+    bool m_lost = false;
+    bool m_wrongMode = false;
+
+    bool m_hasKey = false;
+    DDCOLORKEY m_key = {0, 0};
+    ClipperImpl* m_clipper = nullptr;  // referenced
+    PaletteImpl* m_palette = nullptr;  // referenced
+
+    // Flip chain: the front owns its back buffers; they die with it.
+    std::vector<SurfaceImpl*> m_backs;
+    SurfaceImpl* m_front = nullptr;
+};
+
+}  // namespace platform
+}  // namespace qndx

@@ -1,0 +1,39 @@
+// JPEG decoding for the picture object, on libjpeg-turbo: errors come back
+// as a failed result (never an exit), a premature end or damaged entropy data
+// still gives the picture (the missing part grey), sides and memory are capped.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qndx {
+namespace platform {
+
+// Caps on what a picture may hold.
+constexpr int kMaxPictureSide = 16384;
+constexpr uint64_t kMaxPictureBytes = 256ull << 20;
+// Working memory libjpeg may use beyond the picture (progressive files keep
+// every coefficient until the end).
+constexpr long kMaxDecoderMemory = 512L << 20;
+// Progressive files with more scans than this are refused (each scan is a
+// pass over the whole picture).
+constexpr int kMaxProgressiveScans = 500;
+
+struct DecodedPicture {
+    int width = 0;
+    int height = 0;
+    int stride = 0;               // bytes per row, a multiple of 4
+    std::vector<uint8_t> pixels;  // top row first; blue, green, red per pixel
+    int warnings = 0;             // data problems libjpeg worked around
+};
+
+// True when data starts with a JPEG start-of-image marker.
+bool LooksLikeJpeg(const uint8_t* data, size_t size);
+
+// Decodes data into out. False with a reason in *error when it cannot.
+bool DecodeJpeg(const uint8_t* data, size_t size, DecodedPicture* out, std::string* error);
+
+}  // namespace platform
+}  // namespace qndx

@@ -1,0 +1,40 @@
+// Answers for the other areas of the layer about windows and the desktop
+// (see SdlWindow.h), read from the window manager.
+#include "sdl/SdlWindow.h"
+
+#include "user/WindowManager.h"
+
+namespace qndx {
+namespace platform {
+
+SDL_Window* SdlWindowFor(HWND hwnd) {
+    WindowRec* w = Wm().Find(hwnd);
+    if (!w || !w->hostId) return nullptr;
+    return Wm().Backend().SdlWindow(w->hostId);
+}
+
+HWND HwndForWindowId(uint32_t windowId) {
+    WindowRec* w = Wm().FindByHostId(windowId);
+    return w ? w->hwnd : nullptr;
+}
+
+uint32_t WindowIdFor(HWND hwnd) {
+    WindowRec* w = Wm().Find(hwnd);
+    return w ? w->hostId : 0;
+}
+
+bool IsWindowForeground(HWND hwnd) { return hwnd && Wm().Active() == hwnd; }
+
+bool IsWindowMinimised(HWND hwnd) {
+    WindowRec* w = Wm().Find(hwnd);
+    return w && w->minimised;
+}
+
+SIZE DesktopSize() { return Wm().DesktopSize(); }
+
+bool IsHeadlessDesktop() { return Wm().HeadlessDesktop(); }
+
+void SetDisplayModeSize(int width, int height) { Wm().SetModeSize(width, height); }
+
+}  // namespace platform
+}  // namespace qndx

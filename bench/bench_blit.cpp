@@ -1,0 +1,184 @@
+// The engine's software copy loops (plain and keyed, in the four pixel kinds,
+// at 64 x 64 and 800 x 600) beside memcpy of the same rows and SDL's own
+// SDL_BlitSurface on the same surfaces, in one run. After the usual table a
+// summary prints each loop's time as a ratio to memcpy and to SDL.
+#include <benchmark/benchmark.h>
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "GraphicEngine/BlitLoops.h"
+
+namespace blit = qndx::gfx::blit;
+
+namespace {
+
+struct Size {
+    int w, h;
+};
+const Size kSizes[] = {{64, 64}, {800, 600}};
+const int kKinds[] = {15, 16, 24, 32};
+
+Uint32 SdlFormat(int kind) {
+    switch (kind) {
+    case 15: return SDL_PIXELFORMAT_RGB555;
+    case 16: return SDL_PIXELFORMAT_RGB565;
+    case 24: return SDL_PIXELFORMAT_BGR24;  // bytes blue, green, red
+    default: return SDL_PIXELFORMAT_RGB888;  // 0x00RRGGBB words
+    }
+}
+
+// A source and destination pair of one kind and size, the source filled with
+// random pixels of which about a third carry the key.
+struct Pair {
+    SDL_Surface* src = nullptr;
+    SDL_Surface* dst = nullptr;
+    uint32_t key = 0;
+    int kind = 0;
+
+    Pair(int k, int w, int h) : kind(k) {
+        src = SDL_CreateRGBSurfaceWithFormat(0, w, h, 0, SdlFormat(k));
+        dst = SDL_CreateRGBSurfaceWithFormat(0, w, h, 0, SdlFormat(k));
+        if (!src || !dst) return;
+        const int bpp = blit::BytesPerPixel(k);
+        key = k == 15 ? 0x1234 : k == 16 ? 0xF81F : 0x00FF00FF;
+        std::mt19937 rng(1234);
+        for (int y = 0; y < h; ++y) {
+            uint8_t* row = static_cast<uint8_t*>(src->pixels) + y * src->pitch;
+            for (int x = 0; x < w; ++x) {
+                uint32_t v = (rng() % 3 == 0) ? key : (rng() & (k == 15 ? 0x7FFF : k == 16 ? 0xFFFF : 0xFFFFFF));
+                std::memcpy(row + x * bpp, &v, bpp);
+            }
+        }
+        std::memset(dst->pixels, 0x40, static_cast<size_t>(dst->pitch) * h);
+    }
+    ~Pair() {
+        SDL_FreeSurface(src);
+        SDL_FreeSurface(dst);
+    }
+    bool ok() const { return src && dst; }
+    size_t RowBytes() const { return static_cast<size_t>(src->w) * blit::BytesPerPixel(kind); }
+    size_t Bytes() const { return RowBytes() * src->h; }
+    uint8_t* D() { return static_cast<uint8_t*>(dst->pixels); }
+    const uint8_t* S() { return static_cast<const uint8_t*>(src->pixels); }
+};
+
+void Memcpy(benchmark::State& state, int kind, Size size) {
+    Pair p(kind, size.w, size.h);
+    if (!p.ok()) return state.SkipWithError("SDL surface");
+    for (auto _ : state) {
+        for (int y = 0; y < size.h; ++y)
+            std::memcpy(p.D() + y * p.dst->pitch, p.S() + y * p.src->pitch, p.RowBytes());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * p.Bytes()));
+}
+
+void QndxPlain(benchmark::State& state, int kind, Size size, bool fast) {
+    Pair p(kind, size.w, size.h);
+    if (!p.ok()) return state.SkipWithError("SDL surface");
+    blit::SetFastPaths(fast);
+    blit::PlainCopyFn fn = blit::PlainCopyFor(kind);
+    for (auto _ : state) {
+        fn(p.D(), p.dst->pitch, p.S(), p.src->pitch, size.w, size.h);
+        benchmark::ClobberMemory();
+    }
+    blit::SetFastPaths(true);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * p.Bytes()));
+}
+
+void QndxKeyed(benchmark::State& state, int kind, Size size, bool fast) {
+    Pair p(kind, size.w, size.h);
+    if (!p.ok()) return state.SkipWithError("SDL surface");
+    blit::SetFastPaths(fast);
+    blit::KeyedCopyFn fn = blit::KeyedCopyFor(kind);
+    for (auto _ : state) {
+        fn(p.D(), p.dst->pitch, p.S(), p.src->pitch, size.w, size.h, p.key);
+        benchmark::ClobberMemory();
+    }
+    blit::SetFastPaths(true);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * p.Bytes()));
+}
+
+void Sdl(benchmark::State& state, int kind, Size size, bool keyed) {
+    Pair p(kind, size.w, size.h);
+    if (!p.ok()) return state.SkipWithError("SDL surface");
+    SDL_SetSurfaceBlendMode(p.src, SDL_BLENDMODE_NONE);
+    if (keyed) SDL_SetColorKey(p.src, SDL_TRUE, p.key);
+    for (auto _ : state) {
+        SDL_Rect r = {0, 0, size.w, size.h};
+        SDL_BlitSurface(p.src, nullptr, p.dst, &r);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * p.Bytes()));
+}
+
+std::string Name(const char* what, int kind, Size size) {
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%s/%d/%dx%d", what, kind, size.w, size.h);
+    return buf;
+}
+
+// Keeps each run's time per iteration for the summary.
+class Collector : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs)
+            if (!r.error_occurred) times[r.benchmark_name()] = r.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> times;
+};
+
+void PrintSummary(const Collector& c) {
+    auto get = [&](const std::string& n) {
+        auto it = c.times.find(n);
+        return it == c.times.end() ? 0.0 : it->second;
+    };
+    auto ratio = [](double a, double b) { return (a > 0 && b > 0) ? a / b : 0.0; };
+    std::printf("\nTime ratios (lower is faster; 1.00 = the same time as the reference)\n");
+    std::printf("%-12s %-10s %12s %12s %12s %12s %12s\n", "size", "kind", "plain/memcpy", "plain/SDL",
+                "keyed/SDLkey", "keyed/memcpy", "fast/scalar");
+    for (Size s : kSizes) {
+        for (int k : kKinds) {
+            double mem = get(Name("memcpy", k, s));
+            double plain = get(Name("qndx_plain", k, s));
+            double keyed = get(Name("qndx_keyed", k, s));
+            double keyedScalar = get(Name("qndx_keyed_scalar", k, s));
+            double sdl = get(Name("sdl_plain", k, s));
+            double sdlKey = get(Name("sdl_keyed", k, s));
+            char size[24];
+            std::snprintf(size, sizeof size, "%dx%d", s.w, s.h);
+            std::printf("%-12s %-10d %12.2f %12.2f %12.2f %12.2f %12.2f\n", size, k, ratio(plain, mem),
+                        ratio(plain, sdl), ratio(keyed, sdlKey), ratio(keyed, mem), ratio(keyed, keyedScalar));
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (Size s : kSizes) {
+        for (int k : kKinds) {
+            benchmark::RegisterBenchmark(Name("memcpy", k, s).c_str(), Memcpy, k, s);
+            benchmark::RegisterBenchmark(Name("qndx_plain", k, s).c_str(), QndxPlain, k, s, true);
+            benchmark::RegisterBenchmark(Name("sdl_plain", k, s).c_str(), Sdl, k, s, false);
+            benchmark::RegisterBenchmark(Name("qndx_keyed", k, s).c_str(), QndxKeyed, k, s, true);
+            benchmark::RegisterBenchmark(Name("qndx_keyed_scalar", k, s).c_str(), QndxKeyed, k, s, false);
+            benchmark::RegisterBenchmark(Name("sdl_keyed", k, s).c_str(), Sdl, k, s, true);
+        }
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    Collector collector;
+    benchmark::RunSpecifiedBenchmarks(&collector);
+    PrintSummary(collector);
+    benchmark::Shutdown();
+    return 0;
+}

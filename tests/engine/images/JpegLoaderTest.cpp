@@ -1,0 +1,209 @@
+// The JPEG decoder: JFIF files of every layout in every surface pixel kind,
+// detection, truncated and hostile data, and each platform step failing.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "GraphicEngine/ImageLoader/JPEGImageLoader.h"
+#include "engine/images/LoaderTestSupport.h"
+#include "platform/Kernel.h"
+#include "platform/sim/Display.h"
+#include "platform/sim/Sim.h"
+
+namespace {
+
+namespace ti = qndx::testimg;
+
+struct JpegCase {
+    std::string name;
+    ti::JpegOptions opt;
+    int tolerance;
+};
+
+std::vector<JpegCase> Layouts() {
+    std::vector<JpegCase> cases(4);
+    cases[0].name = "4:4:4";
+    cases[0].tolerance = 8;
+    cases[1].name = "4:2:0";
+    cases[1].opt.subsample420 = true;
+    cases[1].tolerance = 20;
+    cases[2].name = "greyscale";
+    cases[2].opt.grey = true;
+    cases[2].tolerance = 8;
+    cases[3].name = "progressive";
+    cases[3].opt.progressive = true;
+    cases[3].opt.subsample420 = true;
+    cases[3].tolerance = 20;
+    return cases;
+}
+
+ti::Image Greyed(const ti::Image& img) {
+    ti::Image g = img;
+    for (auto& p : g.px) p = ti::Rgb(ti::Green(p), ti::Green(p), ti::Green(p));
+    return g;
+}
+
+TEST(JpegLoader, EveryLayoutDecodesUprightInEveryKindWithinTolerance) {
+    const ti::Image sizes[] = {ti::Smooth(13, 7), ti::Smooth(1, 1), ti::Smooth(40, 33)};
+    for (int bpp : ti::kSurfaceKinds) {
+        ti::DisplayAt display(bpp);
+        for (const JpegCase& c : Layouts()) {
+            for (const ti::Image& src : sizes) {
+                const std::string what = c.name + " " + std::to_string(src.width) + "x" +
+                                         std::to_string(src.height) + " into " + std::to_string(bpp) + " bits";
+                std::vector<uint8_t> file = ti::EncodeJpeg(src, c.opt);
+                ti::ExactCopy data(file);
+                CQNDXJPEGImageLoader loader;
+                IDirectDrawSurface7* s = loader.Load(display.Get(), data.Size(), data.Data());
+                ASSERT_NE(nullptr, s) << what;
+                ti::SurfacePixels px = ti::ReadSurface(s);
+                ASSERT_EQ(src.width, px.width) << what;
+                ASSERT_EQ(src.height, px.height) << what;
+                // Close to the source (narrow kinds lose up to 8 more on a
+                // channel), and exactly what libjpeg itself decodes.
+                EXPECT_LE(ti::WorstError(px, c.opt.grey ? Greyed(src) : src), c.tolerance + (bpp <= 16 ? 8 : 0))
+                    << what;
+                ti::ExpectExactly(px, ti::DecodeJpegReference(file), what);
+                EXPECT_EQ(0u, s->Release());
+            }
+        }
+    }
+    EXPECT_EQ(0, qndx::sim::LiveSurfaceCount());
+}
+
+TEST(JpegLoader, DetectsJfifOnlyButLoadsExifWhenAsked) {
+    ti::Image src = ti::Smooth(16, 16);
+    std::vector<uint8_t> jfif = ti::EncodeJpeg(src);
+    ti::JpegOptions exifOpt;
+    exifOpt.exif = true;
+    std::vector<uint8_t> exif = ti::EncodeJpeg(src, exifOpt);
+    ASSERT_EQ(0, std::memcmp(exif.data() + 6, "Exif", 4));
+
+    CQNDXJPEGImageLoader loader;
+    EXPECT_EQ(1, loader.CanLoad(jfif.data(), 256, nullptr, 0));
+    EXPECT_EQ(1, loader.CanLoad(jfif.data(), 10, nullptr, 0));
+    EXPECT_EQ(0, loader.CanLoad(jfif.data(), 9, nullptr, 0));
+    EXPECT_EQ(0, loader.CanLoad(exif.data(), 256, nullptr, 0));
+    std::vector<uint8_t> noMarker = jfif;
+    noMarker[2] = 0x00;
+    EXPECT_EQ(0, loader.CanLoad(noMarker.data(), 256, nullptr, 0));
+    EXPECT_EQ(0, loader.CanLoad(nullptr, 256, nullptr, 0));
+
+    ti::DisplayAt display(32);
+    IDirectDrawSurface7* s = loader.Load(display.Get(), (unsigned int)exif.size(), exif.data());
+    ASSERT_NE(nullptr, s);
+    EXPECT_LE(ti::WorstError(ti::ReadSurface(s), src), 8);
+    s->Release();
+}
+
+TEST(JpegLoader, APictureOfOneInchByHalfAnInchIs96By48Pixels) {
+    ti::DisplayAt display(24);
+    std::vector<uint8_t> file = ti::EncodeJpeg(ti::Smooth(96, 48));
+    CQNDXJPEGImageLoader loader;
+    IDirectDrawSurface7* s = loader.Load(display.Get(), (unsigned int)file.size(), file.data());
+    ASSERT_NE(nullptr, s);
+    DDSURFACEDESC2 desc;
+    std::memset(&desc, 0, sizeof desc);
+    desc.dwSize = QNDX_DDSURFACEDESC2_TAG;
+    ASSERT_EQ(DD_OK, s->GetSurfaceDesc(&desc));
+    EXPECT_EQ(96u, desc.dwWidth);
+    EXPECT_EQ(48u, desc.dwHeight);
+    EXPECT_NE(0u, desc.ddsCaps.dwCaps & DDSCAPS_SYSTEMMEMORY);
+    s->Release();
+}
+
+TEST(JpegLoader, CompletenessFollowsTheMarkerStructure) {
+    for (const JpegCase& c : Layouts()) {
+        std::vector<uint8_t> file = ti::EncodeJpeg(ti::Smooth(24, 20), c.opt);
+        EXPECT_EQ(1, CQNDXJPEGImageLoader::IsComplete((unsigned int)file.size(), file.data())) << c.name;
+        for (size_t cut = 0; cut < file.size(); ++cut) {
+            ti::ExactCopy part(file.data(), cut);
+            EXPECT_EQ(0, CQNDXJPEGImageLoader::IsComplete(part.Size(), part.Data())) << c.name << " cut " << cut;
+        }
+        // Bytes after the end marker do not matter.
+        std::vector<uint8_t> trailing = file;
+        trailing.insert(trailing.end(), {0x00, 0x12, 0xFF});
+        EXPECT_EQ(1, CQNDXJPEGImageLoader::IsComplete((unsigned int)trailing.size(), trailing.data()));
+    }
+    const unsigned char lengthPastEnd[] = {0xFF, 0xD8, 0xFF, 0xE0, 0xFF, 0xF0, 0, 0};
+    EXPECT_EQ(0, CQNDXJPEGImageLoader::IsComplete(sizeof lengthPastEnd, lengthPastEnd));
+    const unsigned char shortLength[] = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x01, 0xFF, 0xD9};
+    EXPECT_EQ(0, CQNDXJPEGImageLoader::IsComplete(sizeof shortLength, shortLength));
+}
+
+TEST(JpegLoader, EveryTruncationFailsWithAnErrorLineAndNoSurface) {
+    ti::DisplayAt display(15);
+    for (const JpegCase& c : Layouts()) {
+        std::vector<uint8_t> file = ti::EncodeJpeg(ti::Smooth(17, 9), c.opt);
+        for (size_t cut = 0; cut < file.size(); ++cut) {
+            ti::ExactCopy data(file.data(), cut);
+            ti::ErrorLines errors;
+            CQNDXJPEGImageLoader loader;
+            IDirectDrawSurface7* s = loader.Load(display.Get(), data.Size(), data.Data());
+            std::vector<std::string> lines = errors.Take();
+            EXPECT_EQ(nullptr, s) << c.name << " cut at " << cut;
+            EXPECT_EQ(1u, lines.size()) << c.name << " cut at " << cut;
+            if (s) s->Release();
+        }
+    }
+    EXPECT_EQ(0, qndx::sim::LiveSurfaceCount());
+}
+
+TEST(JpegLoader, HostileSizesAndForeignDataAreRefusedWithAnErrorLine) {
+    std::vector<uint8_t> file = ti::EncodeJpeg(ti::Smooth(16, 16));
+    std::vector<std::vector<uint8_t>> hostile = {
+        ti::JpegWithFrameSize(file, 20000, 16),
+        ti::JpegWithFrameSize(file, 16, 20000),
+        ti::JpegWithFrameSize(file, 12000, 12000),
+        ti::JpegWithFrameSize(file, 0, 16),
+        ti::WriteBmpRgb(ti::Pattern(4, 4), 24),
+        {0xFF, 0xD8, 0xFF, 0xD9},
+    };
+    ti::DisplayAt display(32);
+    for (size_t i = 0; i < hostile.size(); ++i) {
+        ti::ExactCopy data(hostile[i]);
+        ti::ErrorLines errors;
+        CQNDXJPEGImageLoader loader;
+        IDirectDrawSurface7* s = loader.Load(display.Get(), data.Size(), data.Data());
+        EXPECT_EQ(nullptr, s) << "case " << i;
+        EXPECT_EQ(1u, errors.Take().size()) << "case " << i;
+        if (s) s->Release();
+    }
+    EXPECT_EQ(0, qndx::sim::LiveSurfaceCount());
+}
+
+TEST(JpegLoader, EachFailingPlatformStepGivesNoSurfaceAndAnErrorLine) {
+    std::vector<uint8_t> file = ti::EncodeJpeg(ti::Smooth(8, 8));
+    ti::DisplayAt display(32);
+    struct Step {
+        const char* call;
+        HRESULT code;
+    } steps[] = {
+        {"GlobalAlloc", (HRESULT)ERROR_NOT_ENOUGH_MEMORY},
+        {"CreateStreamOnHGlobal", E_OUTOFMEMORY},
+        {"OleLoadPicture", E_FAIL},
+        {"CreateICA", (HRESULT)ERROR_INVALID_PARAMETER},
+        {"IDirectDraw7::CreateSurface", DDERR_OUTOFMEMORY},
+        {"IDirectDrawSurface7::GetDC", DDERR_CANTCREATEDC},
+        {"IPicture::Render", E_FAIL},
+    };
+    for (const Step& step : steps) {
+        qndx::sim::FailNext(step.call, 1, step.code);
+        ti::ErrorLines errors;
+        CQNDXJPEGImageLoader loader;
+        IDirectDrawSurface7* s = loader.Load(display.Get(), (unsigned int)file.size(), file.data());
+        EXPECT_EQ(nullptr, s) << step.call;
+        EXPECT_EQ(1u, errors.Take().size()) << step.call;
+        EXPECT_EQ(0, qndx::sim::PendingFaults(step.call)) << step.call << " was not reached";
+        EXPECT_EQ(0, qndx::sim::LiveSurfaceCount()) << step.call;
+        if (s) s->Release();
+    }
+    // And with every step working again, the same data loads.
+    CQNDXJPEGImageLoader loader;
+    IDirectDrawSurface7* s = loader.Load(display.Get(), (unsigned int)file.size(), file.data());
+    ASSERT_NE(nullptr, s);
+    s->Release();
+}
+
+}  // namespace

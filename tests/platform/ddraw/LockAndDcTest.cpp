@@ -1,0 +1,186 @@
+// Locks and device contexts of surfaces: nesting errors, locked rectangles,
+// refused rectangles, colour keys, and the write notices to the primary.
+#include <vector>
+
+#include "DDrawTestUtil.h"
+
+using namespace ddtest;
+
+namespace {
+
+DDSURFACEDESC2 LockDesc() {
+    DDSURFACEDESC2 d = {};
+    d.dwSize = 124;
+    return d;
+}
+
+}  // namespace
+
+TEST(Lock, UnlockWithoutLockAndSecondLockFail) {
+    auto dd = MakeDirectDraw();
+    auto s = MakeSurface(dd.get(), DescIn(32, 8, 8));
+    DDSURFACEDESC2 d = LockDesc();
+    EXPECT_EQ(DDERR_NOTLOCKED, s->Unlock(nullptr));
+    ASSERT_EQ(DD_OK, s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr));
+    DDSURFACEDESC2 again = LockDesc();
+    EXPECT_EQ(DDERR_SURFACEBUSY, s->Lock(nullptr, &again, DDLOCK_WAIT, nullptr));
+    EXPECT_EQ(DD_OK, s->Unlock(nullptr));
+    EXPECT_EQ(DDERR_NOTLOCKED, s->Unlock(nullptr));
+    // The record's dwSize must carry the version tag.
+    DDSURFACEDESC2 untagged = {};
+    EXPECT_EQ(DDERR_INVALIDPARAMS, s->Lock(nullptr, &untagged, 0, nullptr));
+    EXPECT_EQ(DDERR_INVALIDPARAMS, s->Lock(nullptr, nullptr, 0, nullptr));
+}
+
+TEST(Lock, RectangleLockPointsAtTheRectangle) {
+    qndx::sim::SetPitchAlignment(16);
+    auto dd = MakeDirectDraw();
+    for (DWORD bits : {8u, 15u, 16u, 24u, 32u}) {
+        SCOPED_TRACE(bits);
+        auto s = MakeSurface(dd.get(), DescIn(bits, 9, 6));
+        qndx::platform::SurfaceMemory m = Mem(s.get());
+        RECT r = Rect(3, 2, 7, 5);
+        DDSURFACEDESC2 d = LockDesc();
+        ASSERT_EQ(DD_OK, s->Lock(&r, &d, DDLOCK_WAIT, nullptr));
+        const int bytes = bits == 15 ? 2 : static_cast<int>(bits / 8);
+        EXPECT_EQ(m.bits + 2 * m.pitch + 3 * bytes, d.lpSurface);
+        EXPECT_EQ(m.pitch, d.lPitch);
+        EXPECT_EQ(9u, d.dwWidth);
+        ASSERT_EQ(DD_OK, s->Unlock(nullptr));
+    }
+}
+
+TEST(Lock, BadRectanglesAreRefused) {
+    auto dd = MakeDirectDraw();
+    auto s = MakeSurface(dd.get(), DescIn(16, 10, 10));
+    const RECT bad[] = {Rect(-1, 0, 5, 5), Rect(0, 0, 11, 5),  Rect(0, 0, 5, 11), Rect(5, 5, 5, 8),
+                        Rect(5, 5, 8, 5), Rect(8, 2, 4, 6),  Rect(2, 8, 6, 4)};
+    for (RECT r : bad) {
+        DDSURFACEDESC2 d = LockDesc();
+        EXPECT_EQ(DDERR_INVALIDPARAMS, s->Lock(&r, &d, DDLOCK_WAIT, nullptr));
+    }
+    DDSURFACEDESC2 d = LockDesc();
+    EXPECT_EQ(DDERR_NOTLOCKED, s->Unlock(nullptr));  // none of them locked it
+    RECT whole = Rect(0, 0, 10, 10);
+    EXPECT_EQ(DD_OK, s->Lock(&whole, &d, DDLOCK_WAIT, nullptr));
+    EXPECT_EQ(DD_OK, s->Unlock(nullptr));
+}
+
+TEST(DeviceContext, OneAtATimeAndNotWhileLocked) {
+    auto dd = MakeDirectDraw();
+    auto s = MakeSurface(dd.get(), DescIn(32, 8, 8));
+    HDC dc = nullptr, other = nullptr;
+    EXPECT_EQ(DDERR_NODC, s->ReleaseDC(nullptr));
+    ASSERT_EQ(DD_OK, s->GetDC(&dc));
+    ASSERT_NE(nullptr, dc);
+    EXPECT_EQ(DDERR_DCALREADYCREATED, s->GetDC(&other));
+    EXPECT_EQ(nullptr, other);
+    DDSURFACEDESC2 d = LockDesc();
+    EXPECT_EQ(DDERR_SURFACEBUSY, s->Lock(nullptr, &d, 0, nullptr));
+    EXPECT_EQ(DDERR_INVALIDPARAMS, s->ReleaseDC(reinterpret_cast<HDC>(static_cast<uintptr_t>(77))));
+    EXPECT_EQ(DD_OK, s->ReleaseDC(dc));
+    EXPECT_EQ(DDERR_NODC, s->ReleaseDC(dc));
+    // The released handle is dead: GDI refuses it.
+    EXPECT_EQ(CLR_INVALID, GetPixel(dc, 0, 0));
+
+    ASSERT_EQ(DD_OK, s->Lock(nullptr, &d, 0, nullptr));
+    EXPECT_EQ(DDERR_SURFACEBUSY, s->GetDC(&other));
+    EXPECT_EQ(DD_OK, s->Unlock(nullptr));
+}
+
+TEST(DeviceContext, SurfaceReleasedWithItsDcOutTakesTheDcAlong) {
+    auto dd = MakeDirectDraw();
+    auto s = MakeSurface(dd.get(), DescIn(32, 8, 8));
+    HDC dc = nullptr;
+    ASSERT_EQ(DD_OK, s->GetDC(&dc));
+    EXPECT_NE(CLR_INVALID, GetPixel(dc, 1, 1));
+    s.reset();
+    EXPECT_EQ(CLR_INVALID, GetPixel(dc, 1, 1));
+    EXPECT_EQ(CLR_INVALID, SetPixel(dc, 1, 1, 0));
+}
+
+TEST(ColorKey, GettingAKeyNeverSetFails) {
+    auto dd = MakeDirectDraw();
+    auto s = MakeSurface(dd.get(), DescIn(16, 4, 4));
+    DDCOLORKEY key = {1, 2};
+    EXPECT_EQ(DDERR_NOCOLORKEY, s->GetColorKey(DDCKEY_SRCBLT, &key));
+    EXPECT_EQ(1u, key.dwColorSpaceLowValue);  // untouched
+    DDCOLORKEY set = {0xF81F, 0xF81F};
+    ASSERT_EQ(DD_OK, s->SetColorKey(DDCKEY_SRCBLT, &set));
+    ASSERT_EQ(DD_OK, s->GetColorKey(DDCKEY_SRCBLT, &key));
+    EXPECT_EQ(0xF81Fu, key.dwColorSpaceLowValue);
+    EXPECT_EQ(0xF81Fu, key.dwColorSpaceHighValue);
+    EXPECT_EQ(DDERR_NOCOLORKEY, s->GetColorKey(DDCKEY_DESTBLT, &key));
+    EXPECT_EQ(DDERR_UNSUPPORTED, s->SetColorKey(DDCKEY_DESTBLT, &set));
+    // A null key removes it.
+    ASSERT_EQ(DD_OK, s->SetColorKey(DDCKEY_SRCBLT, nullptr));
+    EXPECT_EQ(DDERR_NOCOLORKEY, s->GetColorKey(DDCKEY_SRCBLT, &key));
+    // A key given at creation is there at once.
+    DDSURFACEDESC2 d = DescIn(16, 4, 4);
+    d.dwFlags |= DDSD_CKSRCBLT;
+    d.ddckCKSrcBlt = {0x1234, 0x1234};
+    auto keyed = MakeSurface(dd.get(), d);
+    ASSERT_EQ(DD_OK, keyed->GetColorKey(DDCKEY_SRCBLT, &key));
+    EXPECT_EQ(0x1234u, key.dwColorSpaceLowValue);
+}
+
+namespace {
+
+std::vector<RECT> g_notices;
+int g_wholeNotices = 0;
+
+void RecordNotice(IDirectDrawSurface7*, const RECT* dirty) {
+    if (dirty)
+        g_notices.push_back(*dirty);
+    else
+        ++g_wholeNotices;
+}
+
+struct HookGuard {
+    HookGuard() {
+        g_notices.clear();
+        g_wholeNotices = 0;
+        qndx::platform::SetPrimaryWriteHook(&RecordNotice);
+    }
+    ~HookGuard() { qndx::platform::SetPrimaryWriteHook(nullptr); }
+};
+
+}  // namespace
+
+TEST(PrimaryWriteHook, WritesToThePrimaryAreReportedOthersAreNot) {
+    HookGuard guard;
+    auto dd = MakeDirectDraw();
+    DDSURFACEDESC2 pd = {};
+    pd.dwSize = 124;
+    pd.dwFlags = DDSD_CAPS;
+    pd.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
+    auto primary = MakeSurface(dd.get(), pd);
+    auto back = MakeSurface(dd.get(), Desc(20, 10));
+
+    DDBLTFX fx = Fx();
+    fx.dwFillColor = 0x123456;
+    ASSERT_EQ(DD_OK, back->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx));
+    EXPECT_TRUE(g_notices.empty());
+
+    RECT dst = Rect(100, 50, 120, 60);
+    ASSERT_EQ(DD_OK, primary->Blt(&dst, back.get(), nullptr, DDBLT_WAIT, nullptr));
+    ASSERT_EQ(1u, g_notices.size());
+    EXPECT_EQ(100, g_notices[0].left);
+    EXPECT_EQ(60, g_notices[0].bottom);
+    EXPECT_EQ(0x123456u, Peek(primary.get(), 110, 55));
+
+    RECT r = Rect(0, 0, 4, 4);
+    DDSURFACEDESC2 d = {};
+    d.dwSize = 124;
+    ASSERT_EQ(DD_OK, primary->Lock(&r, &d, DDLOCK_READONLY, nullptr));
+    ASSERT_EQ(DD_OK, primary->Unlock(nullptr));
+    EXPECT_EQ(1u, g_notices.size());  // read-only locks change nothing
+    ASSERT_EQ(DD_OK, primary->Lock(&r, &d, DDLOCK_WAIT, nullptr));
+    ASSERT_EQ(DD_OK, primary->Unlock(nullptr));
+    EXPECT_EQ(2u, g_notices.size());
+
+    HDC dc = nullptr;
+    ASSERT_EQ(DD_OK, primary->GetDC(&dc));
+    ASSERT_EQ(DD_OK, primary->ReleaseDC(dc));
+    EXPECT_EQ(1, g_wholeNotices);
+}
