@@ -3,7 +3,8 @@
 // the driver table and the two display-mode lists, surface registration (ID
 // allocator and surface manager), the video-memory cache, the default font
 // and the cursor manager. Set-up, enumeration, queries and registration live
-// in VideoEngine.cpp; display creation in VideoEngineDisplay.cpp; the
+// in VideoEngine.cpp; the default font and cursor manager in
+// VideoEngineHelpers.cpp; display creation in VideoEngineDisplay.cpp; the
 // per-frame present in VideoEnginePresent.cpp; the blit routines in
 // VideoEngineBlit.cpp.
 #pragma once

@@ -242,20 +242,22 @@ TEST_F(Cursor, TheHotSpotLandsOnThePointerOnceNotTwice) {
     delete frames;
 }
 
-TEST_F(Cursor, AHandleCursorIsDrawnWithItsHotSpotOnThePointer) {
+TEST_P(CursorKinds, AHandleCursorIsDrawnWithItsHotSpotOnThePointerAndItsBorderKeyedOut) {
     SKIP_WITHOUT_COPIES();
     CQNDXCursor cursor(engine, Made(4, 4, 1, 2));
+    const DWORD blue = NativeOf(GetParam(), RGB(0, 0, 255)), red = NativeOf(GetParam(), RGB(255, 0, 0));
     {
         Pixels d(dest);
-        d.Fill(0x000000FF);
+        d.Fill(blue);
     }
     ASSERT_EQ(0, cursor.Draw(dest, 100, 100));
     Pixels d(dest);
-    // The 4 by 4 red picture covers (99..102, 98..101); around it nothing changed.
-    for (int y = 96; y < 104; ++y)
-        for (int x = 97; x < 105; ++x) {
+    // The 4 by 4 red picture covers (99..102, 98..101); around it, where the
+    // image holds its transparent border, nothing changed.
+    for (int y = 94; y < 106; ++y)
+        for (int x = 95; x < 107; ++x) {
             bool inside = x >= 99 && x < 103 && y >= 98 && y < 102;
-            EXPECT_EQ(inside ? 0xFF0000u : 0x0000FFu, d.At(x, y) & 0xFFFFFF) << x << "," << y;
+            EXPECT_EQ(inside ? red : blue, d.At(x, y)) << x << "," << y;
         }
 }
 

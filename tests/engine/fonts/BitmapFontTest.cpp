@@ -170,6 +170,24 @@ TEST_P(BitmapFontKinds, KeyedGlyphsOnAColouredBackgroundShowNoHalo) {
     delete dest;
 }
 
+// The glyphs' own background need not be black: whatever it is, it is keyed
+// out exactly.
+TEST_P(BitmapFontKinds, AColouredGlyphBackgroundIsKeyedOutToo) {
+    SKIP_WITHOUT_COPIES();
+    CQNDXBitmapFont font(engine);
+    font.SetBkColor(RGB(0x13, 0x57, 0x9B));
+    CQNDXSurface* dest = NewSurface(120, 30);
+    const DWORD ground = NativeOf(GetParam(), RGB(200, 30, 30));
+    FillSurface(dest, ground);
+    ASSERT_EQ(0, font.DrawText(dest, 3, 5, "Keyed", -1));
+    for (DWORD p : All(dest)) {
+        if (p != NativeOf(GetParam(), RGB(255, 255, 255))) {
+            ASSERT_EQ(ground, p) << "the glyph background shows";
+        }
+    }
+    delete dest;
+}
+
 INSTANTIATE_TEST_SUITE_P(AllKinds, BitmapFontKinds, ::testing::ValuesIn(sheettest::kKinds), KindName);
 
 TEST_F(BitmapFont, DrawingStopsAtTheLengthAndAtTheEndOfTheText) {

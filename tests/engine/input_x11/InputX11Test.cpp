@@ -1,0 +1,226 @@
+// Input on a real X server: a game built on the engine runs its main loop in
+// a window of its own Xvfb server while xdotool types and moves the pointer;
+// the keys must reach the game state's OnKeyDown with their keyboard codes,
+// and the pointer's movement must move the engine's cursor. Skipped, with the
+// reason, when Xvfb or xdotool is missing.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "GameManager.h"
+#include "GameState.h"
+#include "GraphicEngine/Cursor.h"
+#include "InputEngine/InputEngine.h"
+#include "InputEngine/Mouse.h"
+#include "Util/Window.h"
+#include "platform/DirectInput.h"
+#include "platform/sim/Kernel.h"
+#include "sdl/SdlWindow.h"
+
+namespace {
+
+bool OnPath(const char* tool) {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos) end = dirs.size();
+        std::string candidate = dirs.substr(start, end - start) + "/" + tool;
+        if (access(candidate.c_str(), X_OK) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// An Xvfb server of our own on a display it picks and reports (-displayfd).
+class Xvfb {
+public:
+    bool Start(std::string* why) {
+        int fds[2];
+        if (pipe(fds) != 0) {
+            *why = "pipe failed";
+            return false;
+        }
+        m_pid = fork();
+        if (m_pid == 0) {
+            close(fds[0]);
+            int devnull = open("/dev/null", O_RDWR);
+            if (devnull >= 0) {
+                dup2(devnull, 0);
+                dup2(devnull, 1);
+                dup2(devnull, 2);
+            }
+            std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        std::string number;
+        pollfd p{fds[0], POLLIN, 0};
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (poll(&p, 1, 200) <= 0) continue;
+            char c;
+            if (read(fds[0], &c, 1) <= 0 || c == '\n') break;
+            number += c;
+        }
+        close(fds[0]);
+        if (number.empty()) {
+            *why = "Xvfb did not report a display";
+            return false;
+        }
+        m_display = ":" + number;
+        return true;
+    }
+    const std::string& Display() const { return m_display; }
+    ~Xvfb() {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+
+private:
+    pid_t m_pid = -1;
+    std::string m_display;
+};
+
+// Notes the keys it is given and where the cursor was at F and at Esc; Esc
+// ends the game.
+class TypingState : public CQNDXGameState {
+public:
+    std::vector<int> keys;
+    CQNDXCursorManager* cursor = nullptr;
+    int atF[2] = {0, 0};
+    int atEscape[2] = {0, 0};
+    TypingState() { SetKeyboardEvents(1); }
+    void OnKeyDown(int key) override {
+        keys.push_back(key);
+        if (key == DIK_F) cursor->GetPosition(&atF[0], &atF[1]);
+        if (key == DIK_ESCAPE) {
+            cursor->GetPosition(&atEscape[0], &atEscape[1]);
+            GetGameManager()->Quit(0);
+        }
+    }
+};
+
+unsigned long XWindowOf(HWND hwnd) {
+    SDL_Window* window = qndx::platform::SdlWindowFor(hwnd);
+    if (!window) return 0;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return 0;
+    return static_cast<unsigned long>(info.info.x11.window);
+}
+
+// xdotool's script, run beside the game's loop.
+pid_t StartTyping(const std::string& display, unsigned long xwindow) {
+    std::string id = std::to_string(xwindow);
+    std::string script = "sleep 1; xdotool windowfocus --sync " + id + "; xdotool mousemove --window " + id +
+                         " 100 100; sleep 0.3; xdotool key --delay 100 f g; sleep 0.3; xdotool mousemove_relative "
+                         "-- 200 40; sleep 0.5; xdotool key Escape";
+    pid_t pid = fork();
+    if (pid == 0) {
+        setenv("DISPLAY", display.c_str(), 1);
+        execl("/bin/sh", "sh", "-c", script.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+// The game, in this (child) process, on the X display. 0 when all was seen.
+int PlayGame(const std::string& display, const std::string& dir) {
+    alarm(60);  // a loop that never ends fails instead of hanging
+    std::string line = "\"" + dir + "/typing.exe\"";
+    qndx::sim::SetCommandLine(line.c_str());
+    CQNDXGameManager* gm = CQNDXGameManager::Create();
+    if (!gm || !gm->GetWindow()) return 10;
+    gm->SetPauseWhenInactive(0);
+    CQNDXInputEngine* input = gm->GetInputEngine();
+    CQNDXMouse* mouse = input ? input->GetMouse() : nullptr;
+    if (!mouse) return 11;
+
+    // What creating the display does for the cursor: bounds, centre, listener.
+    CQNDXCursorManager cursor(static_cast<CQNDXCursor*>(nullptr));
+    mouse->SetBounds(0, 0, 800, 600);
+    mouse->SetPosition(400, 300);
+    mouse->AddListener(&cursor);
+
+    TypingState state;
+    state.cursor = &cursor;
+    gm->AddGameState(&state);
+    unsigned long xwindow = XWindowOf(gm->GetWindow()->GetHWND());
+    if (!xwindow) {
+        std::fprintf(stderr, "the game window has no X window\n");
+        return 12;
+    }
+    pid_t typist = StartTyping(display, xwindow);
+    gm->Run();
+    int status = 0;
+    waitpid(typist, &status, 0);
+
+    int result = 0;
+    const std::vector<int> want = {DIK_F, DIK_G, DIK_ESCAPE};
+    if (state.keys != want) {
+        std::fprintf(stderr, "keys seen:");
+        for (int k : state.keys) std::fprintf(stderr, " 0x%02X", k);
+        std::fprintf(stderr, " (wanted 0x21 0x22 0x01)\n");
+        result = 1;
+    }
+    // Between F and Esc the pointer went 200 right and 40 down.
+    if (state.atEscape[0] <= state.atF[0] || state.atEscape[1] <= state.atF[1]) {
+        std::fprintf(stderr, "cursor went from %d,%d to %d,%d; the pointer moved right and down\n", state.atF[0],
+                     state.atF[1], state.atEscape[0], state.atEscape[1]);
+        result |= 2;
+    }
+    mouse->RemoveListener(&cursor);
+    gm->RemoveFirstGameState();
+    return result;
+}
+
+}  // namespace
+
+TEST(InputOnX11, TypedKeysReachTheGameStateAndThePointerMovesTheCursor) {
+    if (!OnPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+    if (!OnPath("xdotool")) GTEST_SKIP() << "xdotool is not installed";
+    Xvfb server;
+    std::string why;
+    if (!server.Start(&why)) GTEST_SKIP() << "no X server: " << why;
+
+    char dirTemplate[] = "/tmp/qndx-inputx11-XXXXXX";
+    const char* dir = mkdtemp(dirTemplate);
+    ASSERT_NE(nullptr, dir);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        setenv("DISPLAY", server.Display().c_str(), 1);
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+        unsetenv("WAYLAND_DISPLAY");
+        int devnull = open("/dev/null", O_RDONLY);
+        if (devnull >= 0) dup2(devnull, 0);
+        int code = PlayGame(server.Display(), dir);
+        std::fflush(stderr);
+        _exit(code);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    std::string command = std::string("rm -rf '") + dir + "'";
+    (void)std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << "the game did not end by itself (signal " << WTERMSIG(status) << ")";
+    EXPECT_EQ(0, WEXITSTATUS(status)) << "see the lines above for what the game saw";
+}
