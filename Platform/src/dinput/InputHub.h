@@ -1,5 +1,5 @@
 // Shared state of the DirectInput stand-in, above the event sources: the
-// key table, the mouse buttons, the foreground flag, the live device objects
+// key table, the mouse buttons, the test panel's focus, the live device objects
 // and the record sequence. The SDL event listener and the test panel both
 // feed it through the same entry points; it hands records to every acquired
 // device of the matching kind.

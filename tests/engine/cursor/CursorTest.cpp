@@ -40,13 +40,16 @@ protected:
         for (const BlitCall& c : t.calls) frames.push_back(c.rect.left / 32);
         return frames;
     }
-    static HCURSOR Made(int w, int h, int hotX, int hotY, bool withoutMask = false) {
+    // A red picture; with `checkered` only the pixels whose x + y is even
+    // are opaque, the others leave the destination alone.
+    static HCURSOR Made(int w, int h, int hotX, int hotY, bool withoutMask = false, bool checkered = false) {
         qndx::sim::SimCursorPicture p;
         p.width = w;
         p.height = h;
         p.hotX = hotX;
         p.hotY = hotY;
-        p.pixels.assign(static_cast<size_t>(w) * h, 0xFFFF0000);  // opaque red
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) p.pixels.push_back(checkered && (x + y) % 2 ? 0 : 0xFFFF0000);
         p.withoutMaskBitmap = withoutMask;
         return qndx::sim::MakeCursor(p);
     }
@@ -242,9 +245,9 @@ TEST_F(Cursor, TheHotSpotLandsOnThePointerOnceNotTwice) {
     delete frames;
 }
 
-TEST_P(CursorKinds, AHandleCursorIsDrawnWithItsHotSpotOnThePointerAndItsBorderKeyedOut) {
+TEST_P(CursorKinds, AHandleCursorIsDrawnWithItsHotSpotOnThePointerAndItsTransparentPartsKeyedOut) {
     SKIP_WITHOUT_COPIES();
-    CQNDXCursor cursor(engine, Made(4, 4, 1, 2));
+    CQNDXCursor cursor(engine, Made(4, 4, 1, 2, false, true));
     const DWORD blue = NativeOf(GetParam(), RGB(0, 0, 255)), red = NativeOf(GetParam(), RGB(255, 0, 0));
     {
         Pixels d(dest);
@@ -252,12 +255,13 @@ TEST_P(CursorKinds, AHandleCursorIsDrawnWithItsHotSpotOnThePointerAndItsBorderKe
     }
     ASSERT_EQ(0, cursor.Draw(dest, 100, 100));
     Pixels d(dest);
-    // The 4 by 4 red picture covers (99..102, 98..101); around it, where the
-    // image holds its transparent border, nothing changed.
+    // The 4 by 4 checkered picture covers (99..102, 98..101); its
+    // transparent pixels and everything around it keep the blue.
     for (int y = 94; y < 106; ++y)
         for (int x = 95; x < 107; ++x) {
             bool inside = x >= 99 && x < 103 && y >= 98 && y < 102;
-            EXPECT_EQ(inside ? red : blue, d.At(x, y)) << x << "," << y;
+            bool opaque = inside && (x - 99 + y - 98) % 2 == 0;
+            EXPECT_EQ(opaque ? red : blue, d.At(x, y)) << x << "," << y;
         }
 }
 

@@ -10,9 +10,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <SDL.h>
-#include <SDL_syswm.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +25,10 @@
 #include "platform/DirectInput.h"
 #include "platform/sim/Kernel.h"
 #include "sdl/SdlWindow.h"
+
+// Last: the X11 headers behind it define names (None, Bool) that gtest uses.
+#include <SDL.h>
+#include <SDL_syswm.h>
 
 namespace {
 

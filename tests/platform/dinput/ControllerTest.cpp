@@ -100,7 +100,7 @@ TEST_F(ControllerTest, AxesScaleToTheRangeWithDeadZoneAndSaturation) {
     DIJOYSTATE2 st = State();
     EXPECT_EQ(65535, st.lX);  // default range 0..65535
     EXPECT_EQ(0, st.lY);
-    EXPECT_EQ(32768, st.lZ);  // centred axis
+    EXPECT_EQ(32768, st.lZ);        // centred axis
     EXPECT_EQ(0, st.rglSlider[0]);  // no seventh axis on this controller
 
     ASSERT_EQ(DI_OK, SetRange(pad, DIJOFS_X, DIPH_BYOFFSET, -1000, 1000));

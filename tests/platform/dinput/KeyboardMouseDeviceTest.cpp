@@ -197,7 +197,8 @@ TEST_F(DInputTest, CooperativeLevelsAreChecked) {
     ASSERT_EQ(DI_OK, di->CreateDevice(GUID_SysMouse, &m, nullptr));
     devices.push_back(kb);
     devices.push_back(m);
-    EXPECT_EQ(DIERR_INVALIDPARAM, kb->SetCooperativeLevel(hwnd, DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE | DISCL_FOREGROUND));
+    EXPECT_EQ(DIERR_INVALIDPARAM,
+              kb->SetCooperativeLevel(hwnd, DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE | DISCL_FOREGROUND));
     EXPECT_EQ(DIERR_INVALIDPARAM, kb->SetCooperativeLevel(hwnd, DISCL_NONEXCLUSIVE));
     EXPECT_EQ(DIERR_INVALIDPARAM, kb->SetCooperativeLevel(nullptr, kForeground));
     EXPECT_EQ(DIERR_UNSUPPORTED, kb->SetCooperativeLevel(hwnd, DISCL_EXCLUSIVE | DISCL_BACKGROUND));
