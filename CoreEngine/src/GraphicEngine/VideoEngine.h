@@ -189,6 +189,17 @@ protected:
     // Removes the cursor manager from the mouse and deletes it, and deletes
     // the owned default font (VideoEngineHelpers.cpp).
     void __DestroyHelpers();
+    // The helpers every display needs: the cursor manager on the mouse, the
+    // default font and the cache; each made once (VideoEngineDisplay.cpp).
+    void __CreateHelpers();
+    // Empties the cache and deletes the engine surfaces and the clipper.
+    void __TearDownDisplay();
+    // A switch's new display in the given mode, with the third surface again
+    // when `third` is set.
+    int __CreateDisplay(bool fullScreen, int width, int height, int bitsPerPixel, bool third);
+    // The overlay's seven lines and its frames-per-second line, as the
+    // present prints them (VideoEnginePresent.cpp).
+    void __FormatOverlay(char lines[7][32], char fps[32]);
 
     // Enumeration callbacks. Their contexts carry the table and its capacity.
     static BOOL CALLBACK CountDriversCallback(GUID* guid, LPSTR description, LPSTR name, LPVOID context,

@@ -1,39 +1,192 @@
-// The blit routines: plain and keyed copies (hardware and software paths),
-// mirrors, stretches, blends, alpha and translucent blits. Not built yet:
-// every routine reports that and fails, so a surface's blit returns -1.
+// The blit routines of the video engine. Plain and keyed copies share one
+// frame: check the surfaces, take and clip the source rectangle, choose the
+// hardware path (BltFast, when both surfaces count as video memory) or the
+// software path (locked memory and the loops of BlitLoops), restore a lost
+// source, and cache a registered source drawn onto an engine buffer so its
+// next blits can take the hardware path. The channel scaling used by
+// BlitBlend (and the fades) is a software loop of the same family.
+// Mirrors, stretches, alpha and translucent blits are not built yet: they
+// log that and fail.
+#include <new>
+#include <vector>
+
+#include "GraphicEngine/BlitFrame.h"
+#include "GraphicEngine/BlitLoops.h"
+#include "GraphicEngine/Cache.h"
 #include "GraphicEngine/NotAvailable.h"
+#include "GraphicEngine/Surface.h"
 #include "GraphicEngine/VideoEngine.h"
 
+namespace blit = qndx::gfx::blit;
+namespace frame = qndx::gfx::frame;
 
-int CQNDXVideoEngine::BlitPlain(int, CQNDXSurface*, CQNDXSurface*, int, int, const RECT*) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitPlain");
-    return -1;
+namespace {
+
+const DWORD kBltFastWait = DDBLTFAST_WAIT;                          // 0x10
+const DWORD kBltFastKeyed = DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT;  // 0x11
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Dispatch
+
+int CQNDXVideoEngine::BlitPlain(int mode, CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
+                                const RECT* srcRect) {
+    if (!frame::HaveSurfaces(dest, src)) return -1;
+    if (frame::InVideoMemory(this, src) && frame::InVideoMemory(this, dest))
+        return BlitPlainHw(mode, dest, src, x, y, srcRect);
+    return BlitPlainSw(mode, dest, src, x, y, srcRect);
 }
 
-int CQNDXVideoEngine::BlitKeyed(int, CQNDXSurface*, CQNDXSurface*, int, int, const RECT*) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitKeyed");
-    return -1;
+int CQNDXVideoEngine::BlitKeyed(int mode, CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
+                                const RECT* srcRect) {
+    if (!frame::HaveSurfaces(dest, src)) return -1;
+    if (frame::InVideoMemory(this, src) && frame::InVideoMemory(this, dest))
+        return BlitKeyedHw(mode, dest, src, x, y, srcRect);
+    return BlitKeyedSw(mode, dest, src, x, y, srcRect);
 }
 
-int CQNDXVideoEngine::BlitPlainHw(int, CQNDXSurface*, CQNDXSurface*, int, int, const RECT*) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitPlainHw");
-    return -1;
+// ---------------------------------------------------------------------------
+// Hardware copies
+
+int CQNDXVideoEngine::BlitPlainHw(int mode, CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
+                                  const RECT* srcRect) {
+    if (!frame::HaveSurfaces(dest, src)) return -1;
+    RECT r = frame::SourceRect(src, srcRect);
+    if (!frame::ClipByMode(mode, dest, src, &x, &y, &r)) return 0;
+    bool fromCache = false;
+    IDirectDrawSurface7* source = frame::PlatformSource(this, dest, src, &fromCache);
+    int result = dest->GetDDSurface()->BltFast(static_cast<DWORD>(x), static_cast<DWORD>(y), source, &r,
+                                               kBltFastWait);
+    if (result == DDERR_SURFACELOST) result = frame::RestoreLostSource(this, src, source, fromCache);
+    frame::CacheSource(this, dest, src);
+    return result;
 }
 
-int CQNDXVideoEngine::BlitPlainSw(int, CQNDXSurface*, CQNDXSurface*, int, int, const RECT*) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitPlainSw");
-    return -1;
+int CQNDXVideoEngine::BlitKeyedHw(int mode, CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
+                                  const RECT* srcRect) {
+    if (!frame::HaveSurfaces(dest, src)) return -1;
+    RECT r = frame::SourceRect(src, srcRect);
+    if (!frame::ClipByMode(mode, dest, src, &x, &y, &r)) return 0;
+    bool fromCache = false;
+    IDirectDrawSurface7* source = frame::PlatformSource(this, dest, src, &fromCache);
+    int result = dest->GetDDSurface()->BltFast(static_cast<DWORD>(x), static_cast<DWORD>(y), source, &r,
+                                               kBltFastKeyed);
+    if (result == DDERR_SURFACELOST) {
+        frame::RestoreLostSource(this, src, source, fromCache);
+        result = RestoreSurfaces();
+    }
+    frame::CacheSource(this, dest, src);
+    return result;
 }
 
-int CQNDXVideoEngine::BlitKeyedHw(int, CQNDXSurface*, CQNDXSurface*, int, int, const RECT*) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitKeyedHw");
-    return -1;
+// ---------------------------------------------------------------------------
+// Software copies
+
+int CQNDXVideoEngine::BlitPlainSw(int mode, CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
+                                  const RECT* srcRect) {
+    if (!frame::HaveSurfaces(dest, src)) return -1;
+    RECT r = frame::SourceRect(src, srcRect);
+    if (!frame::ClipByMode(mode, dest, src, &x, &y, &r)) return 0;
+
+    frame::ReadSurface read(this, dest, src);
+    const uint32_t kind = dest->GetPixelKind();
+    // Nothing converts between pixel kinds: mismatched surfaces are left alone.
+    blit::PlainCopyFn copy = blit::PlainCopyFor(kind);
+    if (!copy || read.get()->GetPixelKind() != kind) return 0;
+    {
+        frame::LockPair locks(read.get(), dest);
+        if (!locks.ok()) return locks.failure();
+        frame::Block b;
+        if (frame::MakeBlock(locks.read(), locks.dest(), r, x, y, blit::BytesPerPixel(kind), &b))
+            copy(b.dst, b.dstPitch, b.src, b.srcPitch, b.w, b.h);
+    }
+    frame::CacheSource(this, dest, src);
+    return 0;
 }
 
-int CQNDXVideoEngine::BlitKeyedSw(int, CQNDXSurface*, CQNDXSurface*, int, int, const RECT*) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitKeyedSw");
-    return -1;
+int CQNDXVideoEngine::BlitKeyedSw(int mode, CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
+                                  const RECT* srcRect) {
+    if (!frame::HaveSurfaces(dest, src)) return -1;
+    RECT r = frame::SourceRect(src, srcRect);
+    if (!frame::ClipByMode(mode, dest, src, &x, &y, &r)) return 0;
+
+    frame::ReadSurface read(this, dest, src);
+    // The key always comes from the source itself, also when its cached copy
+    // is read.
+    const DWORD key = src->RGBToNative(src->GetColorKey());
+    const uint32_t kind = read.get()->GetPixelKind();
+    blit::KeyedCopyFn copy = blit::KeyedCopyFor(kind);
+    if (!copy || dest->GetPixelKind() != kind) return 0;
+    {
+        frame::LockPair locks(read.get(), dest);
+        if (!locks.ok()) return locks.failure();
+        const int bpp = blit::BytesPerPixel(kind);
+        frame::Block b;
+        if (frame::MakeBlock(locks.read(), locks.dest(), r, x, y, bpp, &b)) {
+            std::vector<uint8_t> scratch;
+            frame::DetachIfOverlapping(&b, bpp, &scratch);
+            copy(b.dst, b.dstPitch, b.src, b.srcPitch, b.w, b.h, key);
+        }
+    }
+    frame::CacheSource(this, dest, src);
+    return 0;
 }
+
+// ---------------------------------------------------------------------------
+// Channel scaling
+
+int CQNDXVideoEngine::BlitBlend16(CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT* srcRect,
+                                  WORD factor) {
+    if (!frame::HaveSurfaces(dest, src)) return -1;
+    RECT r = frame::SourceRect(src, srcRect);
+    if (!frame::ClipByMode(0, dest, src, &x, &y, &r)) return 0;
+    const int w = r.right - r.left;
+    const int h = r.bottom - r.top;
+
+    // An engine buffer or unregistered source is read from a copy of the
+    // area, so scaling a buffer onto itself never reads what it wrote.
+    CQNDXSurface* temp = nullptr;
+    CQNDXSurface* read = src;
+    if (src->GetID() < 0) {
+        temp = new (std::nothrow) CQNDXSurface();
+        if (temp) {
+            temp->Create(this, w, h);
+            RECT area = r;
+            if (temp->GetDDSurface() &&
+                temp->GetDDSurface()->BltFast(0, 0, src->GetDDSurface(), &area, DDBLTFAST_WAIT) >= 0) {
+                read = temp;
+                r = RECT{0, 0, w, h};
+            } else {
+                delete temp;
+                temp = nullptr;
+            }
+        }
+    }
+
+    const uint32_t kind = dest->GetPixelKind();
+    blit::ScaleCopyFn scale = blit::ScaleCopyFor(kind);
+    int result = 0;
+    if (scale && read->GetPixelKind() == kind) {
+        frame::LockPair locks(read, dest);
+        if (!locks.ok()) {
+            result = -1;
+        } else {
+            const int bpp = blit::BytesPerPixel(kind);
+            frame::Block b;
+            if (frame::MakeBlock(locks.read(), locks.dest(), r, x, y, bpp, &b)) {
+                std::vector<uint8_t> scratch;
+                frame::DetachIfOverlapping(&b, bpp, &scratch);
+                scale(b.dst, b.dstPitch, b.src, b.srcPitch, b.w, b.h, factor);
+            }
+        }
+    }
+    delete temp;
+    return result;
+}
+
+// ---------------------------------------------------------------------------
+// Not built yet
 
 int CQNDXVideoEngine::BlitMirrorLeftRight(CQNDXSurface*, CQNDXSurface*, int, int, const RECT*) {
     qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitMirrorLeftRight");
@@ -72,11 +225,6 @@ int CQNDXVideoEngine::BlitStretchToSize(CQNDXSurface*, CQNDXSurface*, int, int, 
 
 int CQNDXVideoEngine::BlitStretchToSizeKeyed(CQNDXSurface*, CQNDXSurface*, int, int, const RECT*, int, int) {
     qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitStretchToSizeKeyed");
-    return -1;
-}
-
-int CQNDXVideoEngine::BlitBlend16(CQNDXSurface*, CQNDXSurface*, int, int, const RECT*, WORD) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitBlend16");
     return -1;
 }
 

@@ -129,8 +129,8 @@ private:
                 return;
             }
             case SDL_QUIT: {
-                // The desktop asks the program to end (last window closed,
-                // interrupt): every window is asked to close.
+                // The desktop asks the program to end (its last window was
+                // closed): every window is asked to close.
                 std::vector<HWND> windows = wm.Windows();
                 for (HWND h : windows) wm.Post(h, WM_CLOSE, 0, 0);
                 if (windows.empty()) wm.PostQuit(0);

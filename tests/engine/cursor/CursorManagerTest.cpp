@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "GameManager.h"
@@ -26,14 +27,9 @@ protected:
     void SetUp() override {
         EngineTest::SetUp();
         dest = NewSurface(300, 300);
-        frames = new RecordingTileset();
+        frames = Keep(new RecordingTileset());
         ASSERT_EQ(0, frames->Create(engine, 32, 32));
         frames->CutGrid(32, 32, -1);
-    }
-    void TearDown() override {
-        delete frames;
-        delete dest;
-        EngineTest::TearDown();
     }
     CQNDXSurface* dest = nullptr;
     RecordingTileset* frames = nullptr;
@@ -77,7 +73,8 @@ TEST_F(CursorManager, AHiddenManagerDrawsNothingButStillFollowsTheMouse) {
 }
 
 TEST_F(CursorManager, ACallersCursorOutlivesTheManager) {
-    CQNDXCursor* mine = new CQNDXCursor(engine, frames);
+    std::unique_ptr<CQNDXCursor> owner(new CQNDXCursor(engine, frames));
+    CQNDXCursor* mine = owner.get();
     {
         CQNDXCursorManager manager;  // owns a cursor of its own
         ASSERT_NE(nullptr, manager.GetCursor());
@@ -90,7 +87,6 @@ TEST_F(CursorManager, ACallersCursorOutlivesTheManager) {
     }
     // Still usable: the manager did not delete it.
     EXPECT_EQ(0, mine->Draw(dest, 1, 1));
-    delete mine;
 }
 
 TEST_F(CursorManager, HandingBackItsOwnCursorKeepsIt) {

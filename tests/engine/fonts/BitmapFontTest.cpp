@@ -53,7 +53,6 @@ TEST_F(BitmapFont, GlyphsOfTheFirst128CharactersLieSideBySide) {
     }
     SelectObject(dc, previous);
     probe->ReleaseDC();
-    delete probe;
     EXPECT_EQ(x, glyphs->GetWidth());
     EXPECT_EQ(12, glyphs->GetHeight());
     for (int c = 128; c < 256; ++c) EXPECT_EQ(0, Width(font.GetGlyphRect(static_cast<unsigned char>(c))));
@@ -84,7 +83,6 @@ TEST_F(BitmapFont, WithoutAnEngineThereIsNoGlyphSurfaceAndDrawingFails) {
     CQNDXSurface* dest = NewSurface(20, 20);
     EXPECT_EQ(-1, font.DrawText(dest, 0, 0, "abc", -1));
     EXPECT_EQ(-1, font.DrawTextAligned(dest, 0, 0, "abc", 1));
-    delete dest;
 }
 
 TEST_F(BitmapFont, ColourChangesRebuildTheGlyphs) {
@@ -108,7 +106,6 @@ TEST_F(BitmapFont, ALostGlyphSurfaceIsRebuiltBeforeDrawing) {
     ASSERT_NE(nullptr, font.GetGlyphSurface());
     EXPECT_EQ(0, font.GetGlyphSurface()->NeedsReload());
     EXPECT_GT(font.GetGlyphSurface()->GetWidth(), 0);
-    delete dest;
 }
 
 TEST_F(BitmapFont, NullTextOrDestinationFails) {
@@ -117,7 +114,6 @@ TEST_F(BitmapFont, NullTextOrDestinationFails) {
     EXPECT_EQ(-1, font.DrawText(dest, 0, 0, nullptr, 3));
     EXPECT_EQ(-1, font.DrawText(nullptr, 0, 0, "abc", 3));
     EXPECT_EQ(-1, font.DrawTextAligned(dest, 0, 0, nullptr, 0));
-    delete dest;
 }
 
 // The glyph surface holds exactly two values: the key (the background colour
@@ -167,7 +163,6 @@ TEST_P(BitmapFontKinds, KeyedGlyphsOnAColouredBackgroundShowNoHalo) {
     FillSurface(dest, ground);
     ASSERT_EQ(0, font.DrawTextAligned(dest, 3, 5, "Halo? WMgj", 1));
     EXPECT_EQ(plain, All(dest));
-    delete dest;
 }
 
 // The glyphs' own background need not be black: whatever it is, it is keyed
@@ -185,7 +180,6 @@ TEST_P(BitmapFontKinds, AColouredGlyphBackgroundIsKeyedOutToo) {
             ASSERT_EQ(ground, p) << "the glyph background shows";
         }
     }
-    delete dest;
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, BitmapFontKinds, ::testing::ValuesIn(sheettest::kKinds), KindName);
@@ -203,5 +197,4 @@ TEST_F(BitmapFont, DrawingStopsAtTheLengthAndAtTheEndOfTheText) {
     FillSurface(dest, 0);
     EXPECT_EQ(0, font.DrawText(dest, 0, 0, "abc", 0));
     EXPECT_EQ(0, Ink(dest, 0).right);
-    delete dest;
 }

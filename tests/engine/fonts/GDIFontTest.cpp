@@ -33,10 +33,6 @@ protected:
         surface = NewSurface(200, 60);
         FillSurface(surface, 0);
     }
-    void TearDown() override {
-        delete surface;
-        EngineTest::TearDown();
-    }
     std::vector<DWORD> Drawn(CQNDXFont& font, const char* text, int len) {
         FillSurface(surface, 0);
         EXPECT_EQ(0, font.DrawText(surface, 4, 4, text, len));

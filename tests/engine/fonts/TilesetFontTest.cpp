@@ -15,15 +15,10 @@ protected:
     void SetUp() override {
         EngineTest::SetUp();
         // Four 8 by 10 glyphs side by side: 'A' to 'D'.
-        glyphs = new RecordingTileset();
+        glyphs = Keep(new RecordingTileset());
         ASSERT_EQ(0, glyphs->Create(engine, 32, 10));
         glyphs->CutGrid(8, 10, -1);
         dest = NewSurface(100, 40);
-    }
-    void TearDown() override {
-        delete dest;
-        delete glyphs;
-        EngineTest::TearDown();
     }
     RecordingTileset* glyphs = nullptr;
     CQNDXSurface* dest = nullptr;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -147,7 +148,8 @@ inline bool SameRect(const RECT& a, const RECT& b) {
 }
 
 // Fixture: a desktop of the given depth and an installed engine, destroyed
-// after the test (surfaces made by a test must go before it).
+// after the test. Surfaces the fixture keeps (NewSurface, Keep) are deleted
+// before the engine, also when a test stops early.
 class EngineTest : public ::testing::Test {
 protected:
     void StartEngine(int desktopBpp) {
@@ -158,26 +160,31 @@ protected:
     }
     void SetUp() override { StartEngine(32); }
     void TearDown() override {
+        kept.clear();
         if (CQNDXVideoEngine::Exists()) CQNDXVideoEngine::Destroy();
         engine = nullptr;
     }
+    template <class T>
+    T* Keep(T* surface) {
+        kept.emplace_back(surface);
+        return surface;
+    }
     CQNDXSurface* NewSurface(int w, int h) {
-        CQNDXSurface* s = new CQNDXSurface();
+        CQNDXSurface* s = Keep(new CQNDXSurface());
         EXPECT_EQ(0, s->Create(engine, w, h));
         return s;
     }
     // Whether a plain copy between two surfaces works yet; tests that need
     // real copies skip (with this reason) until it does.
     bool CopiesWork() {
-        CQNDXSurface* a = NewSurface(4, 4);
-        CQNDXSurface* b = NewSurface(4, 4);
-        int r = a->Blit(b, 0, 0, nullptr, 0);
-        delete a;
-        delete b;
-        return r >= 0;
+        CQNDXSurface a, b;
+        a.Create(engine, 4, 4);
+        b.Create(engine, 4, 4);
+        return a.Blit(&b, 0, 0, nullptr, 0) >= 0;
     }
 
     CQNDXVideoEngine* engine = nullptr;
+    std::vector<std::unique_ptr<CQNDXSurface>> kept;
 };
 
 #define SKIP_WITHOUT_COPIES()                                                                                   \

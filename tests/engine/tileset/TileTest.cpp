@@ -41,16 +41,3 @@ TEST(Tile, NullArgumentsLeaveTheirFieldAlone) {
     EXPECT_EQ(0, tile.GetHotSpot()->y);
 }
 
-TEST(Tile, CopiesCarryRectHotSpotAndOffset) {
-    POINT hot = {1, 1};
-    RECT rect = {4, 4, 9, 9};
-    CQNDXTile a(&hot, &rect);
-    CQNDXTile b(a);
-    CQNDXTile c;
-    c = a;
-    for (const CQNDXTile* t : {&b, &c}) {
-        EXPECT_TRUE(SameRect(rect, *t->GetRect()));
-        EXPECT_TRUE(SameRect(RECT{3, 3, 8, 8}, *t->GetOffsetRect()));
-        EXPECT_EQ(1, t->GetHotSpot()->x);
-    }
-}

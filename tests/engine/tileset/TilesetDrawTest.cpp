@@ -14,15 +14,10 @@ class TilesetDraw : public EngineTest {
 protected:
     void SetUp() override {
         EngineTest::SetUp();
-        sheet = new RecordingTileset();
+        sheet = Keep(new RecordingTileset());
         ASSERT_EQ(0, sheet->Create(engine, 64, 64));
         sheet->CutGrid(32, 32, -1);  // tiles at (0,0) (32,0) (0,32) (32,32)
         dest = NewSurface(200, 200);
-    }
-    void TearDown() override {
-        delete sheet;
-        delete dest;
-        EngineTest::TearDown();
     }
     const BlitCall& Last() { return sheet->calls.back(); }
 

@@ -402,22 +402,6 @@ TEST(GlyphCache, TextDrawnAgainRendersNoGlyphAgain) {
     EXPECT_GE(later.reused, first.reused + 5 * 20);
 }
 
-TEST(TextState, SettersReturnThePreviousValue) {
-    Canvas c(32, 8, 8);
-    HDC dc = c.Dc();
-    EXPECT_EQ(OPAQUE, SetBkMode(dc, TRANSPARENT));
-    EXPECT_EQ(TRANSPARENT, SetBkMode(dc, OPAQUE));
-    EXPECT_EQ(0, SetBkMode(dc, 7));
-    EXPECT_EQ(OPAQUE, SetBkMode(dc, OPAQUE));
-    SetTextColor(dc, RGB(1, 2, 3));
-    EXPECT_EQ(RGB(1, 2, 3), SetTextColor(dc, RGB(4, 5, 6)));
-    SetBkColor(dc, RGB(7, 8, 9));
-    EXPECT_EQ(RGB(7, 8, 9), SetBkColor(dc, 0));
-    EXPECT_EQ(CLR_INVALID, SetTextColor(nullptr, 0));
-    EXPECT_EQ(CLR_INVALID, SetBkColor(nullptr, 0));
-    EXPECT_EQ(0, SetBkMode(nullptr, OPAQUE));
-}
-
 TEST(TextState, StockFontDrawsWhenNoFontIsSelected) {
     Canvas c(32, 80, 30);
     HDC dc = c.Dc();

@@ -2,7 +2,8 @@
 // display chosen by the server), runs the window side in a child process
 // with SDL's X11 driver, and checks what the X server shows with xwininfo
 // and what focus changes made with xdotool turn into. Skipped, with the
-// reason, when Xvfb or the X tools are missing.
+// reason, when Xvfb or the X tools are missing. One case runs with no
+// display at all, where windows live in the window manager only.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>

@@ -8,12 +8,13 @@
 #include <string>
 #include <vector>
 
-#include <png.h>
-
 #include "Defaults.h"
 #include "GameManager.h"
 #include "GraphicEngine/ImageLoader/BMPImageLoader.h"
 #include "GraphicEngine/ImageLoader/JPEGImageLoader.h"
+#include "GraphicEngine/ImageLoader/PCXImageLoader.h"
+#include "GraphicEngine/ImageLoader/PNGImageLoader.h"
+#include "GraphicEngine/ImageLoader/TGAImageLoader.h"
 #include "GraphicEngine/VideoEngine.h"
 #include "Util/File.h"
 #include "platform/Kernel.h"
@@ -23,22 +24,6 @@ namespace {
 // Detection head and tail lengths; both are cut to the data's size.
 const unsigned int kHeadLength = 256;
 const unsigned int kTailLength = 64;
-
-// Content tests of the decoders still to come; they move into those decoders.
-int CanLoadPNG(const unsigned char* head, int headLen) {
-    return headLen >= 8 && png_sig_cmp(const_cast<png_bytep>(head), 0, 8) == 0 ? 1 : 0;
-}
-
-int CanLoadTGA(const unsigned char* head, int headLen, const unsigned char* tail, int tailLen) {
-    if (headLen < 17 || tailLen < 18) return 0;
-    if (std::strncmp(reinterpret_cast<const char*>(tail + tailLen - 18), "TRUEVISION-XFILE", 16) != 0) return 0;
-    const unsigned char depth = head[16];
-    return depth == 8 || depth == 16 || depth == 24 || depth == 32 ? 1 : 0;
-}
-
-int CanLoadPCX(const unsigned char* head, int headLen) {
-    return headLen >= 3 && head[0] == 10 && head[1] == 5 && head[2] == 1 ? 1 : 0;
-}
 
 void* AllocateBuffer(unsigned int size) { return std::malloc(size ? size : 1); }
 
@@ -77,7 +62,10 @@ int CQNDXImageLoader::DetectFormat(unsigned int size, const unsigned char* data)
     const unsigned char* head = data;
     const unsigned char* tail = data + size - tailLen;
 
-    if (CanLoadPNG(head, headLen)) return QNDX_IMAGE_PNG;
+    {
+        CQNDXPNGImageLoader png;
+        if (png.CanLoad(head, headLen, tail, tailLen)) return QNDX_IMAGE_PNG;
+    }
     {
         CQNDXBMPImageLoader bmp;
         if (bmp.CanLoad(head, headLen, tail, tailLen)) return QNDX_IMAGE_BMP;
@@ -86,8 +74,14 @@ int CQNDXImageLoader::DetectFormat(unsigned int size, const unsigned char* data)
         CQNDXJPEGImageLoader jpeg;
         if (jpeg.CanLoad(head, headLen, tail, tailLen)) return QNDX_IMAGE_JPEG;
     }
-    if (CanLoadTGA(head, headLen, tail, tailLen)) return QNDX_IMAGE_TGA;
-    if (CanLoadPCX(head, headLen)) return QNDX_IMAGE_PCX;
+    {
+        CQNDXTGAImageLoader tga;
+        if (tga.CanLoad(head, headLen, tail, tailLen)) return QNDX_IMAGE_TGA;
+    }
+    {
+        CQNDXPCXImageLoader pcx;
+        if (pcx.CanLoad(head, headLen, tail, tailLen)) return QNDX_IMAGE_PCX;
+    }
     return QNDX_IMAGE_UNKNOWN;
 }
 
@@ -123,12 +117,21 @@ IDirectDrawSurface7* CQNDXImageLoader::LoadFromMemory(unsigned int size, const u
             surface = decoder.Load(dd, size, data);
             break;
         }
-        case QNDX_IMAGE_PCX:
-        case QNDX_IMAGE_TGA:
-        case QNDX_IMAGE_PNG:
-            CQNDXBaseImageLoader::LogLoadError("CQNDXImageLoader::LoadFromMemory: no decoder for %s images yet",
-                                               code == QNDX_IMAGE_PCX ? "PCX" : code == QNDX_IMAGE_TGA ? "TGA" : "PNG");
+        case QNDX_IMAGE_PCX: {
+            CQNDXPCXImageLoader decoder;
+            surface = decoder.Load(dd, size, data);
             break;
+        }
+        case QNDX_IMAGE_TGA: {
+            CQNDXTGAImageLoader decoder;
+            surface = decoder.Load(dd, size, data);
+            break;
+        }
+        case QNDX_IMAGE_PNG: {
+            CQNDXPNGImageLoader decoder;
+            surface = decoder.Load(dd, size, data);
+            break;
+        }
         default:
             // Unknown codes give nothing, silently, as callers expect.
             break;

@@ -1,0 +1,165 @@
+// The blit frame shared by the video engine's blit routines (see
+// BlitFrame.h).
+#include "GraphicEngine/BlitFrame.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "GraphicEngine/BlitLoops.h"
+#include "GraphicEngine/Cache.h"
+#include "GraphicEngine/Surface.h"
+#include "GraphicEngine/VideoEngine.h"
+
+namespace qndx {
+namespace gfx {
+namespace frame {
+
+namespace {
+
+bool IsEmpty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
+
+// Clip mode 1 only bounds the destination; the reads must still stay inside
+// the source, so the rectangle is cut to the source's bounds and the
+// position moves with its left and top edges.
+bool KeepInsideSource(const CQNDXSurface* src, int* x, int* y, RECT* r) {
+    if (r->left < 0) {
+        *x -= r->left;
+        r->left = 0;
+    }
+    if (r->top < 0) {
+        *y -= r->top;
+        r->top = 0;
+    }
+    r->right = std::min<LONG>(r->right, src->GetWidth());
+    r->bottom = std::min<LONG>(r->bottom, src->GetHeight());
+    return !IsEmpty(*r);
+}
+
+}  // namespace
+
+bool HaveSurfaces(const CQNDXSurface* dest, const CQNDXSurface* src) {
+    return dest && src && dest->GetDDSurface() && src->GetDDSurface();
+}
+
+RECT SourceRect(const CQNDXSurface* src, const RECT* srcRect) {
+    if (srcRect) return *srcRect;
+    return RECT{0, 0, src->GetWidth(), src->GetHeight()};
+}
+
+bool ClipByMode(int mode, CQNDXSurface* dest, CQNDXSurface* src, int* x, int* y, RECT* r) {
+    if (IsEmpty(*r)) return false;
+    if (mode == 1) return src->ClipToSurface(dest, x, y, r) && KeepInsideSource(src, x, y, r);
+    return src->ClipBlit(dest, x, y, r) && !IsEmpty(*r);
+}
+
+bool InVideoMemory(CQNDXVideoEngine* engine, CQNDXSurface* s) {
+    const int id = s->GetID();
+    if (id == QNDX_SURFACE_BACK) return engine->GetBackBufferHwFlag() != 0;
+    if (id == QNDX_SURFACE_THIRD) return engine->GetThirdSurfaceHwFlag() != 0;
+    if (id < 0) return false;
+    CQNDXCache* cache = engine->GetCache();
+    return cache && cache->IsCached(s);
+}
+
+bool ReadsCachedCopy(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src) {
+    CQNDXCache* cache = engine->GetCache();
+    return dest->GetID() < 0 && cache && cache->IsCached(src);
+}
+
+IDirectDrawSurface7* PlatformSource(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src,
+                                    bool* fromCache) {
+    *fromCache = false;
+    if (ReadsCachedCopy(engine, dest, src)) {
+        if (IDirectDrawSurface7* copy = engine->GetCache()->GetCached(src)) {
+            *fromCache = true;
+            return copy;
+        }
+    }
+    return src->GetDDSurface();
+}
+
+int RestoreLostSource(CQNDXVideoEngine* engine, CQNDXSurface* src, IDirectDrawSurface7* used, bool fromCache) {
+    if (fromCache) {
+        HRESULT hr = used->Restore();
+        if (hr >= 0) engine->GetCache()->Update(src);
+        return hr;
+    }
+    return src->Restore();
+}
+
+void CacheSource(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src) {
+    CQNDXCache* cache = engine->GetCache();
+    if (src->GetID() >= 0 && dest->GetID() < 0 && cache && !cache->IsCached(src)) cache->Cache(src);
+}
+
+// ---------------------------------------------------------------------------
+
+ReadSurface::ReadSurface(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src) : m_read(src) {
+    if (!ReadsCachedCopy(engine, dest, src)) return;
+    IDirectDrawSurface7* copy = engine->GetCache()->GetCached(src);
+    if (!copy) return;
+    // The wrapper takes over a reference and releases it when deleted.
+    copy->AddRef();
+    m_temp = new (std::nothrow) CQNDXSurface(copy);
+    if (!m_temp) {
+        copy->Release();
+        return;
+    }
+    m_read = m_temp;
+}
+
+ReadSurface::~ReadSurface() { delete m_temp; }
+
+LockPair::LockPair(CQNDXSurface* read, CQNDXSurface* dest) : m_read(read), m_dest(dest) {
+    m_result = read->Lock();
+    if (m_result < 0) return;
+    m_readLocked = true;
+    m_result = dest->Lock();
+    if (m_result < 0) return;
+    m_destLocked = true;
+    read->GetSurfaceDesc(&m_readDesc);
+    dest->GetSurfaceDesc(&m_destDesc);
+}
+
+LockPair::~LockPair() {
+    if (m_readLocked) m_read->Unlock();
+    if (m_destLocked) m_dest->Unlock();
+}
+
+bool LockPair::ok() const {
+    return m_readLocked && m_destLocked && m_readDesc.lpSurface && m_destDesc.lpSurface;
+}
+
+bool MakeBlock(const DDSURFACEDESC2& read, const DDSURFACEDESC2& dest, const RECT& r, int x, int y, int bpp,
+               Block* out) {
+    if (r.left < 0 || r.top < 0 || x < 0 || y < 0) return false;
+    const LONG w = std::min<LONG>(
+        {r.right - r.left, static_cast<LONG>(read.dwWidth) - r.left, static_cast<LONG>(dest.dwWidth) - x});
+    const LONG h = std::min<LONG>(
+        {r.bottom - r.top, static_cast<LONG>(read.dwHeight) - r.top, static_cast<LONG>(dest.dwHeight) - y});
+    if (w <= 0 || h <= 0) return false;
+    out->srcPitch = read.lPitch;
+    out->dstPitch = dest.lPitch;
+    out->src = static_cast<const uint8_t*>(read.lpSurface) + static_cast<ptrdiff_t>(r.top) * read.lPitch +
+               static_cast<ptrdiff_t>(r.left) * bpp;
+    out->dst = static_cast<uint8_t*>(dest.lpSurface) + static_cast<ptrdiff_t>(y) * dest.lPitch +
+               static_cast<ptrdiff_t>(x) * bpp;
+    out->w = w;
+    out->h = h;
+    return true;
+}
+
+void DetachIfOverlapping(Block* b, int bpp, std::vector<uint8_t>* scratch) {
+    const size_t rowBytes = static_cast<size_t>(b->w) * bpp;
+    if (!blit::BlocksOverlap(b->dst, b->dstPitch, b->src, b->srcPitch, rowBytes, b->h)) return;
+    scratch->resize(rowBytes * b->h);
+    for (int row = 0; row < b->h; ++row)
+        std::memcpy(scratch->data() + row * rowBytes, b->src + row * b->srcPitch, rowBytes);
+    b->src = scratch->data();
+    b->srcPitch = static_cast<ptrdiff_t>(rowBytes);
+}
+
+}  // namespace frame
+}  // namespace gfx
+}  // namespace qndx

@@ -1,0 +1,217 @@
+// The effect loops (left-right mirror, keyed mirror, weighted and half alpha,
+// translucent darkening) in the four pixel kinds at 64 x 64 and 800 x 600,
+// each fast form beside its plain scalar form, memcpy of the same rows, and
+// SDL's own blitter where it has the same operation (SDL_BlitSurface with a
+// surface alpha for the weighted blend, SDL_BlitScaled beside the platform's
+// nearest-neighbour stretch at twice the size). A summary of time ratios
+// follows the table.
+#include <benchmark/benchmark.h>
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "GraphicEngine/BlitEffects.h"
+#include "GraphicEngine/BlitLoops.h"
+#include "ddraw/BlitLoops.h"
+
+namespace fx = qndx::gfx::effects;
+namespace blit = qndx::gfx::blit;
+using fx::Effect;
+
+namespace {
+
+struct Size {
+    int w, h;
+};
+const Size kSizes[] = {{64, 64}, {800, 600}};
+const int kKinds[] = {15, 16, 24, 32};
+
+struct Measured {
+    const char* name;
+    Effect effect;
+};
+const Measured kEffects[] = {
+    {"mirror_lr", Effect::MirrorLeftRight},  {"mirror_lr_keyed", Effect::MirrorLeftRightKeyed},
+    {"half_alpha", Effect::HalfAlpha},       {"alpha", Effect::Alpha},
+    {"alpha_keyed", Effect::AlphaKeyed},     {"translucent", Effect::Translucent},
+    {"half_translucent", Effect::HalfTranslucent},
+};
+
+Uint32 SdlFormat(int kind) {
+    switch (kind) {
+    case 15: return SDL_PIXELFORMAT_RGB555;
+    case 16: return SDL_PIXELFORMAT_RGB565;
+    case 24: return SDL_PIXELFORMAT_BGR24;
+    default: return SDL_PIXELFORMAT_RGB888;
+    }
+}
+
+uint32_t KeyFor(int kind) { return kind == 15 ? 0x1234 : kind == 16 ? 0xF81F : 0x00FF00FF; }
+
+// Source and destination of one kind and size; a third of the source
+// pixels carry the key.
+struct Pair {
+    SDL_Surface* src = nullptr;
+    SDL_Surface* dst = nullptr;
+    int kind = 0;
+
+    Pair(int k, int w, int h, int dstScale = 1) : kind(k) {
+        src = SDL_CreateRGBSurfaceWithFormat(0, w, h, 0, SdlFormat(k));
+        dst = SDL_CreateRGBSurfaceWithFormat(0, w * dstScale, h * dstScale, 0, SdlFormat(k));
+        if (!src || !dst) return;
+        const int bpp = blit::BytesPerPixel(k);
+        std::mt19937 rng(77);
+        for (int y = 0; y < h; ++y) {
+            uint8_t* row = static_cast<uint8_t*>(src->pixels) + y * src->pitch;
+            for (int x = 0; x < w; ++x) {
+                uint32_t v = (rng() % 3 == 0) ? KeyFor(k) : rng();
+                std::memcpy(row + x * bpp, &v, bpp);
+            }
+        }
+        std::memset(dst->pixels, 0x6B, static_cast<size_t>(dst->pitch) * dst->h);
+    }
+    ~Pair() {
+        SDL_FreeSurface(src);
+        SDL_FreeSurface(dst);
+    }
+    bool ok() const { return src && dst; }
+    size_t Bytes() const { return static_cast<size_t>(src->w) * src->h * blit::BytesPerPixel(kind); }
+    uint8_t* D() { return static_cast<uint8_t*>(dst->pixels); }
+    const uint8_t* S() { return static_cast<const uint8_t*>(src->pixels); }
+};
+
+void Memcpy(benchmark::State& state, int kind, Size size) {
+    Pair p(kind, size.w, size.h);
+    if (!p.ok()) return state.SkipWithError("SDL surface");
+    const size_t row = static_cast<size_t>(size.w) * blit::BytesPerPixel(kind);
+    for (auto _ : state) {
+        for (int y = 0; y < size.h; ++y) std::memcpy(p.D() + y * p.dst->pitch, p.S() + y * p.src->pitch, row);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * p.Bytes()));
+}
+
+void Loop(benchmark::State& state, Effect e, int kind, Size size, bool fast) {
+    Pair p(kind, size.w, size.h);
+    if (!p.ok()) return state.SkipWithError("SDL surface");
+    fx::EffectFn fn = fast ? fx::FastEffect(e, kind) : fx::PlainEffect(e, kind);
+    const fx::EffectArgs args{100, KeyFor(kind)};
+    for (auto _ : state) {
+        fn(p.D(), p.dst->pitch, p.S(), p.src->pitch, size.w, size.h, args);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * p.Bytes()));
+}
+
+// SDL's blend with a constant surface alpha: the same work as the weighted blend.
+void SdlAlpha(benchmark::State& state, int kind, Size size) {
+    Pair p(kind, size.w, size.h);
+    if (!p.ok()) return state.SkipWithError("SDL surface");
+    SDL_SetSurfaceBlendMode(p.src, SDL_BLENDMODE_BLEND);
+    SDL_SetSurfaceAlphaMod(p.src, 156);
+    for (auto _ : state) {
+        SDL_Rect r = {0, 0, size.w, size.h};
+        SDL_BlitSurface(p.src, nullptr, p.dst, &r);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * p.Bytes()));
+}
+
+// Stretch to twice the size: the platform's loop and SDL's.
+void PlatformStretch(benchmark::State& state, int kind, Size size) {
+    Pair p(kind, size.w, size.h, 2);
+    if (!p.ok()) return state.SkipWithError("SDL surface");
+    qndx::platform::blit::StretchArgs a{};
+    a.srcW = size.w;
+    a.srcH = size.h;
+    a.dstW = a.x1 = size.w * 2;
+    a.dstH = a.y1 = size.h * 2;
+    for (auto _ : state) {
+        qndx::platform::blit::Stretch(p.D(), p.dst->pitch, p.S(), p.src->pitch, blit::BytesPerPixel(kind), a);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * p.Bytes() * 4));
+}
+
+void SdlStretch(benchmark::State& state, int kind, Size size) {
+    Pair p(kind, size.w, size.h, 2);
+    if (!p.ok()) return state.SkipWithError("SDL surface");
+    SDL_SetSurfaceBlendMode(p.src, SDL_BLENDMODE_NONE);
+    for (auto _ : state) {
+        SDL_Rect r = {0, 0, size.w * 2, size.h * 2};
+        SDL_BlitScaled(p.src, nullptr, p.dst, &r);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * p.Bytes() * 4));
+}
+
+std::string Name(const std::string& what, int kind, Size size) {
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%s/%d/%dx%d", what.c_str(), kind, size.w, size.h);
+    return buf;
+}
+
+class Collector : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs)
+            if (!r.error_occurred) times[r.benchmark_name()] = r.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> times;
+};
+
+void PrintSummary(const Collector& c) {
+    auto get = [&](const std::string& n) {
+        auto it = c.times.find(n);
+        return it == c.times.end() ? 0.0 : it->second;
+    };
+    auto ratio = [](double a, double b) { return (a > 0 && b > 0) ? a / b : 0.0; };
+    std::printf("\nTime ratios (lower is faster; 1.00 = the reference's time)\n");
+    std::printf("%-10s %-5s %-18s %12s %12s\n", "size", "kind", "loop", "fast/plain", "fast/memcpy");
+    for (Size s : kSizes)
+        for (int k : kKinds) {
+            char size[24];
+            std::snprintf(size, sizeof size, "%dx%d", s.w, s.h);
+            const double mem = get(Name("memcpy", k, s));
+            for (const Measured& m : kEffects) {
+                const double fast = get(Name(std::string(m.name), k, s));
+                const double plain = get(Name(std::string(m.name) + "_plain", k, s));
+                std::printf("%-10s %-5d %-18s %12.2f %12.2f\n", size, k, m.name, ratio(fast, plain), ratio(fast, mem));
+            }
+            std::printf("%-10s %-5d %-18s %12s %12.2f   (alpha / SDL alpha blit)\n", size, k, "alpha vs SDL", "",
+                        ratio(get(Name("alpha", k, s)), get(Name("sdl_alpha", k, s))));
+            std::printf("%-10s %-5d %-18s %12s %12.2f   (platform / SDL_BlitScaled)\n", size, k, "stretch x2", "",
+                        ratio(get(Name("stretch_x2", k, s)), get(Name("sdl_stretch_x2", k, s))));
+        }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (Size s : kSizes)
+        for (int k : kKinds) {
+            benchmark::RegisterBenchmark(Name("memcpy", k, s).c_str(), Memcpy, k, s);
+            for (const Measured& m : kEffects) {
+                benchmark::RegisterBenchmark(Name(m.name, k, s).c_str(), Loop, m.effect, k, s, true);
+                benchmark::RegisterBenchmark(Name(std::string(m.name) + "_plain", k, s).c_str(), Loop, m.effect, k,
+                                             s, false);
+            }
+            benchmark::RegisterBenchmark(Name("sdl_alpha", k, s).c_str(), SdlAlpha, k, s);
+            benchmark::RegisterBenchmark(Name("stretch_x2", k, s).c_str(), PlatformStretch, k, s);
+            benchmark::RegisterBenchmark(Name("sdl_stretch_x2", k, s).c_str(), SdlStretch, k, s);
+        }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    Collector collector;
+    benchmark::RunSpecifiedBenchmarks(&collector);
+    PrintSummary(collector);
+    benchmark::Shutdown();
+    return 0;
+}
