@@ -377,6 +377,34 @@ struct HalveVBytes {
     __m128i operator()(__m128i, __m128i d) const { return HalveBytes(d); }
 };
 
+// Four 32-bit pixels: the halving rules work on whole words with the
+// halving mask; the others on bytes, byte 3 put back from the destination.
+struct HalfAlphaV32 {
+    explicit HalfAlphaV32(const EffectArgs&)
+        : m(_mm_set1_epi32(static_cast<int>(HalvingMask<32>()))), top(_mm_set1_epi32(static_cast<int>(KeptBits<32>()))) {}
+    __m128i operator()(__m128i s, __m128i d) const {
+        const __m128i sum =
+            _mm_add_epi32(_mm_srli_epi32(_mm_and_si128(s, m), 1), _mm_srli_epi32(_mm_and_si128(d, m), 1));
+        return _mm_or_si128(sum, _mm_and_si128(d, top));
+    }
+    __m128i m, top;
+};
+struct HalveV32 {
+    explicit HalveV32(const EffectArgs&)
+        : m(_mm_set1_epi32(static_cast<int>(HalvingMask<32>()))), top(_mm_set1_epi32(static_cast<int>(KeptBits<32>()))) {}
+    __m128i operator()(__m128i, __m128i d) const {
+        return _mm_or_si128(_mm_srli_epi32(_mm_and_si128(d, m), 1), _mm_and_si128(d, top));
+    }
+    __m128i m, top;
+};
+template <class VBytes>
+struct BytesKeepingTop {
+    explicit BytesKeepingTop(const EffectArgs& args) : v(args), colour(_mm_set1_epi32(0x00FFFFFF)) {}
+    __m128i operator()(__m128i s, __m128i d) const { return Select(colour, v(s, d), d); }
+    VBytes v;
+    __m128i colour;
+};
+
 // Which vector rule goes with which scalar rule.
 template <int Kind, template <int> class OpT>
 struct VectorOf;
@@ -384,21 +412,25 @@ template <int Kind>
 struct VectorOf<Kind, HalfAlphaOp> {
     typedef HalfAlphaV16<Kind> V16;
     typedef HalfAlphaVBytes VBytes;
+    typedef HalfAlphaV32 V32;
 };
 template <int Kind>
 struct VectorOf<Kind, AlphaOp> {
     typedef AlphaV16<Kind> V16;
     typedef AlphaVBytes VBytes;
+    typedef BytesKeepingTop<AlphaVBytes> V32;
 };
 template <int Kind>
 struct VectorOf<Kind, ScaleOp> {
     typedef ScaleV16<Kind> V16;
     typedef ScaleVBytes VBytes;
+    typedef BytesKeepingTop<ScaleVBytes> V32;
 };
 template <int Kind>
 struct VectorOf<Kind, HalveOp> {
     typedef HalveV16<Kind> V16;
     typedef HalveVBytes VBytes;
+    typedef HalveV32 V32;
 };
 
 // 15/16 bits: eight pixels a step, keyed pixels put back from the destination.
@@ -435,7 +467,7 @@ void FastLoop32(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t 
                 const EffectArgs& args) {
     constexpr bool reads = Keyed || OpT<32>::kReadsSource;
     const OpT<32> op(args);
-    const typename VectorOf<32, OpT>::VBytes vop(args);
+    const typename VectorOf<32, OpT>::V32 vop(args);
     const uint32_t key = args.key;
     const __m128i k = _mm_set1_epi32(static_cast<int>(key));
     const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
@@ -446,7 +478,7 @@ void FastLoop32(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t 
         for (; x + 4 <= w; x += 4) {
             const __m128i sv = reads ? LoadV(s + 4 * x) : _mm_setzero_si128();
             const __m128i dv = LoadV(d + 4 * x);
-            __m128i r = Select(colour, vop(sv, dv), dv);
+            __m128i r = vop(sv, dv);
             if (Keyed) r = Select(_mm_cmpeq_epi32(_mm_and_si128(sv, colour), k), dv, r);
             StoreV(d + 4 * x, r);
         }
@@ -476,6 +508,25 @@ void FastLoop24(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t 
     }
 }
 
+// 24 bits with a key: one pixel at a time, but the key decides by a mask
+// instead of a branch (keys scattered through a picture defeat prediction).
+template <template <int> class OpT>
+void FastKeyed24(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h,
+                 const EffectArgs& args) {
+    const OpT<24> op(args);
+    const uint32_t key = args.key;
+    for (int row = 0; row < h; ++row) {
+        uint8_t* d = dst + row * dstPitch;
+        const uint8_t* s = src + row * srcPitch;
+        for (int x = 0; x < w; ++x, d += 3, s += 3) {
+            const uint32_t sp = Load24(s);
+            const uint32_t dp = Load24(d);
+            const uint32_t keep = 0u - static_cast<uint32_t>(sp == key);
+            Store24(d, (dp & keep) | (op.Apply(sp, dp) & ~keep));
+        }
+    }
+}
+
 template <int Kind, bool Keyed, template <int> class OpT>
 void FastLoop(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h,
               const EffectArgs& args) {
@@ -492,7 +543,7 @@ void FastLoop(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t sr
     else if constexpr (!Keyed)
         FastLoop24<OpT>(dst, dstPitch, src, srcPitch, w, h, args);
     else
-        PlainLoop<Kind, Keyed, OpT>(dst, dstPitch, src, srcPitch, w, h, args);
+        FastKeyed24<OpT>(dst, dstPitch, src, srcPitch, w, h, args);
 }
 
 // Mirrors. Left-right reverses the lanes of each step; up-down walks the
@@ -521,8 +572,19 @@ void FastMirror(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t 
     if constexpr (!Keyed && !LeftRight) {
         for (int row = 0; row < h; ++row)
             std::memcpy(dst + row * dstPitch, src + (h - 1 - row) * srcPitch, static_cast<size_t>(w) * bpp);
-    } else if constexpr (Kind == 24) {
+    } else if constexpr (Kind == 24 && !Keyed) {
         PlainMirror<Kind, Keyed, LeftRight>(dst, dstPitch, src, srcPitch, w, h, args);
+    } else if constexpr (Kind == 24) {
+        // Keyed: the key decides by a mask, as in FastKeyed24.
+        for (int row = 0; row < h; ++row) {
+            uint8_t* d = dst + row * dstPitch;
+            const uint8_t* s = src + (LeftRight ? row : h - 1 - row) * srcPitch;
+            for (int c = 0; c < w; ++c, d += 3) {
+                const uint32_t p = Load24(s + (LeftRight ? w - 1 - c : c) * 3);
+                const uint32_t keep = 0u - static_cast<uint32_t>(p == args.key);
+                Store24(d, (Load24(d) & keep) | (p & ~keep));
+            }
+        }
     } else {
         FastMirrorSteps<Kind, Keyed, LeftRight>(dst, dstPitch, src, srcPitch, w, h, args.key);
     }
@@ -612,16 +674,8 @@ struct FastRow {
         row[static_cast<int>(Effect::TranslucentKeyed)] = FastLoop<Kind, true, ScaleOp>;
         row[static_cast<int>(Effect::HalfTranslucent)] = FastLoop<Kind, false, HalveOp>;
         row[static_cast<int>(Effect::HalfTranslucentKeyed)] = FastLoop<Kind, true, HalveOp>;
-        if (Kind == 24) {
-            // Keyed 24-bit pixels straddle the vector lanes: plain loops.
-            row[static_cast<int>(Effect::MirrorLeftRight)] = PlainMirror<Kind, false, true>;
-            row[static_cast<int>(Effect::MirrorLeftRightKeyed)] = PlainMirror<Kind, true, true>;
-            row[static_cast<int>(Effect::MirrorUpDownKeyed)] = PlainMirror<Kind, true, false>;
-            row[static_cast<int>(Effect::HalfAlphaKeyed)] = PlainLoop<Kind, true, HalfAlphaOp>;
-            row[static_cast<int>(Effect::AlphaKeyed)] = PlainLoop<Kind, true, AlphaOp>;
-            row[static_cast<int>(Effect::TranslucentKeyed)] = PlainLoop<Kind, true, ScaleOp>;
-            row[static_cast<int>(Effect::HalfTranslucentKeyed)] = PlainLoop<Kind, true, HalveOp>;
-        }
+        // A 24-bit left-right mirror has nothing faster than its plain loop.
+        if (Kind == 24) row[static_cast<int>(Effect::MirrorLeftRight)] = PlainMirror<Kind, false, true>;
     }
 };
 #endif

@@ -1,6 +1,8 @@
 // The table of creatable classes. Areas add a row when they implement one.
 #include "com/ComRegistry.h"
 
+#include "dmusic/Objects.h"
+
 namespace qndx {
 namespace platform {
 
@@ -10,8 +12,10 @@ struct ClassRow {
     ClassFactory create;
 };
 
-// No creatable classes yet: the music performance and loader add theirs.
-const ClassRow kClasses[] = {{nullptr, nullptr}};
+const ClassRow kClasses[] = {
+    {&CLSID_DirectMusicPerformance, &audio::CreatePerformanceObject},
+    {&CLSID_DirectMusicLoader, &audio::CreateLoaderObject},
+};
 }  // namespace
 
 ClassFactory FindClassFactory(REFCLSID clsid) {

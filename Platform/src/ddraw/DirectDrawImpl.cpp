@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Kernel.h"
+#include "sdl/WindowPresenter.h"
 #include "sim/SimInternal.h"
 
 const IID IID_IDirectDraw = {0x6C14DB80, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
@@ -415,6 +416,8 @@ HRESULT WINAPI DirectDrawCreateEx(GUID* lpGuid, LPVOID* lplpDD, REFIID iid, IUnk
     HRESULT result = DisplayState::Get().drivers[driver].createResult;
     if (FAILED(result)) return result;
     *lplpDD = static_cast<IDirectDraw7*>(new DirectDrawImpl(driver));
+    // What is drawn to the primary from now on shows in the SDL windows.
+    qndx::platform::InstallWindowPresenter();
     return DD_OK;
 }
 

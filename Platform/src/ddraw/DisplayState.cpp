@@ -9,6 +9,8 @@
 
 #include "ddraw/DirectDrawImpl.h"
 #include "platform/sim/Display.h"
+#include "platform/sim/Window.h"
+#include "sdl/SdlWindow.h"
 #include "sim/SimInternal.h"
 
 namespace qndx {
@@ -25,7 +27,13 @@ DWORD DesktopBitsFromEnvironment() {
     return 32;
 }
 
-void ResetHook() { DisplayState::Get().ResetToDefaults(); }
+void ResetHook() {
+    // Clear the window side's desktop overrides first: reset hooks run in no
+    // fixed order, and the desktop size is read from there.
+    sim::SetDesktopSize(0, 0);
+    SetDisplayModeSize(0, 0);
+    DisplayState::Get().ResetToDefaults();
+}
 
 }  // namespace
 
@@ -41,8 +49,11 @@ DisplayState::DisplayState() {
 }
 
 void DisplayState::ResetToDefaults() {
-    desktopWidth = 1024;
-    desktopHeight = 768;
+    // One desktop for windows and DirectDraw: the windowed primary covers the
+    // screen the window manager places windows on.
+    SIZE desk = DesktopSize();
+    desktopWidth = desk.cx > 0 ? static_cast<DWORD>(desk.cx) : 1024;
+    desktopHeight = desk.cy > 0 ? static_cast<DWORD>(desk.cy) : 768;
     desktopBits = DesktopBitsFromEnvironment();
     current = {desktopWidth, desktopHeight, desktopBits, 60};
     modes = DefaultModes();
@@ -171,6 +182,7 @@ void SetDesktop(DWORD width, DWORD height, DWORD bitsPerPixel) {
     s.desktopWidth = width;
     s.desktopHeight = height;
     s.desktopBits = bitsPerPixel;
+    SetDesktopSize(static_cast<int>(width), static_cast<int>(height));
     if (showingDesktop) s.current = {width, height, bitsPerPixel, s.current.refreshRate};
 }
 

@@ -15,10 +15,13 @@
 
 #include "GraphicEngine/BlitEffects.h"
 #include "GraphicEngine/BlitLoops.h"
+#include "EffectReference.h"
 
 namespace fx = qndx::gfx::effects;
 namespace blit = qndx::gfx::blit;
 using fx::Effect;
+
+using namespace effect_ref;
 
 namespace {
 
@@ -53,65 +56,6 @@ struct Image {
             for (ptrdiff_t i = 0; i < pitch; ++i) Row(y)[i] = static_cast<uint8_t>(rng());
     }
 };
-
-// ---- references, one pixel and one channel at a time --------------------
-
-struct Field {
-    int shift;
-    int bits;
-};
-struct Layout {
-    Field f[3];  // blue, green, red
-};
-Layout LayoutOf(int kind) {
-    if (kind == 15) return {{{0, 5}, {5, 5}, {10, 5}}};
-    if (kind == 16) return {{{0, 5}, {5, 6}, {11, 5}}};
-    return {{{0, 8}, {8, 8}, {16, 8}}};
-}
-int Get(uint32_t p, Field f) { return static_cast<int>((p >> f.shift) & ((1u << f.bits) - 1)); }
-
-// Rebuilds a pixel from channel values; what lies outside the channels is
-// 0, except byte 3 of a 32-bit pixel, which comes from `dest`.
-uint32_t Rebuild(int kind, const int (&c)[3], uint32_t dest) {
-    const Layout l = LayoutOf(kind);
-    uint32_t p = kind == 32 ? (dest & 0xFF000000u) : 0;
-    for (int i = 0; i < 3; ++i) p |= static_cast<uint32_t>(c[i]) << l.f[i].shift;
-    return p;
-}
-
-int FloorDiv256(int x) { return x >= 0 ? x / 256 : -((-x + 255) / 256); }
-
-uint32_t RefAlpha(int kind, uint32_t s, uint32_t d, uint32_t weight) {
-    const int a = weight > 256 ? 256 : static_cast<int>(weight);
-    const Layout l = LayoutOf(kind);
-    int c[3];
-    for (int i = 0; i < 3; ++i) {
-        const int sc = Get(s, l.f[i]), dc = Get(d, l.f[i]);
-        c[i] = sc + FloorDiv256(a * (dc - sc));
-    }
-    return Rebuild(kind, c, d);
-}
-
-uint32_t RefHalfAlpha(int kind, uint32_t s, uint32_t d) {
-    const Layout l = LayoutOf(kind);
-    int c[3];
-    for (int i = 0; i < 3; ++i) c[i] = Get(s, l.f[i]) / 2 + Get(d, l.f[i]) / 2;
-    return Rebuild(kind, c, d);
-}
-
-uint32_t RefScale(int kind, uint32_t d, uint32_t value) {
-    const int v = value > 256 ? 256 : static_cast<int>(value);
-    const Layout l = LayoutOf(kind);
-    int c[3];
-    for (int i = 0; i < 3; ++i) c[i] = (v * Get(d, l.f[i])) / 256;
-    return Rebuild(kind, c, d);
-}
-
-uint32_t RefHalve(int kind, uint32_t d) { return RefScale(kind, d, 128); }
-
-bool IsKey(int kind, uint32_t s, uint32_t key) {
-    return (kind == 24 || kind == 32) ? (s & 0xFFFFFFu) == key : s == key;
-}
 
 // The reference result of one effect over a w x h block.
 void Reference(Effect e, int kind, Image& dst, int dx, Image& src, int sx, int w, int h, uint32_t weight,

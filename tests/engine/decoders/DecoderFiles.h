@@ -4,6 +4,7 @@
 // Header-only so that the fuzz harnesses can build seed inputs from it.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 

@@ -12,10 +12,14 @@
 
 #include "GameManager.h"
 #include "GraphicEngine/ImageLoader/ImageLoader.h"
+#include "GraphicEngine/ImageLoader/PCXImageLoader.h"
+#include "GraphicEngine/ImageLoader/PNGImageLoader.h"
+#include "GraphicEngine/ImageLoader/TGAImageLoader.h"
 #include "GraphicEngine/VideoEngine.h"
 #include "engine/decoders/DecoderFiles.h"
 #include "engine/images/LoaderTestSupport.h"
 #include "platform/sim/Kernel.h"
+#include "platform/sim/Sim.h"
 
 namespace {
 
@@ -50,6 +54,34 @@ TEST(DecoderDispatch, GeneratedFilesAreDetectedByContent) {
     EXPECT_EQ(QNDX_IMAGE_PCX, Detect(ti::WritePcx8(ti::IndexedPattern(4, 4, 8, 256))));
     EXPECT_EQ(QNDX_IMAGE_TGA, Detect(TgaOf(Picture(), true)));
     EXPECT_EQ(QNDX_IMAGE_UNKNOWN, Detect(TgaOf(Picture(), false)));
+}
+
+// Each decoder's ending: a failed surface creation, device context or drawing
+// (and no DirectDraw object, or no data) is a failed load with one error line
+// and no surface left behind.
+template <class Decoder>
+void ExpectPlatformFailuresRefused(const std::vector<uint8_t>& file, int bpp) {
+    ti::DisplayAt display(bpp);
+    for (const char* call : {"IDirectDraw7::CreateSurface", "IDirectDrawSurface7::GetDC", "StretchDIBits"}) {
+        qndx::sim::FailNext(call, 1, E_FAIL);
+        ti::ErrorLines errors;
+        Decoder decoder;
+        EXPECT_EQ(nullptr, decoder.Load(display.Get(), (unsigned)file.size(), file.data())) << call;
+        EXPECT_EQ(1u, errors.Take().size()) << call;
+        EXPECT_EQ(0, qndx::sim::PendingFaults(call)) << call;
+        EXPECT_EQ(0, qndx::sim::LiveSurfaceCount()) << call;
+    }
+    ti::ErrorLines errors;
+    Decoder decoder;
+    EXPECT_EQ(nullptr, decoder.Load(nullptr, (unsigned)file.size(), file.data()));
+    EXPECT_EQ(nullptr, decoder.Load(display.Get(), 0, nullptr));
+    EXPECT_EQ(2u, errors.Take().size());
+}
+
+TEST(DecoderDispatch, PlatformFailuresGiveNoSurfaceAndAnErrorLine) {
+    ExpectPlatformFailuresRefused<CQNDXPNGImageLoader>(ti::EncodePng(PngOf(Picture())), 32);
+    ExpectPlatformFailuresRefused<CQNDXPCXImageLoader>(ti::WritePcx8(ti::IndexedPattern(5, 5, 8, 256)), 16);
+    ExpectPlatformFailuresRefused<CQNDXTGAImageLoader>(TgaOf(Picture(), true), 24);
 }
 
 void Write(const std::string& path, const std::vector<uint8_t>& bytes) {

@@ -224,19 +224,6 @@ TEST(PcxLoader, HostileHeadersAndRunsAreRefusedWithOneErrorLine) {
     EXPECT_EQ(0, qndx::sim::LiveSurfaceCount());
 }
 
-TEST(PcxLoader, PlatformFailuresGiveNoSurfaceAndAnErrorLine) {
-    const std::vector<uint8_t> file = ti::WritePcx8(ti::IndexedPattern(5, 5, 8, 256));
-    ti::DisplayAt display(16);
-    for (const char* call : {"IDirectDraw7::CreateSurface", "IDirectDrawSurface7::GetDC", "StretchDIBits"}) {
-        qndx::sim::FailNext(call, 1, E_FAIL);
-        ti::ErrorLines errors;
-        CQNDXPCXImageLoader loader;
-        EXPECT_EQ(nullptr, loader.Load(display.Get(), (unsigned)file.size(), file.data())) << call;
-        EXPECT_EQ(1u, errors.Take().size()) << call;
-        EXPECT_EQ(0, qndx::sim::LiveSurfaceCount()) << call;
-    }
-}
-
 TEST(PcxLoader, RecognisesManufacturerVersionAndEncoding) {
     CQNDXPCXImageLoader loader;
     const unsigned char good[] = {10, 5, 1};

@@ -274,25 +274,6 @@ TEST(PngLoader, HostileAndCorruptFilesAreRefusedWithOneErrorLine) {
     EXPECT_EQ(0, qndx::sim::LiveSurfaceCount());
 }
 
-TEST(PngLoader, PlatformFailuresGiveNoSurfaceAndAnErrorLine) {
-    const std::vector<uint8_t> file = ti::EncodePng(Picture(5, 5, 0, 8));
-    ti::DisplayAt display(32);
-    for (const char* call : {"IDirectDraw7::CreateSurface", "IDirectDrawSurface7::GetDC", "StretchDIBits"}) {
-        qndx::sim::FailNext(call, 1, E_FAIL);
-        ti::ErrorLines errors;
-        CQNDXPNGImageLoader loader;
-        IDirectDrawSurface7* s = loader.Load(display.Get(), (unsigned)file.size(), file.data());
-        EXPECT_EQ(nullptr, s) << call;
-        EXPECT_EQ(1u, errors.Take().size()) << call;
-        EXPECT_EQ(0, qndx::sim::LiveSurfaceCount()) << call;
-    }
-    ti::ErrorLines errors;
-    CQNDXPNGImageLoader loader;
-    EXPECT_EQ(nullptr, loader.Load(nullptr, (unsigned)file.size(), file.data()));
-    EXPECT_EQ(nullptr, loader.Load(display.Get(), 0, nullptr));
-    EXPECT_EQ(2u, errors.Take().size());
-}
-
 TEST(PngLoader, RecognisesTheEightByteSignatureOnly) {
     const std::vector<uint8_t> f = ti::EncodePng(Picture(2, 2, 2, 8));
     CQNDXPNGImageLoader loader;

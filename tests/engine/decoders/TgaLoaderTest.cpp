@@ -289,22 +289,6 @@ TEST(TgaLoader, HostileHeadersAreRefusedWithOneErrorLine) {
     EXPECT_EQ(0, qndx::sim::LiveSurfaceCount());
 }
 
-TEST(TgaLoader, PlatformFailuresGiveNoSurfaceAndAnErrorLine) {
-    ti::TgaLayout l;
-    l.imageType = 3;
-    l.depth = 8;
-    const std::vector<uint8_t> file = ti::WriteTga(3, 3, std::vector<uint32_t>(9, 5), l);
-    ti::DisplayAt display(24);
-    for (const char* call : {"IDirectDraw7::CreateSurface", "IDirectDrawSurface7::GetDC", "StretchDIBits"}) {
-        qndx::sim::FailNext(call, 1, E_FAIL);
-        ti::ErrorLines errors;
-        CQNDXTGAImageLoader loader;
-        EXPECT_EQ(nullptr, loader.Load(display.Get(), (unsigned)file.size(), file.data())) << call;
-        EXPECT_EQ(1u, errors.Take().size()) << call;
-        EXPECT_EQ(0, qndx::sim::LiveSurfaceCount()) << call;
-    }
-}
-
 TEST(TgaLoader, RecognisesTheFooterAndADepthOnly) {
     ti::TgaLayout l;
     std::vector<uint8_t> f = ti::WriteTga(2, 2, std::vector<uint32_t>(4, 0x123456), l);

@@ -1,0 +1,30 @@
+// Shows what DirectDraw writes to the primary surface on the SDL windows.
+// Windowed, the primary is the desktop: a write that touches a window's
+// client rectangle copies that part into the window. Full screen, the
+// exclusive window shows the whole front of the flip chain after each flip,
+// scaled to the window when the host gave it another size. Each write is
+// converted to the window's pixel format once, whatever the desktop's kind.
+// An exclusive mode change also makes the exclusive window cover the new
+// display, which the window side shows as an SDL full-screen window.
+#pragma once
+
+#include "platform/DirectDraw.h"
+
+namespace qndx {
+namespace platform {
+
+// Hooks the presenter into DirectDraw's primary-write and display-mode
+// notifications; idempotent.
+void InstallWindowPresenter();
+
+// Counters for tests: how many writes reached a window, and the last
+// rectangle (window client coordinates) updated there.
+struct PresenterStats {
+    unsigned long presents = 0;
+    RECT lastRect = {0, 0, 0, 0};
+};
+PresenterStats GetPresenterStats();
+void ResetPresenterStats();
+
+}  // namespace platform
+}  // namespace qndx
