@@ -3,6 +3,7 @@
 // static holder.
 #include "GameManager.h"
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
@@ -16,6 +17,7 @@
 #include "InputEngine/Keyboard.h"
 #include "InputEngine/Mouse.h"
 #include "LogEngine/FileLog.h"
+#include "SoundEngine/SoundEngine.h"
 #include "SystemMessager.h"
 #include "Time.h"
 #include "Util/Window.h"
@@ -372,12 +374,21 @@ void CQNDXGameManager::LogFatal(const char* msg, int level) {
 
 // Sound engine and processor.
 
-CQNDXSoundEngine* CQNDXGameManager::GetSoundEngine(int) {
+CQNDXSoundEngine* CQNDXGameManager::GetSoundEngine(int pchannels) {
     if (m_pSoundEngine) return m_pSoundEngine;
-    // The sound engine is not part of this build yet: say so rather than
-    // hand out something that plays nothing.
-    LogError("The sound engine is not available", 1);
-    return nullptr;
+    m_pSoundEngine = CQNDXSoundEngine::Create(this);
+    if (m_pSoundEngine) {
+        const int result = m_pSoundEngine->Init((DWORD)pchannels);
+        if (result < 0) {
+            // The engine object stays; the next request tries Init again.
+            m_pSoundEngine = nullptr;
+            char text[96];
+            std::snprintf(text, sizeof text, "The sound system could not be initialized (0x%08X)", (unsigned)result);
+            LogError(text, 1);
+        }
+    }
+    // Never destroyed here: the sound engine cleans itself up at exit.
+    return m_pSoundEngine;
 }
 
 int CQNDXGameManager::GetCPUFeatures() {

@@ -5,7 +5,9 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "dmusic/Content.h"
 #include "platform/DirectMusic.h"
@@ -37,6 +39,17 @@ bool RiffLooksWhole(const uint8_t* data, size_t size) {
         if (at > size) return false;
     }
     return false;
+}
+
+// The resampler holds back the end of its input until more follows (and
+// SDL's flush does not always release it): a tenth of a second of silence
+// (and at least the resampler's history) after the wave carries its last
+// frames out.
+bool PutSilence(SDL_AudioStream* stream, const SDL_AudioSpec& spec, Uint32 frameBytes) {
+    if (!frameBytes) return true;
+    const Uint8 silence = spec.format == AUDIO_U8 ? 0x80 : 0x00;
+    std::vector<Uint8> pad((size_t)frameBytes * (size_t)(spec.freq / 10 + 1024), silence);
+    return SDL_AudioStreamPut(stream, pad.data(), (int)pad.size()) == 0;
 }
 
 }  // namespace
@@ -75,7 +88,8 @@ HRESULT DecodeWave(const uint8_t* data, size_t size, std::shared_ptr<PcmData>* o
     if (expected > (double)kMaxDecodedSamples) {
         std::fprintf(stderr, "dmusic: wave too long (%.0f samples once converted)\n", expected);
         hr = E_OUTOFMEMORY;
-    } else if ((whole && SDL_AudioStreamPut(stream, raw, (int)whole) != 0) || SDL_AudioStreamFlush(stream) != 0) {
+    } else if ((whole && SDL_AudioStreamPut(stream, raw, (int)whole) != 0) ||
+               !PutSilence(stream, spec, frameBytes) || SDL_AudioStreamFlush(stream) != 0) {
         std::fprintf(stderr, "dmusic: wave conversion failed: %s\n", SDL_GetError());
         hr = DMUS_E_LOADER_FORMATNOTSUPPORTED;
     }
@@ -96,7 +110,10 @@ HRESULT DecodeWave(const uint8_t* data, size_t size, std::shared_ptr<PcmData>* o
     const int got = samples ? SDL_AudioStreamGet(stream, pcm->samples.data(), (int)(samples * sizeof(float))) : 0;
     SDL_FreeAudioStream(stream);
     if (got < 0) return DMUS_E_LOADER_FORMATNOTSUPPORTED;
-    pcm->samples.resize((size_t)got / sizeof(float));
+    // The silence behind the wave only pushed its last frames through the
+    // resampler; the wave keeps its own length.
+    const size_t wanted = (size_t)((expected + outChannels / 2.0) / outChannels) * (size_t)outChannels;
+    pcm->samples.resize(std::min((size_t)got / sizeof(float), wanted));
     pcm->samples.resize(pcm->samples.size() - pcm->samples.size() % (size_t)outChannels);
     pcm->frames = pcm->samples.size() / (size_t)outChannels;
     *out = std::move(pcm);

@@ -81,6 +81,12 @@ void PresentWindowed(HWND hwnd, const SurfaceMemory& mem, const RECT* dirty) {
 void PresentFullScreen(HWND hwnd, const SurfaceMemory& mem) {
     SDL_Window* win = SdlWindowFor(hwnd);
     if (!win) return;
+    {
+        int x, y;
+        SDL_GetWindowPosition(win, &x, &y);
+        static int dbg = 0;
+        if (dbg++ < 3) fprintf(stderr, "DBG pos %d %d flags %x\n", x, y, SDL_GetWindowFlags(win));
+    }
     SDL_Surface* target = SDL_GetWindowSurface(win);
     SDL_Surface* source = WrapMemory(mem);
     if (target && source) {
@@ -134,8 +140,10 @@ void OnPrimaryWrite(IDirectDrawSurface7* primary, const RECT* dirty) {
 void OnDisplayMode(const DisplayModeInfo& mode) {
     if (mode.exclusive && mode.window) {
         SetDisplayModeSize(static_cast<int>(mode.width), static_cast<int>(mode.height));
+        // The frame change applies the window's current (popup) style, so
+        // its client area is the whole display.
         SetWindowPos(mode.window, HWND_TOP, 0, 0, static_cast<int>(mode.width), static_cast<int>(mode.height),
-                     SWP_SHOWWINDOW);
+                     SWP_SHOWWINDOW | SWP_FRAMECHANGED);
     } else {
         SetDisplayModeSize(0, 0);
     }

@@ -1,0 +1,49 @@
+// The audio path base: volume, and taking a path out of its engine and its
+// sounds when it goes.
+#include "SoundEngine/AudioPath.h"
+
+#include "SoundEngine/Sound.h"
+#include "SoundEngine/SoundEngine.h"
+
+CQNDXAudioPath::CQNDXAudioPath() : m_pAudioPath(nullptr), m_pSoundEngine(nullptr) {}
+
+CQNDXAudioPath::CQNDXAudioPath(CQNDXSoundEngine* engine) : m_pAudioPath(nullptr), m_pSoundEngine(engine) {}
+
+CQNDXAudioPath::~CQNDXAudioPath() {
+    // Deleted without Destroy: no list and no sound may keep this path.
+    if (m_pSoundEngine) __Detach();
+    if (m_pAudioPath) {
+        m_pAudioPath->Release();
+        m_pAudioPath = nullptr;
+    }
+}
+
+int CQNDXAudioPath::SetVolume(long volume, DWORD duration) {
+    if (!m_pAudioPath) return -1;
+    if (volume < -9600) volume = -9600;
+    if (volume > 0) volume = 0;
+    return m_pAudioPath->SetVolume((LONG)volume, duration);
+}
+
+int CQNDXAudioPath::__Detach() {
+    const int r = m_pSoundEngine->RemoveAudioPath(this);
+    for (int i = 0; i < m_pSoundEngine->GetSoundCount(); ++i) {
+        CQNDXSound* sound = m_pSoundEngine->GetSound(i);
+        sound->Unload(this);
+        // Whatever the unload said, the sound must not keep a path that is
+        // about to be deleted.
+        sound->__ForgetAudioPath(this);
+    }
+    return r;
+}
+
+int CQNDXAudioPath::__Destroy() {
+    if (m_pAudioPath) m_pAudioPath->Activate(FALSE);
+    int r = 0;
+    if (m_pSoundEngine) {
+        r = __Detach();
+        m_pSoundEngine = nullptr;
+    }
+    delete this;
+    return r;
+}

@@ -1,0 +1,74 @@
+// One playable sound or piece of music: a segment loaded by the sound
+// engine's loader from the sound directory (wave files; Standard MIDI files
+// when asked) or from the program's resources. It plays, loops and stops
+// on audio paths, downloading to a path on first use, and remembers the
+// paths it was downloaded to so it can unload from all of them.
+#pragma once
+
+#include <vector>
+
+#include "platform/DirectMusic.h"
+
+class CQNDXSoundEngine;
+class CQNDXAudioPath;
+
+class CQNDXSound {
+public:
+    // Registers with the engine, so that a path the engine destroys can
+    // detach itself from this sound.
+    explicit CQNDXSound(CQNDXSoundEngine* engine);
+    virtual ~CQNDXSound();
+
+    // 0 once loaded; -1 without engine, loader or name, or when a segment
+    // is already loaded; a platform error otherwise (the sound stays empty).
+    int Load(const char* fileName, int isMidi);
+    // E_FAIL when the resource is missing.
+    int LoadFromResource(const char* name, const char* type, int isMidi);
+
+    // 0xFFFFFFFF repeats for ever.
+    int SetRepeats(DWORD repeats);
+    int GetRepeats(DWORD* repeats);
+
+    int Play(CQNDXAudioPath* path, DWORD flags, REFERENCE_TIME startTime);
+    // DMUS_SEGF_DEFAULT | DMUS_SEGF_SECONDARY.
+    int PlaySecondary(CQNDXAudioPath* path, REFERENCE_TIME startTime);
+    // DMUS_SEGF_DEFAULT.
+    int PlayPrimary(CQNDXAudioPath* path, REFERENCE_TIME startTime);
+    int Stop(DWORD flags, REFERENCE_TIME stopTime);
+    // 1 playing, 0 not, -1 without segment, engine or performance.
+    int IsPlaying();
+
+    // -1 for null, no segment, or a path already listed.
+    int Download(CQNDXAudioPath* path);
+    // -2 for a path not listed; a failed unload keeps it listed.
+    int Unload(CQNDXAudioPath* path);
+    int IsDownloadedTo(CQNDXAudioPath* path);
+
+    // Forgets the segment and the engine without releasing anything.
+    void Clear();
+
+    IDirectMusicSegment8* GetSegment() const { return m_pSegment; }
+
+    // Converts when both pointers are set and count is not 0.
+    static void ToWide(WCHAR* out, const char* in, int count);
+    // count -1 means strlen(in) + 1; out gets count - 1 characters and a 0.
+    static void MultiByteToWide(WCHAR* out, const char* in, int count);
+
+private:
+    friend class CQNDXSoundEngine;
+    friend class CQNDXAudioPath;
+
+    CQNDXSound(const CQNDXSound&) = delete;
+    CQNDXSound& operator=(const CQNDXSound&) = delete;
+
+    // The engine is going: stop, unload everywhere and forget it.
+    void __DetachEngine();
+    // A path is going: it leaves the list whatever the unload said.
+    void __ForgetAudioPath(CQNDXAudioPath* path);
+    // Sets the just-loaded segment up as MIDI; releases it on failure.
+    int __FinishLoad(HRESULT hr, int isMidi);
+
+    IDirectMusicSegment8* m_pSegment;
+    CQNDXSoundEngine* m_pSoundEngine;
+    std::vector<CQNDXAudioPath*> m_AudioPaths;
+};

@@ -1,0 +1,194 @@
+// Wave decoding and the MIDI file check: supported variants come out right,
+// and damaged, truncated or hostile files are refused without reading past
+// their ends.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "DMusicTestSupport.h"
+#include "dmusic/Content.h"
+
+using namespace qndx::platform::audio;
+using qndx_test::Bytes;
+
+namespace {
+
+HRESULT Decode(const Bytes& b, std::shared_ptr<PcmData>* out) { return DecodeWave(b.data(), b.size(), out); }
+
+// Copies the bytes into a buffer of exactly their size, so that the
+// sanitizer sees any read past the end.
+HRESULT ParseExact(const Bytes& b) {
+    std::unique_ptr<uint8_t[]> exact(new uint8_t[b.size() ? b.size() : 1]);
+    if (!b.empty()) std::memcpy(exact.get(), b.data(), b.size());
+    std::shared_ptr<const SegmentContent> content;
+    return ParseSegmentContent(exact.get(), b.size(), &content);
+}
+
+}  // namespace
+
+TEST(WaveDecode, SixteenBitMonoAtTheMixRateKeepsEverySample) {
+    Bytes wav = qndx_test::WaveFile(48000, 1, 16, {16384}, 1000);
+    std::shared_ptr<PcmData> pcm;
+    ASSERT_EQ(S_OK, Decode(wav, &pcm));
+    EXPECT_EQ(1, pcm->channels);
+    ASSERT_EQ(1000u, pcm->frames);
+    for (float s : pcm->samples) ASSERT_FLOAT_EQ(0.5f, s);
+}
+
+TEST(WaveDecode, StereoKeepsItsChannelsApart) {
+    Bytes wav = qndx_test::WaveFile(48000, 2, 16, {8192, -16384}, 300);
+    std::shared_ptr<PcmData> pcm;
+    ASSERT_EQ(S_OK, Decode(wav, &pcm));
+    EXPECT_EQ(2, pcm->channels);
+    ASSERT_EQ(300u, pcm->frames);
+    EXPECT_FLOAT_EQ(0.25f, pcm->samples[0]);
+    EXPECT_FLOAT_EQ(-0.5f, pcm->samples[1]);
+}
+
+TEST(WaveDecode, OtherRatesAndDepthsAreConvertedToTheMixRate) {
+    // 8-bit at 22050 Hz: half a second stays half a second.
+    Bytes wav = qndx_test::WaveFile(22050, 1, 8, {192}, 11025);
+    std::shared_ptr<PcmData> pcm;
+    ASSERT_EQ(S_OK, Decode(wav, &pcm));
+    EXPECT_NEAR(24000.0, (double)pcm->frames, 100.0);
+    // Unsigned 8-bit 192 is +0.5; away from the edges the level holds.
+    EXPECT_NEAR(0.5, pcm->samples[pcm->frames / 2], 0.02);
+}
+
+TEST(WaveDecode, AnEmptyDataChunkGivesAnEmptyWave) {
+    std::shared_ptr<PcmData> pcm;
+    ASSERT_EQ(S_OK, Decode(qndx_test::WaveFile(48000, 1, 16, {0}, 0), &pcm));
+    EXPECT_EQ(0u, pcm->frames);
+}
+
+TEST(WaveDecode, DamagedFilesAreRefused) {
+    const Bytes good = qndx_test::ConstantWave(400);
+    std::shared_ptr<PcmData> pcm;
+
+    Bytes truncated(good.begin(), good.end() - 10);  // data chunk shorter than it says
+    EXPECT_EQ(DMUS_E_INVALIDFILE, ParseExact(truncated));
+
+    Bytes hugeData = good;
+    hugeData[40] = hugeData[41] = hugeData[42] = hugeData[43] = 0xFF;  // data length 4 GiB
+    EXPECT_EQ(DMUS_E_INVALIDFILE, ParseExact(hugeData));
+
+    Bytes noFormat = good;
+    std::memcpy(noFormat.data() + 12, "junk", 4);  // the format chunk is gone
+    EXPECT_EQ(DMUS_E_INVALIDFILE, ParseExact(noFormat));
+
+    Bytes shortFormat = good;
+    shortFormat[16] = 8;  // a format chunk too short to hold a format
+    EXPECT_EQ(DMUS_E_INVALIDFILE, ParseExact(shortFormat));
+
+    Bytes headerOnly(good.begin(), good.begin() + 12);
+    EXPECT_EQ(DMUS_E_INVALIDFILE, ParseExact(headerOnly));
+
+    Bytes zeroChannels = good;
+    zeroChannels[22] = 0;
+    EXPECT_TRUE(FAILED(ParseExact(zeroChannels)));
+
+    Bytes zeroRate = good;
+    zeroRate[24] = zeroRate[25] = zeroRate[26] = zeroRate[27] = 0;
+    EXPECT_TRUE(FAILED(ParseExact(zeroRate)));
+
+    Bytes unknownEncoding = good;
+    unknownEncoding[20] = 0x55;  // MPEG layer 3 inside RIFF
+    EXPECT_EQ(DMUS_E_LOADER_FORMATNOTSUPPORTED, ParseExact(unknownEncoding));
+}
+
+TEST(WaveDecode, RandomDamageNeverReadsOutsideTheFile) {
+    const Bytes good = qndx_test::WaveFile(22050, 2, 16, {1000, -1000}, 64);
+    std::mt19937 rng(1234);
+    for (int round = 0; round < 400; ++round) {
+        Bytes b = good;
+        const int hits = 1 + (int)(rng() % 6);
+        for (int i = 0; i < hits; ++i) b[rng() % b.size()] = (uint8_t)rng();
+        if (rng() % 3 == 0) b.resize(rng() % b.size());
+        ParseExact(b);  // any result; the sanitizer build checks the reads
+    }
+}
+
+TEST(ContentKind, TellsFilesApartByContent) {
+    EXPECT_EQ(S_OK, ParseExact(qndx_test::ConstantWave(10)));
+    EXPECT_EQ(S_OK, ParseExact(qndx_test::TwoNoteTune()));
+    EXPECT_EQ(DMUS_E_LOADER_FORMATNOTSUPPORTED, ParseExact(Bytes{'O', 'g', 'g', 'S', 0, 0, 0, 0}));
+    EXPECT_EQ(DMUS_E_LOADER_FORMATNOTSUPPORTED, ParseExact(Bytes{'R', 'I'}));
+    EXPECT_EQ(DMUS_E_LOADER_FORMATNOTSUPPORTED, ParseExact(Bytes{}));
+    // A DirectMusic segment file is RIFF but no wave.
+    Bytes dmsg{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'D', 'M', 'S', 'G'};
+    EXPECT_EQ(DMUS_E_LOADER_FORMATNOTSUPPORTED, ParseExact(dmsg));
+}
+
+TEST(MidiCheck, AWellFormedFileIsRewrittenWithOnlyItsTracks) {
+    Bytes midi = qndx_test::TwoNoteTune();
+    // An unknown chunk between header and track, and junk after the end of
+    // the track inside its chunk.
+    Bytes withExtras(midi.begin(), midi.begin() + 14);
+    withExtras.insert(withExtras.end(), {'X', 'F', 'I', 'H', 0, 0, 0, 2, 7, 7});
+    Bytes track(midi.begin() + 22, midi.end());
+    track.insert(track.end(), {0x55, 0x66});
+    withExtras.insert(withExtras.end(), {'M', 'T', 'r', 'k', 0, 0, 0, (uint8_t)track.size()});
+    withExtras.insert(withExtras.end(), track.begin(), track.end());
+
+    std::vector<uint8_t> out;
+    ASSERT_EQ(S_OK, CheckMidiFile(withExtras.data(), withExtras.size(), &out));
+    EXPECT_EQ(midi, out);
+}
+
+TEST(MidiCheck, ATrackWithoutItsEndGetsOne) {
+    Bytes noEnd = qndx_test::MidiFile({0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0}, false);
+    std::vector<uint8_t> out;
+    ASSERT_EQ(S_OK, CheckMidiFile(noEnd.data(), noEnd.size(), &out));
+    EXPECT_EQ(qndx_test::MidiFile({0x00, 0x90, 60, 100, 0x60, 0x80, 60, 0}, true), out);
+}
+
+TEST(MidiCheck, RunningStatusAndSystemExclusiveAreFollowed) {
+    // Note on with running status for the second note, a sysex and a meta
+    // text event.
+    Bytes midi = qndx_test::MidiFile({0x00, 0x90, 60, 100, 0x00, 64, 100,            //
+                                      0x00, 0xF0, 0x03, 0x7E, 0x7F, 0xF7,            //
+                                      0x00, 0xFF, 0x01, 0x02, 'h', 'i',              //
+                                      0x81, 0x00, 0x80, 60, 0, 0x00, 0x80, 64, 0});  // two-byte delta
+    EXPECT_EQ(S_OK, CheckMidiFile(midi.data(), midi.size(), nullptr));
+}
+
+TEST(MidiCheck, DamagedFilesAreRefused) {
+    const Bytes good = qndx_test::TwoNoteTune();
+    auto check = [](const Bytes& b) { return ParseExact(b); };
+
+    EXPECT_EQ(DMUS_E_INVALIDFILE, check(Bytes(good.begin(), good.end() - 5)));  // track shorter than it says
+    EXPECT_EQ(DMUS_E_INVALIDFILE, check(Bytes(good.begin(), good.begin() + 14)));  // no track at all
+    EXPECT_EQ(DMUS_E_INVALIDFILE, check(qndx_test::MidiFile({0x00, 60, 100})));  // data byte with no status
+    EXPECT_EQ(DMUS_E_INVALIDFILE, check(qndx_test::MidiFile({0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0x90, 60, 100})));  // 5-byte delta
+    EXPECT_EQ(DMUS_E_INVALIDFILE, check(qndx_test::MidiFile({0x00, 0xF0, 0x7F, 0x01})));  // sysex longer than the track
+    EXPECT_EQ(DMUS_E_INVALIDFILE, check(qndx_test::MidiFile({0x00, 0xFF, 0x51, 0x02, 1, 2})));  // two-byte tempo
+    EXPECT_EQ(DMUS_E_INVALIDFILE, check(qndx_test::MidiFile({0x00, 0x90, 60, 0x80})));  // status where data belongs
+    EXPECT_EQ(DMUS_E_INVALIDFILE, check(qndx_test::MidiFile({0x00, 0xF8})));  // real-time byte in a file
+    EXPECT_EQ(DMUS_E_INVALIDFILE, check(qndx_test::MidiFile({}, true, 1, 2)));  // two tracks promised, one given
+    EXPECT_EQ(DMUS_E_INVALIDFILE, check(qndx_test::MidiFile({}, true, 0, 2)));  // format 0 with two tracks
+    EXPECT_EQ(DMUS_E_INVALIDFILE, check(qndx_test::MidiFile({}, true, 0, 1, 0)));  // no ticks per beat
+    EXPECT_EQ(DMUS_E_LOADER_FORMATNOTSUPPORTED, check(qndx_test::MidiFile({}, true, 2, 1)));
+    EXPECT_EQ(DMUS_E_LOADER_FORMATNOTSUPPORTED, check(qndx_test::MidiFile({}, true, 0, 1, 0xE728)));  // SMPTE
+
+    Bytes longHeader = good;
+    longHeader[7] = 0xFF;  // header length past the end of the file
+    EXPECT_EQ(DMUS_E_INVALIDFILE, check(longHeader));
+}
+
+TEST(MidiCheck, RandomDamageNeverReadsOutsideTheFile) {
+    const Bytes good = qndx_test::TwoNoteTune();
+    std::mt19937 rng(99);
+    for (int round = 0; round < 2000; ++round) {
+        Bytes b = good;
+        const int hits = 1 + (int)(rng() % 4);
+        for (int i = 0; i < hits; ++i) b[rng() % b.size()] = (uint8_t)rng();
+        if (rng() % 4 == 0) b.resize(rng() % b.size());
+        std::vector<uint8_t> out;
+        if (CheckMidiFile(b.data(), b.size(), &out) == S_OK) {
+            // Whatever passes must pass again unchanged after the rewrite.
+            std::vector<uint8_t> again;
+            ASSERT_EQ(S_OK, CheckMidiFile(out.data(), out.size(), &again));
+            ASSERT_EQ(out, again);
+        }
+    }
+}
