@@ -33,17 +33,20 @@ void CQNDXGameStateManager::ForgetState(CQNDXGameState* state) {
 }
 
 void CQNDXGameStateManager::__Forget(CQNDXGameState* state) {
+    // Keeps the same state current when entries before it go: count them
+    // against the index as it was, not as it shrinks.
+    const int current = m_iCurrent;
+    int removedBefore = 0;
     int i = 0;
-    for (auto it = m_States.begin(); it != m_States.end();) {
+    for (auto it = m_States.begin(); it != m_States.end(); ++i) {
         if (*it == state) {
-            // Keeps the same state current when an entry before it goes.
-            if (i < m_iCurrent) --m_iCurrent;
+            if (i < current) ++removedBefore;
             it = m_States.erase(it);
         } else {
             ++it;
         }
-        ++i;
     }
+    m_iCurrent = current - removedBefore;
 }
 
 int CQNDXGameStateManager::AddState(CQNDXGameState* state) {

@@ -108,8 +108,8 @@ void CQNDXSystemMessagerControler::GetThresholdsAt(int index, CQNDXMessageFilter
 }
 
 void CQNDXSystemMessagerControler::Post(const char* msg, int type, int level) {
-    // A receiver may unregister itself (or another) while being told; walk
-    // with the next position taken before each delivery.
+    // A receiver may unregister itself while being told (a log shutting
+    // down); walk with the next position taken before each delivery.
     for (auto it = m_Subscribers.begin(); it != m_Subscribers.end();) {
         auto next = std::next(it);
         if (it->GetFilter().Admits(type, level)) it->GetReceiver()->OnMessage(msg, type, level);

@@ -88,6 +88,20 @@ int RestoreLostSource(CQNDXVideoEngine* engine, CQNDXSurface* src, IDirectDrawSu
     return src->Restore();
 }
 
+DWORD SourceKey(const CQNDXSurface* src) {
+    DDCOLORKEY key;
+    IDirectDrawSurface7* dd = src->GetDDSurface();
+    if (!dd || dd->GetColorKey(DDCKEY_SRCBLT, &key) < 0) return src->RGBToNative(src->GetColorKey());
+    // Only the pixel's own bits take part; in 24 and 32 bits, its colour.
+    switch (src->GetPixelKind()) {
+    case 15:
+    case 16: return key.dwColorSpaceLowValue & 0xFFFFu;
+    case 24:
+    case 32: return key.dwColorSpaceLowValue & 0xFFFFFFu;
+    default: return key.dwColorSpaceLowValue;
+    }
+}
+
 void CacheSource(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src) {
     CQNDXCache* cache = engine->GetCache();
     if (src->GetID() >= 0 && dest->GetID() < 0 && cache && !cache->IsCached(src)) cache->Cache(src);

@@ -49,6 +49,14 @@ IDirectDrawSurface7* PlatformSource(CQNDXVideoEngine* engine, CQNDXSurface* dest
 // refreshes it; or the source surface). The restore's result.
 int RestoreLostSource(CQNDXVideoEngine* engine, CQNDXSurface* src, IDirectDrawSurface7* used, bool fromCache);
 
+// The native key a software keyed copy compares with, always the source's own
+// (also when its cached copy is read): the key set on its platform surface
+// (what the hardware path keys with) cut to the pixel's bits (colour bits in
+// 24 and 32 bits), else its stored colour in its format. The stored colour
+// alone can miss: a native key such as the cursor's 9 does not survive the
+// trip to RGB and back in 15 and 16 bits.
+DWORD SourceKey(const CQNDXSurface* src);
+
 // Gives a registered source drawn onto an engine surface a video-memory copy.
 void CacheSource(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src);
 

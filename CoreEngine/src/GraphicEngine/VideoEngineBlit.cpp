@@ -112,9 +112,7 @@ int CQNDXVideoEngine::BlitKeyedSw(int mode, CQNDXSurface* dest, CQNDXSurface* sr
     if (!frame::ClipByMode(mode, dest, src, &x, &y, &r)) return 0;
 
     frame::ReadSurface read(this, dest, src);
-    // The key always comes from the source itself, also when its cached copy
-    // is read.
-    const DWORD key = src->RGBToNative(src->GetColorKey());
+    const DWORD key = frame::SourceKey(src);
     const uint32_t kind = read.get()->GetPixelKind();
     blit::KeyedCopyFn copy = blit::KeyedCopyFor(kind);
     if (!copy || dest->GetPixelKind() != kind) return 0;

@@ -70,12 +70,10 @@ void RunGame() {
     if (CQNDXGameManager* gm = CQNDXGameManager::GetInstance()) gm->Run();
 }
 
-}  // namespace
-
 // Deletes whichever engine surfaces exist and forgets them. In full screen
 // the back buffer's platform surface belongs to the front's flip chain: the
 // wrapper lets go of its reference first, while the chain still exists.
-static void DeleteEngineSurfaces(CQNDXSurface*& front, CQNDXSurface*& back, CQNDXSurface*& third, bool backInChain) {
+void DeleteEngineSurfaces(CQNDXSurface*& front, CQNDXSurface*& back, CQNDXSurface*& third, bool backInChain) {
     if (back) {
         if (backInChain) back->ReleaseDDSurface();
         delete back;
@@ -86,6 +84,8 @@ static void DeleteEngineSurfaces(CQNDXSurface*& front, CQNDXSurface*& back, CQND
     delete front;
     front = nullptr;
 }
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // Windowed

@@ -69,9 +69,12 @@ int CQNDX3DAudioPath::GetMode(int* mode) {
     DWORD value = 0;
     const HRESULT hr = m_p3DBuffer->GetMode(&value);
     if (SUCCEEDED(hr)) {
-        if (value == DS3DMODE_NORMAL) *mode = 2;
-        else if (value == DS3DMODE_HEADRELATIVE) *mode = 1;
-        else if (value == DS3DMODE_DISABLE) *mode = 0;
+        if (value == DS3DMODE_NORMAL)
+            *mode = 2;
+        else if (value == DS3DMODE_HEADRELATIVE)
+            *mode = 1;
+        else if (value == DS3DMODE_DISABLE)
+            *mode = 0;
     }
     return hr;
 }

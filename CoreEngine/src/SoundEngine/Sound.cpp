@@ -105,7 +105,7 @@ int CQNDXSound::Play(CQNDXAudioPath* path, DWORD flags, REFERENCE_TIME startTime
     if (!path || !m_pSegment || !m_pSoundEngine || !m_pSoundEngine->GetPerformance()) return -1;
     if (!IsDownloadedTo(path)) Download(path);
     return m_pSoundEngine->GetPerformance()->PlaySegmentEx(m_pSegment, nullptr, nullptr, flags, startTime, nullptr,
-                                                          nullptr, path->GetAudioPath());
+                                                           nullptr, path->GetAudioPath());
 }
 
 int CQNDXSound::PlaySecondary(CQNDXAudioPath* path, REFERENCE_TIME startTime) {

@@ -290,8 +290,8 @@ struct IDirectMusicAudioPath8 : public IUnknown {
     // DMUS_PATH_BUFFER, buffer 0: the path's buffer (IID_IDirectSoundBuffer,
     // IID_IDirectSoundBuffer8; IID_IDirectSound3DBuffer on a 3D path).
     // DMUS_PATH_PRIMARY_BUFFER: the performance's 3D listener.
-    virtual HRESULT GetObjectInPath(DWORD dwPChannel, DWORD dwStage, DWORD dwBuffer, REFGUID guidObject,
-                                    DWORD dwIndex, REFGUID iidInterface, void** ppObject) = 0;
+    virtual HRESULT GetObjectInPath(DWORD dwPChannel, DWORD dwStage, DWORD dwBuffer, REFGUID guidObject, DWORD dwIndex,
+                                    REFGUID iidInterface, void** ppObject) = 0;
     // An inactive path is silent: deactivating stops what plays on it, and
     // nothing can start on it until it is active again.
     virtual HRESULT Activate(BOOL fActivate) = 0;
@@ -307,8 +307,7 @@ struct IDirectMusicSegment8 : public IUnknown {
     virtual HRESULT GetRepeats(DWORD* pdwRepeats) = 0;
     // GUID_StandardMIDIFile (no data) marks a MIDI segment's instruments
     // as General MIDI ones; a wave segment has no such track.
-    virtual HRESULT SetParam(REFGUID rguidType, DWORD dwGroupBits, DWORD dwIndex, MUSIC_TIME mtTime,
-                             void* pParam) = 0;
+    virtual HRESULT SetParam(REFGUID rguidType, DWORD dwGroupBits, DWORD dwIndex, MUSIC_TIME mtTime, void* pParam) = 0;
     // Prepares the segment's data on an audio path (or on the whole
     // performance) so that it can play there; S_FALSE when it already was.
     virtual HRESULT Download(IUnknown* pAudioPath) = 0;
@@ -327,8 +326,8 @@ struct IDirectMusicPerformance8 : public IUnknown {
     // Opens the audio output and creates the default audio path
     // (0 for none). The DirectMusic and DirectSound objects cannot be
     // handed out: pass NULL for both. pParams must be NULL.
-    virtual HRESULT InitAudio(IUnknown** ppDirectMusic, IUnknown** ppDirectSound, HWND hWnd,
-                              DWORD dwDefaultPathType, DWORD dwPChannelCount, DWORD dwFlags, void* pParams) = 0;
+    virtual HRESULT InitAudio(IUnknown** ppDirectMusic, IUnknown** ppDirectSound, HWND hWnd, DWORD dwDefaultPathType,
+                              DWORD dwPChannelCount, DWORD dwFlags, void* pParams) = 0;
     // Stops everything and closes the output; the performance can be
     // initialised again.
     virtual HRESULT CloseDown() = 0;

@@ -44,7 +44,9 @@ public:
 
 class NullAudioOutput : public AudioOutput {
 public:
-    explicit NullAudioOutput(Mixer* mixer) : m_mixer(mixer) { m_thread = std::thread([this] { Run(); }); }
+    explicit NullAudioOutput(Mixer* mixer) : m_mixer(mixer) {
+        m_thread = std::thread([this] { Run(); });
+    }
     ~NullAudioOutput() override {
         {
             std::lock_guard<std::mutex> guard(m_lock);

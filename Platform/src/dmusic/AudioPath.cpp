@@ -21,8 +21,7 @@ std::string Args(DWORD apply) { return apply == DS3D_DEFERRED ? "deferred" : "im
 // ---- audio path ---------------------------------------------------------------
 
 AudioPathImpl::AudioPathImpl(std::shared_ptr<Mixer> mixer, std::shared_ptr<Bus> bus, ListenerImpl* listener)
-    : m_mixer(std::move(mixer)), m_bus(std::move(bus)), m_buffer(new PathBuffer(m_mixer, m_bus)),
-      m_listener(listener) {
+    : m_mixer(std::move(mixer)), m_bus(std::move(bus)), m_buffer(new PathBuffer(m_mixer, m_bus)), m_listener(listener) {
     if (m_listener) m_listener->AddRef();
 }
 
@@ -235,7 +234,9 @@ HRESULT PathBuffer::SetConeAngles(DWORD inside, DWORD outside, DWORD apply) {
 
 HRESULT PathBuffer::SetConeOrientation(D3DVALUE x, D3DVALUE y, D3DVALUE z, DWORD apply) {
     return Set3D("IDirectSound3DBuffer::SetConeOrientation", kBufConeOrientation, apply, FiniteVec(x, y, z),
-                 [&](Buffer3DParams& p) { p.coneOrientation = Vec3{x, y, z}; });
+                 [&](Buffer3DParams& p) {
+                     p.coneOrientation = Vec3{x, y, z};
+                 });
 }
 
 HRESULT PathBuffer::SetConeOutsideVolume(LONG volume, DWORD apply) {
@@ -260,13 +261,15 @@ HRESULT PathBuffer::SetMode(DWORD mode, DWORD apply) {
 }
 
 HRESULT PathBuffer::SetPosition(D3DVALUE x, D3DVALUE y, D3DVALUE z, DWORD apply) {
-    return Set3D("IDirectSound3DBuffer::SetPosition", kBufPosition, apply, FiniteVec(x, y, z),
-                 [&](Buffer3DParams& p) { p.position = Vec3{x, y, z}; });
+    return Set3D("IDirectSound3DBuffer::SetPosition", kBufPosition, apply, FiniteVec(x, y, z), [&](Buffer3DParams& p) {
+        p.position = Vec3{x, y, z};
+    });
 }
 
 HRESULT PathBuffer::SetVelocity(D3DVALUE x, D3DVALUE y, D3DVALUE z, DWORD apply) {
-    return Set3D("IDirectSound3DBuffer::SetVelocity", kBufVelocity, apply, FiniteVec(x, y, z),
-                 [&](Buffer3DParams& p) { p.velocity = Vec3{x, y, z}; });
+    return Set3D("IDirectSound3DBuffer::SetVelocity", kBufVelocity, apply, FiniteVec(x, y, z), [&](Buffer3DParams& p) {
+        p.velocity = Vec3{x, y, z};
+    });
 }
 
 // ---- listener -------------------------------------------------------------------
@@ -366,8 +369,9 @@ HRESULT ListenerImpl::SetOrientation(D3DVALUE xf, D3DVALUE yf, D3DVALUE zf, D3DV
 }
 
 HRESULT ListenerImpl::SetPosition(D3DVALUE x, D3DVALUE y, D3DVALUE z, DWORD apply) {
-    return Set("IDirectSound3DListener::SetPosition", kLisPosition, apply, FiniteVec(x, y, z),
-               [&](ListenerParams& p) { p.position = Vec3{x, y, z}; });
+    return Set("IDirectSound3DListener::SetPosition", kLisPosition, apply, FiniteVec(x, y, z), [&](ListenerParams& p) {
+        p.position = Vec3{x, y, z};
+    });
 }
 
 HRESULT ListenerImpl::SetRolloffFactor(D3DVALUE f, DWORD apply) {
@@ -377,8 +381,9 @@ HRESULT ListenerImpl::SetRolloffFactor(D3DVALUE f, DWORD apply) {
 }
 
 HRESULT ListenerImpl::SetVelocity(D3DVALUE x, D3DVALUE y, D3DVALUE z, DWORD apply) {
-    return Set("IDirectSound3DListener::SetVelocity", kLisVelocity, apply, FiniteVec(x, y, z),
-               [&](ListenerParams& p) { p.velocity = Vec3{x, y, z}; });
+    return Set("IDirectSound3DListener::SetVelocity", kLisVelocity, apply, FiniteVec(x, y, z), [&](ListenerParams& p) {
+        p.velocity = Vec3{x, y, z};
+    });
 }
 
 }  // namespace audio

@@ -27,7 +27,7 @@ struct PcmData {
 struct SegmentContent {
     enum class Kind { Wave, Midi };
     Kind kind = Kind::Wave;
-    std::shared_ptr<const PcmData> pcm;                 // Wave
+    std::shared_ptr<const PcmData> pcm;                // Wave
     std::shared_ptr<const std::vector<uint8_t>> midi;  // Midi
 };
 

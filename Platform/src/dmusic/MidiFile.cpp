@@ -41,12 +41,18 @@ void PutBe32(std::vector<uint8_t>* out, uint32_t v) {
 // Length the meta events that FluidSynth reads must have; -1 for any.
 int MetaLength(uint8_t type) {
     switch (type) {
-        case 0x2F: return 0;  // end of track
-        case 0x51: return 3;  // tempo
-        case 0x54: return 5;  // SMPTE offset
-        case 0x58: return 4;  // time signature
-        case 0x59: return 2;  // key signature
-        default: return -1;
+        case 0x2F:
+            return 0;  // end of track
+        case 0x51:
+            return 3;  // tempo
+        case 0x54:
+            return 5;  // SMPTE offset
+        case 0x58:
+            return 4;  // time signature
+        case 0x59:
+            return 2;  // key signature
+        default:
+            return -1;
     }
 }
 

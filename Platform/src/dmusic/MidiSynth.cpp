@@ -114,17 +114,39 @@ private:
         fluid_synth_write_float(m_synth, kBlock, m_left, 0, 1, m_right, 0, 1);
         m_blockPos = 0;
         m_blockLen = kBlock;
-        if (fluid_player_get_status(m_player) == FLUID_PLAYER_DONE) {
+        if (!m_musicDone) m_musicDone = MusicOver();
+        if (m_musicDone) {
             float peak = 0;
-            for (int i = 0; i < kBlock; ++i) peak = std::max(peak, std::max(std::fabs(m_left[i]), std::fabs(m_right[i])));
+            for (int i = 0; i < kBlock; ++i)
+                peak = std::max(peak, std::max(std::fabs(m_left[i]), std::fabs(m_right[i])));
             m_tail += kBlock;
             if (peak < 1e-5f || m_tail >= kMaxTailFrames) m_finished = true;
         }
     }
 
+    // The player keeps counting ticks after its last event without saying
+    // it is done, so the end is found from the ticks: a pass ends when the
+    // tick count wraps, and the music is over when the last pass has passed
+    // the file's last tick.
+    bool MusicOver() {
+        if (fluid_player_get_status(m_player) == FLUID_PLAYER_DONE) return true;
+        const int tick = fluid_player_get_current_tick(m_player);
+        if (tick < m_lastTick) ++m_passes;
+        m_lastTick = tick;
+        return m_loops >= 0 && m_passes >= m_loops - 1 && tick >= fluid_player_get_total_ticks(m_player);
+    }
+
+public:
+    void SetLoops(int loops) { m_loops = loops; }
+
+private:
     fluid_synth_t* m_synth;
     fluid_player_t* m_player;
     DWORD m_pchannels;
+    int m_loops = 1;  // passes in all; -1 for ever
+    int m_passes = 0;
+    int m_lastTick = 0;
+    bool m_musicDone = false;
     float m_left[kBlock] = {};
     float m_right[kBlock] = {};
     int m_blockPos = 0;
@@ -213,6 +235,7 @@ std::unique_ptr<VoiceSource> MidiBank::CreateSource(const std::shared_ptr<const 
     }
     const int loops = repeats == DMUS_SEG_REPEAT_INFINITE ? -1 : (int)std::min<DWORD>(repeats, 0x7FFFFFFE) + 1;
     fluid_player_set_loop(player, loops);
+    source->SetLoops(loops);
     fluid_player_set_playback_callback(player, &FluidMidiSource::FilterEvent, source.get());
     if (fluid_player_play(player) != FLUID_OK) {
         *hr = DMUS_E_DRIVER_FAILED;
@@ -237,8 +260,8 @@ std::unique_ptr<MidiBank> MidiBank::Open(HRESULT* hr) {
     return nullptr;
 }
 
-std::unique_ptr<VoiceSource> MidiBank::CreateSource(const std::shared_ptr<const std::vector<uint8_t>>&, DWORD,
-                                                    DWORD, HRESULT* hr) {
+std::unique_ptr<VoiceSource> MidiBank::CreateSource(const std::shared_ptr<const std::vector<uint8_t>>&, DWORD, DWORD,
+                                                    HRESULT* hr) {
     *hr = DMUS_E_DRIVER_FAILED;
     return nullptr;
 }

@@ -32,8 +32,8 @@ public:
     // A source for one play of the file: 1 + repeats passes (infinite for
     // DMUS_SEG_REPEAT_INFINITE); channel messages on channels at or above
     // `pchannels` are dropped, as on a path with that many channels.
-    std::unique_ptr<VoiceSource> CreateSource(const std::shared_ptr<const std::vector<uint8_t>>& midi,
-                                              DWORD repeats, DWORD pchannels, HRESULT* hr);
+    std::unique_ptr<VoiceSource> CreateSource(const std::shared_ptr<const std::vector<uint8_t>>& midi, DWORD repeats,
+                                              DWORD pchannels, HRESULT* hr);
 
     struct Impl;
 

@@ -29,7 +29,8 @@ int64_t Mixer::FrameForTime(LONGLONG time, DWORD flags) const {
     if (time == 0) return frame;
     if (flags & DMUS_SEGF_REFTIME) {
         if (time < 0) return frame;
-        const int64_t at = time / 10000000 * kMixRate + time % 10000000 * kMixRate / 10000000;
+        // Nearest frame, so that a time read from GetTime names its own frame.
+        const int64_t at = time / 10000000 * kMixRate + (time % 10000000 * kMixRate + 5000000) / 10000000;
         return std::max(at, frame);
     }
     const double ahead = (double)time - musicTicks;
@@ -40,8 +41,9 @@ int64_t Mixer::FrameForTime(LONGLONG time, DWORD flags) const {
 }
 
 void Mixer::RemoveBus(const Bus* bus) {
-    buses.erase(std::remove_if(buses.begin(), buses.end(), [&](const std::shared_ptr<Bus>& b) { return b.get() == bus; }),
-                buses.end());
+    buses.erase(
+        std::remove_if(buses.begin(), buses.end(), [&](const std::shared_ptr<Bus>& b) { return b.get() == bus; }),
+        buses.end());
 }
 
 void Mixer::CommitDeferred() {

@@ -75,8 +75,8 @@ public:
     Deferred<ListenerParams> listener;
     LONG masterVolume = 0;
     float masterTempo = 1.0f;
-    int64_t frame = 0;        // frames rendered so far
-    double musicTicks = 0;    // music time so far
+    int64_t frame = 0;      // frames rendered so far
+    double musicTicks = 0;  // music time so far
 
     // Mixes the next `frames` stereo frames into `out`. Takes the lock.
     void Render(float* out, size_t frames);

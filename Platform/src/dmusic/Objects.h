@@ -4,6 +4,7 @@
 // them may outlive the others; each call locks the mixer it touches.
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>

@@ -16,11 +16,16 @@ std::string GuidKey(const GUID& g) { return std::string(reinterpret_cast<const c
 
 const char* PathKind(DWORD type) {
     switch (type) {
-        case DMUS_APATH_SHARED_STEREOPLUSREVERB: return "shared stereo";
-        case DMUS_APATH_DYNAMIC_3D: return "3D";
-        case DMUS_APATH_DYNAMIC_MONO: return "mono";
-        case DMUS_APATH_DYNAMIC_STEREO: return "stereo";
-        default: return nullptr;
+        case DMUS_APATH_SHARED_STEREOPLUSREVERB:
+            return "shared stereo";
+        case DMUS_APATH_DYNAMIC_3D:
+            return "3D";
+        case DMUS_APATH_DYNAMIC_MONO:
+            return "mono";
+        case DMUS_APATH_DYNAMIC_STEREO:
+            return "stereo";
+        default:
+            return nullptr;
     }
 }
 
@@ -51,8 +56,9 @@ HRESULT PerformanceImpl::InitAudio(IUnknown** ppDirectMusic, IUnknown** ppDirect
                                 std::to_string(dwDefaultPathType) + "," + std::to_string(dwPChannelCount));
     if (m_initialised) return DMUS_E_ALREADY_INITED;
     if (ppDirectMusic || ppDirectSound || pParams) {
-        std::fprintf(stderr, "dmusic: InitAudio cannot hand out DirectMusic or DirectSound objects or take audio "
-                             "parameters; pass NULL\n");
+        std::fprintf(stderr,
+                     "dmusic: InitAudio cannot hand out DirectMusic or DirectSound objects or take audio "
+                     "parameters; pass NULL\n");
         return E_NOTIMPL;
     }
     if (dwDefaultPathType != 0 && (!PathKind(dwDefaultPathType) || dwPChannelCount == 0)) return E_INVALIDARG;
@@ -95,7 +101,7 @@ HRESULT PerformanceImpl::CloseDown() {
 
 HRESULT PerformanceImpl::MakePath(DWORD type, DWORD pchannels, BOOL activate, IDirectMusicAudioPath** out) {
     auto bus = std::make_shared<Bus>();
-    bus->kind = type == DMUS_APATH_DYNAMIC_3D   ? Bus::Kind::ThreeD
+    bus->kind = type == DMUS_APATH_DYNAMIC_3D     ? Bus::Kind::ThreeD
                 : type == DMUS_APATH_DYNAMIC_MONO ? Bus::Kind::Mono
                                                   : Bus::Kind::Stereo;
     bus->pchannels = pchannels;
@@ -112,9 +118,9 @@ HRESULT PerformanceImpl::CreateStandardAudioPath(DWORD dwType, DWORD dwPChannelC
                                                  IDirectMusicAudioPath** ppNewPath) {
     HRESULT hr;
     if (Faulted("IDirectMusicPerformance8::CreateStandardAudioPath", &hr)) return hr;
-    qndx::sim::internal::Record("IDirectMusicPerformance8::CreateStandardAudioPath",
-                                std::to_string(dwType) + "," + std::to_string(dwPChannelCount) + "," +
-                                    std::to_string(fActivate));
+    qndx::sim::internal::Record(
+        "IDirectMusicPerformance8::CreateStandardAudioPath",
+        std::to_string(dwType) + "," + std::to_string(dwPChannelCount) + "," + std::to_string(fActivate));
     if (!ppNewPath) return E_POINTER;
     *ppNewPath = nullptr;
     if (!m_initialised) return DMUS_E_NOT_INIT;
@@ -148,8 +154,8 @@ HRESULT PerformanceImpl::PlaySegmentEx(IUnknown* pSource, WCHAR* pwzSegmentName,
     if (!pSource) return E_POINTER;
     auto* segment = dynamic_cast<SegmentImpl*>(pSource);
     if (!segment) return E_INVALIDARG;
-    AudioPathImpl* path = pAudioPath ? dynamic_cast<AudioPathImpl*>(pAudioPath)
-                                     : static_cast<AudioPathImpl*>(m_defaultPath);
+    AudioPathImpl* path =
+        pAudioPath ? dynamic_cast<AudioPathImpl*>(pAudioPath) : static_cast<AudioPathImpl*>(m_defaultPath);
     if (!path) return pAudioPath ? E_INVALIDARG : DMUS_E_NO_AUDIOPATH;
     if (path->GetMixer() != m_mixer) return E_INVALIDARG;
     const std::shared_ptr<Bus>& bus = path->GetBus();
@@ -185,10 +191,9 @@ HRESULT PerformanceImpl::PlaySegmentEx(IUnknown* pSource, WCHAR* pwzSegmentName,
         voice->source = std::move(source);
         voice->state = state;
         state->startFrame = voice->start;
-        state->startMusic = (MUSIC_TIME)(m_mixer->musicTicks +
-                                         (double)(voice->start - m_mixer->frame) * kTicksPerFrame * m_mixer->masterTempo);
-        if (voice->primary)
-            m_mixer->StopVoices([](const Voice& v) { return v.primary; }, voice->start);
+        state->startMusic = (MUSIC_TIME)(m_mixer->musicTicks + (double)(voice->start - m_mixer->frame) *
+                                                                   kTicksPerFrame * m_mixer->masterTempo);
+        if (voice->primary) m_mixer->StopVoices([](const Voice& v) { return v.primary; }, voice->start);
         m_mixer->voices.push_back(std::move(voice));
     }
     if (ppSegmentState) *ppSegmentState = new SegmentStateImpl(m_mixer, state, segment);

@@ -154,8 +154,7 @@ bool SegmentImpl::IsDownloadedTo(const Bus* bus, const Mixer* mixer) {
 
 // ---- segment state ----------------------------------------------------------------
 
-SegmentStateImpl::SegmentStateImpl(std::shared_ptr<Mixer> mixer, std::shared_ptr<PlayState> state,
-                                   SegmentImpl* segment)
+SegmentStateImpl::SegmentStateImpl(std::shared_ptr<Mixer> mixer, std::shared_ptr<PlayState> state, SegmentImpl* segment)
     : m_mixer(std::move(mixer)), m_state(std::move(state)), m_segment(segment) {
     m_segment->AddRef();
 }

@@ -83,8 +83,8 @@ void Commit(Deferred<Buffer3DParams>* d);
 void Commit(Deferred<ListenerParams>* d);
 
 struct SpatialResult {
-    float gain = 1;     // distance and cone
-    float left = 1;     // balance: the near side stays at 1
+    float gain = 1;  // distance and cone
+    float left = 1;  // balance: the near side stays at 1
     float right = 1;
     float doppler = 1;  // playback-rate ratio
 };

@@ -37,8 +37,7 @@ size_t PcmSource::Pull(float* out, size_t frames, const RenderContext&) {
     return done;
 }
 
-size_t RateConverter::Produce(VoiceSource& source, float* out, size_t frames, double ratio,
-                              const RenderContext& ctx) {
+size_t RateConverter::Produce(VoiceSource& source, float* out, size_t frames, double ratio, const RenderContext& ctx) {
     if (ratio == 1.0 && m_pos == 0.0 && m_buffer.empty()) {
         if (m_sourceDone) return 0;
         const size_t n = source.Pull(out, frames, ctx);

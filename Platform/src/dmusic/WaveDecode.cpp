@@ -17,7 +17,9 @@ namespace platform {
 namespace audio {
 namespace {
 
-uint32_t Le32(const uint8_t* p) { return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24; }
+uint32_t Le32(const uint8_t* p) {
+    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
 
 // The format chunk must come before a data chunk that lies wholly inside
 // the file; chunks are padded to even lengths.
@@ -69,11 +71,11 @@ HRESULT DecodeWave(const uint8_t* data, size_t size, std::shared_ptr<PcmData>* o
         return DMUS_E_LOADER_FORMATNOTSUPPORTED;
     }
     const int outChannels = spec.channels == 1 ? 1 : 2;
-    SDL_AudioStream* stream = SDL_NewAudioStream(spec.format, spec.channels, spec.freq, AUDIO_F32SYS,
-                                                 (Uint8)outChannels, kMixRate);
+    SDL_AudioStream* stream =
+        SDL_NewAudioStream(spec.format, spec.channels, spec.freq, AUDIO_F32SYS, (Uint8)outChannels, kMixRate);
     if (!stream) {
-        std::fprintf(stderr, "dmusic: wave of %d channels at %d Hz cannot be converted: %s\n", spec.channels,
-                     spec.freq, SDL_GetError());
+        std::fprintf(stderr, "dmusic: wave of %d channels at %d Hz cannot be converted: %s\n", spec.channels, spec.freq,
+                     SDL_GetError());
         SDL_FreeWAV(raw);
         return DMUS_E_LOADER_FORMATNOTSUPPORTED;
     }
@@ -81,15 +83,14 @@ HRESULT DecodeWave(const uint8_t* data, size_t size, std::shared_ptr<PcmData>* o
     const Uint32 whole = frameBytes ? rawLen - rawLen % frameBytes : 0;
     // A rough bound first, so that a tiny file at a low rate cannot ask for
     // gigabytes once resampled.
-    const double expected = frameBytes && spec.freq > 0
-                                ? (double)(whole / frameBytes) * kMixRate / spec.freq * outChannels
-                                : 0.0;
+    const double expected =
+        frameBytes && spec.freq > 0 ? (double)(whole / frameBytes) * kMixRate / spec.freq * outChannels : 0.0;
     HRESULT hr = S_OK;
     if (expected > (double)kMaxDecodedSamples) {
         std::fprintf(stderr, "dmusic: wave too long (%.0f samples once converted)\n", expected);
         hr = E_OUTOFMEMORY;
-    } else if ((whole && SDL_AudioStreamPut(stream, raw, (int)whole) != 0) ||
-               !PutSilence(stream, spec, frameBytes) || SDL_AudioStreamFlush(stream) != 0) {
+    } else if ((whole && SDL_AudioStreamPut(stream, raw, (int)whole) != 0) || !PutSilence(stream, spec, frameBytes) ||
+               SDL_AudioStreamFlush(stream) != 0) {
         std::fprintf(stderr, "dmusic: wave conversion failed: %s\n", SDL_GetError());
         hr = DMUS_E_LOADER_FORMATNOTSUPPORTED;
     }

@@ -1,6 +1,7 @@
 // Streams over global memory blocks: the carrier the JPEG loader uses to hand
 // its bytes to the picture object. The stream keeps its own size and position;
 // writes past the end grow the block.
+#include <cstdint>
 #include <cstring>
 
 #include "platform/Kernel.h"
@@ -79,7 +80,10 @@ public:
             case STREAM_SEEK_END: base = (LONGLONG)m_size; break;
             default: return STG_E_INVALIDFUNCTION;
         }
-        LONGLONG target = base + move.QuadPart;
+        // base is never negative: only a forward move can leave the range.
+        const LONGLONG move64 = move.QuadPart;
+        if (move64 > 0 && base > INT64_MAX - move64) return STG_E_INVALIDFUNCTION;
+        LONGLONG target = base + move64;
         if (target < 0) return STG_E_INVALIDFUNCTION;
         // Beyond the end is allowed: reads there give nothing, writes grow.
         m_pos = (ULONGLONG)target;

@@ -19,7 +19,10 @@ namespace qndx {
 namespace platform {
 namespace {
 
-int AtLeastOne(LONG v) { return v < 1 ? 1 : static_cast<int>(v); }
+// SDL refuses to make a window larger than 16384 pixels and X sizes are 16-bit
+// fields: the host window stays within that, however large the layer's is.
+constexpr int kMaxHostExtent = 16384;
+int HostExtent(LONG v) { return v < 1 ? 1 : (v > kMaxHostExtent ? kMaxHostExtent : static_cast<int>(v)); }
 
 SDL_SystemCursor SystemCursorFor(PointerShape shape) {
     switch (shape) {
@@ -85,8 +88,8 @@ public:
         if (s.borderless) flags |= SDL_WINDOW_BORDERLESS;
         if (s.topmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
         SDL_Window* window = SDL_CreateWindow(s.title.c_str(), static_cast<int>(s.client.left),
-                                              static_cast<int>(s.client.top), AtLeastOne(s.client.right - s.client.left),
-                                              AtLeastOne(s.client.bottom - s.client.top), flags);
+                                              static_cast<int>(s.client.top), HostExtent(s.client.right - s.client.left),
+                                              HostExtent(s.client.bottom - s.client.top), flags);
         if (!window) {
             std::fprintf(stderr, "window: SDL_CreateWindow failed: %s\n", SDL_GetError());
             return 0;
@@ -117,8 +120,8 @@ public:
             if (a.borderless != s.borderless) SDL_SetWindowBordered(win, s.borderless ? SDL_FALSE : SDL_TRUE);
             if (a.topmost != s.topmost) SDL_SetWindowAlwaysOnTop(win, s.topmost ? SDL_TRUE : SDL_FALSE);
         }
-        const int w = AtLeastOne(s.client.right - s.client.left), h = AtLeastOne(s.client.bottom - s.client.top);
-        const int aw = AtLeastOne(a.client.right - a.client.left), ah = AtLeastOne(a.client.bottom - a.client.top);
+        const int w = HostExtent(s.client.right - s.client.left), h = HostExtent(s.client.bottom - s.client.top);
+        const int aw = HostExtent(a.client.right - a.client.left), ah = HostExtent(a.client.bottom - a.client.top);
         if (!s.fullScreen) {
             if (leavingFull || w != aw || h != ah) SDL_SetWindowSize(win, w, h);
             if (leavingFull || s.client.left != a.client.left || s.client.top != a.client.top)

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "ddraw/DisplayState.h"
 #include "ddraw/SurfaceImpl.h"
 #include "platform/User.h"
 #include "sdl/SdlWindow.h"
@@ -81,12 +82,6 @@ void PresentWindowed(HWND hwnd, const SurfaceMemory& mem, const RECT* dirty) {
 void PresentFullScreen(HWND hwnd, const SurfaceMemory& mem) {
     SDL_Window* win = SdlWindowFor(hwnd);
     if (!win) return;
-    {
-        int x, y;
-        SDL_GetWindowPosition(win, &x, &y);
-        static int dbg = 0;
-        if (dbg++ < 3) fprintf(stderr, "DBG pos %d %d flags %x\n", x, y, SDL_GetWindowFlags(win));
-    }
     SDL_Surface* target = SDL_GetWindowSurface(win);
     SDL_Surface* source = WrapMemory(mem);
     if (target && source) {
@@ -152,8 +147,14 @@ void OnDisplayMode(const DisplayModeInfo& mode) {
 }  // namespace
 
 void InstallWindowPresenter() {
-    SetPrimaryWriteHook(&OnPrimaryWrite);
-    SetDisplayModeHook(&OnDisplayMode);
+    // Window surfaces in plain memory (X11's shared-memory images): the
+    // accelerated stand-in would recreate the host window, which on a
+    // server without a window manager puts it back where it was first made.
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+    // A hook someone else set (a test listening to DirectDraw) stays theirs.
+    DisplayState& state = DisplayState::Get();
+    if (!state.primaryHook) SetPrimaryWriteHook(&OnPrimaryWrite);
+    if (!state.modeHook) SetDisplayModeHook(&OnDisplayMode);
 }
 
 PresenterStats GetPresenterStats() { return Stats(); }

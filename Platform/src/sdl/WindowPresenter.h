@@ -14,7 +14,7 @@ namespace qndx {
 namespace platform {
 
 // Hooks the presenter into DirectDraw's primary-write and display-mode
-// notifications; idempotent.
+// notifications, each unless another hook is set there; idempotent.
 void InstallWindowPresenter();
 
 // Counters for tests: how many writes reached a window, and the last

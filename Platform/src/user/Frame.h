@@ -30,6 +30,14 @@ struct FrameInsets {
 
 FrameInsets FrameFor(DWORD style, DWORD exStyle, bool hasMenu);
 
+// Positions and sizes are held within this distance of the origin, far beyond
+// any display, so that rectangle sums and differences never overflow.
+constexpr int kCoordinateLimit = 1 << 20;
+inline int ClampCoordinate(int v) {
+    return v < -kCoordinateLimit ? -kCoordinateLimit : (v > kCoordinateLimit ? kCoordinateLimit : v);
+}
+inline int ClampExtent(int v) { return v < 0 ? 0 : (v > kCoordinateLimit ? kCoordinateLimit : v); }
+
 // True when the style draws no border or caption (the SDL window is borderless).
 bool IsBorderlessStyle(DWORD style, DWORD exStyle);
 

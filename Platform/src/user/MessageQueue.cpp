@@ -28,10 +28,6 @@ bool Matches(HWND filter, HWND hwnd) {
 }  // namespace
 
 bool WindowManager::Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (hwnd && !Find(hwnd)) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return false;
-    }
     MSG m{};
     m.hwnd = hwnd;
     m.message = msg;
@@ -40,6 +36,10 @@ bool WindowManager::Post(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     m.time = GetTickCount();
     m.pt = m_cursorPos;
     std::lock_guard<std::mutex> guard(m_queueLock);
+    if (hwnd && !m_postable.count(reinterpret_cast<uintptr_t>(hwnd))) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return false;
+    }
     m_queue.push_back(m);
     return true;
 }

@@ -132,6 +132,10 @@ bool WindowManager::SetPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, 
     }
     const RECT oldClient = w->client;
     RECT outer = w->outer;
+    x = ClampCoordinate(x);
+    y = ClampCoordinate(y);
+    cx = ClampExtent(cx);
+    cy = ClampExtent(cy);
     if (!(flags & SWP_NOMOVE)) {
         outer.right = x + Width(outer);
         outer.bottom = y + Height(outer);
@@ -139,8 +143,8 @@ bool WindowManager::SetPos(HWND hwnd, HWND after, int x, int y, int cx, int cy, 
         outer.top = y;
     }
     if (!(flags & SWP_NOSIZE)) {
-        outer.right = outer.left + std::max(cx, 0);
-        outer.bottom = outer.top + std::max(cy, 0);
+        outer.right = outer.left + cx;
+        outer.bottom = outer.top + cy;
     }
     const bool outerChanged = !SameRect(outer, w->outer);
     w->outer = outer;

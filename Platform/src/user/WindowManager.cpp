@@ -50,6 +50,7 @@ void WindowManager::Reset() {
     {
         std::lock_guard<std::mutex> guard(m_queueLock);
         m_queue.clear();
+        m_postable.clear();
         m_quit = false;
         m_quitCode = 0;
     }
@@ -237,8 +238,10 @@ HWND WindowManager::Create(DWORD exStyle, LPCSTR className, LPCSTR name, DWORD s
         width = desk.cx * 3 / 4;
         height = desk.cy * 3 / 4;
     }
-    width = std::max(width, 0);
-    height = std::max(height, 0);
+    x = ClampCoordinate(x);
+    y = ClampCoordinate(y);
+    width = ClampExtent(width);
+    height = ClampExtent(height);
 
     std::unique_ptr<WindowRec> rec(new WindowRec());
     HWND hwnd = reinterpret_cast<HWND>(m_nextHandle);
@@ -259,6 +262,10 @@ HWND WindowManager::Create(DWORD exStyle, LPCSTR className, LPCSTR name, DWORD s
     RecomputeFrame(*rec);
     cls->windows++;
     m_windows[reinterpret_cast<uintptr_t>(hwnd)] = std::move(rec);
+    {
+        std::lock_guard<std::mutex> guard(m_queueLock);
+        m_postable.insert(reinterpret_cast<uintptr_t>(hwnd));
+    }
 
     sim::internal::Record("CreateWindowExA", cls->name + ", " + (name && !IS_INTRESOURCE(name) ? name : "") + ", " +
                                                  HandleText(hwnd));
@@ -328,6 +335,7 @@ void WindowManager::DropWindow(HWND hwnd) {
     if (m_active == hwnd) m_active = nullptr;
     m_windows.erase(reinterpret_cast<uintptr_t>(hwnd));
     std::lock_guard<std::mutex> guard(m_queueLock);
+    m_postable.erase(reinterpret_cast<uintptr_t>(hwnd));
     m_queue.erase(std::remove_if(m_queue.begin(), m_queue.end(), [&](const MSG& m) { return m.hwnd == hwnd; }),
                   m_queue.end());
 }

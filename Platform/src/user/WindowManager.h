@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -165,6 +166,9 @@ private:
 
     std::mutex m_queueLock;  // posting may come from another thread
     std::deque<MSG> m_queue;
+    // The live handles, for posters on other threads (m_windows is the main
+    // thread's alone).
+    std::set<uintptr_t> m_postable;
     bool m_quit = false;
     int m_quitCode = 0;
 

@@ -256,6 +256,30 @@ TEST_F(Keyed32BlitTest, KeyedCopyClearsTheTopByteWhilePlainCopyKeepsIt) {
     EXPECT_EQ(0xAB123456u, Read(dst->GetDDSurface()).At(2, 0));
 }
 
+TEST_P(KeyedBlitTest, NativeKeysKeyTheSameOnBothPaths) {
+    // 9 (blue 9 in 15 and 16 bits) comes back from RGB as 8: the key must be
+    // the native value itself, as the hardware path uses it.
+    CQNDXSurface* back = Buffer(QNDX_SURFACE_BACK, 16, 16, true);
+    CQNDXSurface* third = Buffer(QNDX_SURFACE_THIRD, 16, 16, true);
+    Pixels tp = Read(third->GetDDSurface());
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) tp.Set(x, y, x < 8 ? 9 : 0x0F);
+    Write(third->GetDDSurface(), tp);
+    ASSERT_EQ(0, third->SetColorKeyNative(9));
+    for (bool hw : {true, false}) {
+        engine->SetBack(back, hw);
+        engine->SetThird(third, hw);
+        Pixels bp = Read(back->GetDDSurface());
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) bp.Set(x, y, 0x1234);
+        Write(back->GetDDSurface(), bp);
+        ASSERT_EQ(0, third->Blit(back, 0, 0, nullptr, TRUE));
+        const Pixels got = Read(back->GetDDSurface());
+        EXPECT_EQ(0x1234u, got.At(3, 3)) << (hw ? "hardware" : "software");
+        EXPECT_EQ(0x0Fu, got.At(12, 3)) << (hw ? "hardware" : "software");
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Kinds, KeyedBlitTest, ::testing::ValuesIn(kKinds), KindName);
 
 // ---- nothing touched ---------------------------------------------------------------
@@ -337,8 +361,8 @@ TEST_P(SameSurfaceBlitTest, OverlappingCopiesReadTheSourceAsItWas) {
     for (BOOL keyed : {FALSE, TRUE}) {
         for (auto& sh : shifts) {
             Randomise(s->GetDDSurface(), 51);
+            const uint32_t key = NativeKey(Kind(), Read(s->GetDDSurface()).At(10, 10));
             ASSERT_EQ(0, s->SetColorKeyNative(Read(s->GetDDSurface()).At(10, 10)));
-            const uint32_t key = s->RGBToNative(s->GetColorKey());
             Pixels want = Read(s->GetDDSurface());
             RefCopy(Kind(), &want, 8 + sh[0], 6 + sh[1], want, 8, 6, 20, 15, keyed, key);
             RECT r = {8, 6, 28, 21};
@@ -402,8 +426,8 @@ TEST_P(WideBlitTest, RowsAdvanceByPitchesBeyondSixteenBits) {
     CQNDXSurface* dst = Registered(20000, 3);
     Randomise(src->GetDDSurface(), 71);
     Randomise(dst->GetDDSurface(), 72);
+    const uint32_t key = NativeKey(Kind(), Read(src->GetDDSurface()).At(19990, 1));
     ASSERT_EQ(0, src->SetColorKeyNative(Read(src->GetDDSurface()).At(19990, 1)));
-    const uint32_t key = src->RGBToNative(src->GetColorKey());
     Pixels want = Read(dst->GetDDSurface());
     RefCopy(Kind(), &want, 19985, 0, Read(src->GetDDSurface()), 19980, 0, 15, 3, true, key);
     RECT r = {19980, 0, 19995, 3};

@@ -262,27 +262,6 @@ TEST_F(BlitLoopsTest, KeyedCopyOf32BitPixelsIgnoresAndClearsTheTopByte) {
     }
 }
 
-TEST_F(BlitLoopsTest, KeysWiderThanThePixelMatchNothing) {
-    for (bool fast : {true, false}) {
-        blit::SetFastPaths(fast);
-        Image src(11, 2, 2, 2), dst(11, 2, 2, 2);
-        for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 11; ++x) src.SetPixel(x, y, 0x1234);
-        blit::KeyedCopyFor(16)(dst.At(0, 0), dst.pitch, src.At(0, 0), src.pitch, 11, 2, 0x10000 | 0x1234);
-        for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 11; ++x) EXPECT_EQ(dst.Pixel(x, y), 0x1234u);
-    }
-}
-
-TEST_F(BlitLoopsTest, UnsupportedKindsHaveNoLoop) {
-    for (uint32_t kind : {0u, 1u, 8u, 12u, 31u}) {
-        EXPECT_EQ(blit::PlainCopyFor(kind), nullptr);
-        EXPECT_EQ(blit::KeyedCopyFor(kind), nullptr);
-        EXPECT_EQ(blit::ScaleCopyFor(kind), nullptr);
-        EXPECT_EQ(blit::BytesPerPixel(kind), 0);
-    }
-}
-
 // ---- one buffer, overlapping blocks ----------------------------------------
 
 TEST_F(BlitLoopsTest, OverlappingPlainCopiesMoveInEveryDirection) {

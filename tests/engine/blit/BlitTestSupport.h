@@ -122,6 +122,10 @@ inline void Randomise(IDirectDrawSurface7* s, unsigned seed) {
 
 inline int BppOf(int kind) { return kind == 24 ? 3 : kind == 32 ? 4 : 2; }
 
+// The key a native value set with SetColorKeyNative stands for: the pixel's
+// 16 bits, or its 24 colour bits.
+inline uint32_t NativeKey(int kind, uint32_t value) { return value & (kind == 15 || kind == 16 ? 0xFFFFu : 0xFFFFFFu); }
+
 // The first pixel where two images differ, as text; empty when equal.
 inline std::string FirstDifference(const Pixels& got, const Pixels& want) {
     if (got.bytes.size() != want.bytes.size()) return "sizes differ";

@@ -138,15 +138,6 @@ TEST_F(DisplayTest, WindowedFrontIsTheScreenAndBackIsTheRequestedSize) {
     EXPECT_EQ(16u, back->GetPixelKind());
 }
 
-TEST_F(DisplayTest, CreationMakesTheHelpersOnce) {
-    Start();
-    ASSERT_EQ(0, engine->CreateWindowed(640, 480, 0));
-    EXPECT_NE(nullptr, engine->GetCursorManager());
-    EXPECT_NE(nullptr, engine->GetDefaultFont());
-    EXPECT_NE(nullptr, engine->GetCache());
-    EXPECT_EQ(1, engine->OwnsDefaultFont());
-}
-
 // ---- third surface -----------------------------------------------------------
 
 TEST_F(DisplayTest, ThirdSurfaceNeedsABackBuffer) {

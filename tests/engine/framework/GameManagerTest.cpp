@@ -16,6 +16,7 @@
 #include "GameManager.h"
 #include "GameState.h"
 #include "GameStateManager.h"
+#include "GraphicEngine/VideoEngine.h"
 #include "LogEngine/FileLog.h"
 #include "SystemMessager.h"
 #include "Util/Window.h"
@@ -499,6 +500,32 @@ TEST_F(GameManagerTest, FramesGoOnAfterQuitUntilTheQuitMessageIsTaken) {
     });
 }
 
+TEST_F(GameManagerTest, QuitStopsPresentingAtOnceWhileFramesGoOn) {
+    QNDX_IN_CHILD({
+        qndx::sim::SetCommandLine(ProgramLine().c_str());
+        CQNDXGameManager* gm = CQNDXGameManager::Create();
+        std::vector<std::string> calls;
+        LoopState s(&calls);
+        gm->AddGameState(&s);
+        HWND hwnd = gm->GetWindow()->GetHWND();
+        int flipsAtQuit = -1;
+        s.onFrame = [&](int frame) {
+            if (frame == 3) {
+                for (int i = 0; i < 3; ++i) PostMessageA(hwnd, WM_USER + i, 0, 0);
+                flipsAtQuit = qndx::sim::JournalCount("IDirectDrawSurface7::Flip");
+                gm->Quit(0);
+            }
+        };
+        qndx::sim::EnableJournal(true);
+        // The display creation runs the loop and returns when it ends.
+        QNDX_CHILD_CHECK(gm->GetVideoEngine()->CreateFullScreen(640, 480, 16, 0, 0) == 0);
+        // The two frames before the quit frame were presented, none after.
+        QNDX_CHILD_CHECK(flipsAtQuit == 2);
+        QNDX_CHILD_CHECK(qndx::sim::JournalCount("IDirectDrawSurface7::Flip") == 2);
+        QNDX_CHILD_CHECK(s.frames >= 6);
+    });
+}
+
 TEST_F(GameManagerTest, InactiveWindowPausesWithHundredMillisecondSleeps) {
     QNDX_IN_CHILD({
         qndx::sim::SetCommandLine(ProgramLine().c_str());
@@ -592,15 +619,22 @@ TEST_F(GameManagerTest, EscapeReachesTheDefaultStateAndQuits) {
 // ---------------------------------------------------------------------------
 // Sound engine and processor.
 
-TEST_F(GameManagerTest, SoundEngineRequestFailsVisiblyWhileThereIsNone) {
+TEST_F(GameManagerTest, SoundEngineIsMadeOnceAndAFailedStartIsTriedAgain) {
     QNDX_IN_CHILD({
         qndx::sim::SetCommandLine(ProgramLine().c_str());
         CQNDXGameManager* gm = CQNDXGameManager::Create();
-        QNDX_CHILD_CHECK(gm->GetSoundEngine(64) == nullptr);
+        // Reading the field never creates one.
+        QNDX_CHILD_CHECK(gm->GetSoundEngine() == nullptr);
+        qndx::sim::FailNext("IDirectMusicPerformance8::InitAudio", 1, E_FAIL);
         QNDX_CHILD_CHECK(gm->GetSoundEngine(64) == nullptr);
         QNDX_CHILD_CHECK(gm->GetSoundEngine() == nullptr);
+        // The next request tries again, and its engine is kept from then on.
+        CQNDXSoundEngine* sound = gm->GetSoundEngine(64);
+        QNDX_CHILD_CHECK(sound != nullptr);
+        QNDX_CHILD_CHECK(gm->GetSoundEngine(64) == sound);
+        QNDX_CHILD_CHECK(gm->GetSoundEngine(8) == sound);
+        QNDX_CHILD_CHECK(gm->GetSoundEngine() == sound);
     });
-    EXPECT_EQ(CountOf(ReadAll(dir / "debug/QNDX_0.57-game.log"), "ERROR[1]: The sound engine is not available\n"), 2);
 }
 
 TEST_F(GameManagerTest, ProcessorFeatures) {

@@ -302,6 +302,32 @@ TEST(GameStateManagerRemoval, StatesDeletedByTheApplicationAreNeverCalledAgain) 
     EXPECT_EQ(calls, (Calls{"c.Initialize", "c.Render", "c.Release"}));
 }
 
+TEST(GameStateManagerRemoval, DeletingAStateListedTwiceBeforeTheCurrentOneKeepsTheCurrentOne) {
+    Calls calls;
+    auto* a = new RecordingState(&calls, "a.");
+    RecordingState b(&calls, "b."), c(&calls, "c.");
+    CQNDXGameStateManager m;
+    m.AddState(a);
+    m.AddState(&b);
+    m.AddState(a);
+    m.AddState(&c);
+    ASSERT_EQ(m.SetCurrentState(3), &c);
+    delete a;
+    ASSERT_EQ(m.GetStateCount(), 2);
+    EXPECT_EQ(m.GetCurrentIndex(), 1);
+    EXPECT_EQ(m.GetCurrentState(), &c);
+
+    // The current entry itself going leaves the index on the entry after it.
+    auto* d = new RecordingState(&calls, "d.");
+    CQNDXGameStateManager m2;
+    m2.AddState(&b);
+    m2.AddState(d);
+    m2.AddState(&c);
+    ASSERT_EQ(m2.SetCurrentState(1), d);
+    delete d;
+    EXPECT_EQ(m2.GetCurrentState(), &c);
+}
+
 TEST(GameStateManagerRemoval, AStateOutlivingItsManagerIsFine) {
     Calls calls;
     RecordingState s(&calls);

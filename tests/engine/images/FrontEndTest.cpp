@@ -20,10 +20,12 @@
 #include "LogEngine/Log.h"
 #include "SystemMessager.h"
 #include "Util/File.h"
+#include "engine/decoders/DecoderFiles.h"
 #include "engine/images/LoaderTestSupport.h"
 #include "platform/Kernel.h"
 #include "platform/sim/Display.h"
 #include "platform/sim/Kernel.h"
+#include "platform/sim/Sim.h"
 
 namespace {
 
@@ -200,10 +202,11 @@ public:
         for (const auto& l : lines) n += l.first == 4;
         return n;
     }
-    bool Has(int type, const std::string& text) const {
-        for (const auto& l : lines)
-            if (l.first == type && l.second == text) return true;
-        return false;
+    bool Has(int type, const std::string& text) const { return Count(type, text) > 0; }
+    int Count(int type, const std::string& text) const {
+        int n = 0;
+        for (const auto& l : lines) n += l.first == type && l.second == text;
+        return n;
     }
 };
 
@@ -328,6 +331,18 @@ TEST(ImageLoaderWithManager, MissingEmptyAndMisplacedFilesGiveNullAndAnErrorLine
             check(loader.LoadFromFile(name, nullptr) == nullptr, std::string("no surface for ") + (name ? name : "null"));
             check(s.log->Errors() == before + 1, std::string("one error line for ") + (name ? name : "null"));
         }
+        // A read that brings fewer bytes than the file's size (here none) is
+        // a failed load, not a decode of whatever the buffer held.
+        qndx::sim::FailNext("ReadFile", 1, (HRESULT)ERROR_GEN_FAILURE);
+        int before = s.log->Errors();
+        const int unsupported = s.log->Count(4, "1 Unsuported message type");
+        check(loader.LoadFromFile("pic.bmp", nullptr) == nullptr, "no surface when the read fails");
+        check(qndx::sim::PendingFaults("ReadFile") == 0, "the file was read");
+        check(s.log->Errors() == before + 1, "one error line for the failed read");
+        check(s.log->Count(4, "1 Unsuported message type") == unsupported, "the unread buffer is never decoded");
+        IDirectDrawSurface7* again = loader.LoadFromFile("pic.bmp", nullptr);
+        check(again != nullptr, "the same file loads once reads work");
+        if (again) again->Release();
     });
 }
 
@@ -360,11 +375,26 @@ TEST(ImageLoaderWithManager, TypeCodesAreHonouredAndWrittenBack) {
         check(a && type == QNDX_IMAGE_JPEG, "Exif JPEG with code 2");
         if (a) a->Release();
 
-        // A code given is trusted: BMP data through the JPEG decoder fails.
+        // A code given is trusted: BMP and PNG data through the JPEG decoder
+        // fail (detection would have found their own decoders).
         type = QNDX_IMAGE_JPEG;
         int before = s.log->Errors();
         check(!loader.LoadFromMemory((unsigned)bmp.size(), bmp.data(), &type), "BMP data as JPEG");
         check(type == QNDX_IMAGE_JPEG && s.log->Errors() > before, "code kept, error logged");
+        ti::PngPicture pngPicture;
+        pngPicture.width = 2;
+        pngPicture.height = 2;
+        pngPicture.samples.assign(12, 200);
+        const std::vector<uint8_t> png = ti::EncodePng(pngPicture);
+        type = 0;
+        a = loader.LoadFromMemory((unsigned)png.size(), png.data(), &type);
+        check(a && type == QNDX_IMAGE_PNG, "the PNG loads by detection");
+        if (a) a->Release();
+        type = QNDX_IMAGE_JPEG;
+        const int unsupported = s.log->Count(4, "1 Unsuported message type");
+        check(!loader.LoadFromMemory((unsigned)png.size(), png.data(), &type), "PNG data as JPEG");
+        check(type == QNDX_IMAGE_JPEG, "JPEG code kept for the PNG data");
+        check(s.log->Count(4, "1 Unsuported message type") == unsupported, "no detection ran");
 
         // Heads that are not whole images are detected, fail with one error
         // line, and still have their code written back.

@@ -161,6 +161,53 @@ TEST_F(JoystickTest, UnpluggedControllerFailsItsPolls) {
     EXPECT_EQ(0, joy->GetButtonCount());
 }
 
+TEST_F(JoystickTest, OverflowLosesNoButtonRelease) {
+    joy->SetEnabled(1);
+    SetControllerButton(id, 2, true);
+    joy->Update();
+    rec.Clear();
+    // 260 records for a 256-record buffer; the release of button 2 and the
+    // press of button 3 come after them and would be lost.
+    for (int i = 0; i < 130; ++i) {
+        SetControllerButton(id, 1, true);
+        SetControllerButton(id, 1, false);
+    }
+    SetControllerButton(id, 2, false);
+    SetControllerButton(id, 3, true);
+    EXPECT_EQ(DI_BUFFEROVERFLOW, joy->Update());
+    ASSERT_EQ(256u + 2u, rec.calls.size());
+    EXPECT_EQ("joy down 1", rec.calls[0]);
+    EXPECT_EQ("joy up 1", rec.calls[255]);
+    EXPECT_EQ("joy up 2", rec.calls[256]);
+    EXPECT_EQ("joy down 3", rec.calls[257]);
+    EXPECT_EQ(0, joy->GetButton(2));
+    EXPECT_EQ(1, joy->GetButton(3));
+
+    // Nothing is told twice: the next release arrives alone.
+    rec.Clear();
+    SetControllerButton(id, 3, false);
+    EXPECT_EQ(0, joy->Update());
+    EXPECT_EQ((std::vector<std::string>{"joy up 3"}), rec.calls);
+}
+
+TEST_F(JoystickTest, FailedReadsAreFailuresAndReacquire) {
+    joy->SetEnabled(1);
+    joy->Update();
+    rec.Clear();
+    SetControllerButton(id, 4, true);
+    FailNext("IDirectInputDevice8A::GetDeviceData", 1, DIERR_NOTACQUIRED);
+    EXPECT_EQ(DIERR_NOTACQUIRED, joy->Update());
+    // No record was delivered; the state was read before the failed read.
+    EXPECT_EQ(0, rec.Count("joy "));
+    EXPECT_EQ(1, rec.Count("joystick acquired"));
+    EXPECT_EQ(1, joy->GetButton(4));
+
+    rec.Clear();
+    FailNext("IDirectInputDevice8A::GetDeviceState", 1, DIERR_INPUTLOST);
+    EXPECT_EQ(DIERR_INPUTLOST, joy->Update());
+    EXPECT_EQ((std::vector<std::string>{"joystick acquired"}), rec.calls);
+}
+
 TEST(JoystickWithoutDevice, EverythingNeedingTheDeviceFails) {
     CQNDXJoystick joy(GUID_SysMouse);
     EXPECT_EQ(-1, joy.Update());

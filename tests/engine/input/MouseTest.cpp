@@ -4,6 +4,8 @@
 #include <climits>
 
 #include "InputEngine/Mouse.h"
+#include "LogEngine/Log.h"
+#include "SystemMessager.h"
 #include "InputTestSupport.h"
 #include "platform/DirectInput.h"
 #include "platform/sim/Window.h"
@@ -152,6 +154,38 @@ TEST_F(MouseTest, OverflowLosesNoClick) {
 TEST_F(MouseTest, FailedBufferedReadIsAFailure) {
     qndx::sim::FailNext("IDirectInputDevice8A::GetDeviceData", 1, DIERR_NOTACQUIRED);
     EXPECT_EQ(DIERR_NOTACQUIRED, mouse->Update());
+}
+
+TEST_F(MouseTest, FailedStateReadReacquiresAndNamesAnotherApplicationsHold) {
+    struct Capture : CQNDXLog {
+        std::vector<std::string> lines;
+        int OnMessage(const char* msg, int type, int level) override {
+            lines.push_back(std::to_string(type) + "/" + std::to_string(level) + " " + msg);
+            return 0;
+        }
+    } log;
+    CQNDXSystemMessagerControler* messenger = input_test::Manager()->GetMessenger();
+    ASSERT_NE(nullptr, messenger);
+    messenger->Register(&log, 1, 1, 1, 1);
+    qndx::sim::EnableJournal(true);
+
+    // Another application holds the mouse: one re-acquisition and the "Lost" line.
+    InjectMouseMotion(40, 0);
+    qndx::sim::FailNext("IDirectInputDevice8A::GetDeviceState", 1, DIERR_OTHERAPPHASPRIO);
+    EXPECT_EQ(DIERR_OTHERAPPHASPRIO, mouse->Update());
+    EXPECT_EQ(1, qndx::sim::JournalCount("IDirectInputDevice8A::Acquire"));
+    EXPECT_EQ((std::vector<std::string>{"1/1 Lost"}), log.lines);
+    EXPECT_EQ((std::vector<std::string>{"mouse reacquired"}), rec.calls);
+
+    // Any other failure: two re-acquisitions, no line.
+    qndx::sim::ClearJournal();
+    rec.Clear();
+    qndx::sim::FailNext("IDirectInputDevice8A::GetDeviceState", 1, DIERR_INPUTLOST);
+    EXPECT_EQ(DIERR_INPUTLOST, mouse->Update());
+    EXPECT_EQ(2, qndx::sim::JournalCount("IDirectInputDevice8A::Acquire"));
+    EXPECT_EQ(1u, log.lines.size());
+    EXPECT_EQ(0, rec.Count("move"));
+    messenger->Unregister(&log);
 }
 
 TEST_F(MouseTest, LostFocusDoesNotTouchABackgroundMouse) {

@@ -84,10 +84,10 @@ inline Bytes MidiFile(const Bytes& events, bool endTrack = true, uint16_t format
 // Piano middle C for one quarter note, then a second note on channel 1
 // (a string ensemble) for one more; 120 beats per minute: one second in all.
 inline Bytes TwoNoteTune() {
-    return MidiFile({0x00, 0xC1, 48,               // channel 1: strings
-                     0x00, 0x90, 60, 100,          // channel 0 note on
-                     0x60, 0x80, 60, 0,            // off after a quarter
-                     0x00, 0x91, 67, 100,          // channel 1 note on
+    return MidiFile({0x00, 0xC1, 48,       // channel 1: strings
+                     0x00, 0x90, 60, 100,  // channel 0 note on
+                     0x60, 0x80, 60, 0,    // off after a quarter
+                     0x00, 0x91, 67, 100,  // channel 1 note on
                      0x60, 0x81, 67, 0});
 }
 
@@ -95,13 +95,15 @@ inline Bytes TwoNoteTune() {
 inline double Rms(const std::vector<float>& mix, int channel, size_t from, size_t to) {
     double sum = 0;
     size_t n = 0;
-    for (size_t f = from; f < to && 2 * f + 1 < mix.size(); ++f, ++n) sum += (double)mix[2 * f + channel] * mix[2 * f + channel];
+    for (size_t f = from; f < to && 2 * f + 1 < mix.size(); ++f, ++n)
+        sum += (double)mix[2 * f + channel] * mix[2 * f + channel];
     return n ? std::sqrt(sum / (double)n) : 0.0;
 }
 
 inline double Peak(const std::vector<float>& mix, int channel, size_t from, size_t to) {
     double peak = 0;
-    for (size_t f = from; f < to && 2 * f + 1 < mix.size(); ++f) peak = std::max(peak, (double)std::fabs(mix[2 * f + channel]));
+    for (size_t f = from; f < to && 2 * f + 1 < mix.size(); ++f)
+        peak = std::max(peak, (double)std::fabs(mix[2 * f + channel]));
     return peak;
 }
 

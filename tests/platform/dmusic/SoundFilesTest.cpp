@@ -145,10 +145,10 @@ TEST(MidiCheck, ATrackWithoutItsEndGetsOne) {
 TEST(MidiCheck, RunningStatusAndSystemExclusiveAreFollowed) {
     // Note on with running status for the second note, a sysex and a meta
     // text event.
-    Bytes midi = qndx_test::MidiFile({0x00, 0x90, 60, 100, 0x00, 64, 100,            //
-                                      0x00, 0xF0, 0x03, 0x7E, 0x7F, 0xF7,            //
-                                      0x00, 0xFF, 0x01, 0x02, 'h', 'i',              //
-                                      0x81, 0x00, 0x80, 60, 0, 0x00, 0x80, 64, 0});  // two-byte delta
+    Bytes midi = qndx_test::MidiFile({0x00, 0x90, 60,   100,  0x00, 64,   100,            //
+                                      0x00, 0xF0, 0x03, 0x7E, 0x7F, 0xF7,                 //
+                                      0x00, 0xFF, 0x01, 0x02, 'h',  'i',                  //
+                                      0x81, 0x00, 0x80, 60,   0,    0x00, 0x80, 64, 0});  // two-byte delta
     EXPECT_EQ(S_OK, CheckMidiFile(midi.data(), midi.size(), nullptr));
 }
 
@@ -156,16 +156,17 @@ TEST(MidiCheck, DamagedFilesAreRefused) {
     const Bytes good = qndx_test::TwoNoteTune();
     auto check = [](const Bytes& b) { return ParseExact(b); };
 
-    EXPECT_EQ(DMUS_E_INVALIDFILE, check(Bytes(good.begin(), good.end() - 5)));  // track shorter than it says
+    EXPECT_EQ(DMUS_E_INVALIDFILE, check(Bytes(good.begin(), good.end() - 5)));     // track shorter than it says
     EXPECT_EQ(DMUS_E_INVALIDFILE, check(Bytes(good.begin(), good.begin() + 14)));  // no track at all
-    EXPECT_EQ(DMUS_E_INVALIDFILE, check(qndx_test::MidiFile({0x00, 60, 100})));  // data byte with no status
-    EXPECT_EQ(DMUS_E_INVALIDFILE, check(qndx_test::MidiFile({0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0x90, 60, 100})));  // 5-byte delta
+    EXPECT_EQ(DMUS_E_INVALIDFILE, check(qndx_test::MidiFile({0x00, 60, 100})));    // data byte with no status
+    EXPECT_EQ(DMUS_E_INVALIDFILE,
+              check(qndx_test::MidiFile({0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0x90, 60, 100})));  // 5-byte delta
     EXPECT_EQ(DMUS_E_INVALIDFILE, check(qndx_test::MidiFile({0x00, 0xF0, 0x7F, 0x01})));  // sysex longer than the track
     EXPECT_EQ(DMUS_E_INVALIDFILE, check(qndx_test::MidiFile({0x00, 0xFF, 0x51, 0x02, 1, 2})));  // two-byte tempo
     EXPECT_EQ(DMUS_E_INVALIDFILE, check(qndx_test::MidiFile({0x00, 0x90, 60, 0x80})));  // status where data belongs
-    EXPECT_EQ(DMUS_E_INVALIDFILE, check(qndx_test::MidiFile({0x00, 0xF8})));  // real-time byte in a file
-    EXPECT_EQ(DMUS_E_INVALIDFILE, check(qndx_test::MidiFile({}, true, 1, 2)));  // two tracks promised, one given
-    EXPECT_EQ(DMUS_E_INVALIDFILE, check(qndx_test::MidiFile({}, true, 0, 2)));  // format 0 with two tracks
+    EXPECT_EQ(DMUS_E_INVALIDFILE, check(qndx_test::MidiFile({0x00, 0xF8})));            // real-time byte in a file
+    EXPECT_EQ(DMUS_E_INVALIDFILE, check(qndx_test::MidiFile({}, true, 1, 2)));     // two tracks promised, one given
+    EXPECT_EQ(DMUS_E_INVALIDFILE, check(qndx_test::MidiFile({}, true, 0, 2)));     // format 0 with two tracks
     EXPECT_EQ(DMUS_E_INVALIDFILE, check(qndx_test::MidiFile({}, true, 0, 1, 0)));  // no ticks per beat
     EXPECT_EQ(DMUS_E_LOADER_FORMATNOTSUPPORTED, check(qndx_test::MidiFile({}, true, 2, 1)));
     EXPECT_EQ(DMUS_E_LOADER_FORMATNOTSUPPORTED, check(qndx_test::MidiFile({}, true, 0, 1, 0xE728)));  // SMPTE

@@ -74,6 +74,15 @@ TEST(MemoryStream, SeeksFromEachOriginAndRefusesNegativePositions) {
     EXPECT_EQ(S_OK, s->Seek(Offset(100), STREAM_SEEK_SET, &pos));
     EXPECT_EQ(S_FALSE, s->Read(b, 4, &got));
     EXPECT_EQ(0u, got);
+    // A move that would pass the largest position is refused, from any origin,
+    // and the position stays.
+    EXPECT_EQ(S_OK, s->Seek(Offset(INT64_MAX), STREAM_SEEK_SET, &pos));
+    EXPECT_LT(s->Seek(Offset(1), STREAM_SEEK_CUR, nullptr), 0);
+    EXPECT_LT(s->Seek(Offset(INT64_MAX), STREAM_SEEK_END, nullptr), 0);
+    EXPECT_EQ(S_OK, s->Seek(Offset(0), STREAM_SEEK_CUR, &pos));
+    EXPECT_EQ((ULONGLONG)INT64_MAX, pos.QuadPart);
+    EXPECT_EQ(S_FALSE, s->Read(b, 4, &got));
+    EXPECT_LT(s->Write(b, 4, &got), 0);  // no block reaches that far
     s->Release();
 }
 

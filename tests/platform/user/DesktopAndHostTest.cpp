@@ -136,6 +136,24 @@ TEST_F(DummyDriverWindow, PopupIsBorderlessTopmostIsOnTopAndCoveringTheDesktopIs
     EXPECT_EQ(h, 600);
 }
 
+TEST_F(DummyDriverWindow, AHugeWindowStillGetsAHostWindowWithinTheHostsLimits) {
+    HWND hwnd = MakeWindow(WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 100000, 40000);
+    ASSERT_NE(Host(hwnd), nullptr);
+    int w = 0, h = 0;
+    SDL_GetWindowSize(Host(hwnd), &w, &h);
+    EXPECT_GE(w, 1024);
+    EXPECT_LE(w, 16384);
+    EXPECT_GE(h, 1024);
+    EXPECT_LE(h, 16384);
+    // Back to an ordinary size: the host follows exactly again.
+    MoveWindow(hwnd, 0, 0, 320, 200, TRUE);
+    RECT c;
+    GetClientRect(hwnd, &c);
+    SDL_GetWindowSize(Host(hwnd), &w, &h);
+    EXPECT_EQ(w, c.right);
+    EXPECT_EQ(h, c.bottom);
+}
+
 TEST_F(DummyDriverWindow, AModeChangeMakesAModeSizedPopupFullScreen) {
     HWND hwnd = MakeWindow(WS_POPUP | WS_VISIBLE, 0, 0, 640, 480);
     EXPECT_EQ(Flags(hwnd) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);

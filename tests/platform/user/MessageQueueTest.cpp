@@ -220,6 +220,8 @@ TEST_F(MessageQueue, PostingFromAnotherThreadIsSafe) {
     WPARAM expected = 0;
     MSG msg;
     while (taken < kEach) {
+        // Windows come and go on this thread meanwhile.
+        DestroyWindow(MakeWindow());
         if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             ASSERT_EQ(msg.wParam, expected);
             ++expected;

@@ -267,6 +267,36 @@ TEST_F(InputHandOver, EventsWaitForAListenerAndKeepTheirOrder) {
     EXPECT_EQ(collector.events[1].key.keysym.scancode, SDL_SCANCODE_ESCAPE);
 }
 
+TEST_F(InputHandOver, PeekMessageReadsSdlsOwnQueue) {
+    // Events that SDL itself holds (not injected through the sim panel) are
+    // read by the pump inside PeekMessageA: window events become messages,
+    // input events reach the listener, in SDL's order.
+    HWND hwnd = MakeWindow(WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    Collector collector;
+    qp::SetInputEventListener(&collector);
+    collector.events.clear();
+    SDL_Event down = Key(SDL_SCANCODE_F, true);
+    ASSERT_EQ(SDL_PushEvent(&down), 1);
+    SDL_Event close{};
+    close.type = SDL_WINDOWEVENT;
+    close.window.windowID = qp::WindowIdFor(hwnd);
+    close.window.event = SDL_WINDOWEVENT_CLOSE;
+    ASSERT_EQ(SDL_PushEvent(&close), 1);
+    SDL_Event up = Key(SDL_SCANCODE_F, false);
+    ASSERT_EQ(SDL_PushEvent(&up), 1);
+
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_CLOSE));
+    EXPECT_EQ(msg.hwnd, hwnd);
+    ASSERT_EQ(collector.events.size(), 2u);
+    EXPECT_EQ(collector.events[0].type, static_cast<Uint32>(SDL_KEYDOWN));
+    EXPECT_EQ(collector.events[1].type, static_cast<Uint32>(SDL_KEYUP));
+    EXPECT_EQ(collector.events[1].key.keysym.scancode, SDL_SCANCODE_F);
+    // Taken once: SDL's queue is empty now.
+    EXPECT_EQ(SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT), 0);
+}
+
 TEST_F(InputHandOver, NothingIsLostInALongBurst) {
     qp::SetInputEventListener(nullptr);
     constexpr int kBurst = 5000;

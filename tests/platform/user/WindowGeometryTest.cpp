@@ -201,6 +201,41 @@ TEST_F(WindowGeometry, MovesAndResizesReportSizeAndMove) {
     EXPECT_EQ(tiny.bottom, 0);
 }
 
+TEST_F(WindowGeometry, ExtremePositionsAndSizesKeepConsistentRectangles) {
+    // Each rectangle must stay ordered and the client area inside the outer
+    // one; sums near the int limits must not wrap.
+    auto check = [](HWND hwnd, bool roomForTheFrame = true) {
+        RECT outer = OuterOf(hwnd), client = ClientOf(hwnd);
+        POINT origin = ClientOrigin(hwnd);
+        EXPECT_LE(outer.left, outer.right);
+        EXPECT_LE(outer.top, outer.bottom);
+        EXPECT_GE(client.right, 0);
+        EXPECT_GE(client.bottom, 0);
+        if (!roomForTheFrame) return;
+        EXPECT_GE(origin.x, outer.left);
+        EXPECT_GE(origin.y, outer.top);
+        EXPECT_LE(origin.x + client.right, outer.right);
+        EXPECT_LE(origin.y + client.bottom, outer.bottom);
+    };
+    const int kMax = 0x7FFFFFFF;
+    HWND hwnd = MakeWindow(WS_OVERLAPPEDWINDOW, kMax - 100, kMax - 100, kMax, kMax);
+    ASSERT_NE(hwnd, nullptr);
+    check(hwnd);
+    EXPECT_GT(ClientOf(hwnd).right, 1024);  // still larger than any screen
+    MoveWindow(hwnd, -kMax, -kMax, kMax, kMax, TRUE);
+    check(hwnd);
+    SetWindowPos(hwnd, nullptr, kMax, kMax, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    check(hwnd);
+    SetWindowPos(hwnd, nullptr, 0, 0, -kMax - 1, kMax, SWP_NOMOVE | SWP_NOZORDER);
+    check(hwnd, false);
+    EXPECT_EQ(ClientOf(hwnd).right, 0);
+    // An ordinary move afterwards behaves normally.
+    MoveWindow(hwnd, 10, 20, 300, 200, TRUE);
+    EXPECT_EQ(OuterOf(hwnd).left, 10);
+    EXPECT_EQ(OuterOf(hwnd).right, 310);
+    EXPECT_EQ(OuterOf(hwnd).bottom, 220);
+}
+
 TEST_F(WindowGeometry, ZOrderFlagsSetTopmost) {
     HWND hwnd = MakeWindow(WS_POPUP);
     SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);

@@ -3,6 +3,7 @@
 // buffer before it is used.
 #include "GraphicEngine/ImageLoader/BMPImageLoader.h"
 
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 
@@ -192,7 +193,9 @@ int CQNDXBMPImageLoader::DecodeRLE8(const unsigned char* data, unsigned int size
         if (count > 0) {
             // An encoded run; whatever passes the row's end is dropped.
             unsigned int n = count < width - x ? count : width - x;
-            std::memset(row + x, (int)value, n);
+            unsigned char* Ptr = row + x;
+            assert(Ptr);
+            std::memset(Ptr, (int)value, n);
             x += n;
             continue;
         }
@@ -218,7 +221,9 @@ int CQNDXBMPImageLoader::DecodeRLE8(const unsigned char* data, unsigned int size
             default: {  // absolute run of `value` bytes, padded to 16 bits
                 if (size - pos < value) return 0;
                 unsigned int n = value < width - x ? value : width - x;
-                std::memcpy(row + x, data + pos, n);
+                unsigned char* Ptr = row + x;
+                assert(Ptr);
+                std::memcpy(Ptr, data + pos, n);
                 x += n;
                 const unsigned int padded = value + (value & 1);
                 pos += padded < size - pos ? padded : size - pos;

@@ -30,7 +30,7 @@ struct ErrorText {
 
 void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
     MemoryReader* reader = static_cast<MemoryReader*>(png_get_io_ptr(png));
-    assert(reader && "reader");
+    assert(reader);
     if (!reader) png_error(png, "no memory reader");
     if (!reader->pos || !reader->end) png_error(png, "read after the end of the data");
     const size_t left = (size_t)(reader->end - reader->pos);
@@ -136,7 +136,7 @@ int CQNDXPNGImageLoader::__ReadWithLibpng(png_struct_def* png, png_info_def* inf
         return 0;
     }
     const unsigned int rowbytes = GetSizeInBytes() / (unsigned int)m_iHeight;
-    assert(GetSizeInBytes() == rowbytes * m_iHeight && "GetSizeInBytes() == rowbytes * m_iHeight");
+    assert(GetSizeInBytes() == rowbytes * m_iHeight);
     // The rows libpng will write must be exactly what the buffer was made for.
     if (png_get_bit_depth(png, info) != 8 || (int)png_get_channels(png, info) * 8 != bpp ||
         png_get_rowbytes(png, info) > rowbytes) {

@@ -1,0 +1,283 @@
+// Sounds: the wide-name conversion, loading by name and from resources
+// (including damaged files), repeats, play, stop and playing state, the
+// download bookkeeping per path, and what a sound does when it goes.
+#include "SoundTestSupport.h"
+
+#include "SoundEngine/Sound.h"
+#include "SoundEngine/StereoAudioPath.h"
+#include "platform/Kernel.h"
+#include "platform/sim/Sim.h"
+
+using namespace qndx_sound_test;
+
+TEST(SoundWideNames, TheWideNameHoldsEveryCharacterAndAZero) {
+    WCHAR out[16];
+    std::fill(std::begin(out), std::end(out), (WCHAR)'#');
+    CQNDXSound::MultiByteToWide(out, "water.wav", -1);
+    const char* expected = "water.wav";
+    for (int i = 0; i < 9; ++i) EXPECT_EQ((WCHAR)expected[i], out[i]) << i;
+    EXPECT_EQ(0, out[9]);
+    EXPECT_EQ((WCHAR)'#', out[10]);
+
+    // A short count keeps count - 1 characters and the zero.
+    std::fill(std::begin(out), std::end(out), (WCHAR)'#');
+    CQNDXSound::MultiByteToWide(out, "water.wav", 4);
+    EXPECT_EQ((WCHAR)'w', out[0]);
+    EXPECT_EQ((WCHAR)'t', out[2]);
+    EXPECT_EQ(0, out[3]);
+    EXPECT_EQ((WCHAR)'#', out[4]);
+
+    // Windows-1252 bytes become their characters.
+    CQNDXSound::MultiByteToWide(out, "\x80\xE9", -1);
+    EXPECT_EQ(0x20AC, out[0]);
+    EXPECT_EQ(0x00E9, out[1]);
+}
+
+TEST(SoundWideNames, NothingIsWrittenWithoutRoomOrInput) {
+    WCHAR out[4] = {'#', '#', '#', '#'};
+    CQNDXSound::ToWide(out, "abc", 0);
+    CQNDXSound::ToWide(out, nullptr, 4);
+    CQNDXSound::ToWide(nullptr, "abc", 4);
+    CQNDXSound::MultiByteToWide(out, "abc", 0);  // no room even for the zero
+    CQNDXSound::MultiByteToWide(out, "abc", -5);
+    for (WCHAR c : out) EXPECT_EQ((WCHAR)'#', c);
+    CQNDXSound::ToWide(out, "abc", 4);
+    EXPECT_EQ((WCHAR)'c', out[2]);
+    EXPECT_EQ(0, out[3]);
+}
+
+TEST(SoundEmpty, EverythingNeedsASegmentOrAnEngine) {
+    // No manager needed: a sound without engine or segment refuses all.
+    CQNDXSound sound(nullptr);
+    DWORD repeats = 0;
+    CQNDXStereoAudioPath path;
+    EXPECT_EQ(-1, sound.Load("water.wav", 0));
+    EXPECT_EQ(-1, sound.LoadFromResource("A", "B", 0));
+    EXPECT_EQ(-1, sound.SetRepeats(1));
+    EXPECT_EQ(-1, sound.GetRepeats(&repeats));
+    EXPECT_EQ(-1, sound.Play(&path, 0, 0));
+    EXPECT_EQ(-1, sound.Stop(0, 0));
+    EXPECT_EQ(-1, sound.IsPlaying());
+    EXPECT_EQ(-1, sound.Download(&path));
+    EXPECT_EQ(-1, sound.Unload(&path));
+    EXPECT_EQ(0, sound.IsDownloadedTo(&path));
+}
+
+TEST(SoundLoad, ASecondLoadIsRefusedAndTheFirstStays) {
+    ScratchDir dir;
+    IN_SOUND_CHILD({
+        CQNDXSoundEngine* engine = StartSound(dir.path());
+        WriteFile(dir.path() + "/sounds/water.wav", ConstantWave(100));
+        WriteFile(dir.path() + "/sounds/bird.wav", ConstantWave(200));
+        CQNDXSound sound(engine);
+        SOUND_CHECK(sound.Load(nullptr, 0) == -1);
+        SOUND_CHECK(sound.Load("water.wav", 0) == 0);
+        IDirectMusicSegment8* first = sound.GetSegment();
+        SOUND_CHECK(first != nullptr);
+        SOUND_CHECK(sound.Load("bird.wav", 0) == -1);
+        SOUND_CHECK(sound.GetSegment() == first);
+        SOUND_CHECK(sound.LoadFromResource("BIRD", "WAVE", 0) == -1);
+    });
+}
+
+TEST(SoundLoad, FailedLoadsLeaveTheSoundEmptyAndReadyForAnother) {
+    ScratchDir dir;
+    IN_SOUND_CHILD({
+        CQNDXSoundEngine* engine = StartSound(dir.path());
+        Bytes cut = ConstantWave(1000);
+        cut.resize(cut.size() - 100);
+        WriteFile(dir.path() + "/sounds/cut.wav", cut);
+        Bytes hostile = ConstantWave(10);
+        hostile[40] = hostile[41] = hostile[42] = hostile[43] = 0xFF;  // data length past the end
+        WriteFile(dir.path() + "/sounds/hostile.wav", hostile);
+        Bytes badMidi = OneNoteMidi();
+        badMidi[21] = 0x7F;  // track length past the end
+        WriteFile(dir.path() + "/sounds/bad.mid", badMidi);
+        WriteFile(dir.path() + "/sounds/good.wav", ConstantWave(10));
+
+        CQNDXSound sound(engine);
+        SOUND_CHECK(sound.Load("missing.wav", 0) == DMUS_E_LOADER_FAILEDOPEN);
+        SOUND_CHECK(sound.Load("cut.wav", 0) == DMUS_E_INVALIDFILE);
+        SOUND_CHECK(sound.Load("hostile.wav", 0) == DMUS_E_INVALIDFILE);
+        SOUND_CHECK(sound.Load("bad.mid", 1) == DMUS_E_INVALIDFILE);
+        SOUND_CHECK(sound.GetSegment() == nullptr);
+        // A wave asked to load as MIDI has no MIDI track: refused, and the
+        // sound stays empty rather than half loaded.
+        SOUND_CHECK(sound.Load("good.wav", 1) == DMUS_E_TRACK_NOT_FOUND);
+        SOUND_CHECK(sound.GetSegment() == nullptr);
+        SOUND_CHECK(sound.IsPlaying() == -1);
+        SOUND_CHECK(sound.Load("good.wav", 0) == 0);
+    });
+}
+
+TEST(SoundLoad, FromTheProgramsResources) {
+    ScratchDir dir;
+    IN_SOUND_CHILD({
+        CQNDXSoundEngine* engine = StartSound(dir.path());
+        const Bytes wave = ConstantWave(960);
+        SOUND_CHECK(QndxRegisterResource("WAVE", "BIRD", wave.data(), (DWORD)wave.size()));
+        CQNDXAudioPath* path = engine->CreateAudioPath(64);
+        CQNDXSound missing(engine);
+        SOUND_CHECK(missing.LoadFromResource("NONE", "WAVE", 0) == E_FAIL);
+        qndx::sim::FailNext("LoadResource", 1, ERROR_RESOURCE_DATA_NOT_FOUND);
+        SOUND_CHECK(missing.LoadFromResource("BIRD", "WAVE", 0) == E_FAIL);
+        SOUND_CHECK(missing.GetSegment() == nullptr);
+
+        CQNDXSound bird(engine);
+        SOUND_CHECK(bird.LoadFromResource("BIRD", "WAVE", 0) == 0);
+        SOUND_CHECK(bird.PlaySecondary(path, 0) == 0);
+        SOUND_CHECK_EQ(960, SoundEnd(Render(2000)));
+    });
+}
+
+TEST(SoundPlay, PlaysAtItsLevelLoopsWhenAskedAndStops) {
+    ScratchDir dir;
+    IN_SOUND_CHILD({
+        CQNDXSoundEngine* engine = StartSound(dir.path());
+        WriteFile(dir.path() + "/sounds/water.wav", ConstantWave(4800));
+        CQNDXAudioPath* path = engine->CreateAudioPath(64);
+        CQNDXSound water(engine);
+        SOUND_CHECK(water.Load("water.wav", 0) == 0);
+        SOUND_CHECK(water.IsPlaying() == 0);
+        SOUND_CHECK(water.PlaySecondary(path, 0) == 0);
+        SOUND_CHECK(water.IsPlaying() == 1);
+        std::vector<float> mix = Render(9600);
+        SOUND_CHECK_EQ(4800, SoundEnd(mix));
+        SOUND_CHECK_NEAR(0.5, Peak(mix, 1, 0, 4800), 1e-6);
+        SOUND_CHECK(water.IsPlaying() == 0);
+
+        // Repeating for ever loops until Stop.
+        SOUND_CHECK(water.SetRepeats(0xFFFFFFFF) == 0);
+        DWORD repeats = 0;
+        SOUND_CHECK(water.GetRepeats(&repeats) == 0 && repeats == 0xFFFFFFFF);
+        SOUND_CHECK(water.GetRepeats(nullptr) == -1);
+        SOUND_CHECK(water.PlaySecondary(path, 0) == 0);
+        mix = Render(48000);
+        SOUND_CHECK_EQ(48000, SoundEnd(mix));
+        SOUND_CHECK(water.IsPlaying() == 1);
+        SOUND_CHECK(water.Stop(0, 0) == 0);
+        SOUND_CHECK(water.IsPlaying() == 0);
+        SOUND_CHECK_EQ(0, SoundEnd(Render(4800)));
+
+        // A count of two plays three times.
+        SOUND_CHECK(water.SetRepeats(2) == 0);
+        SOUND_CHECK(water.PlaySecondary(path, 0) == 0);
+        SOUND_CHECK_EQ(14400, SoundEnd(Render(20000)));
+    });
+}
+
+TEST(SoundPlay, SecondarySoundsMixAndAPrimaryTakesThePrimarysPlace) {
+    ScratchDir dir;
+    IN_SOUND_CHILD({
+        CQNDXSoundEngine* engine = StartSound(dir.path());
+        WriteFile(dir.path() + "/sounds/a.wav", ConstantWave(48000, 8192));
+        WriteFile(dir.path() + "/sounds/b.wav", ConstantWave(48000, 4096));
+        CQNDXAudioPath* path = engine->CreateAudioPath(64);
+        CQNDXSound a(engine), b(engine);
+        SOUND_CHECK(a.Load("a.wav", 0) == 0 && b.Load("b.wav", 0) == 0);
+        SOUND_CHECK(a.PlaySecondary(path, 0) == 0 && b.PlaySecondary(path, 0) == 0);
+        SOUND_CHECK_NEAR(0.375, Peak(Render(256), 0, 0, 256), 1e-6);
+        SOUND_CHECK(a.Stop(0, 0) == 0 && b.Stop(0, 0) == 0);
+        SOUND_CHECK(a.PlayPrimary(path, 0) == 0);
+        Render(256);
+        SOUND_CHECK(b.PlayPrimary(path, 0) == 0);
+        SOUND_CHECK(a.IsPlaying() == 0 && b.IsPlaying() == 1);
+        SOUND_CHECK_NEAR(0.125, Peak(Render(256), 0, 0, 256), 1e-6);
+    });
+}
+
+TEST(SoundPaths, PlayingTwiceDownloadsOnceAndTheListIsKept) {
+    ScratchDir dir;
+    IN_SOUND_CHILD({
+        CQNDXSoundEngine* engine = StartSound(dir.path());
+        WriteFile(dir.path() + "/sounds/water.wav", ConstantWave(480));
+        CQNDXAudioPath* path = engine->CreateAudioPath(64);
+        CQNDXAudioPath* other = engine->CreateAudioPath(64);
+        CQNDXSound water(engine);
+        SOUND_CHECK(water.Load("water.wav", 0) == 0);
+        qndx::sim::EnableJournal(true);
+        SOUND_CHECK(water.PlaySecondary(path, 0) == 0);
+        SOUND_CHECK(water.PlaySecondary(path, 0) == 0);
+        SOUND_CHECK(qndx::sim::JournalCount("IDirectMusicSegment8::Download") == 1);
+        SOUND_CHECK(water.IsDownloadedTo(path) == 1);
+        SOUND_CHECK(water.Download(path) == -1);
+        SOUND_CHECK(water.Download(nullptr) == -1);
+        SOUND_CHECK(water.Unload(other) == -2);
+        SOUND_CHECK(water.Unload(nullptr) == -1);
+
+        // A failed unload keeps the path listed.
+        qndx::sim::FailNext("IDirectMusicSegment8::Unload", 1, E_FAIL);
+        SOUND_CHECK(water.Unload(path) == E_FAIL);
+        SOUND_CHECK(water.IsDownloadedTo(path) == 1);
+        SOUND_CHECK(water.Unload(path) == 0);
+        SOUND_CHECK(water.IsDownloadedTo(path) == 0);
+
+        // A failing download is ignored by Play, and the play reports it.
+        qndx::sim::FailNext("IDirectMusicSegment8::Download", 1, E_OUTOFMEMORY);
+        SOUND_CHECK(water.PlaySecondary(other, 0) == DMUS_E_NOT_DOWNLOADED_TO_PORT);
+        SOUND_CHECK(water.IsDownloadedTo(other) == 0);
+    });
+}
+
+TEST(SoundPaths, ASoundGoingStopsAndUnloadsEverywhere) {
+    ScratchDir dir;
+    IN_SOUND_CHILD({
+        CQNDXSoundEngine* engine = StartSound(dir.path());
+        WriteFile(dir.path() + "/sounds/loop.wav", ConstantWave(480));
+        CQNDXAudioPath* p1 = engine->CreateAudioPath(64);
+        CQNDXAudioPath* p2 = engine->Create3DAudioPath(64);
+        auto* loop = new CQNDXSound(engine);
+        SOUND_CHECK(loop->Load("loop.wav", 0) == 0);
+        SOUND_CHECK(loop->SetRepeats(0xFFFFFFFF) == 0);
+        SOUND_CHECK(loop->PlaySecondary(p1, 0) == 0 && loop->PlaySecondary(p2, 0) == 0);
+        SOUND_CHECK(engine->GetSoundCount() == 1);
+        qndx::sim::EnableJournal(true);
+        delete loop;
+        SOUND_CHECK(qndx::sim::JournalCount("IDirectMusicPerformance8::StopEx") == 1);
+        SOUND_CHECK(qndx::sim::JournalCount("IDirectMusicSegment8::Unload") == 2);
+        SOUND_CHECK(engine->GetSoundCount() == 0);
+        SOUND_CHECK_EQ(0, SoundEnd(Render(1000)));
+    });
+}
+
+TEST(SoundPaths, ADestroyedPathLeavesEverySoundThatUsedIt) {
+    ScratchDir dir;
+    IN_SOUND_CHILD({
+        CQNDXSoundEngine* engine = StartSound(dir.path());
+        WriteFile(dir.path() + "/sounds/loop.wav", ConstantWave(480));
+        CQNDXAudioPath* destroyed = engine->CreateAudioPath(64);
+        CQNDXAudioPath* deleted = engine->CreateAudioPath(64);
+        CQNDXSound a(engine), b(engine);
+        SOUND_CHECK(a.Load("loop.wav", 0) == 0 && b.Load("loop.wav", 0) == 0);
+        SOUND_CHECK(a.SetRepeats(0xFFFFFFFF) == 0);
+        SOUND_CHECK(a.PlaySecondary(destroyed, 0) == 0 && b.PlaySecondary(destroyed, 0) == 0);
+        SOUND_CHECK(a.PlaySecondary(deleted, 0) == 0);
+        SOUND_CHECK(destroyed->Destroy() == 0);
+        SOUND_CHECK(a.IsDownloadedTo(destroyed) == 0 && b.IsDownloadedTo(destroyed) == 0);
+        SOUND_CHECK(engine->GetAudioPathCount() == 1);
+        // Deleted without Destroy: it still leaves the engine and the sounds.
+        delete deleted;
+        SOUND_CHECK(a.IsDownloadedTo(deleted) == 0);
+        SOUND_CHECK(engine->GetAudioPathCount() == 0);
+        SOUND_CHECK(a.IsPlaying() == 0);
+        SOUND_CHECK_EQ(0, SoundEnd(Render(1000)));
+    });
+}
+
+TEST(SoundMidi, AStandardMidiFilePlaysThroughTheEngine) {
+    if (!qndx::sim::MidiAvailable()) GTEST_SKIP() << "no FluidSynth or no General MIDI SoundFont on this machine";
+    ScratchDir dir;
+    IN_SOUND_CHILD({
+        CQNDXSoundEngine* engine = StartSound(dir.path());
+        WriteFile(dir.path() + "/sounds/tune.mid", OneNoteMidi());
+        CQNDXAudioPath* path = engine->CreateAudioPath(64);
+        CQNDXSound tune(engine);
+        SOUND_CHECK(tune.Load("tune.mid", 1) == 0);
+        SOUND_CHECK(tune.PlaySecondary(path, 0) == 0);
+        std::vector<float> mix = Render(24000);
+        SOUND_CHECK(Peak(mix, 0, 0, 24000) > 0.01);
+        SOUND_CHECK(tune.IsPlaying() == 1);
+        SOUND_CHECK(tune.Stop(0, 0) == 0);
+        SOUND_CHECK(Peak(Render(4800), 0, 0, 4800) == 0.0);
+    });
+}
