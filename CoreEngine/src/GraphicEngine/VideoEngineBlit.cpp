@@ -5,15 +5,13 @@
 // source, and cache a registered source drawn onto an engine buffer so its
 // next blits can take the hardware path. The channel scaling used by
 // BlitBlend (and the fades) is a software loop of the same family.
-// Mirrors, stretches, alpha and translucent blits are not built yet: they
-// log that and fail.
+// Mirrors, stretches, alpha and translucent blits are in VideoEngineEffects.cpp.
 #include <new>
 #include <vector>
 
 #include "GraphicEngine/BlitFrame.h"
 #include "GraphicEngine/BlitLoops.h"
 #include "GraphicEngine/Cache.h"
-#include "GraphicEngine/NotAvailable.h"
 #include "GraphicEngine/Surface.h"
 #include "GraphicEngine/VideoEngine.h"
 
@@ -181,92 +179,4 @@ int CQNDXVideoEngine::BlitBlend16(CQNDXSurface* dest, CQNDXSurface* src, int x, 
     }
     delete temp;
     return result;
-}
-
-// ---------------------------------------------------------------------------
-// Not built yet
-
-int CQNDXVideoEngine::BlitMirrorLeftRight(CQNDXSurface*, CQNDXSurface*, int, int, const RECT*) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitMirrorLeftRight");
-    return -1;
-}
-
-int CQNDXVideoEngine::BlitMirrorLeftRightKeyed(CQNDXSurface*, CQNDXSurface*, int, int, const RECT*) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitMirrorLeftRightKeyed");
-    return -1;
-}
-
-int CQNDXVideoEngine::BlitMirrorUpDown(CQNDXSurface*, CQNDXSurface*, int, int, const RECT*) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitMirrorUpDown");
-    return -1;
-}
-
-int CQNDXVideoEngine::BlitMirrorUpDownKeyed(CQNDXSurface*, CQNDXSurface*, int, int, const RECT*) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitMirrorUpDownKeyed");
-    return -1;
-}
-
-int CQNDXVideoEngine::BlitStretch(CQNDXSurface*, CQNDXSurface*, int, int, const RECT*, float) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitStretch");
-    return -1;
-}
-
-int CQNDXVideoEngine::BlitStretchKeyed(CQNDXSurface*, CQNDXSurface*, int, int, const RECT*, float) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitStretchKeyed");
-    return -1;
-}
-
-int CQNDXVideoEngine::BlitStretchToSize(CQNDXSurface*, CQNDXSurface*, int, int, const RECT*, int, int) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitStretchToSize");
-    return -1;
-}
-
-int CQNDXVideoEngine::BlitStretchToSizeKeyed(CQNDXSurface*, CQNDXSurface*, int, int, const RECT*, int, int) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitStretchToSizeKeyed");
-    return -1;
-}
-
-int CQNDXVideoEngine::BlitHalfAlpha(CQNDXSurface*, CQNDXSurface*, int, int, const RECT*) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitHalfAlpha");
-    return -1;
-}
-
-int CQNDXVideoEngine::BlitHalfAlphaKeyed(CQNDXSurface*, CQNDXSurface*, int, int, const RECT*) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitHalfAlphaKeyed");
-    return -1;
-}
-
-int CQNDXVideoEngine::BlitAlpha(CQNDXSurface*, CQNDXSurface*, int, int, const RECT*, WORD) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitAlpha");
-    return -1;
-}
-
-int CQNDXVideoEngine::BlitAlphaKeyed(CQNDXSurface*, CQNDXSurface*, int, int, const RECT*, WORD) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitAlphaKeyed");
-    return -1;
-}
-
-int CQNDXVideoEngine::BlitTranslucent(CQNDXSurface*, CQNDXSurface*, int, int, const RECT*, WORD) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitTranslucent");
-    return -1;
-}
-
-int CQNDXVideoEngine::BlitTranslucentKeyed(CQNDXSurface*, CQNDXSurface*, int, int, const RECT*, WORD) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitTranslucentKeyed");
-    return -1;
-}
-
-int CQNDXVideoEngine::BlitHalfTranslucent(CQNDXSurface*, CQNDXSurface*, int, int, const RECT*) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitHalfTranslucent");
-    return -1;
-}
-
-int CQNDXVideoEngine::BlitHalfTranslucentKeyed(CQNDXSurface*, CQNDXSurface*, int, int, const RECT*) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitHalfTranslucentKeyed");
-    return -1;
-}
-
-int CQNDXVideoEngine::BlitHalfTranslucentKeyedAlt(CQNDXSurface*, CQNDXSurface*, int, int, const RECT*) {
-    qndx::gfx::ReportNotAvailable("CQNDXVideoEngine::BlitHalfTranslucentKeyedAlt");
-    return -1;
 }

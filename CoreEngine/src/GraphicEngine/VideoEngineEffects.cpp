@@ -1,0 +1,364 @@
+// The video engine's effect blits: mirrors (the platform's mirroring Blt,
+// with a software mirror when the platform refuses), zooms and stretches
+// (the platform's stretching Blt only), and the alpha and translucent blends
+// (software only, through the blend frame: clip, a working copy of an engine
+// buffer's area, lock, blend, copy back, cache the source). The per-pixel
+// work is in BlitEffects; the shared steps of every blit in BlitFrame. The
+// channel scaling behind BlitBlend lives with the copies in VideoEngineBlit.
+#include <cmath>
+#include <cstdint>
+#include <new>
+#include <vector>
+
+#include "GraphicEngine/BlitEffects.h"
+#include "GraphicEngine/BlitFrame.h"
+#include "GraphicEngine/BlitLoops.h"
+#include "GraphicEngine/Surface.h"
+#include "GraphicEngine/VideoEngine.h"
+
+namespace fx = qndx::gfx::effects;
+namespace frame = qndx::gfx::frame;
+using fx::Effect;
+
+namespace {
+
+const DWORD kMirrorFlags = DDBLT_DDFX | DDBLT_WAIT;                         // 0x1000800
+const DWORD kMirrorKeyedFlags = DDBLT_DDFX | DDBLT_KEYSRC | DDBLT_WAIT;     // 0x1008800
+const DWORD kStretchFlags = DDBLT_WAIT;                                     // 0x1000000
+const DWORD kStretchKeyedFlags = DDBLT_KEYSRC | DDBLT_WAIT;                 // 0x1008000
+
+bool IsEmpty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
+
+// A float result as a coordinate, truncated toward zero. Values beyond what
+// a rectangle can hold are held at a bound far outside any surface, so the
+// clipping that follows treats them as off-surface instead of overflowing.
+LONG TruncCoord(double v) {
+    const double limit = 1 << 30;
+    if (std::isnan(v)) return 0;
+    if (v > limit) return static_cast<LONG>(limit);
+    if (v < -limit) return static_cast<LONG>(-limit);
+    return static_cast<LONG>(std::trunc(v));
+}
+
+// Runs one effect loop on a block of two locked surfaces: the loop for the
+// destination's pixel kind, and only when the source has the same kind (or
+// is not read at all); nothing converts between kinds.
+void RunEffect(Effect effect, const frame::LockPair& locks, uint32_t destKind, uint32_t readKind, const RECT& r,
+               int x, int y, fx::EffectArgs args) {
+    fx::EffectFn fn = fx::EffectFor(effect, destKind);
+    if (!fn) return;
+    const int bpp = qndx::gfx::blit::BytesPerPixel(destKind);
+    frame::Block b;
+    if (fx::ReadsSource(effect)) {
+        if (readKind != destKind) return;
+        if (!frame::MakeBlock(locks.read(), locks.dest(), r, x, y, bpp, &b)) return;
+        std::vector<uint8_t> scratch;
+        frame::DetachIfOverlapping(&b, bpp, &scratch);
+        fn(b.dst, b.dstPitch, b.src, b.srcPitch, b.w, b.h, args);
+        return;
+    }
+    // The source gives only the size: the block is cut to the destination.
+    const RECT area = {x, y, x + (r.right - r.left), y + (r.bottom - r.top)};
+    if (!frame::MakeBlock(locks.dest(), locks.dest(), area, x, y, bpp, &b)) return;
+    fn(b.dst, b.dstPitch, nullptr, 0, b.w, b.h, args);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Mirrors
+
+namespace {
+
+int Mirror(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT* srcRect,
+           bool leftRight, bool keyed) {
+    if (!frame::HaveSurfaces(dest, src)) return -1;
+    RECT r = frame::SourceRect(src, srcRect);
+    // Cut to the source's clip rectangle first: the correction below puts
+    // back what the clip took from the far edge, which must never reach
+    // beyond the source.
+    if (IsEmpty(r) || !src->ClipRect(&r)) return 0;
+    const int x0 = x, y0 = y;
+    LONG far0 = leftRight ? r.right : r.bottom;
+    if (!src->ClipBlit(dest, &x, &y, &r) || IsEmpty(r)) return 0;
+
+    // A cut from the destination's left (top) belongs to the source's right
+    // (bottom) in a mirrored copy, and the other way round.
+    if (leftRight) {
+        if (x != x0) {
+            const int d = x - x0;
+            r.left -= d;
+            r.right -= d;
+            far0 -= d;
+        }
+        if (far0 != r.right) {
+            r.left += far0 - r.right;
+            r.right = far0;
+        }
+    } else {
+        if (y != y0) {
+            const int d = y - y0;
+            r.top -= d;
+            r.bottom -= d;
+            far0 -= d;
+        }
+        if (far0 != r.bottom) {
+            r.top += far0 - r.bottom;
+            r.bottom = far0;
+        }
+    }
+    const int w = r.right - r.left;
+    const int h = r.bottom - r.top;
+    RECT destRect = {x, y, x + w, y + h};
+
+    bool fromCache = false;
+    IDirectDrawSurface7* source = frame::PlatformSource(engine, dest, src, &fromCache);
+    DDBLTFX bltFx = {};
+    bltFx.dwSize = 100;
+    bltFx.dwDDFX = leftRight ? DDBLTFX_MIRRORLEFTRIGHT : DDBLTFX_MIRRORUPDOWN;
+    const HRESULT hr =
+        dest->GetDDSurface()->Blt(&destRect, source, &r, keyed ? kMirrorKeyedFlags : kMirrorFlags, &bltFx);
+    if (hr == DDERR_SURFACELOST) return frame::RestoreLostSource(engine, src, source, fromCache);
+    if (hr >= 0) return hr;
+
+    // The platform would not mirror: do it here, pixel values unchanged.
+    {
+        frame::ReadSurface read(engine, dest, src);
+        frame::LockPair locks(read.get(), dest);
+        if (!locks.ok()) return locks.failure();
+        const Effect effect = leftRight ? (keyed ? Effect::MirrorLeftRightKeyed : Effect::MirrorLeftRight)
+                                        : (keyed ? Effect::MirrorUpDownKeyed : Effect::MirrorUpDown);
+        // The key comes from the source itself, also when its copy is read.
+        const fx::EffectArgs args{0, keyed ? frame::SourceKey(src) : 0};
+        RunEffect(effect, locks, dest->GetPixelKind(), read.get()->GetPixelKind(), r, x, y, args);
+    }
+    frame::CacheSource(engine, dest, src);
+    return 0;
+}
+
+}  // namespace
+
+int CQNDXVideoEngine::BlitMirrorLeftRight(CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT* srcRect) {
+    return Mirror(this, dest, src, x, y, srcRect, true, false);
+}
+
+int CQNDXVideoEngine::BlitMirrorLeftRightKeyed(CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
+                                               const RECT* srcRect) {
+    return Mirror(this, dest, src, x, y, srcRect, true, true);
+}
+
+int CQNDXVideoEngine::BlitMirrorUpDown(CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT* srcRect) {
+    return Mirror(this, dest, src, x, y, srcRect, false, false);
+}
+
+int CQNDXVideoEngine::BlitMirrorUpDownKeyed(CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
+                                            const RECT* srcRect) {
+    return Mirror(this, dest, src, x, y, srcRect, false, true);
+}
+
+// ---------------------------------------------------------------------------
+// Zoom and stretch
+
+namespace {
+
+// The platform's stretching Blt of a clipped pair of rectangles, with the
+// lost-surface restore and, when asked, the source cached afterwards.
+int StretchBlt(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src, RECT* destRect, RECT* r, bool keyed,
+               bool cacheAfter) {
+    bool fromCache = false;
+    IDirectDrawSurface7* source = frame::PlatformSource(engine, dest, src, &fromCache);
+    int result = dest->GetDDSurface()->Blt(destRect, source, r, keyed ? kStretchKeyedFlags : kStretchFlags, nullptr);
+    if (result == DDERR_SURFACELOST) result = frame::RestoreLostSource(engine, src, source, fromCache);
+    if (cacheAfter) frame::CacheSource(engine, dest, src);
+    return result;
+}
+
+int Zoom(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT* srcRect,
+         float scale, bool keyed) {
+    if (!frame::HaveSurfaces(dest, src)) return -1;
+    RECT r = frame::SourceRect(src, srcRect);
+    if (!src->ClipRect(&r)) return 0;
+    const float fw = static_cast<float>(r.right - r.left);
+    const float fh = static_cast<float>(r.bottom - r.top);
+    // Negative (and not-a-number) scales draw as 0.
+    if (!(scale >= 0.0f)) scale = 0.0f;
+
+    // Centred where the unscaled copy would be centred.
+    RECT d;
+    d.left = TruncCoord(static_cast<float>(x) + fw / 2 - fw * scale / 2);
+    d.top = TruncCoord(static_cast<float>(y) + fh / 2 - fh * scale / 2);
+    d.right = TruncCoord(static_cast<double>(d.left) + TruncCoord(fw * scale));
+    d.bottom = TruncCoord(static_cast<double>(d.top) + TruncCoord(fh * scale));
+    const RECT d0 = d;
+    if (!dest->ClipRect(&d)) return 0;
+
+    // Each destination edge the clip moved moves the same source edge by the
+    // distance over the scale (a clip leaves scale 0 nothing to move).
+    auto moved = [scale](LONG now, LONG before) -> LONG {
+        const LONG delta = now - before;
+        return (delta == 0 || scale == 0.0f) ? 0 : TruncCoord(static_cast<float>(delta) / scale);
+    };
+    r.top += moved(d.top, d0.top);
+    r.left += moved(d.left, d0.left);
+    r.bottom += moved(d.bottom, d0.bottom);
+    r.right += moved(d.right, d0.right);
+    return StretchBlt(engine, dest, src, &d, &r, keyed, true);
+}
+
+int StretchToSize(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
+                  const RECT* srcRect, int width, int height, bool keyed) {
+    if (!frame::HaveSurfaces(dest, src)) return -1;
+    RECT r = frame::SourceRect(src, srcRect);
+    if (!src->ClipRect(&r)) return 0;
+    const float fw = static_cast<float>(r.right - r.left);
+    const float fh = static_cast<float>(r.bottom - r.top);
+    if (width <= 0 || height <= 0) return 0;
+
+    RECT d = {x, y, TruncCoord(static_cast<double>(x) + width), TruncCoord(static_cast<double>(y) + height)};
+    const RECT d0 = d;
+    if (!dest->ClipRect(&d)) return 0;
+    r.top += TruncCoord(static_cast<float>(d.top - d0.top) * fh / static_cast<float>(height));
+    r.left += TruncCoord(static_cast<float>(d.left - d0.left) * fw / static_cast<float>(width));
+    r.bottom += TruncCoord(static_cast<float>(d.bottom - d0.bottom) * fh / static_cast<float>(height));
+    r.right += TruncCoord(static_cast<float>(d.right - d0.right) * fw / static_cast<float>(width));
+    // Only the plain stretch caches its source.
+    return StretchBlt(engine, dest, src, &d, &r, keyed, !keyed);
+}
+
+}  // namespace
+
+int CQNDXVideoEngine::BlitStretch(CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT* srcRect,
+                                  float scale) {
+    return Zoom(this, dest, src, x, y, srcRect, scale, false);
+}
+
+int CQNDXVideoEngine::BlitStretchKeyed(CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT* srcRect,
+                                       float scale) {
+    return Zoom(this, dest, src, x, y, srcRect, scale, true);
+}
+
+int CQNDXVideoEngine::BlitStretchToSize(CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT* srcRect,
+                                        int width, int height) {
+    return StretchToSize(this, dest, src, x, y, srcRect, width, height, false);
+}
+
+int CQNDXVideoEngine::BlitStretchToSizeKeyed(CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
+                                             const RECT* srcRect, int width, int height) {
+    return StretchToSize(this, dest, src, x, y, srcRect, width, height, true);
+}
+
+// ---------------------------------------------------------------------------
+// Alpha and translucent blends
+
+namespace {
+
+// The blend frame shared by the alpha and translucent blits.
+int Blend(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT* srcRect,
+          Effect effect, uint32_t weight) {
+    if (!frame::HaveSurfaces(dest, src)) return -1;
+    RECT r = frame::SourceRect(src, srcRect);
+    if (IsEmpty(r) || !src->ClipBlit(dest, &x, &y, &r)) return 0;
+    const int w = r.right - r.left;
+    const int h = r.bottom - r.top;
+    if (w < 1 || h < 1) return 0;
+
+    // A registered destination is blended in place; anything else (an
+    // engine buffer, an unregistered surface) through a working copy of
+    // the area.
+    CQNDXSurface* work = dest;
+    CQNDXSurface* copy = nullptr;
+    int ox = x, oy = y;
+    if (dest->GetID() < 0) {
+        copy = new (std::nothrow) CQNDXSurface();
+        if (!copy) return -1;
+        copy->Create(engine, w, h);
+        RECT area = {x, y, x + w, y + h};
+        if (!copy->GetDDSurface() ||
+            copy->GetDDSurface()->BltFast(0, 0, dest->GetDDSurface(), &area, DDBLTFAST_WAIT) < 0) {
+            delete copy;
+            return -1;
+        }
+        work = copy;
+        ox = oy = 0;
+    }
+
+    const fx::EffectArgs args{weight, fx::IsKeyed(effect) ? frame::SourceKey(src) : 0};
+    {
+        frame::LockPair locks(src, work);
+        // No memory to work on: nothing is touched, and the copy is not put back.
+        if (!locks.ok()) {
+            delete copy;
+            return -1;
+        }
+        RunEffect(effect, locks, work->GetPixelKind(), src->GetPixelKind(), r, ox, oy, args);
+    }
+
+    if (copy) {
+        RECT all = {0, 0, w, h};
+        const HRESULT hr = dest->GetDDSurface()->BltFast(static_cast<DWORD>(x), static_cast<DWORD>(y),
+                                                         copy->GetDDSurface(), &all, DDBLTFAST_WAIT);
+        delete copy;
+        if (hr < 0) return -1;
+    }
+    frame::CacheSource(engine, dest, src);
+    return 0;
+}
+
+}  // namespace
+
+int CQNDXVideoEngine::BlitHalfAlpha(CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT* srcRect) {
+    return Blend(this, dest, src, x, y, srcRect, Effect::HalfAlpha, 0);
+}
+
+int CQNDXVideoEngine::BlitHalfAlphaKeyed(CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT* srcRect) {
+    return Blend(this, dest, src, x, y, srcRect, Effect::HalfAlphaKeyed, 0);
+}
+
+int CQNDXVideoEngine::BlitAlpha(CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT* srcRect,
+                                WORD alpha) {
+    return Blend(this, dest, src, x, y, srcRect, Effect::Alpha, alpha);
+}
+
+int CQNDXVideoEngine::BlitAlphaKeyed(CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT* srcRect,
+                                     WORD alpha) {
+    return Blend(this, dest, src, x, y, srcRect, Effect::AlphaKeyed, alpha);
+}
+
+int CQNDXVideoEngine::BlitTranslucent(CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT* srcRect,
+                                      WORD value) {
+    return Blend(this, dest, src, x, y, srcRect, Effect::Translucent, value);
+}
+
+int CQNDXVideoEngine::BlitTranslucentKeyed(CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
+                                           const RECT* srcRect, WORD value) {
+    return Blend(this, dest, src, x, y, srcRect, Effect::TranslucentKeyed, value);
+}
+
+int CQNDXVideoEngine::BlitHalfTranslucent(CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
+                                          const RECT* srcRect) {
+    return Blend(this, dest, src, x, y, srcRect, Effect::HalfTranslucent, 0);
+}
+
+int CQNDXVideoEngine::BlitHalfTranslucentKeyed(CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
+                                               const RECT* srcRect) {
+    return Blend(this, dest, src, x, y, srcRect, Effect::HalfTranslucentKeyed, 0);
+}
+
+// The keyed halving straight onto the destination, whatever its ID, reading
+// a registered source's cached copy when the destination is an engine buffer.
+int CQNDXVideoEngine::BlitHalfTranslucentKeyedAlt(CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
+                                                  const RECT* srcRect) {
+    if (!frame::HaveSurfaces(dest, src)) return -1;
+    RECT r = frame::SourceRect(src, srcRect);
+    if (IsEmpty(r) || !src->ClipBlit(dest, &x, &y, &r) || IsEmpty(r)) return 0;
+    const fx::EffectArgs args{0, frame::SourceKey(src)};
+    {
+        frame::ReadSurface read(this, dest, src);
+        frame::LockPair locks(read.get(), dest);
+        if (!locks.ok()) return -1;
+        RunEffect(Effect::HalfTranslucentKeyed, locks, dest->GetPixelKind(), read.get()->GetPixelKind(), r, x, y,
+                  args);
+    }
+    frame::CacheSource(this, dest, src);
+    return 0;
+}
