@@ -2,6 +2,7 @@
 #include "SystemMessager.h"
 
 #include <iterator>
+#include <vector>
 
 #include "LogEngine/Log.h"
 
@@ -108,11 +109,14 @@ void CQNDXSystemMessagerControler::GetThresholdsAt(int index, CQNDXMessageFilter
 }
 
 void CQNDXSystemMessagerControler::Post(const char* msg, int type, int level) {
-    // A receiver may unregister itself while being told (a log shutting
-    // down); walk with the next position taken before each delivery.
-    for (auto it = m_Subscribers.begin(); it != m_Subscribers.end();) {
-        auto next = std::next(it);
-        if (it->GetFilter().Admits(type, level)) it->GetReceiver()->OnMessage(msg, type, level);
-        it = next;
+    // A receiver may unregister itself or others while being told (a log
+    // shutting down): deliver to the entries present when the message came,
+    // skipping any that have gone since.
+    std::vector<const CQNDXSubscriber*> targets;
+    for (const CQNDXSubscriber& s : m_Subscribers) targets.push_back(&s);
+    for (const CQNDXSubscriber* target : targets) {
+        bool present = false;
+        for (const CQNDXSubscriber& s : m_Subscribers) present = present || &s == target;
+        if (present && target->GetFilter().Admits(type, level)) target->GetReceiver()->OnMessage(msg, type, level);
     }
 }

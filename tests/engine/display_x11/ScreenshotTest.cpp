@@ -33,79 +33,16 @@
 #include "platform/User.h"
 #include "platform/sim/Sim.h"
 
+#include "support/Xvfb.h"
+
 namespace {
+
+using qndx::test::OnPath;
+using qndx::test::Xvfb;
 
 using display_test::CheckDefaultFrame;
 using display_test::EndingDefaultState;
 using display_test::Picture;
-
-bool OnPath(const char* tool) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos) end = dirs.size();
-        if (access((dirs.substr(start, end - start) + "/" + tool).c_str(), X_OK) == 0) return true;
-        start = end + 1;
-    }
-    return false;
-}
-
-// An Xvfb server of our own at the given depth, on a display it chooses.
-class Xvfb {
-public:
-    bool Start(int depth, std::string* why) {
-        int fds[2];
-        if (pipe(fds) != 0) {
-            *why = "pipe failed";
-            return false;
-        }
-        m_pid = fork();
-        if (m_pid == 0) {
-            close(fds[0]);
-            int devnull = open("/dev/null", O_RDWR);
-            if (devnull >= 0) {
-                dup2(devnull, 0);
-                dup2(devnull, 1);
-                dup2(devnull, 2);
-            }
-            const std::string fd = std::to_string(fds[1]);
-            const std::string screen = "1024x768x" + std::to_string(depth);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-                   "-wr", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string number;
-        pollfd p{fds[0], POLLIN, 0};
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (poll(&p, 1, 200) <= 0) continue;
-            char c;
-            if (read(fds[0], &c, 1) <= 0 || c == '\n') break;
-            number += c;
-        }
-        close(fds[0]);
-        if (number.empty()) {
-            *why = "Xvfb did not report a display";
-            return false;
-        }
-        m_display = ":" + number;
-        return true;
-    }
-    const std::string& Display() const { return m_display; }
-    ~Xvfb() {
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-
-private:
-    pid_t m_pid = -1;
-    std::string m_display;
-};
 
 // The program, started as a child process with pipes to its stdin/stdout.
 class Program {
@@ -264,7 +201,7 @@ void RunProgram(const std::string& mode, int xDepth, int desktopBits, const std:
     if (!OnPath("import") || !OnPath("convert")) GTEST_SKIP() << "ImageMagick (import, convert) is not installed";
     Xvfb server;
     std::string why;
-    if (!server.Start(xDepth, &why)) GTEST_SKIP() << "no X server: " << why;
+    if (!server.Start(&why, xDepth)) GTEST_SKIP() << "no X server: " << why;
     char cwd[4096];
     ASSERT_NE(nullptr, getcwd(cwd, sizeof cwd));
     char pattern[] = "/tmp/qndx-x11-XXXXXX";

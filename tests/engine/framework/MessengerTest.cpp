@@ -199,3 +199,41 @@ TEST(SystemMessenger, FilterDefaultsAndDumpTag) {
 }
 
 }  // namespace
+
+namespace {
+
+// Unregisters another receiver (or itself) when it is told a message.
+class UnregisteringLog : public CQNDXLog {
+public:
+    UnregisteringLog(CQNDXSystemMessagerControler* m, CQNDXLog* victim) : m_m(m), m_victim(victim ? victim : this) {}
+    int OnMessage(const char*, int, int) override {
+        ++calls;
+        m_m->Unregister(m_victim);
+        return 0;
+    }
+    int calls = 0;
+
+private:
+    CQNDXSystemMessagerControler* m_m;
+    CQNDXLog* m_victim;  // this receiver itself when none is given
+};
+
+TEST(SystemMessenger, AReceiverMayUnregisterTheNextOneOrItselfWhileBeingTold) {
+    CQNDXSystemMessagerControler m;
+    RecordingLog later;
+    UnregisteringLog first(&m, &later);
+    m.Register(&first, 1, 1, 1, 1);
+    m.Register(&later, 1, 1, 1, 1);
+    m.PostInfo("gone before its turn", 1);
+    EXPECT_EQ(first.calls, 1);
+    EXPECT_TRUE(later.got.empty());
+    EXPECT_EQ(m.GetCount(), 1);
+
+    UnregisteringLog self(&m, nullptr);
+    m.Register(&self, 1, 1, 1, 1);
+    m.PostInfo("leaves on its own message", 1);
+    EXPECT_EQ(self.calls, 1);
+    EXPECT_EQ(m.GetCount(), 1);
+}
+
+}  // namespace

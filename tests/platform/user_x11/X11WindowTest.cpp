@@ -24,79 +24,12 @@
 #include "platform/User.h"
 #include "platform/sim/Window.h"
 
+#include "support/Xvfb.h"
+
 namespace {
 
-bool OnPath(const char* tool) {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos) end = dirs.size();
-        std::string candidate = dirs.substr(start, end - start) + "/" + tool;
-        if (access(candidate.c_str(), X_OK) == 0) return true;
-        start = end + 1;
-    }
-    return false;
-}
-
-// An Xvfb server of our own; the server picks a free display and reports it.
-class Xvfb {
-public:
-    bool Start(std::string* why) {
-        int fds[2];
-        if (pipe(fds) != 0) {
-            *why = "pipe failed";
-            return false;
-        }
-        m_pid = fork();
-        if (m_pid == 0) {
-            close(fds[0]);
-            int devnull = open("/dev/null", O_RDWR);
-            if (devnull >= 0) {
-                dup2(devnull, 0);
-                dup2(devnull, 1);
-                dup2(devnull, 2);
-            }
-            std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                   static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string number;
-        pollfd p{fds[0], POLLIN, 0};
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (poll(&p, 1, 200) <= 0) continue;
-            char c;
-            ssize_t n = read(fds[0], &c, 1);
-            if (n <= 0) break;
-            if (c == '\n') break;
-            number += c;
-        }
-        close(fds[0]);
-        if (number.empty()) {
-            *why = "Xvfb did not report a display";
-            return false;
-        }
-        m_display = ":" + number;
-        return true;
-    }
-
-    const std::string& Display() const { return m_display; }
-
-    ~Xvfb() {
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-
-private:
-    pid_t m_pid = -1;
-    std::string m_display;
-};
+using qndx::test::OnPath;
+using qndx::test::Xvfb;
 
 // Runs `body` in a child process on the display (SDL's X11 driver); its
 // result is the exit code.
