@@ -180,6 +180,7 @@ void PrintSummary(const Collector& c) {
             char size[24];
             std::snprintf(size, sizeof size, "%dx%d", s.w, s.h);
             const double mem = get(Name("memcpy", k, s));
+            if (mem <= 0) continue;  // filtered out of this run
             for (const Measured& m : kEffects) {
                 const double fast = get(Name(std::string(m.name), k, s));
                 const double plain = get(Name(std::string(m.name) + "_plain", k, s));

@@ -5,8 +5,9 @@
 // and the cursor manager. Set-up, enumeration, queries and registration live
 // in VideoEngine.cpp; the default font and cursor manager in
 // VideoEngineHelpers.cpp; display creation in VideoEngineDisplay.cpp; the
-// per-frame present in VideoEnginePresent.cpp; the blit routines in
-// VideoEngineBlit.cpp.
+// per-frame present in VideoEnginePresent.cpp; the plain and keyed copies in
+// VideoEngineBlit.cpp and the mirror, zoom, stretch, alpha and translucent
+// blits in VideoEngineEffects.cpp.
 #pragma once
 
 #include "Time.h"
