@@ -128,37 +128,37 @@ void Copy32(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcP
     CopyPixels<4>(dst, dstPitch, src, srcPitch, w, h);
 }
 
+// One pixel at a time: read, compare with the key, write when different.
+// Mask drops what the comparison ignores (byte 3 of 32-bit pixels).
+template <int Bytes, uint32_t Mask>
+void KeyedPixels(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h,
+                 uint32_t key) {
+    for (int row = 0; row < h; ++row) {
+        uint8_t* d = dst + row * dstPitch;
+        const uint8_t* s = src + row * srcPitch;
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* from = s + Bytes * x;
+            uint32_t p = (Bytes == 2 ? Load16(from) : Bytes == 3 ? Load24(from) : Load32(from)) & Mask;
+            if (p == key) continue;
+            uint8_t* to = d + Bytes * x;
+            if (Bytes == 2)
+                Store16(to, static_cast<uint16_t>(p));
+            else if (Bytes == 3)
+                Store24(to, p);
+            else
+                Store32(to, p);
+        }
+    }
+}
+
 void Keyed16(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h, uint32_t key) {
-    for (int row = 0; row < h; ++row) {
-        uint8_t* d = dst + row * dstPitch;
-        const uint8_t* s = src + row * srcPitch;
-        for (int x = 0; x < w; ++x) {
-            uint16_t p = Load16(s + 2 * x);
-            if (p != key) Store16(d + 2 * x, p);
-        }
-    }
+    KeyedPixels<2, 0xFFFFu>(dst, dstPitch, src, srcPitch, w, h, key);
 }
-
 void Keyed24(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h, uint32_t key) {
-    for (int row = 0; row < h; ++row) {
-        uint8_t* d = dst + row * dstPitch;
-        const uint8_t* s = src + row * srcPitch;
-        for (int x = 0; x < w; ++x) {
-            uint32_t p = Load24(s + 3 * x);
-            if (p != key) Store24(d + 3 * x, p);
-        }
-    }
+    KeyedPixels<3, 0xFFFFFFu>(dst, dstPitch, src, srcPitch, w, h, key);
 }
-
 void Keyed32(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h, uint32_t key) {
-    for (int row = 0; row < h; ++row) {
-        uint8_t* d = dst + row * dstPitch;
-        const uint8_t* s = src + row * srcPitch;
-        for (int x = 0; x < w; ++x) {
-            uint32_t p = Load32(s + 4 * x) & 0x00FFFFFFu;
-            if (p != key) Store32(d + 4 * x, p);
-        }
-    }
+    KeyedPixels<4, 0x00FFFFFFu>(dst, dstPitch, src, srcPitch, w, h, key);
 }
 
 }  // namespace plain

@@ -223,6 +223,12 @@ int CQNDXSurface::__LoadTail(const char* name) {
     return 1;
 }
 
+int CQNDXSurface::__AdoptImage(IDirectDrawSurface7* image) {
+    if (!image) return -1;
+    m_pDDSurface = image;
+    return __LoadTail(nullptr);
+}
+
 int CQNDXSurface::LoadFromMemory(CQNDXVideoEngine* engine, int size, const BYTE* data, int format) {
     if (!engine || !CQNDXVideoEngine::Exists()) return 0;
     m_pVideoEngine = engine;
@@ -230,14 +236,8 @@ int CQNDXSurface::LoadFromMemory(CQNDXVideoEngine* engine, int size, const BYTE*
     if (m_pDDSurface) return 0;
     if (size <= 0) return -1;  // a negative size would be read as a huge one
     m_iImageFormat = format;
-    IDirectDrawSurface7* image;
-    {
-        CQNDXImageLoader loader;
-        image = loader.LoadFromBuffer(static_cast<unsigned int>(size), data, &m_iImageFormat);
-    }
-    if (!image) return -1;
-    m_pDDSurface = image;
-    return __LoadTail(nullptr);
+    IDirectDrawSurface7* image = CQNDXImageLoader().LoadFromBuffer(static_cast<unsigned int>(size), data, &m_iImageFormat);
+    return __AdoptImage(image);
 }
 
 int CQNDXSurface::LoadFromFileObject(CQNDXVideoEngine* engine, int size, CQNDXFile* file, int format) {
@@ -247,14 +247,8 @@ int CQNDXSurface::LoadFromFileObject(CQNDXVideoEngine* engine, int size, CQNDXFi
     if (m_pDDSurface) return 0;
     if (size < 0) return -1;
     m_iImageFormat = format;
-    IDirectDrawSurface7* image;
-    {
-        CQNDXImageLoader loader;
-        image = loader.LoadFromFileObject(static_cast<unsigned int>(size), file, &m_iImageFormat);
-    }
-    if (!image) return -1;
-    m_pDDSurface = image;
-    return __LoadTail(nullptr);
+    IDirectDrawSurface7* image = CQNDXImageLoader().LoadFromFileObject(static_cast<unsigned int>(size), file, &m_iImageFormat);
+    return __AdoptImage(image);
 }
 
 int CQNDXSurface::LoadFromFILE(CQNDXVideoEngine* engine, int size, FILE* file, int format) {
@@ -264,14 +258,8 @@ int CQNDXSurface::LoadFromFILE(CQNDXVideoEngine* engine, int size, FILE* file, i
     if (m_pDDSurface) return 0;
     if (size < 0) return -1;
     m_iImageFormat = format;
-    IDirectDrawSurface7* image;
-    {
-        CQNDXImageLoader loader;
-        image = loader.LoadFromStream(static_cast<unsigned int>(size), file, &m_iImageFormat);
-    }
-    if (!image) return -1;
-    m_pDDSurface = image;
-    return __LoadTail(nullptr);
+    IDirectDrawSurface7* image = CQNDXImageLoader().LoadFromStream(static_cast<unsigned int>(size), file, &m_iImageFormat);
+    return __AdoptImage(image);
 }
 
 int CQNDXSurface::Load(CQNDXVideoEngine* engine, const char* name, int format) {

@@ -193,6 +193,8 @@ protected:
     void InitMembers();
     // Shared ending of the four loads.
     int __LoadTail(const char* name);
+    // Takes a surface made by the image loader (none: -1) and finishes the load.
+    int __AdoptImage(IDirectDrawSurface7* image);
     // Bytes per pixel of the kind (0 for kinds without routines).
     int __BytesPerPixel() const;
     // Address of pixel (x, y) in the locked memory.
@@ -202,6 +204,11 @@ protected:
     }
     // The clip rectangle cut to the locked memory; false while not locked.
     bool __LockedClip(RECT* bounds) const;
+    // The part of a horizontal (row y, x1..x2) or vertical (column x,
+    // y1..y2) line inside the locked clip rectangle: its first pixel and its
+    // length; false when nothing of it is inside.
+    bool __RowSpan(int x1, int x2, int y, BYTE** first, int* count) const;
+    bool __ColumnSpan(int y1, int y2, int x, BYTE** first, int* count) const;
 
     CQNDXVideoEngine* m_pVideoEngine;
     DDSURFACEDESC2 m_Desc;

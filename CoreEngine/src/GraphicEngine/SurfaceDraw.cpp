@@ -231,46 +231,57 @@ inline bool CutSpan(int a, int b, LONG lo, LONG hi, int* first, int* last) {
 
 }  // namespace
 
-int CQNDXSurface::VLine16(int y1, int y2, int x, DWORD colour) {
+bool CQNDXSurface::__RowSpan(int x1, int x2, int y, BYTE** first, int* count) const {
     RECT bounds;
-    int first, last;
-    if (!__LockedClip(&bounds)) return 0;
-    if (x < bounds.left || x >= bounds.right || !CutSpan(y1, y2, bounds.top, bounds.bottom, &first, &last)) return 0;
-    BYTE* p = __PixelAddress(x, first);
-    for (int y = first; y <= last; ++y, p += m_Desc.lPitch) Store16(p, static_cast<WORD>(colour));
+    int a, b;
+    if (!__LockedClip(&bounds)) return false;
+    if (y < bounds.top || y >= bounds.bottom || !CutSpan(x1, x2, bounds.left, bounds.right, &a, &b)) return false;
+    *first = __PixelAddress(a, y);
+    *count = b - a + 1;
+    return true;
+}
+
+bool CQNDXSurface::__ColumnSpan(int y1, int y2, int x, BYTE** first, int* count) const {
+    RECT bounds;
+    int a, b;
+    if (!__LockedClip(&bounds)) return false;
+    if (x < bounds.left || x >= bounds.right || !CutSpan(y1, y2, bounds.top, bounds.bottom, &a, &b)) return false;
+    *first = __PixelAddress(x, a);
+    *count = b - a + 1;
+    return true;
+}
+
+int CQNDXSurface::VLine16(int y1, int y2, int x, DWORD colour) {
+    BYTE* p;
+    int count;
+    if (!__ColumnSpan(y1, y2, x, &p, &count)) return 0;
+    for (; count > 0; --count, p += m_Desc.lPitch) Store16(p, static_cast<WORD>(colour));
     m_bDirty = 1;
     return 0;
 }
 
 int CQNDXSurface::VLine24(int y1, int y2, int x, DWORD colour) {
-    RECT bounds;
-    int first, last;
-    if (!__LockedClip(&bounds)) return 0;
-    if (x < bounds.left || x >= bounds.right || !CutSpan(y1, y2, bounds.top, bounds.bottom, &first, &last)) return 0;
-    BYTE* p = __PixelAddress(x, first);
-    for (int y = first; y <= last; ++y, p += m_Desc.lPitch) Store24(p, colour);
+    BYTE* p;
+    int count;
+    if (!__ColumnSpan(y1, y2, x, &p, &count)) return 0;
+    for (; count > 0; --count, p += m_Desc.lPitch) Store24(p, colour);
     m_bDirty = 1;
     return 0;
 }
 
 int CQNDXSurface::VLine32(int y1, int y2, int x, DWORD colour) {
-    RECT bounds;
-    int first, last;
-    if (!__LockedClip(&bounds)) return 0;
-    if (x < bounds.left || x >= bounds.right || !CutSpan(y1, y2, bounds.top, bounds.bottom, &first, &last)) return 0;
-    BYTE* p = __PixelAddress(x, first);
-    for (int y = first; y <= last; ++y, p += m_Desc.lPitch) Store32(p, colour);
+    BYTE* p;
+    int count;
+    if (!__ColumnSpan(y1, y2, x, &p, &count)) return 0;
+    for (; count > 0; --count, p += m_Desc.lPitch) Store32(p, colour);
     m_bDirty = 1;
     return 0;
 }
 
 int CQNDXSurface::HLine16(int x1, int x2, int y, DWORD colour) {
-    RECT bounds;
-    int first, last;
-    if (!__LockedClip(&bounds)) return 0;
-    if (y < bounds.top || y >= bounds.bottom || !CutSpan(x1, x2, bounds.left, bounds.right, &first, &last)) return 0;
-    BYTE* p = __PixelAddress(first, y);
-    int count = last - first + 1;
+    BYTE* p;
+    int count;
+    if (!__RowSpan(x1, x2, y, &p, &count)) return 0;
     WORD c16 = static_cast<WORD>(colour);
     if (count & 1) {
         Store16(p, c16);
@@ -283,23 +294,19 @@ int CQNDXSurface::HLine16(int x1, int x2, int y, DWORD colour) {
 }
 
 int CQNDXSurface::HLine24(int x1, int x2, int y, DWORD colour) {
-    RECT bounds;
-    int first, last;
-    if (!__LockedClip(&bounds)) return 0;
-    if (y < bounds.top || y >= bounds.bottom || !CutSpan(x1, x2, bounds.left, bounds.right, &first, &last)) return 0;
-    BYTE* p = __PixelAddress(first, y);
-    for (int x = first; x <= last; ++x, p += 3) Store24(p, colour);
+    BYTE* p;
+    int count;
+    if (!__RowSpan(x1, x2, y, &p, &count)) return 0;
+    for (; count > 0; --count, p += 3) Store24(p, colour);
     m_bDirty = 1;
     return 0;
 }
 
 int CQNDXSurface::HLine32(int x1, int x2, int y, DWORD colour) {
-    RECT bounds;
-    int first, last;
-    if (!__LockedClip(&bounds)) return 0;
-    if (y < bounds.top || y >= bounds.bottom || !CutSpan(x1, x2, bounds.left, bounds.right, &first, &last)) return 0;
-    BYTE* p = __PixelAddress(first, y);
-    for (int x = first; x <= last; ++x, p += 4) Store32(p, colour);
+    BYTE* p;
+    int count;
+    if (!__RowSpan(x1, x2, y, &p, &count)) return 0;
+    for (; count > 0; --count, p += 4) Store32(p, colour);
     m_bDirty = 1;
     return 0;
 }
