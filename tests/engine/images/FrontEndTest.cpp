@@ -421,11 +421,15 @@ TEST(ImageLoaderWithManager, TypeCodesAreHonouredAndWrittenBack) {
         check(!loader.LoadFromMemory((unsigned)bmp.size(), bmp.data(), &type), "code 7 gives nothing");
         check(type == 7 && s.log->lines.size() == lines, "code 7 kept, nothing logged");
 
-        // No data at all.
+        // No data at all: a code given stays, detection finds nothing.
         before = s.log->Errors();
         check(!loader.LoadFromMemory(0, bmp.data(), &type) && !loader.LoadFromMemory(10, nullptr, &type),
               "empty data");
-        check(s.log->Errors() == before + 2, "error lines for empty data");
+        check(type == 7, "the code given stays for empty data");
+        type = 0;
+        check(!loader.LoadFromMemory(0, bmp.data(), &type) && type == 0, "empty data, nothing detected");
+        check(!loader.LoadFromMemory(10, nullptr, &type) && type == 0, "null data, nothing detected");
+        check(s.log->Errors() == before + 4, "error lines for empty data");
     });
 }
 
