@@ -4,7 +4,9 @@
 // fills, blended rectangles, lines, anti-aliased lines, circles, rounded
 // rectangles). The routines work on the locked pixel memory only; every
 // memory access goes through memcpy so odd pitches and addresses are safe.
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -356,6 +358,21 @@ int CQNDXSurface::Clear(DWORD colour) {
     return hr;
 }
 
+namespace {
+
+// Minor-axis offset at step t of a line whose major span is `span` (> 0) and
+// minor span `rise`: t * rise / span truncated toward zero. Exact integer
+// arithmetic: a floating slope added step by step drifts below whole numbers
+// and misses the end point. Magnitudes stay below 2^32, so their product fits
+// in 64 unsigned bits.
+inline int64_t MinorOffset(int64_t t, int64_t rise, int64_t span) {
+    const uint64_t magnitude = static_cast<uint64_t>(rise < 0 ? -rise : rise);
+    const uint64_t q = static_cast<uint64_t>(t) * magnitude / static_cast<uint64_t>(span);
+    return rise < 0 ? -static_cast<int64_t>(q) : static_cast<int64_t>(q);
+}
+
+}  // namespace
+
 int CQNDXSurface::DrawLine(int x1, int y1, int x2, int y2, DWORD colour) {
     if (!HasPixelFunctions()) return -1;
     if (Lock() < 0) return -1;
@@ -367,30 +384,30 @@ int CQNDXSurface::DrawLine(int x1, int y1, int x2, int y2, DWORD colour) {
         HLine(x1, x2, y1, colour);
         return Unlock();
     }
-    int dx = std::abs(x2 - x1);
-    int dy = std::abs(y2 - y1);
+    const int64_t dx = std::llabs(static_cast<int64_t>(x2) - x1);
+    const int64_t dy = std::llabs(static_cast<int64_t>(y2) - y1);
+    // Steps outside the clip put nothing, so only the visible part of the
+    // major axis is walked (a line may run far off the surface).
     if (dy < dx) {
         if (x1 > x2) {
             std::swap(x1, x2);
             std::swap(y1, y2);
         }
-        double slope = static_cast<double>(y2 - y1) / static_cast<double>(x2 - x1);
-        double y = y1;
-        for (int x = x1; x <= x2; ++x) {
-            PutPixel(x, static_cast<int>(y), colour);
-            y += slope;
-        }
+        const int64_t rise = static_cast<int64_t>(y2) - y1;
+        const int64_t from = std::max<int64_t>(x1, m_ClipRect.left);
+        const int64_t to = std::min<int64_t>(x2, static_cast<int64_t>(m_ClipRect.right) - 1);
+        for (int64_t x = from; x <= to; ++x)
+            PutPixel(static_cast<int>(x), static_cast<int>(y1 + MinorOffset(x - x1, rise, dx)), colour);
     } else {
         if (y1 > y2) {
             std::swap(x1, x2);
             std::swap(y1, y2);
         }
-        double slope = static_cast<double>(x2 - x1) / static_cast<double>(y2 - y1);
-        double x = x1;
-        for (int y = y1; y <= y2; ++y) {
-            PutPixel(static_cast<int>(x), y, colour);
-            x += slope;
-        }
+        const int64_t rise = static_cast<int64_t>(x2) - x1;
+        const int64_t from = std::max<int64_t>(y1, m_ClipRect.top);
+        const int64_t to = std::min<int64_t>(y2, static_cast<int64_t>(m_ClipRect.bottom) - 1);
+        for (int64_t y = from; y <= to; ++y)
+            PutPixel(static_cast<int>(x1 + MinorOffset(y - y1, rise, dy)), static_cast<int>(y), colour);
     }
     return CloseDrawing(this);
 }
