@@ -8,6 +8,7 @@
 
 #include "ole/JpegDecode.h"
 #include "platform/Gdi.h"
+#include "platform/Kernel.h"
 #include "platform/OlePicture.h"
 #include "sim/RefCounted.h"
 #include "sim/SimInternal.h"
@@ -141,8 +142,14 @@ HRESULT OleLoadPicture(LPSTREAM lpstream, LONG lSize, BOOL fRunmode, REFIID riid
     lpstream->Seek(back, STREAM_SEEK_SET, nullptr);
     ULONGLONG available = end.QuadPart > pos.QuadPart ? end.QuadPart - pos.QuadPart : 0;
     ULONGLONG wanted = lSize > 0 && (ULONGLONG)lSize < available ? (ULONGLONG)lSize : available;
-    if (wanted == 0) return CTL_E_INVALIDPICTURE;
-    if (wanted > kMaxPictureInput) return E_OUTOFMEMORY;
+    if (wanted == 0) {
+        QndxSetLastErrorText("truncated: the stream holds no picture data");
+        return CTL_E_INVALIDPICTURE;
+    }
+    if (wanted > kMaxPictureInput) {
+        QndxSetLastErrorText("too large: the picture data is over 1 GiB");
+        return E_OUTOFMEMORY;
+    }
 
     std::vector<uint8_t> bytes;
     try {
@@ -152,12 +159,19 @@ HRESULT OleLoadPicture(LPSTREAM lpstream, LONG lSize, BOOL fRunmode, REFIID riid
     }
     ULONG got = 0;
     HRESULT hr = lpstream->Read(bytes.data(), (ULONG)wanted, &got);
-    if (FAILED(hr)) return hr;
-    if (got == 0) return CTL_E_INVALIDPICTURE;
+    if (FAILED(hr)) {
+        QndxSetLastErrorText("the picture data cannot be read from the stream");
+        return hr;
+    }
+    if (got == 0) {
+        QndxSetLastErrorText("truncated: the stream holds no picture data");
+        return CTL_E_INVALIDPICTURE;
+    }
 
     DecodedPicture decoded;
     std::string error;
     if (!DecodeJpeg(bytes.data(), got, &decoded, &error)) {
+        QndxSetLastErrorText(error.c_str());
         if (error == "out of memory") return E_OUTOFMEMORY;
         return CTL_E_INVALIDPICTURE;
     }

@@ -1,12 +1,16 @@
 // Wave decoding and the MIDI file check: supported variants come out right,
 // and damaged, truncated or hostile files are refused without reading past
 // their ends.
+#define QNDX_ALLOCATION_COUNTER_DEFINE
+#include "support/AllocationCounter.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "DMusicTestSupport.h"
 #include "dmusic/Content.h"
+#include "platform/Kernel.h"
 
 using namespace qndx::platform::audio;
 using qndx_test::Bytes;
@@ -94,6 +98,84 @@ TEST(WaveDecode, DamagedFilesAreRefused) {
     Bytes unknownEncoding = good;
     unknownEncoding[20] = 0x55;  // MPEG layer 3 inside RIFF
     EXPECT_EQ(DMUS_E_LOADER_FORMATNOTSUPPORTED, ParseExact(unknownEncoding));
+}
+
+// Rates and channel counts no sound card plays are refused before SDL
+// sees the file, for the cost of a few small blocks, and say why.
+TEST(WaveDecode, HostileRatesAndChannelsAreRefusedBeforeDecodingAndSayWhy) {
+    struct Case {
+        const char* what;
+        Bytes file;
+        const char* reason;
+    } cases[] = {
+        {"1 KB at 1 Hz", qndx_test::WaveFile(1, 1, 8, {200}, 980), "sample rate of 1 Hz"},
+        {"10 KB at 8 Hz", qndx_test::WaveFile(8, 1, 8, {200}, 10196), "sample rate of 8 Hz"},
+        {"57 bytes at 1.75 GHz", qndx_test::WaveFile(1750000000, 1, 8, {200}, 13), "sample rate of 1750000000 Hz"},
+        {"999 Hz", qndx_test::WaveFile(999, 1, 16, {1000}, 100), "sample rate of 999 Hz"},
+        {"384001 Hz", qndx_test::WaveFile(384001, 2, 16, {1000}, 100), "sample rate of 384001 Hz"},
+        {"9 channels", qndx_test::WaveFile(48000, 9, 16, {1000}, 100), "9 channels"},
+        {"no channels", qndx_test::WaveFile(48000, 0, 16, {1000}, 0), "0 channels"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (std::string(c.what) == "1 KB at 1 Hz") {
+            EXPECT_EQ(1024u, c.file.size());
+        }
+        if (std::string(c.what) == "57 bytes at 1.75 GHz") {
+            EXPECT_EQ(57u, c.file.size());
+        }
+        QndxSetLastErrorText(nullptr);
+        HRESULT hr;
+        uint64_t allocated;
+        {
+            qndx_test::AllocationCounter counter;
+            hr = ParseExact(c.file);
+            allocated = counter.Bytes();
+        }
+        EXPECT_EQ(DMUS_E_LOADER_FORMATNOTSUPPORTED, hr);
+        EXPECT_NE(std::string::npos, std::string(QndxGetLastErrorText()).find(c.reason)) << QndxGetLastErrorText();
+        EXPECT_EQ(0u, std::string(QndxGetLastErrorText()).find("unsupported format")) << QndxGetLastErrorText();
+        EXPECT_LE(allocated, c.file.size() + 1024) << "bytes allocated";
+    }
+}
+
+// The silence that carries a wave's last frames through the resampler is a
+// tenth of a second at any rate: every rate in range keeps its length and
+// level, and a decode costs a small multiple of its input and output.
+TEST(WaveDecode, EveryPlayedRateKeepsItsLengthAndCostsInProportion) {
+    for (int rate : {1000, 8000, 11025, 44100, 48000, 96000, 384000}) {
+        for (int channels : {1, 2, 8}) {
+            for (size_t frames : {(size_t)1, (size_t)rate / 10}) {
+                SCOPED_TRACE(std::to_string(rate) + " Hz, " + std::to_string(channels) + " channels, " +
+                             std::to_string(frames) + " frames");
+                const Bytes wav = qndx_test::WaveFile(rate, channels, 16, {16384}, frames);
+                std::shared_ptr<PcmData> pcm;
+                uint64_t allocated;
+                {
+                    qndx_test::AllocationCounter counter;
+                    ASSERT_EQ(S_OK, Decode(wav, &pcm));
+                    allocated = counter.Bytes();
+                }
+                const double want = (double)frames * 48000.0 / rate;
+                EXPECT_NEAR(want, (double)pcm->frames, 1.0);
+                const int out = channels == 1 ? 1 : 2;
+                ASSERT_EQ(out, pcm->channels);
+                if (frames > 1) {
+                    // Away from the edges the level holds (eight channels mix down louder).
+                    const float level = pcm->samples[(pcm->frames / 2) * (size_t)out];
+                    EXPECT_NEAR(channels == 8 ? level : 0.5, level, 0.02);
+                    EXPECT_GT(level, 0.4f);
+                }
+                // The wave and the tenth of a second after it, as read and
+                // as resampled (before the channels are mixed down).
+                const uint64_t inBytes = wav.size() + (uint64_t)(rate / 10 + 1) * channels * 2;
+                const uint64_t outBytes = (uint64_t)(want + 4800 + 1) * channels * sizeof(float);
+                EXPECT_LE(allocated, 8 * (inBytes + outBytes) + (256u << 10)) << "bytes allocated";
+                // The count sees at least the decoded samples themselves.
+                EXPECT_GE(allocated, pcm->samples.size() * sizeof(float));
+            }
+        }
+    }
 }
 
 TEST(WaveDecode, RandomDamageNeverReadsOutsideTheFile) {
