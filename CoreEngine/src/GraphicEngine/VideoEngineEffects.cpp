@@ -251,9 +251,11 @@ int CQNDXVideoEngine::BlitStretchToSizeKeyed(CQNDXSurface* dest, CQNDXSurface* s
 
 namespace {
 
-// For an engine buffer that cannot be locked (a device context is held on
-// it, or it is locked outside the engine): blend a working copy of the area
-// and copy it back, both copies with BltFast, which such a surface accepts.
+// For an engine buffer that cannot be blended in place: blend a working
+// copy of the area and copy it back, both copies with BltFast. A surface
+// held by a device context or locked outside the engine accepts those; one
+// with a clipper (the windowed primary) refuses the copy back, as it always
+// has, and keeps its pixels.
 int BlendThroughCopy(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT& r,
                      Effect effect, const fx::EffectArgs& args) {
     const int w = r.right - r.left;
@@ -285,6 +287,13 @@ bool EngineBufferRefused(CQNDXVideoEngine* engine, CQNDXSurface* dest) {
     return !ids || !engine->GetSurfaceManager() || !ids->HasFreeID();
 }
 
+bool HasClipper(IDirectDrawSurface7* surface) {
+    IDirectDrawClipper* clipper = nullptr;
+    if (surface->GetClipper(&clipper) < 0 || !clipper) return false;
+    clipper->Release();
+    return true;
+}
+
 // The blend frame shared by the alpha and translucent blits: clip, lock the
 // source and the destination, blend in place, cache the source.
 int Blend(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT* srcRect,
@@ -297,19 +306,17 @@ int Blend(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src, int x
     if (engineBuffer && EngineBufferRefused(engine, dest)) return -1;
 
     const fx::EffectArgs args{weight, fx::IsKeyed(effect) ? frame::SourceKey(src) : 0};
-    bool busy = false;
-    {
+    bool throughCopy = engineBuffer && HasClipper(dest->GetDDSurface());
+    if (!throughCopy) {
         frame::LockPair locks(frame::SourceItself(src), dest);
-        if (locks.ok()) {
+        if (locks.ok())
             RunEffect(effect, locks, dest->GetPixelKind(), src->GetPixelKind(), r, x, y, args);
-        } else if (engineBuffer && locks.destBusy()) {
-            busy = true;
-        } else {
-            // No memory to work on: nothing is touched.
-            return -1;
-        }
+        else if (engineBuffer && locks.destBusy())
+            throughCopy = true;
+        else
+            return -1;  // no memory to work on: nothing is touched
     }
-    if (busy && BlendThroughCopy(engine, dest, src, x, y, r, effect, args) < 0) return -1;
+    if (throughCopy && BlendThroughCopy(engine, dest, src, x, y, r, effect, args) < 0) return -1;
     frame::CacheSource(engine, dest, src);
     return 0;
 }

@@ -216,6 +216,16 @@ TEST_P(BlendTest, RefusalsLeaveTheDestinationAsItWas) {
     EXPECT_EQ(-1, engine->BlitAlpha(back, src, 2, 2, nullptr, 100));
     back->GetDDSurface()->ReleaseDC(dc);
     EXPECT_EQ("", FirstDifference(Read(back->GetDDSurface()), backBefore));
+    // A buffer with a clipper (the windowed primary) refuses the copy back.
+    IDirectDrawClipper* clipper = nullptr;
+    ASSERT_EQ(DD_OK, engine->GetDirectDraw()->CreateClipper(0, &clipper, nullptr));
+    ASSERT_EQ(DD_OK, back->GetDDSurface()->SetClipper(clipper));
+    const int live = qndx::sim::LiveSurfaceCount();
+    EXPECT_EQ(-1, engine->BlitAlpha(back, src, 2, 2, nullptr, 100));
+    EXPECT_EQ(live, qndx::sim::LiveSurfaceCount());
+    back->GetDDSurface()->SetClipper(nullptr);
+    clipper->Release();
+    EXPECT_EQ("", FirstDifference(Read(back->GetDDSurface()), backBefore));
     // A lost engine buffer cannot be copied either.
     ASSERT_TRUE(qndx::sim::MarkSurfaceLost(back->GetDDSurface()));
     EXPECT_EQ(-1, engine->BlitHalfTranslucent(back, src, 2, 2, nullptr));
