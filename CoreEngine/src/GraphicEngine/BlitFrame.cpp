@@ -109,9 +109,24 @@ void CacheSource(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src
 // ---------------------------------------------------------------------------
 
 ReadSource SourceToRead(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src) {
-    ReadSource read{src, nullptr};
-    if (ReadsCachedCopy(engine, dest, src)) read.copy = engine->GetCache()->GetCached(src);
+    ReadSource read{src, nullptr, false};
+    CQNDXCache* cache = engine->GetCache();
+    if (dest->GetID() < 0 && cache) {
+        if (cache->IsCached(src))
+            read.copy = cache->GetCached(src);
+        else
+            read.uncached = true;
+    }
     return read;
+}
+
+void CacheAfterRead(CQNDXVideoEngine* engine, CQNDXSurface* dest, const ReadSource& read) {
+    if (read.copy) return;
+    if (read.uncached) {
+        if (read.source->GetID() >= 0) engine->GetCache()->Cache(read.source);
+        return;
+    }
+    CacheSource(engine, dest, read.source);
 }
 
 namespace {

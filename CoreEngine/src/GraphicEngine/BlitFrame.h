@@ -69,12 +69,17 @@ void CacheSource(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src
 struct ReadSource {
     CQNDXSurface* source = nullptr;       // the surface blitted; its kind is the copy's
     IDirectDrawSurface7* copy = nullptr;  // read instead of the source when set
+    bool uncached = false;                // looked up in the cache: no copy there
 };
 
 // The cached copy under the condition of ReadsCachedCopy (which this makes
 // the most recently used), else the source itself.
 ReadSource SourceToRead(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src);
-inline ReadSource SourceItself(CQNDXSurface* src) { return ReadSource{src, nullptr}; }
+inline ReadSource SourceItself(CQNDXSurface* src) { return ReadSource{src, nullptr, false}; }
+
+// CacheSource after a software path read `read`, without asking the cache
+// again what SourceToRead already asked.
+void CacheAfterRead(CQNDXVideoEngine* engine, CQNDXSurface* dest, const ReadSource& read);
 
 // Locks the read surface, then the destination; unlocks in the same order.
 // When either lock fails nothing may be touched: ok() is false and result()
@@ -91,6 +96,10 @@ public:
     // The destination's lock was refused because the surface is busy (held
     // by a device context or locked outside the engine).
     bool destBusy() const { return m_readLocked && !m_destLocked && m_result == DDERR_SURFACEBUSY; }
+    // Both locks are on one surface (nested), so the blocks may overlap.
+    // Two surface objects never share memory: a second lock of one platform
+    // surface fails.
+    bool oneSurface() const { return !m_read.copy && m_read.source == m_dest; }
     // The locked descriptions (valid while the pair lives and ok() holds).
     const DDSURFACEDESC2& read() const { return *m_readDesc; }
     const DDSURFACEDESC2& dest() const { return m_dest->SurfaceDesc(); }

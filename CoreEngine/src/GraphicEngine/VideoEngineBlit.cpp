@@ -103,7 +103,7 @@ int CQNDXVideoEngine::BlitPlainSw(int mode, CQNDXSurface* dest, CQNDXSurface* sr
         if (frame::MakeBlock(locks.read(), locks.dest(), r, x, y, blit::BytesPerPixel(kind), &b))
             copy(b.dst, b.dstPitch, b.src, b.srcPitch, b.w, b.h);
     }
-    if (!read.copy) frame::CacheSource(this, dest, src);
+    frame::CacheAfterRead(this, dest, read);
     return 0;
 }
 
@@ -125,11 +125,11 @@ int CQNDXVideoEngine::BlitKeyedSw(int mode, CQNDXSurface* dest, CQNDXSurface* sr
         frame::Block b;
         if (frame::MakeBlock(locks.read(), locks.dest(), r, x, y, bpp, &b)) {
             std::vector<uint8_t> scratch;
-            frame::DetachIfOverlapping(&b, bpp, &scratch);
+            if (locks.oneSurface()) frame::DetachIfOverlapping(&b, bpp, &scratch);
             copy(b.dst, b.dstPitch, b.src, b.srcPitch, b.w, b.h, key);
         }
     }
-    if (!read.copy) frame::CacheSource(this, dest, src);
+    frame::CacheAfterRead(this, dest, read);
     return 0;
 }
 
@@ -157,7 +157,7 @@ int CQNDXVideoEngine::BlitBlend16(CQNDXSurface* dest, CQNDXSurface* src, int x, 
             frame::Block b;
             if (frame::MakeBlock(locks.read(), locks.dest(), r, x, y, bpp, &b)) {
                 std::vector<uint8_t> scratch;
-                frame::DetachIfOverlapping(&b, bpp, &scratch);
+                if (locks.oneSurface()) frame::DetachIfOverlapping(&b, bpp, &scratch);
                 scale(b.dst, b.dstPitch, b.src, b.srcPitch, b.w, b.h, factor);
             }
         }

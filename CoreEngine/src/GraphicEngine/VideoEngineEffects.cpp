@@ -53,7 +53,7 @@ void RunEffect(Effect effect, const frame::LockPair& locks, uint32_t destKind, u
         if (readKind != destKind) return;
         if (!frame::MakeBlock(locks.read(), locks.dest(), r, x, y, bpp, &b)) return;
         std::vector<uint8_t> scratch;
-        frame::DetachIfOverlapping(&b, bpp, &scratch);
+        if (locks.oneSurface()) frame::DetachIfOverlapping(&b, bpp, &scratch);
         fn(b.dst, b.dstPitch, b.src, b.srcPitch, b.w, b.h, args);
         return;
     }
@@ -122,8 +122,9 @@ int Mirror(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src, int 
     if (hr >= 0) return hr;
 
     // The platform would not mirror: do it here, pixel values unchanged.
+    const frame::ReadSource read = frame::SourceToRead(engine, dest, src);
     {
-        frame::LockPair locks(frame::SourceToRead(engine, dest, src), dest);
+        frame::LockPair locks(read, dest);
         if (!locks.ok()) return locks.failure();
         const Effect effect = leftRight ? (keyed ? Effect::MirrorLeftRightKeyed : Effect::MirrorLeftRight)
                                         : (keyed ? Effect::MirrorUpDownKeyed : Effect::MirrorUpDown);
@@ -131,7 +132,7 @@ int Mirror(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src, int 
         const fx::EffectArgs args{0, keyed ? frame::SourceKey(src) : 0};
         RunEffect(effect, locks, dest->GetPixelKind(), src->GetPixelKind(), r, x, y, args);
     }
-    frame::CacheSource(engine, dest, src);
+    frame::CacheAfterRead(engine, dest, read);
     return 0;
 }
 
@@ -369,11 +370,12 @@ int CQNDXVideoEngine::BlitHalfTranslucentKeyedAlt(CQNDXSurface* dest, CQNDXSurfa
     RECT r = frame::SourceRect(src, srcRect);
     if (IsEmpty(r) || !src->ClipBlit(dest, &x, &y, &r) || IsEmpty(r)) return 0;
     const fx::EffectArgs args{0, frame::SourceKey(src)};
+    const frame::ReadSource read = frame::SourceToRead(this, dest, src);
     {
-        frame::LockPair locks(frame::SourceToRead(this, dest, src), dest);
+        frame::LockPair locks(read, dest);
         if (!locks.ok()) return -1;
         RunEffect(Effect::HalfTranslucentKeyed, locks, dest->GetPixelKind(), src->GetPixelKind(), r, x, y, args);
     }
-    frame::CacheSource(this, dest, src);
+    frame::CacheAfterRead(this, dest, read);
     return 0;
 }
