@@ -81,6 +81,7 @@ int& FastFlag() {
 
 Simd DetectSimd() {
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    __builtin_cpu_init();  // may run before the library's own initialiser
     if (wide::Built() && __builtin_cpu_supports("avx2")) {
         if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) return Simd::Avx512;
         return Simd::Avx2;
@@ -93,9 +94,11 @@ Simd DetectSimd() {
 #endif
 }
 
-// The CPU's best, read once; and the forms in use (lowered by LimitSimd).
-const Simd kBestSimd = DetectSimd();
-Simd g_activeSimd = kBestSimd;
+// The forms in use (lowered by LimitSimd), at first the CPU's best.
+Simd& ActiveLevel() {
+    static Simd level = BestSimd();
+    return level;
+}
 
 inline uint32_t ClampFactor(uint32_t factor) { return factor > 256 ? 256 : factor; }
 
@@ -114,9 +117,14 @@ int BytesPerPixel(uint32_t kind) {
 void SetFastPaths(bool on) { FastFlag() = on ? 1 : 0; }
 bool FastPaths() { return FastFlag() != 0; }
 
-Simd BestSimd() { return kBestSimd; }
-void LimitSimd(Simd most) { g_activeSimd = static_cast<int>(most) < static_cast<int>(kBestSimd) ? most : kBestSimd; }
-Simd ActiveSimd() { return g_activeSimd; }
+Simd BestSimd() {
+    static const Simd best = DetectSimd();
+    return best;
+}
+void LimitSimd(Simd most) {
+    ActiveLevel() = static_cast<int>(most) < static_cast<int>(BestSimd()) ? most : BestSimd();
+}
+Simd ActiveSimd() { return ActiveLevel(); }
 
 bool BlocksOverlap(const uint8_t* a, ptrdiff_t aPitch, const uint8_t* b, ptrdiff_t bPitch, size_t rowBytes, int h) {
     if (h <= 0 || rowBytes == 0) return false;
