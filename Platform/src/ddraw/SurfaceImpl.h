@@ -32,7 +32,8 @@ struct SurfaceMemory {
     const PALETTEENTRY* palette = nullptr;  // attached palette, 8-bit only
 };
 
-// False when `surface` is not one of the layer's live surfaces.
+// False when `surface` is not one of the layer's live surfaces. Pixels a
+// window holds for a primary are back in its memory first.
 bool GetSurfaceMemory(IDirectDrawSurface7* surface, SurfaceMemory* out);
 
 // Called after something was written to a primary surface: Blt and BltFast

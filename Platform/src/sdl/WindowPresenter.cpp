@@ -164,7 +164,7 @@ bool TakeHook(SurfaceImpl* primary, SurfaceImpl* src, const RECT& srcRect, const
     SDL_Surface* target = SDL_GetWindowSurface(win);
     WindowRowCopy copy;
     const RECT client = w->client;
-    if (!target || !ExactWindowRowCopy(src->Kind(), target->format->format, true, &copy) ||
+    if (!target || !ExactWindowRowCopy(src->Kind(), target->format->format, DirectOn(), &copy) ||
         dst.right - client.left > target->w || dst.bottom - client.top > target->h) {
         // Whatever is still held lies inside dst, which the blit now writes
         // into the primary itself.
@@ -215,7 +215,7 @@ void PresentWindowed(HWND hwnd, const SurfaceMemory& mem, const RECT* dirty) {
     SDL_Rect from = {area.left, area.top, area.right - area.left, area.bottom - area.top};
     SDL_Rect to = {area.left - client.left, area.top - client.top, from.w, from.h};
     WindowRowCopy copy;
-    if (ExactWindowRowCopy(mem.kind, target->format->format, true, &copy) && to.x + to.w <= target->w &&
+    if (ExactWindowRowCopy(mem.kind, target->format->format, DirectOn(), &copy) && to.x + to.w <= target->w &&
         to.y + to.h <= target->h) {
         CopyRows(copy.toWindow,
                  PixelAt(static_cast<uint8_t*>(target->pixels), target->pitch, copy.windowBytes, to.x, to.y),
@@ -243,7 +243,7 @@ void PresentFullScreen(HWND hwnd, const SurfaceMemory& mem) {
     const int sw = static_cast<int>(mem.width), sh = static_cast<int>(mem.height);
     SDL_Rect to = {0, 0, target->w, target->h};
     WindowRowCopy copy;
-    if (target->w == sw && target->h == sh && ExactWindowRowCopy(mem.kind, target->format->format, true, &copy)) {
+    if (target->w == sw && target->h == sh && ExactWindowRowCopy(mem.kind, target->format->format, DirectOn(), &copy)) {
         CopyRows(copy.toWindow, static_cast<uint8_t*>(target->pixels), target->pitch, mem.bits, mem.pitch, sw, sh);
         SDL_UpdateWindowSurface(win);
         Note(to);

@@ -25,7 +25,8 @@ void InstallWindowPresenter();
 // first.
 void SettleWindowHeldPixels();
 // The direct present on (the default unless QNDX_PRESENT_PLAIN=1) or off
-// (every write lands in the primary first and is copied to the window).
+// (every write lands in the primary first and is copied to the window, and
+// the SSE2 row conversions give way to the plain ones).
 void SetDirectPresent(bool on);
 
 // Counters for tests: how many writes reached a window, and the last
