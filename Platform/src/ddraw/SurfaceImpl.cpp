@@ -618,6 +618,7 @@ HRESULT SurfaceImpl::Flip(LPDIRECTDRAWSURFACE7 lpOverride, DWORD dwFlags) {
     if (m_locked || m_dc) return DDERR_SURFACEBUSY;
     for (SurfaceImpl* back : m_backs)
         if (back->m_locked || back->m_dc) return DDERR_SURFACEBUSY;
+    Settle();
     if (target) {
         std::swap(m_bits, target->m_bits);
     } else {
