@@ -557,40 +557,53 @@ public:
     // Blends the leading whole blocks of `bytes` bytes (16 bytes hold four
     // 32-bit pixels, 48 bytes sixteen 24-bit ones); returns the bytes done.
     size_t Run(BYTE* p, size_t bytes) const {
-        size_t done = 0;
 #if defined(__SSE2__)
-        const size_t block = static_cast<size_t>(m_vectors) * 16;
-        for (; done + block <= bytes; done += block)
-            for (int v = 0; v < m_vectors; ++v) Blend16(p + done + 16 * v, v);
+        if (m_vectors == 1) return m_half ? Blocks<1, true>(p, bytes) : Blocks<1, false>(p, bytes);
+        return m_half ? Blocks<3, true>(p, bytes) : Blocks<3, false>(p, bytes);
 #else
         (void)p;
         (void)bytes;
+        return 0;
 #endif
-        return done;
     }
 
 private:
 #if defined(__SSE2__)
-    void Blend16(BYTE* q, int v) const {
-        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
-        const __m128i keep = _mm_load_si128(reinterpret_cast<const __m128i*>(m_keep + 16 * v));
-        __m128i r;
-        if (m_half) {
-            const __m128i c = _mm_load_si128(reinterpret_cast<const __m128i*>(m_colour + 16 * v));
-            r = _mm_add_epi8(_mm_and_si128(_mm_srli_epi16(d, 1), _mm_set1_epi8(0x7F)), c);
-        } else {
-            const __m128i zero = _mm_setzero_si128();
-            const __m128i inverse = _mm_set1_epi16(static_cast<short>(m_inverse));
-            const __m128i wlo = _mm_load_si128(reinterpret_cast<const __m128i*>(m_weighted + 16 * v));
-            const __m128i whi = _mm_load_si128(reinterpret_cast<const __m128i*>(m_weighted + 16 * v + 8));
-            __m128i lo = _mm_unpacklo_epi8(d, zero);
-            __m128i hi = _mm_unpackhi_epi8(d, zero);
-            lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(lo, inverse), wlo), 8);
-            hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(hi, inverse), whi), 8);
-            r = _mm_packus_epi16(lo, hi);
+    // Byte stores may alias the tables as far as the compiler knows, so the
+    // block's constants go into registers once, before the loop.
+    template <int Vectors, bool Half>
+    size_t Blocks(BYTE* p, size_t bytes) const {
+        __m128i keep[Vectors], colour[Vectors], wlo[Vectors], whi[Vectors];
+        for (int v = 0; v < Vectors; ++v) {
+            keep[v] = _mm_load_si128(reinterpret_cast<const __m128i*>(m_keep + 16 * v));
+            colour[v] = _mm_load_si128(reinterpret_cast<const __m128i*>(m_colour + 16 * v));
+            wlo[v] = _mm_load_si128(reinterpret_cast<const __m128i*>(m_weighted + 16 * v));
+            whi[v] = _mm_load_si128(reinterpret_cast<const __m128i*>(m_weighted + 16 * v + 8));
         }
-        r = _mm_or_si128(_mm_andnot_si128(keep, r), _mm_and_si128(keep, d));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(q), r);
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i seven = _mm_set1_epi8(0x7F);
+        const __m128i inverse = _mm_set1_epi16(static_cast<short>(m_inverse));
+        const size_t block = static_cast<size_t>(Vectors) * 16;
+        size_t done = 0;
+        for (; done + block <= bytes; done += block) {
+            for (int v = 0; v < Vectors; ++v) {
+                BYTE* q = p + done + 16 * v;
+                const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+                __m128i r;
+                if (Half) {
+                    r = _mm_add_epi8(_mm_and_si128(_mm_srli_epi16(d, 1), seven), colour[v]);
+                } else {
+                    __m128i lo = _mm_unpacklo_epi8(d, zero);
+                    __m128i hi = _mm_unpackhi_epi8(d, zero);
+                    lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(lo, inverse), wlo[v]), 8);
+                    hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(hi, inverse), whi[v]), 8);
+                    r = _mm_packus_epi16(lo, hi);
+                }
+                r = _mm_or_si128(_mm_andnot_si128(keep[v], r), _mm_and_si128(keep[v], d));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(q), r);
+            }
+        }
+        return done;
     }
 #endif
 
