@@ -98,7 +98,7 @@ public:
     bool heldOnce = false;
 
 private:
-    static const int kBackW = 96, kBackH = 64;
+    static constexpr int kBackW = 96, kBackH = 64;
 
     IDirectDrawSurface7* Offscreen(int w, int h) {
         DDSURFACEDESC2 d = NewDesc();
