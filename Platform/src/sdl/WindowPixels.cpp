@@ -1,6 +1,6 @@
 // Row conversions between desktop pixels and window surfaces (see
-// WindowPixels.h): plain loops, and SSE2 widening of 16-bit pixels, the one
-// conversion a 16-bit desktop pays on every frame.
+// WindowPixels.h): plain loops, and SSE2 rows for the copy or widening
+// every frame pays.
 #include "sdl/WindowPixels.h"
 
 #include <SDL.h>
@@ -81,6 +81,35 @@ void XrgbToBgr24(uint8_t* dst, const uint8_t* src, int count) {
 }
 
 #if defined(__SSE2__)
+// Rows of a few kilobytes go through plain 16-byte vector stores: the C
+// library's copy switches to a string instruction at that size, which
+// measured far slower into window memory the display server had just read.
+void VectorBytes(uint8_t* dst, const uint8_t* src, size_t n) {
+    size_t head = (16 - (reinterpret_cast<uintptr_t>(dst) & 15)) & 15;
+    if (head > n) head = n;
+    std::memcpy(dst, src, head);
+    size_t i = head;
+    for (; i + 64 <= n; i += 64) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 16));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 32));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 48));
+        _mm_store_si128(reinterpret_cast<__m128i*>(dst + i), a);
+        _mm_store_si128(reinterpret_cast<__m128i*>(dst + i + 16), b);
+        _mm_store_si128(reinterpret_cast<__m128i*>(dst + i + 32), c);
+        _mm_store_si128(reinterpret_cast<__m128i*>(dst + i + 48), d);
+    }
+    for (; i + 16 <= n; i += 16)
+        _mm_store_si128(reinterpret_cast<__m128i*>(dst + i),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
+    std::memcpy(dst + i, src + i, n - i);
+}
+
+template <int Bytes>
+void VectorRow(uint8_t* dst, const uint8_t* src, int count) {
+    VectorBytes(dst, src, static_cast<size_t>(count) * Bytes);
+}
+
 // Eight 16-bit pixels a step; the plain loop does the rest. Kind565 picks
 // the 5-6-5 layout, else 5-5-5 with bit 15 carried into the top byte.
 template <bool Kind565>
@@ -88,7 +117,18 @@ void Widen16Fast(uint8_t* dst, const uint8_t* src, int count) {
     const __m128i five = _mm_set1_epi16(31);
     const __m128i six = _mm_set1_epi16(63);
     const __m128i top = _mm_set1_epi16(static_cast<short>(0x8000));
+    // Plain pixels up to a 16-byte boundary of the window row, then
+    // aligned stores.
     int i = 0;
+    while (i < count && (reinterpret_cast<uintptr_t>(dst) & 15) != 0) {
+        if (Kind565)
+            Rgb565ToXrgb(dst, src, 1);
+        else
+            Rgb555ToXrgb(dst, src, 1);
+        ++i;
+        src += 2;
+        dst += 4;
+    }
     for (; i + 8 <= count; i += 8, src += 16, dst += 32) {
         const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
         __m128i r, g, b;
@@ -108,8 +148,8 @@ void Widen16Fast(uint8_t* dst, const uint8_t* src, int count) {
         const __m128i low = _mm_or_si128(b, _mm_slli_epi16(g, 8));
         __m128i high = r;
         if (!Kind565) high = _mm_or_si128(high, _mm_and_si128(p, top));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_unpacklo_epi16(low, high));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16), _mm_unpackhi_epi16(low, high));
+        _mm_store_si128(reinterpret_cast<__m128i*>(dst), _mm_unpacklo_epi16(low, high));
+        _mm_store_si128(reinterpret_cast<__m128i*>(dst + 16), _mm_unpackhi_epi16(low, high));
     }
     if (Kind565)
         Rgb565ToXrgb(dst, src, count - i);
@@ -154,6 +194,12 @@ bool ExactWindowRowCopy(PixelKind desktop, uint32_t windowFormat, bool fast, Win
             break;
         default: break;
     }
+#if defined(__SSE2__)
+    // Same formats copy with vector stores (see VectorBytes).
+    if (fast && c.toWindow == &CopyRow<2>) c.toWindow = &VectorRow<2>;
+    if (fast && c.toWindow == &CopyRow<3>) c.toWindow = &VectorRow<3>;
+    if (fast && c.toWindow == &CopyRow<4>) c.toWindow = &VectorRow<4>;
+#endif
     (void)fast;
     if (!c.toWindow) return false;
     *out = c;
