@@ -69,6 +69,7 @@ SurfaceImpl::SurfaceImpl(DirectDrawImpl* owner, DWORD width, DWORD height, const
 }
 
 SurfaceImpl::~SurfaceImpl() {
+    if (m_held) ForgetHeld();
     for (SurfaceImpl* back : m_backs) delete back;
     m_backs.clear();
     if (m_dc) DestroyDC(m_dc);
@@ -262,6 +263,7 @@ SurfaceMemory SurfaceImpl::Memory() const {
 bool GetSurfaceMemory(IDirectDrawSurface7* surface, SurfaceMemory* out) {
     SurfaceImpl* s = SurfaceImpl::FromInterface(surface);
     if (!s || !out) return false;
+    s->Settle();
     *out = s->Memory();
     return true;
 }
@@ -338,6 +340,7 @@ HRESULT SurfaceImpl::Lock(LPRECT lpDestRect, LPDDSURFACEDESC2 desc, DWORD dwFlag
     if (m_locked || m_dc) return DDERR_SURFACEBUSY;
     RECT r = lpDestRect ? *lpDestRect : Whole(m_width, m_height);
     if (Empty(r) || !Inside(r, m_width, m_height)) return DDERR_INVALIDPARAMS;
+    Settle();
     uint8_t* bits = m_bits.get() + static_cast<ptrdiff_t>(r.top) * m_pitch +
                     static_cast<ptrdiff_t>(r.left) * BytesPerPixel(m_kind);
     FillDescription(*this, desc, bits, m_hasKey, m_key, static_cast<DWORD>(m_backs.size()));
@@ -372,6 +375,7 @@ HRESULT SurfaceImpl::GetDC(HDC* lphDC) {
     std::unique_ptr<DeviceContext> dc(new (std::nothrow) DeviceContext(DeviceContext::Kind::Surface));
     if (!dc) return DDERR_OUTOFMEMORY;
     dc->owner = this;
+    Settle();
     dc->target = Target();
     m_dc = RegisterDC(std::move(dc));
     if (!m_dc) return DDERR_CANTCREATEDC;
@@ -431,6 +435,8 @@ HRESULT SurfaceImpl::GetColorKey(DWORD dwFlags, LPDDCOLORKEY key) {
 
 HRESULT SurfaceImpl::BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& srcRect, const RECT& clip, DWORD ddfx,
                               bool keyed, DWORD key) {
+    Settle();
+    src->Settle();
     const int bpp = BytesPerPixel(m_kind);
     const int sw = srcRect.right - srcRect.left, sh = srcRect.bottom - srcRect.top;
     const int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
@@ -519,6 +525,7 @@ HRESULT SurfaceImpl::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE7 lpSrc, LPRECT l
     if (dwFlags & DDBLT_COLORFILL) {
         if (dwFlags & (DDBLT_DDFX | DDBLT_KEYSRC | DDBLT_KEYSRCOVERRIDE | DDBLT_ROP)) return DDERR_INVALIDPARAMS;
         if (Empty(clip)) return DD_OK;
+        Settle();
         const int bpp = BytesPerPixel(m_kind);
         blit::Fill(m_bits.get() + static_cast<ptrdiff_t>(clip.top) * m_pitch + static_cast<ptrdiff_t>(clip.left) * bpp,
                    m_pitch, bpp, clip.right - clip.left, clip.bottom - clip.top, fx->dwFillColor);
@@ -553,6 +560,7 @@ HRESULT SurfaceImpl::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE7 lpSrc, LPRECT l
         key = src->m_key.dwColorSpaceLowValue;
     }
     if (Empty(clip)) return DD_OK;
+    if (IsPrimary() && OfferToHolder(src, dst, srcRect, clip, ddfx, keyed)) return DD_OK;
     hr = BlitFrom(src, dst, srcRect, clip, ddfx, keyed, key);
     if (SUCCEEDED(hr)) NotifyWrite(&clip);
     return hr;
@@ -610,6 +618,7 @@ HRESULT SurfaceImpl::Flip(LPDIRECTDRAWSURFACE7 lpOverride, DWORD dwFlags) {
     if (m_locked || m_dc) return DDERR_SURFACEBUSY;
     for (SurfaceImpl* back : m_backs)
         if (back->m_locked || back->m_dc) return DDERR_SURFACEBUSY;
+    Settle();
     if (target) {
         std::swap(m_bits, target->m_bits);
     } else {
@@ -650,6 +659,7 @@ HRESULT SurfaceImpl::Restore() {
     if (m_front) return DDERR_IMPLICITLYCREATED;  // the chain restores through its front
     if (!m_lost) return DD_OK;
     if (m_wrongMode) return DDERR_WRONGMODE;
+    Settle();
     FillGarbage();
     m_lost = false;
     for (SurfaceImpl* back : m_backs) {
