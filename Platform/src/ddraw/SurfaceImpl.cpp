@@ -331,8 +331,9 @@ static void FillDescription(const SurfaceImpl& s, DDSURFACEDESC2* d, void* bits,
 
 HRESULT SurfaceImpl::Lock(LPRECT lpDestRect, LPDDSURFACEDESC2 desc, DWORD dwFlags, HANDLE) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawSurface7::Lock", &hr)) return hr;
-    sim::internal::Record("IDirectDrawSurface7::Lock", RectText(lpDestRect) + " " + Hex(dwFlags));
+    if (sim::internal::Enter("IDirectDrawSurface7::Lock", &hr,
+                             [&] { return RectText(lpDestRect) + " " + Hex(dwFlags); }))
+        return hr;
     if (!desc || !SizeTagOk(desc->dwSize, QNDX_DDSURFACEDESC2_TAG, sizeof(DDSURFACEDESC2))) return DDERR_INVALIDPARAMS;
     if (m_lost) return DDERR_SURFACELOST;
     if (m_locked || m_dc) return DDERR_SURFACEBUSY;
@@ -349,8 +350,7 @@ HRESULT SurfaceImpl::Lock(LPRECT lpDestRect, LPDDSURFACEDESC2 desc, DWORD dwFlag
 
 HRESULT SurfaceImpl::Unlock(LPRECT) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawSurface7::Unlock", &hr)) return hr;
-    sim::internal::Record("IDirectDrawSurface7::Unlock");
+    if (sim::internal::Enter("IDirectDrawSurface7::Unlock", &hr)) return hr;
     if (!m_locked) return DDERR_NOTLOCKED;
     // A surface lost while locked stays locked until restored, so that the
     // caller's restore-and-retry ends in a real unlock.
@@ -362,8 +362,7 @@ HRESULT SurfaceImpl::Unlock(LPRECT) {
 
 HRESULT SurfaceImpl::GetDC(HDC* lphDC) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawSurface7::GetDC", &hr)) return hr;
-    sim::internal::Record("IDirectDrawSurface7::GetDC");
+    if (sim::internal::Enter("IDirectDrawSurface7::GetDC", &hr)) return hr;
     if (!lphDC) return DDERR_INVALIDPARAMS;
     *lphDC = nullptr;
     if (m_lost) return DDERR_SURFACELOST;
@@ -381,8 +380,7 @@ HRESULT SurfaceImpl::GetDC(HDC* lphDC) {
 
 HRESULT SurfaceImpl::ReleaseDC(HDC hDC) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawSurface7::ReleaseDC", &hr)) return hr;
-    sim::internal::Record("IDirectDrawSurface7::ReleaseDC");
+    if (sim::internal::Enter("IDirectDrawSurface7::ReleaseDC", &hr)) return hr;
     if (!m_dc) return DDERR_NODC;
     if (hDC != m_dc) return DDERR_INVALIDPARAMS;
     DestroyDC(m_dc);
@@ -396,9 +394,10 @@ HRESULT SurfaceImpl::ReleaseDC(HDC hDC) {
 
 HRESULT SurfaceImpl::SetColorKey(DWORD dwFlags, LPDDCOLORKEY key) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawSurface7::SetColorKey", &hr)) return hr;
-    sim::internal::Record("IDirectDrawSurface7::SetColorKey",
-                          Hex(dwFlags) + " " + (key ? Hex(key->dwColorSpaceLowValue) : std::string("NULL")));
+    if (sim::internal::Enter("IDirectDrawSurface7::SetColorKey", &hr, [&] {
+            return Hex(dwFlags) + " " + (key ? Hex(key->dwColorSpaceLowValue) : std::string("NULL"));
+        }))
+        return hr;
     if (dwFlags & (DDCKEY_DESTBLT | DDCKEY_DESTOVERLAY | DDCKEY_SRCOVERLAY)) return DDERR_UNSUPPORTED;
     if (!(dwFlags & DDCKEY_SRCBLT) || (dwFlags & ~(DDCKEY_SRCBLT | DDCKEY_COLORSPACE))) return DDERR_INVALIDPARAMS;
     if (!key) {
@@ -491,9 +490,9 @@ HRESULT SurfaceImpl::BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& src
 HRESULT SurfaceImpl::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE7 lpSrc, LPRECT lpSrcRect, DWORD dwFlags,
                          LPDDBLTFX fx) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawSurface7::Blt", &hr)) return hr;
-    sim::internal::Record("IDirectDrawSurface7::Blt",
-                          RectText(lpDestRect) + " " + RectText(lpSrcRect) + " " + Hex(dwFlags));
+    if (sim::internal::Enter("IDirectDrawSurface7::Blt", &hr,
+                             [&] { return RectText(lpDestRect) + " " + RectText(lpSrcRect) + " " + Hex(dwFlags); }))
+        return hr;
     const DWORD supported = DDBLT_COLORFILL | DDBLT_DDFX | DDBLT_KEYSRC | DDBLT_KEYSRCOVERRIDE | DDBLT_ROP |
                             DDBLT_WAIT | DDBLT_ASYNC | DDBLT_DONOTWAIT;
     if (dwFlags & ~supported) return DDERR_UNSUPPORTED;
@@ -560,10 +559,10 @@ HRESULT SurfaceImpl::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE7 lpSrc, LPRECT l
 
 HRESULT SurfaceImpl::BltFast(DWORD dwX, DWORD dwY, LPDIRECTDRAWSURFACE7 lpSrc, LPRECT lpSrcRect, DWORD dwTrans) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawSurface7::BltFast", &hr)) return hr;
-    sim::internal::Record("IDirectDrawSurface7::BltFast",
-                          std::to_string(dwX) + "," + std::to_string(dwY) + " " + RectText(lpSrcRect) + " " +
-                              Hex(dwTrans));
+    if (sim::internal::Enter("IDirectDrawSurface7::BltFast", &hr, [&] {
+            return std::to_string(dwX) + "," + std::to_string(dwY) + " " + RectText(lpSrcRect) + " " + Hex(dwTrans);
+        }))
+        return hr;
     if (dwTrans & ~(DDBLTFAST_SRCCOLORKEY | DDBLTFAST_DESTCOLORKEY | DDBLTFAST_WAIT | DDBLTFAST_DONOTWAIT))
         return DDERR_INVALIDPARAMS;
     if (dwTrans & DDBLTFAST_DESTCOLORKEY) return DDERR_UNSUPPORTED;
@@ -596,8 +595,7 @@ HRESULT SurfaceImpl::BltFast(DWORD dwX, DWORD dwY, LPDIRECTDRAWSURFACE7 lpSrc, L
 
 HRESULT SurfaceImpl::Flip(LPDIRECTDRAWSURFACE7 lpOverride, DWORD dwFlags) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawSurface7::Flip", &hr)) return hr;
-    sim::internal::Record("IDirectDrawSurface7::Flip", Hex(dwFlags));
+    if (sim::internal::Enter("IDirectDrawSurface7::Flip", &hr, [&] { return Hex(dwFlags); })) return hr;
     if (m_backs.empty()) return DDERR_NOTFLIPPABLE;
     if (dwFlags & ~(DDFLIP_WAIT | DDFLIP_NOVSYNC | DDFLIP_DONOTWAIT)) return DDERR_INVALIDPARAMS;
     SurfaceImpl* target = nullptr;
@@ -623,8 +621,9 @@ HRESULT SurfaceImpl::Flip(LPDIRECTDRAWSURFACE7 lpOverride, DWORD dwFlags) {
 
 HRESULT SurfaceImpl::GetAttachedSurface(LPDDSCAPS2 caps, LPDIRECTDRAWSURFACE7* out) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawSurface7::GetAttachedSurface", &hr)) return hr;
-    sim::internal::Record("IDirectDrawSurface7::GetAttachedSurface", caps ? Hex(caps->dwCaps) : "NULL");
+    if (sim::internal::Enter("IDirectDrawSurface7::GetAttachedSurface", &hr,
+                             [&] { return caps ? Hex(caps->dwCaps) : "NULL"; }))
+        return hr;
     if (!caps || !out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     for (SurfaceImpl* back : m_backs) {
@@ -645,8 +644,7 @@ HRESULT SurfaceImpl::IsLost() {
 
 HRESULT SurfaceImpl::Restore() {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawSurface7::Restore", &hr)) return hr;
-    sim::internal::Record("IDirectDrawSurface7::Restore");
+    if (sim::internal::Enter("IDirectDrawSurface7::Restore", &hr)) return hr;
     if (m_front) return DDERR_IMPLICITLYCREATED;  // the chain restores through its front
     if (!m_lost) return DD_OK;
     if (m_wrongMode) return DDERR_WRONGMODE;
@@ -665,8 +663,7 @@ HRESULT SurfaceImpl::Restore() {
 
 HRESULT SurfaceImpl::SetClipper(LPDIRECTDRAWCLIPPER lpDDClipper) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawSurface7::SetClipper", &hr)) return hr;
-    sim::internal::Record("IDirectDrawSurface7::SetClipper", lpDDClipper ? "clipper" : "NULL");
+    if (sim::internal::Enter("IDirectDrawSurface7::SetClipper", &hr, lpDDClipper ? "clipper" : "NULL")) return hr;
     ClipperImpl* clipper = nullptr;
     if (lpDDClipper) {
         clipper = dynamic_cast<ClipperImpl*>(lpDDClipper);
