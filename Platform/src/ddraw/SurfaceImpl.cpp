@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <string>
 
@@ -56,6 +57,10 @@ bool Overlap(const RECT& a, const RECT& b) {
 
 RECT Whole(DWORD w, DWORD h) { return RECT{0, 0, static_cast<LONG>(w), static_cast<LONG>(h)}; }
 
+bool ByAddress(const SurfaceImpl* a, const IDirectDrawSurface7* b) {
+    return std::less<const IDirectDrawSurface7*>()(a, b);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -65,7 +70,10 @@ SurfaceImpl::SurfaceImpl(DirectDrawImpl* owner, DWORD width, DWORD height, const
     : m_owner(owner), m_width(width), m_height(height), m_format(format), m_kind(KindOfFormat(format)),
       m_caps(caps) {
     if (m_owner) m_owner->AddRef();
-    DisplayState::Get().surfaces.push_back(this);
+    DisplayState& st = DisplayState::Get();
+    st.surfaces.push_back(this);
+    st.surfacesByAddress.insert(
+        std::lower_bound(st.surfacesByAddress.begin(), st.surfacesByAddress.end(), this, ByAddress), this);
 }
 
 SurfaceImpl::~SurfaceImpl() {
@@ -77,6 +85,8 @@ SurfaceImpl::~SurfaceImpl() {
     DisplayState& st = DisplayState::Get();
     if (m_countsAgainstBudget) st.used -= std::min<uint64_t>(st.used, m_bytes);
     st.surfaces.erase(std::remove(st.surfaces.begin(), st.surfaces.end(), this), st.surfaces.end());
+    auto at = std::lower_bound(st.surfacesByAddress.begin(), st.surfacesByAddress.end(), this, ByAddress);
+    if (at != st.surfacesByAddress.end() && *at == this) st.surfacesByAddress.erase(at);
     if (m_owner) {
         if (m_owner->primary == this) m_owner->primary = nullptr;
         m_owner->Release();
@@ -208,8 +218,9 @@ HRESULT SurfaceImpl::Create(DirectDrawImpl* owner, const DDSURFACEDESC2& desc, S
 
 SurfaceImpl* SurfaceImpl::FromInterface(IDirectDrawSurface7* surface) {
     if (!surface) return nullptr;
-    for (SurfaceImpl* s : DisplayState::Get().surfaces)
-        if (static_cast<IDirectDrawSurface7*>(s) == surface) return s;
+    const std::vector<SurfaceImpl*>& all = DisplayState::Get().surfacesByAddress;
+    auto at = std::lower_bound(all.begin(), all.end(), surface, ByAddress);
+    if (at != all.end() && static_cast<IDirectDrawSurface7*>(*at) == surface) return *at;
     return nullptr;
 }
 
@@ -262,6 +273,7 @@ SurfaceMemory SurfaceImpl::Memory() const {
 bool GetSurfaceMemory(IDirectDrawSurface7* surface, SurfaceMemory* out) {
     SurfaceImpl* s = SurfaceImpl::FromInterface(surface);
     if (!s || !out) return false;
+    s->DropSpans();
     *out = s->Memory();
     return true;
 }
@@ -273,6 +285,41 @@ void SurfaceImpl::MarkLost(bool wrongMode) {
     front->m_lost = true;
     front->m_wrongMode = front->m_wrongMode || wrongMode;
     for (SurfaceImpl* back : front->m_backs) back->m_lost = true;
+    front->DropChainSpans();
+}
+
+void SurfaceImpl::DropSpans() {
+    m_spanState = SpanState::None;
+    m_keyedUses = 0;
+}
+
+void SurfaceImpl::DropChainSpans() {
+    SurfaceImpl* front = Front();
+    front->DropSpans();
+    for (SurfaceImpl* back : front->m_backs) back->DropSpans();
+}
+
+const blit::KeySpans* SurfaceImpl::SpansFor(DWORD maskedKey) {
+    if (m_locked || m_dc) return nullptr;  // the caller may be writing right now
+    if (m_spanState != SpanState::None) {
+        if (m_spanKey == maskedKey) return m_spanState == SpanState::Built ? m_spans.get() : nullptr;
+        DropSpans();  // another key (an override)
+    }
+    if (m_keyedUses == 0 || m_spanKey != maskedKey) {
+        m_spanKey = maskedKey;
+        m_keyedUses = 1;
+        return nullptr;
+    }
+    try {
+        if (!m_spans) m_spans.reset(new blit::KeySpans());
+        const bool built = m_spans->Build(m_bits.get(), m_pitch, BytesPerPixel(m_kind), static_cast<int>(m_width),
+                                          static_cast<int>(m_height), maskedKey, ColorBitsMask());
+        m_spanState = built ? SpanState::Built : SpanState::Refused;
+    } catch (const std::bad_alloc&) {
+        m_spans.reset();  // the vector loop does without
+        m_spanState = SpanState::Refused;
+    }
+    return m_spanState == SpanState::Built ? m_spans.get() : nullptr;
 }
 
 HRESULT SurfaceImpl::CheckUsable() const { return m_lost ? DDERR_SURFACELOST : DD_OK; }
@@ -289,6 +336,7 @@ DWORD SurfaceImpl::ColorBitsMask() const {
 void SurfaceImpl::FillGarbage() {
     // What a restored surface holds: memory nobody wrote. A fixed pattern
     // keeps tests repeatable.
+    DropSpans();
     uint32_t state = 0x9E3779B9u ^ m_width ^ (m_height << 16);
     for (size_t i = 0; i < m_bytes; ++i) {
         state = state * 1664525u + 1013904223u;
@@ -342,6 +390,7 @@ HRESULT SurfaceImpl::Lock(LPRECT lpDestRect, LPDDSURFACEDESC2 desc, DWORD dwFlag
     uint8_t* bits = m_bits.get() + static_cast<ptrdiff_t>(r.top) * m_pitch +
                     static_cast<ptrdiff_t>(r.left) * BytesPerPixel(m_kind);
     FillDescription(*this, desc, bits, m_hasKey, m_key, static_cast<DWORD>(m_backs.size()));
+    DropSpans();
     m_locked = true;
     m_lockReadOnly = (dwFlags & DDLOCK_READONLY) != 0;
     m_lockRect = r;
@@ -374,6 +423,7 @@ HRESULT SurfaceImpl::GetDC(HDC* lphDC) {
     dc->target = Target();
     m_dc = RegisterDC(std::move(dc));
     if (!m_dc) return DDERR_CANTCREATEDC;
+    DropSpans();
     *lphDC = m_dc;
     return DD_OK;
 }
@@ -402,10 +452,12 @@ HRESULT SurfaceImpl::SetColorKey(DWORD dwFlags, LPDDCOLORKEY key) {
     if (!(dwFlags & DDCKEY_SRCBLT) || (dwFlags & ~(DDCKEY_SRCBLT | DDCKEY_COLORSPACE))) return DDERR_INVALIDPARAMS;
     if (!key) {
         m_hasKey = false;
+        DropSpans();
         return DD_OK;
     }
     if ((dwFlags & DDCKEY_COLORSPACE) && key->dwColorSpaceHighValue != key->dwColorSpaceLowValue)
         return DDERR_NOCOLORKEYHW;
+    DropSpans();
     m_hasKey = true;
     m_key.dwColorSpaceLowValue = key->dwColorSpaceLowValue;
     m_key.dwColorSpaceHighValue = key->dwColorSpaceLowValue;
@@ -436,6 +488,8 @@ HRESULT SurfaceImpl::BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& src
     const bool mirrorX = (ddfx & DDBLTFX_MIRRORLEFTRIGHT) != 0;
     const bool mirrorY = (ddfx & DDBLTFX_MIRRORUPDOWN) != 0;
     const bool sameSize = sw == dw && sh == dh && !mirrorX && !mirrorY;
+    const bool fast = blit::FastPaths();
+    DropSpans();
 
     auto at = [bpp](uint8_t* bits, LONG pitch, LONG x, LONG y) {
         return bits + static_cast<ptrdiff_t>(y) * pitch + static_cast<ptrdiff_t>(x) * bpp;
@@ -453,20 +507,28 @@ HRESULT SurfaceImpl::BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& src
     // source overlapping the destination on this surface is copied aside first.
     const uint8_t* srcBits = at(src->m_bits.get(), src->m_pitch, srcRect.left, srcRect.top);
     LONG srcPitch = src->m_pitch;
-    std::vector<uint8_t> aside;
-    if (src == this && Overlap(srcRect, clip)) {
-        const size_t row = static_cast<size_t>(sw) * bpp;
-        aside.resize(row * sh);
-        for (int y = 0; y < sh; ++y) std::memcpy(&aside[row * y], srcBits + static_cast<ptrdiff_t>(y) * srcPitch, row);
+    const bool detach = src == this && Overlap(srcRect, clip);
+    const size_t asideRow = static_cast<size_t>(sw) * bpp;
+    blit::Scratch aside(blit::Scratch::Aside, detach ? asideRow * sh : 0);
+    if (detach) {
+        for (int y = 0; y < sh; ++y)
+            std::memcpy(aside.data() + asideRow * y, srcBits + static_cast<ptrdiff_t>(y) * srcPitch, asideRow);
         srcBits = aside.data();
-        srcPitch = static_cast<LONG>(row);
+        srcPitch = static_cast<LONG>(asideRow);
     }
     const DWORD mask = ColorBitsMask();
     if (sameSize) {
         const LONG ox = clip.left - dst.left, oy = clip.top - dst.top;
-        blit::CopyKeyed(at(m_bits.get(), m_pitch, clip.left, clip.top), m_pitch,
-                        srcBits + static_cast<ptrdiff_t>(oy) * srcPitch + static_cast<ptrdiff_t>(ox) * bpp, srcPitch,
-                        bpp, clip.right - clip.left, clip.bottom - clip.top, key, mask);
+        uint8_t* to = at(m_bits.get(), m_pitch, clip.left, clip.top);
+        const int w = clip.right - clip.left, h = clip.bottom - clip.top;
+        const uint8_t* from = srcBits + static_cast<ptrdiff_t>(oy) * srcPitch + static_cast<ptrdiff_t>(ox) * bpp;
+        if (!fast) {
+            blit::CopyKeyed(to, m_pitch, from, srcPitch, bpp, w, h, key, mask);
+        } else if (const blit::KeySpans* spans = src != this ? src->SpansFor(key & mask) : nullptr) {
+            spans->Copy(to, m_pitch, bpp, srcRect.left + ox, srcRect.top + oy, w, h);
+        } else {
+            blit::CopyKeyedFast(to, m_pitch, from, srcPitch, bpp, w, h, key, mask);
+        }
         return DD_OK;
     }
     blit::StretchArgs args;
@@ -483,7 +545,10 @@ HRESULT SurfaceImpl::BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& src
     args.keyed = keyed;
     args.key = key;
     args.colorMask = mask;
-    blit::Stretch(at(m_bits.get(), m_pitch, dst.left, dst.top), m_pitch, srcBits, srcPitch, bpp, args);
+    if (fast)
+        blit::StretchFast(at(m_bits.get(), m_pitch, dst.left, dst.top), m_pitch, srcBits, srcPitch, bpp, args);
+    else
+        blit::Stretch(at(m_bits.get(), m_pitch, dst.left, dst.top), m_pitch, srcBits, srcPitch, bpp, args);
     return DD_OK;
 }
 
@@ -518,6 +583,7 @@ HRESULT SurfaceImpl::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE7 lpSrc, LPRECT l
     if (dwFlags & DDBLT_COLORFILL) {
         if (dwFlags & (DDBLT_DDFX | DDBLT_KEYSRC | DDBLT_KEYSRCOVERRIDE | DDBLT_ROP)) return DDERR_INVALIDPARAMS;
         if (Empty(clip)) return DD_OK;
+        DropSpans();
         const int bpp = BytesPerPixel(m_kind);
         blit::Fill(m_bits.get() + static_cast<ptrdiff_t>(clip.top) * m_pitch + static_cast<ptrdiff_t>(clip.left) * bpp,
                    m_pitch, bpp, clip.right - clip.left, clip.bottom - clip.top, fx->dwFillColor);
@@ -608,6 +674,7 @@ HRESULT SurfaceImpl::Flip(LPDIRECTDRAWSURFACE7 lpOverride, DWORD dwFlags) {
     if (m_locked || m_dc) return DDERR_SURFACEBUSY;
     for (SurfaceImpl* back : m_backs)
         if (back->m_locked || back->m_dc) return DDERR_SURFACEBUSY;
+    DropChainSpans();
     if (target) {
         std::swap(m_bits, target->m_bits);
     } else {
