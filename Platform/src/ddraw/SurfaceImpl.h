@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "ddraw/BlitFast.h"
 #include "gdi/DeviceContext.h"
 #include "platform/DirectDraw.h"
 
@@ -21,7 +22,10 @@ class ClipperImpl;
 class PaletteImpl;
 
 // A surface's pixels as they are now. `bits` stays valid until the surface
-// is flipped, restored after a mode change or released.
+// is flipped, restored after a mode change or released. Whoever asks may
+// write them, so the surface forgets what it had worked out about them (the
+// span form of its key); a write made later through an old pointer is
+// not seen by keyed blits from it.
 struct SurfaceMemory {
     uint8_t* bits = nullptr;
     LONG pitch = 0;
@@ -136,10 +140,23 @@ public:
     HWND ClipperWindow() const;
     // Held pixels (PrimaryHoldHooks) come back before the memory is used.
     void Settle() {
-        if (m_held) SettleHeld();
+        if (m_held) {
+            SettleHeld();
+            DropSpans();  // the held pixels replace what any span form was built from
+        }
     }
     void SetHeld(bool held) { m_held = held; }
     bool Held() const { return m_held; }
+    // The span form of this surface for a masked key, or null when the
+    // vector loop should draw it (first keyed blit since the last change,
+    // runs too short, surface locked or its DC out).
+    const blit::KeySpans* SpansFor(DWORD maskedKey);
+    // Whether a usable span form is held now (tests check they reach it).
+    bool HasSpans() const { return m_spanState == SpanState::Built; }
+    // Called whenever the pixels or the key may change.
+    void DropSpans();
+    // DropSpans on the whole flip chain (its buffers trade pixels).
+    void DropChainSpans();
 
 private:
     SurfaceImpl(DirectDrawImpl* owner, DWORD width, DWORD height, const DDPIXELFORMAT& format, DWORD caps);
@@ -180,6 +197,15 @@ private:
 
     bool m_hasKey = false;
     DDCOLORKEY m_key = {0, 0};
+    // Keyed blits from this surface with the same key and no write between
+    // build the span form at the second one, so a source redrawn every
+    // frame never pays for the scan. Dropping keeps the buffers for the
+    // next build.
+    enum class SpanState { None, Built, Refused };
+    std::unique_ptr<blit::KeySpans> m_spans;
+    SpanState m_spanState = SpanState::None;
+    DWORD m_spanKey = 0;
+    int m_keyedUses = 0;
     ClipperImpl* m_clipper = nullptr;  // referenced
     PaletteImpl* m_palette = nullptr;  // referenced
 

@@ -86,7 +86,7 @@ HRESULT LoaderImpl::SetSearchDirectory(REFGUID, const WCHAR* pwzPath, BOOL) {
     if (Faulted("IDirectMusicLoader8::SetSearchDirectory", &hr)) return hr;
     if (!pwzPath) return E_POINTER;
     const std::string dir = WideToEngine(pwzPath, MAX_PATH);
-    qndx::sim::internal::Record("IDirectMusicLoader8::SetSearchDirectory", dir);
+    qndx::sim::internal::Record("IDirectMusicLoader8::SetSearchDirectory", dir.c_str());
     if (!IsDirectory(ToHostPath(dir.c_str()))) return DMUS_E_LOADER_BADPATH;
     std::lock_guard<std::mutex> guard(m_lock);
     if (dir == m_directory) return S_FALSE;
@@ -128,7 +128,7 @@ HRESULT LoaderImpl::LoadObjectFromFile(REFGUID rguidClassID, REFIID iidInterface
     *ppObject = nullptr;
     if (!pwzFilePath) return E_POINTER;
     const std::string name = WideToEngine(pwzFilePath, MAX_PATH);
-    qndx::sim::internal::Record("IDirectMusicLoader8::LoadObjectFromFile", name);
+    qndx::sim::internal::Record("IDirectMusicLoader8::LoadObjectFromFile", name.c_str());
     if (rguidClassID != CLSID_DirectMusicSegment) return DMUS_E_LOADER_NOCLASSID;
     return LoadFile(name, false, iidInterfaceID, ppObject);
 }
@@ -139,7 +139,7 @@ HRESULT LoaderImpl::GetObject(LPDMUS_OBJECTDESC pDesc, REFIID riid, LPVOID* ppv)
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (!pDesc) return E_POINTER;
-    qndx::sim::internal::Record("IDirectMusicLoader8::GetObject", std::to_string(pDesc->dwValidData));
+    qndx::sim::internal::Record("IDirectMusicLoader8::GetObject", [&] { return std::to_string(pDesc->dwValidData); });
     if (pDesc->dwSize != QNDX_DMUS_OBJECTDESC_TAG && pDesc->dwSize != sizeof(DMUS_OBJECTDESC)) return E_INVALIDARG;
     if (!(pDesc->dwValidData & DMUS_OBJ_CLASS) || pDesc->guidClass != CLSID_DirectMusicSegment)
         return DMUS_E_LOADER_NOCLASSID;

@@ -168,12 +168,13 @@ std::shared_ptr<FontInstance> SelectedFont(DeviceContext* dc) {
 }
 
 void Journal(const char* call, HDC hdc, const char* text, int count) {
-    if (!qndx::sim::JournalEnabled()) return;
-    std::string args = "\"";
-    if (text && count > 0) args.append(text, static_cast<size_t>(count));
-    args += "\"";
     (void)hdc;
-    qndx::sim::internal::Record(call, args);
+    qndx::sim::internal::Record(call, [&] {
+        std::string args = "\"";
+        if (text && count > 0) args.append(text, static_cast<size_t>(count));
+        args += "\"";
+        return args;
+    });
 }
 
 int ClampToInt(long long v) {

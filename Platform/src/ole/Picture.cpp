@@ -84,9 +84,11 @@ public:
 
     HRESULT Render(HDC hdc, LONG x, LONG y, LONG cx, LONG cy, OLE_XPOS_HIMETRIC xSrc, OLE_YPOS_HIMETRIC ySrc,
                    OLE_XSIZE_HIMETRIC cxSrc, OLE_YSIZE_HIMETRIC cySrc, LPCRECT) override {
-        char args[128];
-        std::snprintf(args, sizeof args, "%d, %d, %d, %d, %d, %d, %d, %d", x, y, cx, cy, xSrc, ySrc, cxSrc, cySrc);
-        sim::internal::Record("IPicture::Render", args);
+        sim::internal::Record("IPicture::Render", [&] {
+            char args[128];
+            std::snprintf(args, sizeof args, "%d, %d, %d, %d, %d, %d, %d, %d", x, y, cx, cy, xSrc, ySrc, cxSrc, cySrc);
+            return std::string(args);
+        });
         HRESULT fault;
         if (sim::internal::TakeFault("IPicture::Render", &fault)) return fault;
         if (!hdc) return E_INVALIDARG;
@@ -123,7 +125,7 @@ private:
 HRESULT OleLoadPicture(LPSTREAM lpstream, LONG lSize, BOOL fRunmode, REFIID riid, LPVOID* lplpvObj) {
     using namespace qndx;
     using namespace qndx::platform;
-    sim::internal::Record("OleLoadPicture", std::to_string(lSize));
+    sim::internal::Record("OleLoadPicture", [&] { return std::to_string(lSize); });
     if (!lplpvObj) return E_POINTER;
     *lplpvObj = nullptr;
     if (!lpstream) return E_POINTER;
