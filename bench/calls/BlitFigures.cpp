@@ -253,7 +253,7 @@ public:
         char lines[8][32];
         int widest = 0;
         if (withText) {
-            const int cpu = gm ? gm->GetCPUFeatures() : 0;
+            const int cpu = gm ? gm->GetCachedCPUFeatures() : 0;
             std::snprintf(lines[0], 32, "%s Version: %s  build% d", "QNDX", "0.57", 1);
             std::snprintf(lines[1], 32, "Video Mode: %dx%dx%d", m_ve->GetWidth(), m_ve->GetHeight(),
                           m_ve->GetBitsPerPixel());

@@ -19,10 +19,13 @@ double TimeCalls(F& f, long calls) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
-// How many calls of f fill a round of about `seconds` (the doubling also
-// warms caches and any lazily built state of either side).
+// How many calls of f fill a round of about `seconds`. A few calls first
+// build any lazily made state of either side (the platform's span form of a
+// keyed sprite, SDL's RLE), which a game pays once per sprite, not per frame:
+// a slow first call must not size the rounds at one call each.
 template <class F>
 long CallsPerRound(F& f, double seconds) {
+    TimeCalls(f, 4);
     long n = 1;
     for (;;) {
         const double t = TimeCalls(f, n);
