@@ -29,5 +29,9 @@ struct WindowRowCopy {
 // `fast` picks the SSE2 rows where there are some.
 bool ExactWindowRowCopy(PixelKind desktop, uint32_t windowFormat, bool fast, WindowRowCopy* out);
 
+// Orders the fast rows' non-temporal stores before anything that follows
+// (the display server reads the window's memory next). Once per copy.
+void FinishWindowRows();
+
 }  // namespace platform
 }  // namespace qndx

@@ -80,6 +80,7 @@ void Note(const SDL_Rect& r) {
 void CopyRows(PixelRowFn row, uint8_t* dst, LONG dstPitch, const uint8_t* src, LONG srcPitch, int w, int h) {
     for (int y = 0; y < h; ++y)
         row(dst + static_cast<ptrdiff_t>(y) * dstPitch, src + static_cast<ptrdiff_t>(y) * srcPitch, w);
+    FinishWindowRows();
 }
 
 uint8_t* PixelAt(uint8_t* bits, LONG pitch, int bytes, LONG x, LONG y) {
