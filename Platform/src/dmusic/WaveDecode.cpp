@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -70,6 +71,13 @@ HRESULT DecodeWave(const uint8_t* data, size_t size, std::shared_ptr<PcmData>* o
         std::fprintf(stderr, "dmusic: wave file not readable: %s\n", SDL_GetError());
         return DMUS_E_LOADER_FORMATNOTSUPPORTED;
     }
+    // SDL's converter cannot size its buffers for every rate: rates and
+    // channel counts beyond what any sound uses are refused before it runs.
+    if (spec.freq < 1000 || spec.freq > 384000 || spec.channels > 8) {
+        std::fprintf(stderr, "dmusic: wave of %d channels at %d Hz is not supported\n", spec.channels, spec.freq);
+        SDL_FreeWAV(raw);
+        return DMUS_E_LOADER_FORMATNOTSUPPORTED;
+    }
     const int outChannels = spec.channels == 1 ? 1 : 2;
     SDL_AudioStream* stream =
         SDL_NewAudioStream(spec.format, spec.channels, spec.freq, AUDIO_F32SYS, (Uint8)outChannels, kMixRate);
@@ -116,6 +124,10 @@ HRESULT DecodeWave(const uint8_t* data, size_t size, std::shared_ptr<PcmData>* o
     const size_t wanted = (size_t)((expected + outChannels / 2.0) / outChannels) * (size_t)outChannels;
     pcm->samples.resize(std::min((size_t)got / sizeof(float), wanted));
     pcm->samples.resize(pcm->samples.size() - pcm->samples.size() % (size_t)outChannels);
+    // A float file may hold NaN or infinity, and the resampler spreads them:
+    // one such sample would poison every mix the wave is summed into.
+    for (float& s : pcm->samples)
+        if (!std::isfinite(s)) s = 0.0f;
     pcm->frames = pcm->samples.size() / (size_t)outChannels;
     *out = std::move(pcm);
     return S_OK;
