@@ -113,7 +113,7 @@ TEST(WaveDecode, RandomDamageNeverReadsOutsideTheFile) {
 // buffer size. Rates from 1 000 to 384 000 Hz and up to 8 channels load.
 TEST(WaveDecode, RatesAndChannelCountsOutsideTheirRangeAreRefused) {
     std::shared_ptr<PcmData> pcm;
-    for (int rate : {0, 999, 384001, 4210688, 1750000000})
+    for (int rate : {0, 999, 384001, 4210688, 200000000})
         EXPECT_EQ(DMUS_E_LOADER_FORMATNOTSUPPORTED, Decode(qndx_test::WaveFile(rate, 1, 8, {128}, 64), &pcm)) << rate;
     EXPECT_EQ(DMUS_E_LOADER_FORMATNOTSUPPORTED, Decode(qndx_test::WaveFile(48000, 9, 16, {0}, 64), &pcm));
     for (int rate : {1000, 384000}) EXPECT_EQ(S_OK, Decode(qndx_test::WaveFile(rate, 8, 16, {0}, 64), &pcm)) << rate;
