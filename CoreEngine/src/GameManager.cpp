@@ -74,7 +74,8 @@ CQNDXGameManager::CQNDXGameManager()
       m_pGameStateManager(new CQNDXGameStateManager()),
       m_bPauseWhenInactive(1),
       m_bQuitRequested(0),
-      m_iFrameLimit(-1) {}
+      m_iFrameLimit(-1),
+      m_iCPUFeatures(GetCPUFeatures()) {}
 
 void CQNDXGameManager::__Fail(const char* text, const char* caption) {
     if (ms_pInstance) ms_pInstance->LogFatal(text, 1);

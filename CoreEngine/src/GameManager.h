@@ -89,6 +89,10 @@ public:
 
     // Bit set of QNDX_CPU_MMX, QNDX_CPU_3DNOW, QNDX_CPU_SSE.
     int GetCPUFeatures();
+    // The same bit set as read once when the manager was made: the overlay
+    // prints it every frame, and the processor query is slow where a
+    // hypervisor traps it.
+    int GetCachedCPUFeatures() const { return m_iCPUFeatures; }
 
     // The window's message handler (a CQNDXMessageHandler).
     static int CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -130,6 +134,7 @@ private:
     int m_bPauseWhenInactive;
     int m_bQuitRequested;
     int m_iFrameLimit;
+    int m_iCPUFeatures;
 
     static CQNDXGameManager* ms_pInstance;
 };

@@ -1,81 +1,10 @@
-// The demonstration: an 800 x 600 window over a background picture; F and G
-// start and stop two looping sounds, Esc quits.
+// The demonstration: an 800 x 600 window over a background picture; F starts
+// and stops running water, G a bird, Esc quits. The game state lives in
+// DemoGameState.cpp.
+#include "DemoGameState.h"
 #include "GameManager.h"
-#include "GameState.h"
-#include "GraphicEngine/Surface.h"
 #include "GraphicEngine/VideoEngine.h"
-#include "SoundEngine/AudioPath.h"
-#include "SoundEngine/Sound.h"
-#include "SoundEngine/SoundEngine.h"
 #include "platform/Kernel.h"
-
-namespace {
-
-CQNDXSurface* g_pBackground = nullptr;
-CQNDXAudioPath* g_pAudioPath = nullptr;
-CQNDXSound* g_pWater = nullptr;
-CQNDXSound* g_pBird = nullptr;
-
-const int kKeyEscape = 0x01;
-const int kKeyF = 0x21;
-const int kKeyG = 0x22;
-// Default segment flags plus secondary: the two sounds play side by side.
-const DWORD kPlayFlags = 0x4080;
-
-void Toggle(CQNDXSound* sound) {
-    if (!sound || !g_pAudioPath) return;
-    if (sound->IsPlaying())
-        sound->Stop(0, 0);
-    else
-        sound->Play(g_pAudioPath, kPlayFlags, 0);
-}
-
-}  // namespace
-
-class CDemoGameState : public CQNDXGameState {
-public:
-    CDemoGameState() { SetKeyboardEvents(1); }
-    ~CDemoGameState() override {}
-
-    void Initialize() override {
-        CQNDXGameManager* gm = CQNDXGameManager::GetInstance();
-        CQNDXSoundEngine* engine = gm->GetSoundEngine(64);
-        if (engine) g_pAudioPath = engine->CreateAudioPath(64);
-        if (g_pAudioPath) {
-            g_pWater = new CQNDXSound(engine);
-            g_pBird = new CQNDXSound(engine);
-        }
-        if (g_pWater) {
-            g_pWater->Load("water.wav", 0);
-            g_pWater->SetRepeats(static_cast<DWORD>(-1));
-        }
-        if (g_pBird) g_pBird->Load("bird.wav", 0);
-        g_pBackground = new CQNDXSurface;
-        g_pBackground->Load(gm->GetVideoEngine(), "bkgrnd.jpg", 0);
-        gm->GetVideoEngine()->SetCursorFlag(false);
-    }
-
-    void OnKeyDown(int key) override {
-        if (key == kKeyEscape) CQNDXGameManager::GetInstance()->Quit(0);
-        if (key == kKeyF) Toggle(g_pWater);
-        if (key == kKeyG) Toggle(g_pBird);
-    }
-
-    int Render() override {
-        CQNDXVideoEngine* video = CQNDXGameManager::GetInstance()->GetVideoEngine();
-        if (g_pBackground && video) g_pBackground->Blit(video->GetBackBuffer(), 0, 0, nullptr, FALSE);
-        return 0;
-    }
-
-    void Release() override {
-        delete g_pBackground;
-        g_pBackground = nullptr;
-        delete g_pWater;
-        g_pWater = nullptr;
-        delete g_pBird;
-        g_pBird = nullptr;
-    }
-};
 
 int WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     CQNDXGameManager* gm = CQNDXGameManager::Create();

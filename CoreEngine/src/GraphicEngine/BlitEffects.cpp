@@ -14,6 +14,7 @@
 
 #include <cstring>
 
+#include "GraphicEngine/BlitWide.h"
 #include "GraphicEngine/BlitLoops.h"
 
 #if defined(__SSE2__)
@@ -682,7 +683,8 @@ struct FastRow {
 
 struct Tables {
     EffectFn plain[4][kEffects];
-    EffectFn fast[4][kEffects];
+    EffectFn fast[4][kEffects];  // SSE2
+    EffectFn wide[4][kEffects];  // AVX2 where there is a form, else the SSE2 one
     Tables() {
         PlainRow<15>::Fill(plain[0]);
         PlainRow<16>::Fill(plain[1]);
@@ -696,6 +698,12 @@ struct Tables {
 #else
         std::memcpy(fast, plain, sizeof(fast));
 #endif
+        const uint32_t kinds[4] = {15, 16, 24, 32};
+        for (int k = 0; k < 4; ++k)
+            for (int e = 0; e < kEffects; ++e) {
+                EffectFn f = avx2::Form(static_cast<Effect>(e), kinds[k]);
+                wide[k][e] = f ? f : fast[k][e];
+            }
     }
 };
 
@@ -717,7 +725,12 @@ EffectFn FastEffect(Effect effect, uint32_t kind) {
     const int k = KindIndex(kind);
     const int e = static_cast<int>(effect);
     if (k < 0 || e < 0 || e >= kEffects) return nullptr;
-    return GetTables().fast[k][e];
+    switch (blit::ActiveSimd()) {
+    case blit::Simd::Avx512:  // the effects have no forms wider than AVX2
+    case blit::Simd::Avx2: return GetTables().wide[k][e];
+    case blit::Simd::Sse2: return GetTables().fast[k][e];
+    default: return GetTables().plain[k][e];
+    }
 }
 
 bool HasFastForm(Effect effect, uint32_t kind) {

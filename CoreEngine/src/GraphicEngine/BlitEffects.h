@@ -21,8 +21,10 @@
 //
 // Every loop has a plain scalar form (the 15/16-bit blends work on pixel
 // pairs in 32-bit words, first pixel alone in odd rows) and, where it pays,
-// an SSE2 form. The fast forms follow the blit loops' switch
-// (qndx::gfx::blit::SetFastPaths, or QNDX_BLIT_NO_FAST=1).
+// an SSE2 form, and for the 15-, 16- and 32-bit blends and darkenings an
+// AVX2 form used on CPUs that have it. The fast forms follow the blit loops'
+// switches (qndx::gfx::blit::SetFastPaths, or QNDX_BLIT_NO_FAST=1, and
+// qndx::gfx::blit::LimitSimd).
 #pragma once
 
 #include <cstddef>
@@ -59,8 +61,9 @@ typedef void (*EffectFn)(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, p
 // The loop for an effect and pixel kind (15, 16, 24, 32), fast or plain as
 // the switch says; null for any other kind.
 EffectFn EffectFor(Effect effect, uint32_t kind);
-// The plain scalar form, and the fast form (the plain one where there is no
-// fast form); null for kinds without loops.
+// The plain scalar form, and the fast form (the widest within
+// blit::ActiveSimd; the plain one where there is no fast form); null for
+// kinds without loops.
 EffectFn PlainEffect(Effect effect, uint32_t kind);
 EffectFn FastEffect(Effect effect, uint32_t kind);
 bool HasFastForm(Effect effect, uint32_t kind);

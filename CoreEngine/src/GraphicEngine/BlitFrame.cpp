@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "GraphicEngine/BlitLoops.h"
 #include "GraphicEngine/Cache.h"
@@ -109,40 +108,69 @@ void CacheSource(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src
 
 // ---------------------------------------------------------------------------
 
-ReadSurface::ReadSurface(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src) : m_read(src) {
-    if (!ReadsCachedCopy(engine, dest, src)) return;
-    IDirectDrawSurface7* copy = engine->GetCache()->GetCached(src);
-    if (!copy) return;
-    // The wrapper takes over a reference and releases it when deleted.
-    copy->AddRef();
-    m_temp = new (std::nothrow) CQNDXSurface(copy);
-    if (!m_temp) {
-        copy->Release();
-        return;
+ReadSource SourceToRead(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src) {
+    ReadSource read{src, nullptr, false};
+    CQNDXCache* cache = engine->GetCache();
+    if (dest->GetID() < 0 && cache) {
+        if (cache->IsCached(src))
+            read.copy = cache->GetCached(src);
+        else
+            read.uncached = true;
     }
-    m_read = m_temp;
+    return read;
 }
 
-ReadSurface::~ReadSurface() { delete m_temp; }
+void CacheAfterRead(CQNDXVideoEngine* engine, CQNDXSurface* dest, const ReadSource& read) {
+    if (read.copy) return;
+    if (read.uncached) {
+        if (read.source->GetID() >= 0) engine->GetCache()->Cache(read.source);
+        return;
+    }
+    CacheSource(engine, dest, read.source);
+}
 
-LockPair::LockPair(CQNDXSurface* read, CQNDXSurface* dest) : m_read(read), m_dest(dest) {
-    m_result = read->Lock();
+namespace {
+
+// Bytes per pixel a locked description shows, 0 when it is no RGB format.
+int LockedBytesPerPixel(const DDSURFACEDESC2& desc) {
+    const DWORD bits = desc.ddpfPixelFormat.dwRGBBitCount;
+    return (bits == 16 || bits == 24 || bits == 32) ? static_cast<int>(bits / 8) : 0;
+}
+
+}  // namespace
+
+LockPair::LockPair(const ReadSource& read, CQNDXSurface* dest)
+    : m_read(read), m_dest(dest), m_readDesc(&read.source->SurfaceDesc()) {
+    if (read.copy) {
+        std::memset(&m_copyDesc, 0, sizeof(m_copyDesc));
+        m_copyDesc.dwSize = 124;
+        m_readDesc = &m_copyDesc;
+        m_result = read.copy->Lock(nullptr, &m_copyDesc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr);
+    } else {
+        m_result = read.source->Lock();
+    }
     if (m_result < 0) return;
     m_readLocked = true;
     m_result = dest->Lock();
     if (m_result < 0) return;
     m_destLocked = true;
-    read->GetSurfaceDesc(&m_readDesc);
-    dest->GetSurfaceDesc(&m_destDesc);
 }
 
 LockPair::~LockPair() {
-    if (m_readLocked) m_read->Unlock();
+    if (m_readLocked) {
+        if (m_read.copy)
+            m_read.copy->Unlock(nullptr);
+        else
+            m_read.source->Unlock();
+    }
     if (m_destLocked) m_dest->Unlock();
 }
 
 bool LockPair::ok() const {
-    return m_readLocked && m_destLocked && m_readDesc.lpSurface && m_destDesc.lpSurface;
+    if (!m_readLocked || !m_destLocked || !read().lpSurface || !dest().lpSurface) return false;
+    // The copy is read with its source's pixel size; a copy of any other
+    // format is never read.
+    return !m_read.copy || LockedBytesPerPixel(m_copyDesc) == blit::BytesPerPixel(m_read.source->GetPixelKind());
 }
 
 bool MakeBlock(const DDSURFACEDESC2& read, const DDSURFACEDESC2& dest, const RECT& r, int x, int y, int bpp,

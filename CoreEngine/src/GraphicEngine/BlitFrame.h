@@ -3,19 +3,20 @@
 // not), pick the platform surface a platform blit reads (a registered
 // source's cached copy when drawing onto an engine buffer), restore a lost
 // source, cache a registered source drawn onto an engine buffer, and for the
-// software paths: the surface to read (the cached copy in a temporary
-// wrapper), both surfaces locked in order, the block as pointers cut to the
-// locked memory, and an overlapping source copied aside.
+// software paths: the surface to read (the cached copy, locked directly),
+// both surfaces locked in order, the block as pointers cut to the locked
+// memory, and an overlapping source copied aside. Nothing here allocates on
+// the common paths: a blit costs no heap memory and no surface object.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "GraphicEngine/Surface.h"
 #include "platform/DirectDraw.h"
 
 class CQNDXVideoEngine;
-class CQNDXSurface;
 
 namespace qndx {
 namespace gfx {
@@ -60,44 +61,57 @@ DWORD SourceKey(const CQNDXSurface* src);
 // Gives a registered source drawn onto an engine surface a video-memory copy.
 void CacheSource(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src);
 
-// The surface a software path reads: the cached copy in a temporary wrapper
-// holding its own reference (so the cache's copy survives it), or the source.
-class ReadSurface {
-public:
-    ReadSurface(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src);
-    ~ReadSurface();
-    ReadSurface(const ReadSurface&) = delete;
-    ReadSurface& operator=(const ReadSurface&) = delete;
-    CQNDXSurface* get() const { return m_read; }
-
-private:
-    CQNDXSurface* m_read;
-    CQNDXSurface* m_temp = nullptr;
+// What a software path reads: the source itself, or, for a registered source
+// drawn onto an engine surface, its cached copy. The copy is locked straight
+// on the platform (read-only), so no wrapper object is made per blit; the
+// cache keeps the copy and its reference. The copy has its source's pixel
+// kind: the cache fills it with BltFast, which refuses any other kind.
+struct ReadSource {
+    CQNDXSurface* source = nullptr;       // the surface blitted; its kind is the copy's
+    IDirectDrawSurface7* copy = nullptr;  // read instead of the source when set
+    bool uncached = false;                // looked up in the cache: no copy there
 };
+
+// The cached copy under the condition of ReadsCachedCopy (which this makes
+// the most recently used), else the source itself.
+ReadSource SourceToRead(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src);
+inline ReadSource SourceItself(CQNDXSurface* src) { return ReadSource{src, nullptr, false}; }
+
+// CacheSource after a software path read `read`, without asking the cache
+// again what SourceToRead already asked.
+void CacheAfterRead(CQNDXVideoEngine* engine, CQNDXSurface* dest, const ReadSource& read);
 
 // Locks the read surface, then the destination; unlocks in the same order.
 // When either lock fails nothing may be touched: ok() is false and result()
 // holds the failure.
 class LockPair {
 public:
-    LockPair(CQNDXSurface* read, CQNDXSurface* dest);
+    LockPair(const ReadSource& read, CQNDXSurface* dest);
     ~LockPair();
     LockPair(const LockPair&) = delete;
     LockPair& operator=(const LockPair&) = delete;
     bool ok() const;
     // The failing lock's result, or -1 when a lock gave no memory.
     int failure() const { return m_result < 0 ? m_result : -1; }
-    const DDSURFACEDESC2& read() const { return m_readDesc; }
-    const DDSURFACEDESC2& dest() const { return m_destDesc; }
+    // The destination's lock was refused because the surface is busy (held
+    // by a device context or locked outside the engine).
+    bool destBusy() const { return m_readLocked && !m_destLocked && m_result == DDERR_SURFACEBUSY; }
+    // Both locks are on one surface (nested), so the blocks may overlap.
+    // Two surface objects never share memory: a second lock of one platform
+    // surface fails.
+    bool oneSurface() const { return !m_read.copy && m_read.source == m_dest; }
+    // The locked descriptions (valid while the pair lives and ok() holds).
+    const DDSURFACEDESC2& read() const { return *m_readDesc; }
+    const DDSURFACEDESC2& dest() const { return m_dest->SurfaceDesc(); }
 
 private:
-    CQNDXSurface* m_read;
+    ReadSource m_read;
     CQNDXSurface* m_dest;
     bool m_readLocked = false;
     bool m_destLocked = false;
     int m_result = 0;
-    DDSURFACEDESC2 m_readDesc{};
-    DDSURFACEDESC2 m_destDesc{};
+    const DDSURFACEDESC2* m_readDesc;
+    DDSURFACEDESC2 m_copyDesc;  // filled only when the cached copy is read
 };
 
 // A copy area as pointers into two locked surfaces.

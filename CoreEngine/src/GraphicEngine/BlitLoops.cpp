@@ -1,12 +1,15 @@
 // Software copy loops of the blit family. The plain forms are the obvious
 // per-pixel loops; the fast forms copy rows with memmove and select keyed
 // pixels sixteen bytes at a time with SSE2 (baseline on x86-64), each with a
-// scalar tail. Pixel loads and stores go through memcpy: pitches and 24-bit
+// scalar tail. The wider keyed copies are in BlitWide.cpp; which vector forms
+// run is decided here. Pixel loads and stores go through memcpy: pitches and 24-bit
 // pixels give no alignment guarantee.
 #include "GraphicEngine/BlitLoops.h"
 
 #include <cstdlib>
 #include <cstring>
+
+#include "GraphicEngine/BlitWide.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -76,6 +79,27 @@ int& FastFlag() {
     return flag;
 }
 
+Simd DetectSimd() {
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    __builtin_cpu_init();  // may run before the library's own initialiser
+    if (wide::Built() && __builtin_cpu_supports("avx2")) {
+        if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) return Simd::Avx512;
+        return Simd::Avx2;
+    }
+#endif
+#if QNDX_BLIT_SSE2
+    return Simd::Sse2;
+#else
+    return Simd::None;
+#endif
+}
+
+// The forms in use (lowered by LimitSimd), at first the CPU's best.
+Simd& ActiveLevel() {
+    static Simd level = BestSimd();
+    return level;
+}
+
 inline uint32_t ClampFactor(uint32_t factor) { return factor > 256 ? 256 : factor; }
 
 }  // namespace
@@ -92,6 +116,15 @@ int BytesPerPixel(uint32_t kind) {
 
 void SetFastPaths(bool on) { FastFlag() = on ? 1 : 0; }
 bool FastPaths() { return FastFlag() != 0; }
+
+Simd BestSimd() {
+    static const Simd best = DetectSimd();
+    return best;
+}
+void LimitSimd(Simd most) {
+    ActiveLevel() = static_cast<int>(most) < static_cast<int>(BestSimd()) ? most : BestSimd();
+}
+Simd ActiveSimd() { return ActiveLevel(); }
 
 bool BlocksOverlap(const uint8_t* a, ptrdiff_t aPitch, const uint8_t* b, ptrdiff_t bPitch, size_t rowBytes, int h) {
     if (h <= 0 || rowBytes == 0) return false;
@@ -167,17 +200,66 @@ void Keyed32(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t src
 
 namespace fast {
 
+namespace {
+
+// A move of n bytes (1 to 64) done inline: a library call per row costs more
+// than a small sprite's row. The head and tail pieces overlap where n is not
+// a power of two, and every piece is read before any is written, so the
+// ranges may overlap as with memmove.
+template <size_t N>
+struct Piece {
+    uint8_t b[N];
+};
+template <size_t N>
+inline void MoveEnds(uint8_t* dst, const uint8_t* src, size_t n) {
+    Piece<N> head, tail;
+    std::memcpy(&head, src, N);
+    std::memcpy(&tail, src + n - N, N);
+    std::memcpy(dst, &head, N);
+    std::memcpy(dst + n - N, &tail, N);
+}
+inline void SmallMove(uint8_t* dst, const uint8_t* src, size_t n) {
+    if (n >= 32)
+        MoveEnds<32>(dst, src, n);
+    else if (n >= 16)
+        MoveEnds<16>(dst, src, n);
+    else if (n >= 8)
+        MoveEnds<8>(dst, src, n);
+    else if (n >= 4)
+        MoveEnds<4>(dst, src, n);
+    else if (n >= 2)
+        MoveEnds<2>(dst, src, n);
+    else
+        *dst = *src;
+}
+
+template <bool Small>
+void MoveRows(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, size_t rowBytes, int h) {
+    auto move = [rowBytes](uint8_t* d, const uint8_t* s) {
+        if (Small)
+            SmallMove(d, s, rowBytes);
+        else
+            std::memmove(d, s, rowBytes);
+    };
+    if (dst > src) {
+        for (int row = h - 1; row >= 0; --row) move(dst + row * dstPitch, src + row * srcPitch);
+    } else {
+        for (int row = 0; row < h; ++row) move(dst + row * dstPitch, src + row * srcPitch);
+    }
+}
+
+}  // namespace
+
 void CopyRows(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, size_t rowBytes, int h) {
     if (h <= 0 || rowBytes == 0) return;
     if (dstPitch == srcPitch && static_cast<size_t>(dstPitch) == rowBytes) {
         std::memmove(dst, src, rowBytes * static_cast<size_t>(h));
         return;
     }
-    if (dst > src) {
-        for (int row = h - 1; row >= 0; --row) std::memmove(dst + row * dstPitch, src + row * srcPitch, rowBytes);
-    } else {
-        for (int row = 0; row < h; ++row) std::memmove(dst + row * dstPitch, src + row * srcPitch, rowBytes);
-    }
+    if (rowBytes <= 64)
+        MoveRows<true>(dst, dstPitch, src, srcPitch, rowBytes, h);
+    else
+        MoveRows<false>(dst, dstPitch, src, srcPitch, rowBytes, h);
 }
 
 void Copy16(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h) {
@@ -391,12 +473,20 @@ PlainCopyFn PlainCopyFor(uint32_t kind) {
 }
 
 KeyedCopyFn KeyedCopyFor(uint32_t kind) {
-    const bool f = FastPaths();
+    const Simd simd = FastPaths() ? ActiveSimd() : Simd::None;
     switch (kind) {
     case 15:
-    case 16: return f ? fast::Keyed16 : plain::Keyed16;
-    case 24: return f ? fast::Keyed24 : plain::Keyed24;
-    case 32: return f ? fast::Keyed32 : plain::Keyed32;
+    case 16:
+        return simd == Simd::Avx512 ? avx512::Keyed16
+               : simd == Simd::Avx2 ? avx2::Keyed16
+               : simd == Simd::Sse2 ? fast::Keyed16
+                                    : plain::Keyed16;
+    case 24: return simd != Simd::None ? fast::Keyed24 : plain::Keyed24;
+    case 32:
+        return simd == Simd::Avx512 ? avx512::Keyed32
+               : simd == Simd::Avx2 ? avx2::Keyed32
+               : simd == Simd::Sse2 ? fast::Keyed32
+                                    : plain::Keyed32;
     default: return nullptr;
     }
 }

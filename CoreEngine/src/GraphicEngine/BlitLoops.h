@@ -5,9 +5,10 @@
 // their arguments.
 //
 // Each loop has a plain scalar form and, where it pays, a fast form (row
-// memmove for plain copies, SSE2 selects for keyed copies). The fast forms
-// can be switched off at run time (SetFastPaths, or QNDX_BLIT_NO_FAST=1 in
-// the environment) so the two can be compared byte for byte.
+// memmove for plain copies; SSE2 selects for keyed copies, and on CPUs that
+// have them AVX2 selects and AVX-512 masked stores). The fast forms can be
+// switched off at run time (SetFastPaths, or QNDX_BLIT_NO_FAST=1 in the
+// environment) so the forms can be compared byte for byte.
 #pragma once
 
 #include <cstddef>
@@ -45,6 +46,17 @@ ScaleCopyFn ScaleCopyFor(uint32_t kind);
 void SetFastPaths(bool on);
 bool FastPaths();
 
+// The widest vector forms the fast paths may use: SSE2 (the x86-64
+// baseline), AVX2, or AVX-512 (F and BW) for the keyed copies, the last two
+// detected at run time. By default the best this CPU offers; tests lower the
+// limit to check every form against the plain one.
+enum class Simd { None = 0, Sse2 = 1, Avx2 = 2, Avx512 = 3 };
+Simd BestSimd();
+void LimitSimd(Simd most);
+// The vector forms in use: the best within the limit (the fast-path switch
+// is separate: when it is off, no fast form runs at all).
+Simd ActiveSimd();
+
 // The individual loops, for tests and benchmarks.
 namespace plain {
 void Copy16(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h);
@@ -65,6 +77,16 @@ void Keyed16(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t src
 void Keyed24(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h, uint32_t key);
 void Keyed32(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h, uint32_t key);
 }  // namespace fast
+
+// Wide keyed copies (call only when BestSimd() reaches their level).
+namespace avx2 {
+void Keyed16(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h, uint32_t key);
+void Keyed32(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h, uint32_t key);
+}  // namespace avx2
+namespace avx512 {
+void Keyed16(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h, uint32_t key);
+void Keyed32(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h, uint32_t key);
+}  // namespace avx512
 
 // Channel scaling has one form per kind (15 and 16 work on pixel pairs).
 void Scale15(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h,

@@ -11,6 +11,10 @@ inline void LogInfo(const char* msg) {
     if (CQNDXGameManager* gm = CQNDXGameManager::GetInstance()) gm->LogInfo(msg, 1);
 }
 
+inline void LogWarning(const char* msg) {
+    if (CQNDXGameManager* gm = CQNDXGameManager::GetInstance()) gm->LogWarning(msg, 1);
+}
+
 inline void LogError(const char* msg) {
     if (CQNDXGameManager* gm = CQNDXGameManager::GetInstance()) gm->LogError(msg, 1);
 }

@@ -297,14 +297,19 @@ int CQNDXSurface::Lock() {
     if (m_LockCount > 0) return static_cast<int>(++m_LockCount);
     m_bDirty = 0;
     if (!m_pDDSurface) return -1;
-    ZeroDesc(&m_Desc);
+    // A successful lock fills the whole description; a failed one leaves it
+    // cleared. (Clearing it before every lock costs more than a small blit.)
+    m_Desc.dwSize = 124;
     HRESULT hr = m_pDDSurface->Lock(nullptr, &m_Desc, DDLOCK_WAIT, nullptr);
     for (int retry = 0; hr == DDERR_SURFACELOST && retry < kLostRetries; ++retry) {
         Restore();
-        ZeroDesc(&m_Desc);
+        m_Desc.dwSize = 124;
         hr = m_pDDSurface ? m_pDDSurface->Lock(nullptr, &m_Desc, DDLOCK_WAIT, nullptr) : -1;
     }
-    if (hr < 0) return hr;
+    if (hr < 0) {
+        ZeroDesc(&m_Desc);
+        return hr;
+    }
     m_LockCount = 1;
     return 1;
 }

@@ -174,6 +174,8 @@ public:
     unsigned int GetDCCount() const { return m_DCCount; }
     unsigned char* GetAlphaMask() const { return m_pAlphaMask; }
     void GetSurfaceDesc(DDSURFACEDESC2* out) const;
+    // The description itself, without a copy (the blit frame reads it while locked).
+    const DDSURFACEDESC2& SurfaceDesc() const { return m_Desc; }
     // Lock and Unlock (refreshing the description), then the description.
     DDSURFACEDESC2* GetLockedDesc();
     void GetPixelFormatInfo(CQNDXPixelFormatInfo* out) const;

@@ -215,7 +215,7 @@ int CQNDXSurface::LoadAlphaMask(const char* fileName) {
     if (!file) return 0;
 
     // The sizes in the file are only compared, never used to size anything
-    // before they match the surface; the data must be there in full.
+    // before they match the surface.
     BYTE header[8];
     const size_t headerRead = std::fread(header, 1, sizeof(header), file);
     const uint32_t width = headerRead == sizeof(header) ? Get32(header) : 0;
@@ -235,12 +235,13 @@ int CQNDXSurface::LoadAlphaMask(const char* fileName) {
     const size_t got = std::fread(mask, 1, bytes, file);
     std::fclose(file);
     if (got != bytes) {
-        delete[] mask;
-        std::string msg = "CQNDXSurface::LoadAlphaMask: the file ends before the mask does (";
+        // A short mask is defined: what is missing is opaque.
+        std::memset(mask + got, 255, bytes - got);
+        std::string msg = "CQNDXSurface::LoadAlphaMask: the mask is short, " + std::to_string(bytes - got) + " of " +
+                          std::to_string(bytes) + " bytes missing, taken as opaque (";
         msg += fileName;
         msg += ")";
-        qndx::gfx::LogError(msg.c_str());
-        return 0;
+        qndx::gfx::LogWarning(msg.c_str());
     }
     m_pAlphaMask = mask;
     return 1;

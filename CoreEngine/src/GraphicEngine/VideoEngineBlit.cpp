@@ -6,7 +6,6 @@
 // next blits can take the hardware path. The channel scaling used by
 // BlitBlend (and the fades) is a software loop of the same family.
 // Mirrors, stretches, alpha and translucent blits are in VideoEngineEffects.cpp.
-#include <new>
 #include <vector>
 
 #include "GraphicEngine/BlitFrame.h"
@@ -56,8 +55,12 @@ int CQNDXVideoEngine::BlitPlainHw(int mode, CQNDXSurface* dest, CQNDXSurface* sr
     IDirectDrawSurface7* source = frame::PlatformSource(this, dest, src, &fromCache);
     int result = dest->GetDDSurface()->BltFast(static_cast<DWORD>(x), static_cast<DWORD>(y), source, &r,
                                                kBltFastWait);
-    if (result == DDERR_SURFACELOST) result = frame::RestoreLostSource(this, src, source, fromCache);
-    frame::CacheSource(this, dest, src);
+    // A source read from its cached copy is cached, unless a restore dropped the copy.
+    if (result == DDERR_SURFACELOST) {
+        result = frame::RestoreLostSource(this, src, source, fromCache);
+        fromCache = false;
+    }
+    if (!fromCache) frame::CacheSource(this, dest, src);
     return result;
 }
 
@@ -73,8 +76,9 @@ int CQNDXVideoEngine::BlitKeyedHw(int mode, CQNDXSurface* dest, CQNDXSurface* sr
     if (result == DDERR_SURFACELOST) {
         frame::RestoreLostSource(this, src, source, fromCache);
         result = RestoreSurfaces();
+        fromCache = false;
     }
-    frame::CacheSource(this, dest, src);
+    if (!fromCache) frame::CacheSource(this, dest, src);
     return result;
 }
 
@@ -87,19 +91,19 @@ int CQNDXVideoEngine::BlitPlainSw(int mode, CQNDXSurface* dest, CQNDXSurface* sr
     RECT r = frame::SourceRect(src, srcRect);
     if (!frame::ClipByMode(mode, dest, src, &x, &y, &r)) return 0;
 
-    frame::ReadSurface read(this, dest, src);
     const uint32_t kind = dest->GetPixelKind();
     // Nothing converts between pixel kinds: mismatched surfaces are left alone.
     blit::PlainCopyFn copy = blit::PlainCopyFor(kind);
-    if (!copy || read.get()->GetPixelKind() != kind) return 0;
+    if (!copy || src->GetPixelKind() != kind) return 0;
+    const frame::ReadSource read = frame::SourceToRead(this, dest, src);
     {
-        frame::LockPair locks(read.get(), dest);
+        frame::LockPair locks(read, dest);
         if (!locks.ok()) return locks.failure();
         frame::Block b;
         if (frame::MakeBlock(locks.read(), locks.dest(), r, x, y, blit::BytesPerPixel(kind), &b))
             copy(b.dst, b.dstPitch, b.src, b.srcPitch, b.w, b.h);
     }
-    frame::CacheSource(this, dest, src);
+    frame::CacheAfterRead(this, dest, read);
     return 0;
 }
 
@@ -109,23 +113,23 @@ int CQNDXVideoEngine::BlitKeyedSw(int mode, CQNDXSurface* dest, CQNDXSurface* sr
     RECT r = frame::SourceRect(src, srcRect);
     if (!frame::ClipByMode(mode, dest, src, &x, &y, &r)) return 0;
 
-    frame::ReadSurface read(this, dest, src);
     const DWORD key = frame::SourceKey(src);
-    const uint32_t kind = read.get()->GetPixelKind();
+    const uint32_t kind = src->GetPixelKind();
     blit::KeyedCopyFn copy = blit::KeyedCopyFor(kind);
     if (!copy || dest->GetPixelKind() != kind) return 0;
+    const frame::ReadSource read = frame::SourceToRead(this, dest, src);
     {
-        frame::LockPair locks(read.get(), dest);
+        frame::LockPair locks(read, dest);
         if (!locks.ok()) return locks.failure();
         const int bpp = blit::BytesPerPixel(kind);
         frame::Block b;
         if (frame::MakeBlock(locks.read(), locks.dest(), r, x, y, bpp, &b)) {
             std::vector<uint8_t> scratch;
-            frame::DetachIfOverlapping(&b, bpp, &scratch);
+            if (locks.oneSurface()) frame::DetachIfOverlapping(&b, bpp, &scratch);
             copy(b.dst, b.dstPitch, b.src, b.srcPitch, b.w, b.h, key);
         }
     }
-    frame::CacheSource(this, dest, src);
+    frame::CacheAfterRead(this, dest, read);
     return 0;
 }
 
@@ -137,34 +141,15 @@ int CQNDXVideoEngine::BlitBlend16(CQNDXSurface* dest, CQNDXSurface* src, int x, 
     if (!frame::HaveSurfaces(dest, src)) return -1;
     RECT r = frame::SourceRect(src, srcRect);
     if (!frame::ClipByMode(0, dest, src, &x, &y, &r)) return 0;
-    const int w = r.right - r.left;
-    const int h = r.bottom - r.top;
 
-    // An engine buffer or unregistered source is read from a copy of the
-    // area, so scaling a buffer onto itself never reads what it wrote.
-    CQNDXSurface* temp = nullptr;
-    CQNDXSurface* read = src;
-    if (src->GetID() < 0) {
-        temp = new (std::nothrow) CQNDXSurface();
-        if (temp) {
-            temp->Create(this, w, h);
-            RECT area = r;
-            if (temp->GetDDSurface() &&
-                temp->GetDDSurface()->BltFast(0, 0, src->GetDDSurface(), &area, DDBLTFAST_WAIT) >= 0) {
-                read = temp;
-                r = RECT{0, 0, w, h};
-            } else {
-                delete temp;
-                temp = nullptr;
-            }
-        }
-    }
-
+    // Read in place: a source sharing memory with the destination (a buffer
+    // scaled onto itself) is copied aside first, so no row written feeds a
+    // later read.
     const uint32_t kind = dest->GetPixelKind();
     blit::ScaleCopyFn scale = blit::ScaleCopyFor(kind);
     int result = 0;
-    if (scale && read->GetPixelKind() == kind) {
-        frame::LockPair locks(read, dest);
+    if (scale && src->GetPixelKind() == kind) {
+        frame::LockPair locks(frame::SourceItself(src), dest);
         if (!locks.ok()) {
             result = -1;
         } else {
@@ -172,11 +157,10 @@ int CQNDXVideoEngine::BlitBlend16(CQNDXSurface* dest, CQNDXSurface* src, int x, 
             frame::Block b;
             if (frame::MakeBlock(locks.read(), locks.dest(), r, x, y, bpp, &b)) {
                 std::vector<uint8_t> scratch;
-                frame::DetachIfOverlapping(&b, bpp, &scratch);
+                if (locks.oneSurface()) frame::DetachIfOverlapping(&b, bpp, &scratch);
                 scale(b.dst, b.dstPitch, b.src, b.srcPitch, b.w, b.h, factor);
             }
         }
     }
-    delete temp;
     return result;
 }

@@ -1,19 +1,19 @@
 // The video engine's effect blits: mirrors (the platform's mirroring Blt,
 // with a software mirror when the platform refuses), zooms and stretches
 // (the platform's stretching Blt only), and the alpha and translucent blends
-// (software only, through the blend frame: clip, a working copy of an engine
-// buffer's area, lock, blend, copy back, cache the source). The per-pixel
-// work is in BlitEffects; the shared steps of every blit in BlitFrame. The
-// channel scaling behind BlitBlend lives with the copies in VideoEngineBlit.
+// (software only, through the blend frame: clip, lock, blend in place, cache
+// the source). The per-pixel work is in BlitEffects; the shared steps of
+// every blit in BlitFrame. The channel scaling behind BlitBlend lives with
+// the copies in VideoEngineBlit.
 #include <cmath>
 #include <cstdint>
-#include <new>
 #include <vector>
 
 #include "GraphicEngine/BlitEffects.h"
 #include "GraphicEngine/BlitFrame.h"
 #include "GraphicEngine/BlitLoops.h"
 #include "GraphicEngine/Surface.h"
+#include "GraphicEngine/SurfaceIDAllocator.h"
 #include "GraphicEngine/VideoEngine.h"
 
 namespace fx = qndx::gfx::effects;
@@ -53,7 +53,7 @@ void RunEffect(Effect effect, const frame::LockPair& locks, uint32_t destKind, u
         if (readKind != destKind) return;
         if (!frame::MakeBlock(locks.read(), locks.dest(), r, x, y, bpp, &b)) return;
         std::vector<uint8_t> scratch;
-        frame::DetachIfOverlapping(&b, bpp, &scratch);
+        if (locks.oneSurface()) frame::DetachIfOverlapping(&b, bpp, &scratch);
         fn(b.dst, b.dstPitch, b.src, b.srcPitch, b.w, b.h, args);
         return;
     }
@@ -122,17 +122,17 @@ int Mirror(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src, int 
     if (hr >= 0) return hr;
 
     // The platform would not mirror: do it here, pixel values unchanged.
+    const frame::ReadSource read = frame::SourceToRead(engine, dest, src);
     {
-        frame::ReadSurface read(engine, dest, src);
-        frame::LockPair locks(read.get(), dest);
+        frame::LockPair locks(read, dest);
         if (!locks.ok()) return locks.failure();
         const Effect effect = leftRight ? (keyed ? Effect::MirrorLeftRightKeyed : Effect::MirrorLeftRight)
                                         : (keyed ? Effect::MirrorUpDownKeyed : Effect::MirrorUpDown);
         // The key comes from the source itself, also when its copy is read.
         const fx::EffectArgs args{0, keyed ? frame::SourceKey(src) : 0};
-        RunEffect(effect, locks, dest->GetPixelKind(), read.get()->GetPixelKind(), r, x, y, args);
+        RunEffect(effect, locks, dest->GetPixelKind(), src->GetPixelKind(), r, x, y, args);
     }
-    frame::CacheSource(engine, dest, src);
+    frame::CacheAfterRead(engine, dest, read);
     return 0;
 }
 
@@ -252,54 +252,72 @@ int CQNDXVideoEngine::BlitStretchToSizeKeyed(CQNDXSurface* dest, CQNDXSurface* s
 
 namespace {
 
-// The blend frame shared by the alpha and translucent blits.
+// For an engine buffer that cannot be blended in place: blend a working
+// copy of the area and copy it back, both copies with BltFast. A surface
+// held by a device context or locked outside the engine accepts those; one
+// with a clipper (the windowed primary) refuses the copy back, as it always
+// has, and keeps its pixels.
+int BlendThroughCopy(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT& r,
+                     Effect effect, const fx::EffectArgs& args) {
+    const int w = r.right - r.left;
+    const int h = r.bottom - r.top;
+    CQNDXSurface copy;
+    copy.Create(engine, w, h);
+    RECT area = {x, y, x + w, y + h};
+    if (!copy.GetDDSurface() || copy.GetDDSurface()->BltFast(0, 0, dest->GetDDSurface(), &area, DDBLTFAST_WAIT) < 0)
+        return -1;
+    {
+        frame::LockPair locks(frame::SourceItself(src), &copy);
+        // No memory to work on: nothing is touched, and the copy is not put back.
+        if (!locks.ok()) return -1;
+        RunEffect(effect, locks, copy.GetPixelKind(), src->GetPixelKind(), r, 0, 0, args);
+    }
+    RECT all = {0, 0, w, h};
+    if (dest->GetDDSurface()->BltFast(static_cast<DWORD>(x), static_cast<DWORD>(y), copy.GetDDSurface(), &all,
+                                      DDBLTFAST_WAIT) < 0)
+        return -1;
+    return 0;
+}
+
+// An engine buffer is blended in place, yet refuses (-1, nothing drawn)
+// where a working copy of its area could not be made, which callers rely
+// on: a lost buffer, and no surface ID left for such a copy.
+bool EngineBufferRefused(CQNDXVideoEngine* engine, CQNDXSurface* dest) {
+    if (dest->GetDDSurface()->IsLost() != DD_OK) return true;
+    CQNDXSurfaceIDManager* ids = engine->GetSurfaceIDManager();
+    return !ids || !engine->GetSurfaceManager() || !ids->HasFreeID();
+}
+
+bool HasClipper(IDirectDrawSurface7* surface) {
+    IDirectDrawClipper* clipper = nullptr;
+    if (surface->GetClipper(&clipper) < 0 || !clipper) return false;
+    clipper->Release();
+    return true;
+}
+
+// The blend frame shared by the alpha and translucent blits: clip, lock the
+// source and the destination, blend in place, cache the source.
 int Blend(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT* srcRect,
           Effect effect, uint32_t weight) {
     if (!frame::HaveSurfaces(dest, src)) return -1;
     RECT r = frame::SourceRect(src, srcRect);
     if (IsEmpty(r) || !src->ClipBlit(dest, &x, &y, &r)) return 0;
-    const int w = r.right - r.left;
-    const int h = r.bottom - r.top;
-    if (w < 1 || h < 1) return 0;
-
-    // A registered destination is blended in place; anything else (an
-    // engine buffer, an unregistered surface) through a working copy of
-    // the area.
-    CQNDXSurface* work = dest;
-    CQNDXSurface* copy = nullptr;
-    int ox = x, oy = y;
-    if (dest->GetID() < 0) {
-        copy = new (std::nothrow) CQNDXSurface();
-        if (!copy) return -1;
-        copy->Create(engine, w, h);
-        RECT area = {x, y, x + w, y + h};
-        if (!copy->GetDDSurface() ||
-            copy->GetDDSurface()->BltFast(0, 0, dest->GetDDSurface(), &area, DDBLTFAST_WAIT) < 0) {
-            delete copy;
-            return -1;
-        }
-        work = copy;
-        ox = oy = 0;
-    }
+    if (r.right - r.left < 1 || r.bottom - r.top < 1) return 0;
+    const bool engineBuffer = dest->GetID() < 0;
+    if (engineBuffer && EngineBufferRefused(engine, dest)) return -1;
 
     const fx::EffectArgs args{weight, fx::IsKeyed(effect) ? frame::SourceKey(src) : 0};
-    {
-        frame::LockPair locks(src, work);
-        // No memory to work on: nothing is touched, and the copy is not put back.
-        if (!locks.ok()) {
-            delete copy;
-            return -1;
-        }
-        RunEffect(effect, locks, work->GetPixelKind(), src->GetPixelKind(), r, ox, oy, args);
+    bool throughCopy = engineBuffer && HasClipper(dest->GetDDSurface());
+    if (!throughCopy) {
+        frame::LockPair locks(frame::SourceItself(src), dest);
+        if (locks.ok())
+            RunEffect(effect, locks, dest->GetPixelKind(), src->GetPixelKind(), r, x, y, args);
+        else if (engineBuffer && locks.destBusy())
+            throughCopy = true;
+        else
+            return -1;  // no memory to work on: nothing is touched
     }
-
-    if (copy) {
-        RECT all = {0, 0, w, h};
-        const HRESULT hr = dest->GetDDSurface()->BltFast(static_cast<DWORD>(x), static_cast<DWORD>(y),
-                                                         copy->GetDDSurface(), &all, DDBLTFAST_WAIT);
-        delete copy;
-        if (hr < 0) return -1;
-    }
+    if (throughCopy && BlendThroughCopy(engine, dest, src, x, y, r, effect, args) < 0) return -1;
     frame::CacheSource(engine, dest, src);
     return 0;
 }
@@ -352,13 +370,12 @@ int CQNDXVideoEngine::BlitHalfTranslucentKeyedAlt(CQNDXSurface* dest, CQNDXSurfa
     RECT r = frame::SourceRect(src, srcRect);
     if (IsEmpty(r) || !src->ClipBlit(dest, &x, &y, &r) || IsEmpty(r)) return 0;
     const fx::EffectArgs args{0, frame::SourceKey(src)};
+    const frame::ReadSource read = frame::SourceToRead(this, dest, src);
     {
-        frame::ReadSurface read(this, dest, src);
-        frame::LockPair locks(read.get(), dest);
+        frame::LockPair locks(read, dest);
         if (!locks.ok()) return -1;
-        RunEffect(Effect::HalfTranslucentKeyed, locks, dest->GetPixelKind(), read.get()->GetPixelKind(), r, x, y,
-                  args);
+        RunEffect(Effect::HalfTranslucentKeyed, locks, dest->GetPixelKind(), src->GetPixelKind(), r, x, y, args);
     }
-    frame::CacheSource(this, dest, src);
+    frame::CacheAfterRead(this, dest, read);
     return 0;
 }

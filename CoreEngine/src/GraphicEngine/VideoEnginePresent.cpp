@@ -58,7 +58,7 @@ void CQNDXVideoEngine::__FormatOverlay(char lines[7][32], char fps[32]) {
     for (int i = 0; i < 7; ++i) std::memset(lines[i], 0, kLineBytes);
     std::memset(fps, 0, kLineBytes);
     CQNDXGameManager* gm = CQNDXGameManager::GetInstance();
-    const int cpu = gm ? gm->GetCPUFeatures() : 0;
+    const int cpu = gm ? gm->GetCachedCPUFeatures() : 0;
     std::snprintf(lines[0], kLineBytes, "%s Version: %s  build% d", "QNDX", "0.57", 1);
     std::snprintf(lines[1], kLineBytes, "Video Mode: %dx%dx%d", m_iWidth, m_iHeight, m_iBitsPerPixel);
     std::snprintf(lines[2], kLineBytes, "Free VMem: %d KB", static_cast<int>(GetFreeVideoMemory() >> 10));

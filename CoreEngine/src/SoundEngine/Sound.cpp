@@ -1,11 +1,14 @@
-// Sounds: loading through the engine's loader, repeats, play and stop on the
-// engine's performance, and the download bookkeeping per audio path.
+// Sounds: loading through the engine's loader (a failed load says why in the
+// log), repeats, play and stop on the engine's performance, and the download
+// bookkeeping per audio path.
 #include "SoundEngine/Sound.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
+#include "GameManager.h"
 #include "SoundEngine/AudioPath.h"
 #include "SoundEngine/SoundEngine.h"
 #include "platform/Kernel.h"
@@ -40,9 +43,25 @@ void CQNDXSound::ToWide(WCHAR* out, const char* in, int count) {
     if (out && in && count != 0) MultiByteToWide(out, in, count);
 }
 
-int CQNDXSound::__FinishLoad(HRESULT hr, int isMidi) {
+namespace {
+
+// One error line for a load that failed: what was loaded, the code and the
+// platform's reason when it gave one.
+void LogLoadFailure(const char* who, const char* what, HRESULT hr, const char* why) {
+    CQNDXGameManager* manager = CQNDXGameManager::GetInstance();
+    if (!manager) return;
+    char text[640];
+    std::snprintf(text, sizeof text, "%s: %s could not be loaded (0x%08X): %s", who, what, (unsigned)hr,
+                  why && *why ? why : "no reason given");
+    manager->LogError(text, 1);
+}
+
+}  // namespace
+
+int CQNDXSound::__FinishLoad(HRESULT hr, int isMidi, const char* what) {
     if (FAILED(hr)) {
         m_pSegment = nullptr;
+        LogLoadFailure("CQNDXSound::Load", what, hr, QndxGetLastErrorText());
         return hr;
     }
     if (!isMidi) return 0;
@@ -51,6 +70,7 @@ int CQNDXSound::__FinishLoad(HRESULT hr, int isMidi) {
         // A failed load leaves the sound empty, so it can load again.
         m_pSegment->Release();
         m_pSegment = nullptr;
+        LogLoadFailure("CQNDXSound::Load", what, hr, "unsupported format: asked for MIDI, it holds no MIDI track");
         return hr;
     }
     return 0;
@@ -64,20 +84,31 @@ int CQNDXSound::Load(const char* fileName, int isMidi) {
     WCHAR* wide = new (std::nothrow) WCHAR[n + 1];
     if (!wide) return -1;
     MultiByteToWide(wide, fileName, -1);
+    QndxSetLastErrorText(nullptr);
     const HRESULT hr = loader->LoadObjectFromFile(CLSID_DirectMusicSegment, IID_IDirectMusicSegment8, wide,
                                                   reinterpret_cast<void**>(&m_pSegment));
     delete[] wide;
-    return __FinishLoad(hr, isMidi);
+    char what[320];
+    std::snprintf(what, sizeof what, "\"%s\"", fileName);
+    return __FinishLoad(hr, isMidi, what);
 }
 
 int CQNDXSound::LoadFromResource(const char* name, const char* type, int isMidi) {
     if (!m_pSoundEngine || m_pSegment || !name || !type) return -1;
     IDirectMusicLoader8* loader = m_pSoundEngine->GetLoader();
     if (!loader) return -1;
+    char what[320];
+    std::snprintf(what, sizeof what, "resource \"%s\" of type \"%s\"", name, type);
     HRSRC found = FindResourceA(nullptr, name, type);
-    if (!found) return E_FAIL;
+    if (!found) {
+        LogLoadFailure("CQNDXSound::LoadFromResource", what, E_FAIL, "no such resource");
+        return E_FAIL;
+    }
     HGLOBAL loaded = LoadResource(nullptr, found);
-    if (!loaded) return E_FAIL;
+    if (!loaded) {
+        LogLoadFailure("CQNDXSound::LoadFromResource", what, E_FAIL, "the resource cannot be loaded");
+        return E_FAIL;
+    }
     const DWORD size = SizeofResource(nullptr, found);
 
     DMUS_OBJECTDESC desc;
@@ -87,8 +118,9 @@ int CQNDXSound::LoadFromResource(const char* name, const char* type, int isMidi)
     desc.guidClass = CLSID_DirectMusicSegment;
     desc.llMemLength = size;
     desc.pbMemData = static_cast<BYTE*>(loaded);
+    QndxSetLastErrorText(nullptr);
     const HRESULT hr = loader->GetObject(&desc, IID_IDirectMusicSegment8, reinterpret_cast<void**>(&m_pSegment));
-    return __FinishLoad(hr, isMidi);
+    return __FinishLoad(hr, isMidi, what);
 }
 
 int CQNDXSound::SetRepeats(DWORD repeats) {

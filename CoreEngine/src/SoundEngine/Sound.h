@@ -20,9 +20,10 @@ public:
     virtual ~CQNDXSound();
 
     // 0 once loaded; -1 without engine, loader or name, or when a segment
-    // is already loaded; a platform error otherwise (the sound stays empty).
+    // is already loaded; a platform error otherwise (the sound stays empty,
+    // and an error line in the log names the file and the reason).
     int Load(const char* fileName, int isMidi);
-    // E_FAIL when the resource is missing.
+    // E_FAIL when the resource is missing; failures are logged as for Load.
     int LoadFromResource(const char* name, const char* type, int isMidi);
 
     // 0xFFFFFFFF repeats for ever.
@@ -65,8 +66,9 @@ private:
     void __DetachEngine();
     // A path is going: it leaves the list whatever the unload said.
     void __ForgetAudioPath(CQNDXAudioPath* path);
-    // Sets the just-loaded segment up as MIDI; releases it on failure.
-    int __FinishLoad(HRESULT hr, int isMidi);
+    // Sets the just-loaded segment up as MIDI; releases it on failure. A
+    // failure writes one error line naming `what` (the file or resource).
+    int __FinishLoad(HRESULT hr, int isMidi, const char* what);
 
     IDirectMusicSegment8* m_pSegment;
     CQNDXSoundEngine* m_pSoundEngine;

@@ -60,6 +60,14 @@ typedef SIZE_T* PSIZE_T;
 DWORD GetLastError();
 void SetLastError(DWORD errorCode);
 
+// The reason behind the last failure the layer could put in words (a
+// picture's side out of range, a wave's sample rate, a decoder's message),
+// per thread; "" when there is none. Calls that know why they fail set it
+// (the layer's own extension: result codes alone cannot say why); a caller
+// clears it with NULL before a call and reads it after a failed one.
+LPCSTR QndxGetLastErrorText();
+void QndxSetLastErrorText(LPCSTR lpText);
+
 // ---------------------------------------------------------------------------
 // Process, command line and module.
 

@@ -105,8 +105,7 @@ HRESULT DirectDrawCapsImpl::QueryInterface(REFIID riid, void** ppvObject) {
 
 HRESULT DirectDrawCapsImpl::GetCaps(LPDDCAPS drv, LPDDCAPS hel) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDraw::GetCaps", &hr)) return hr;
-    sim::internal::Record("IDirectDraw::GetCaps");
+    if (sim::internal::Enter("IDirectDraw::GetCaps", &hr)) return hr;
     return FillCaps(m_driver, drv, hel);
 }
 
@@ -139,16 +138,14 @@ HRESULT DirectDrawImpl::QueryInterface(REFIID riid, void** ppvObject) {
 
 HRESULT DirectDrawImpl::GetCaps(LPDDCAPS drv, LPDDCAPS hel) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDraw7::GetCaps", &hr)) return hr;
-    sim::internal::Record("IDirectDraw7::GetCaps");
+    if (sim::internal::Enter("IDirectDraw7::GetCaps", &hr)) return hr;
     return FillCaps(m_driver, drv, hel);
 }
 
 HRESULT DirectDrawImpl::EnumDisplayModes(DWORD dwFlags, LPDDSURFACEDESC2 filter, LPVOID context,
                                          LPDDENUMMODESCALLBACK2 callback) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDraw7::EnumDisplayModes", &hr)) return hr;
-    sim::internal::Record("IDirectDraw7::EnumDisplayModes", Hex(dwFlags));
+    if (sim::internal::Enter("IDirectDraw7::EnumDisplayModes", &hr, [&] { return Hex(dwFlags); })) return hr;
     if (!callback || (dwFlags & ~(DDEDM_REFRESHRATES | DDEDM_STANDARDVGAMODES))) return DDERR_INVALIDPARAMS;
     if (filter && !SizeTagOk(filter->dwSize, QNDX_DDSURFACEDESC2_TAG, sizeof(DDSURFACEDESC2)))
         return DDERR_INVALIDPARAMS;
@@ -189,8 +186,7 @@ HRESULT DirectDrawImpl::EnumDisplayModes(DWORD dwFlags, LPDDSURFACEDESC2 filter,
 
 HRESULT DirectDrawImpl::SetCooperativeLevel(HWND hWnd, DWORD dwFlags) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDraw7::SetCooperativeLevel", &hr)) return hr;
-    sim::internal::Record("IDirectDraw7::SetCooperativeLevel", Hex(dwFlags));
+    if (sim::internal::Enter("IDirectDraw7::SetCooperativeLevel", &hr, [&] { return Hex(dwFlags); })) return hr;
     const DWORD known = DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT | DDSCL_NOWINDOWCHANGES | DDSCL_NORMAL | DDSCL_EXCLUSIVE |
                         DDSCL_ALLOWMODEX | DDSCL_SETFOCUSWINDOW | DDSCL_SETDEVICEWINDOW |
                         DDSCL_CREATEDEVICEWINDOW | DDSCL_MULTITHREADED | DDSCL_FPUSETUP | DDSCL_FPUPRESERVE;
@@ -216,9 +212,11 @@ HRESULT DirectDrawImpl::SetCooperativeLevel(HWND hWnd, DWORD dwFlags) {
 
 HRESULT DirectDrawImpl::SetDisplayMode(DWORD w, DWORD h, DWORD bits, DWORD refresh, DWORD dwFlags) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDraw7::SetDisplayMode", &hr)) return hr;
-    sim::internal::Record("IDirectDraw7::SetDisplayMode", std::to_string(w) + "x" + std::to_string(h) + "x" +
-                                                              std::to_string(bits) + "@" + std::to_string(refresh));
+    if (sim::internal::Enter("IDirectDraw7::SetDisplayMode", &hr, [&] {
+            return std::to_string(w) + "x" + std::to_string(h) + "x" + std::to_string(bits) + "@" +
+                   std::to_string(refresh);
+        }))
+        return hr;
     if (dwFlags & ~1u) return DDERR_INVALIDPARAMS;  // DDSDM_STANDARDVGAMODE only
     if (!CooperativeLevelSet()) return DDERR_NOCOOPERATIVELEVELSET;
     DisplayState& st = DisplayState::Get();
@@ -231,8 +229,7 @@ HRESULT DirectDrawImpl::SetDisplayMode(DWORD w, DWORD h, DWORD bits, DWORD refre
 
 HRESULT DirectDrawImpl::RestoreDisplayMode() {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDraw7::RestoreDisplayMode", &hr)) return hr;
-    sim::internal::Record("IDirectDraw7::RestoreDisplayMode");
+    if (sim::internal::Enter("IDirectDraw7::RestoreDisplayMode", &hr)) return hr;
     DisplayState& st = DisplayState::Get();
     if (st.exclusiveOwner && st.exclusiveOwner != this) return DDERR_NOEXCLUSIVEMODE;
     ChangeMode({st.desktopWidth, st.desktopHeight, st.desktopBits, st.current.refreshRate});
@@ -257,11 +254,12 @@ HRESULT DirectDrawImpl::GetDisplayMode(LPDDSURFACEDESC2 d) {
 HRESULT DirectDrawImpl::CreateSurface(LPDDSURFACEDESC2 desc, LPDIRECTDRAWSURFACE7* out, IUnknown* outer) {
     HRESULT hr;
     if (out) *out = nullptr;
-    if (sim::internal::TakeFault("IDirectDraw7::CreateSurface", &hr)) return hr;
-    sim::internal::Record("IDirectDraw7::CreateSurface",
-                          desc ? Hex(desc->dwFlags) + " " + Hex(desc->ddsCaps.dwCaps) + " " +
-                                     std::to_string(desc->dwWidth) + "x" + std::to_string(desc->dwHeight)
-                               : std::string("NULL"));
+    if (sim::internal::Enter("IDirectDraw7::CreateSurface", &hr, [&] {
+            return desc ? Hex(desc->dwFlags) + " " + Hex(desc->ddsCaps.dwCaps) + " " + std::to_string(desc->dwWidth) +
+                              "x" + std::to_string(desc->dwHeight)
+                        : std::string("NULL");
+        }))
+        return hr;
     if (!desc || !out || outer) return DDERR_INVALIDPARAMS;
     if (!SizeTagOk(desc->dwSize, QNDX_DDSURFACEDESC2_TAG, sizeof(DDSURFACEDESC2))) return DDERR_INVALIDPARAMS;
     if (!CooperativeLevelSet()) return DDERR_NOCOOPERATIVELEVELSET;
@@ -274,8 +272,7 @@ HRESULT DirectDrawImpl::CreateSurface(LPDDSURFACEDESC2 desc, LPDIRECTDRAWSURFACE
 HRESULT DirectDrawImpl::CreateClipper(DWORD dwFlags, LPDIRECTDRAWCLIPPER* out, IUnknown* outer) {
     HRESULT hr;
     if (out) *out = nullptr;
-    if (sim::internal::TakeFault("IDirectDraw7::CreateClipper", &hr)) return hr;
-    sim::internal::Record("IDirectDraw7::CreateClipper");
+    if (sim::internal::Enter("IDirectDraw7::CreateClipper", &hr)) return hr;
     if (dwFlags != 0 || !out || outer) return DDERR_INVALIDPARAMS;
     *out = new ClipperImpl();
     return DD_OK;
@@ -285,8 +282,7 @@ HRESULT DirectDrawImpl::CreatePalette(DWORD dwFlags, LPPALETTEENTRY entries, LPD
                                       IUnknown* outer) {
     HRESULT hr;
     if (out) *out = nullptr;
-    if (sim::internal::TakeFault("IDirectDraw7::CreatePalette", &hr)) return hr;
-    sim::internal::Record("IDirectDraw7::CreatePalette", Hex(dwFlags));
+    if (sim::internal::Enter("IDirectDraw7::CreatePalette", &hr, [&] { return Hex(dwFlags); })) return hr;
     if (!entries || !out || outer) return DDERR_INVALIDPARAMS;
     if (!(dwFlags & DDPCAPS_8BIT)) return DDERR_UNSUPPORTED;  // 8-bit palettes only
     if (dwFlags & ~(DDPCAPS_8BIT | DDPCAPS_ALLOW256 | DDPCAPS_PRIMARYSURFACE | DDPCAPS_8BITENTRIES))
@@ -297,8 +293,7 @@ HRESULT DirectDrawImpl::CreatePalette(DWORD dwFlags, LPPALETTEENTRY entries, LPD
 
 HRESULT DirectDrawImpl::WaitForVerticalBlank(DWORD dwFlags, HANDLE hEvent) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDraw7::WaitForVerticalBlank", &hr)) return hr;
-    sim::internal::Record("IDirectDraw7::WaitForVerticalBlank", Hex(dwFlags));
+    if (sim::internal::Enter("IDirectDraw7::WaitForVerticalBlank", &hr, [&] { return Hex(dwFlags); })) return hr;
     if (dwFlags == DDWAITVB_BLOCKBEGINEVENT) return DDERR_UNSUPPORTED;
     if (dwFlags != DDWAITVB_BLOCKBEGIN && dwFlags != DDWAITVB_BLOCKEND) return DDERR_INVALIDPARAMS;
     // The next retrace of the current refresh rate, on the layer's clock (so
@@ -331,8 +326,7 @@ HRESULT ClipperImpl::QueryInterface(REFIID riid, void** ppvObject) {
 
 HRESULT ClipperImpl::SetHWnd(DWORD dwFlags, HWND hWnd) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawClipper::SetHWnd", &hr)) return hr;
-    sim::internal::Record("IDirectDrawClipper::SetHWnd");
+    if (sim::internal::Enter("IDirectDrawClipper::SetHWnd", &hr)) return hr;
     if (dwFlags != 0) return DDERR_INVALIDPARAMS;
     m_window = hWnd;
     return DD_OK;
@@ -394,8 +388,7 @@ using qndx::platform::DisplayState;
 HRESULT WINAPI DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pUnkOuter) {
     HRESULT hr;
     if (lplpDD) *lplpDD = nullptr;
-    if (qndx::sim::internal::TakeFault("DirectDrawCreate", &hr)) return hr;
-    qndx::sim::internal::Record("DirectDrawCreate", lpGUID ? "guid" : "NULL");
+    if (qndx::sim::internal::Enter("DirectDrawCreate", &hr, lpGUID ? "guid" : "NULL")) return hr;
     if (!lplpDD || pUnkOuter) return DDERR_INVALIDPARAMS;
     int driver = qndx::platform::FindDriver(lpGUID);
     if (driver < 0) return DDERR_INVALIDDIRECTDRAWGUID;
@@ -408,8 +401,7 @@ HRESULT WINAPI DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pU
 HRESULT WINAPI DirectDrawCreateEx(GUID* lpGuid, LPVOID* lplpDD, REFIID iid, IUnknown* pUnkOuter) {
     HRESULT hr;
     if (lplpDD) *lplpDD = nullptr;
-    if (qndx::sim::internal::TakeFault("DirectDrawCreateEx", &hr)) return hr;
-    qndx::sim::internal::Record("DirectDrawCreateEx", lpGuid ? "guid" : "NULL");
+    if (qndx::sim::internal::Enter("DirectDrawCreateEx", &hr, lpGuid ? "guid" : "NULL")) return hr;
     if (!lplpDD || pUnkOuter || iid != IID_IDirectDraw7) return DDERR_INVALIDPARAMS;
     int driver = qndx::platform::FindDriver(lpGuid);
     if (driver < 0) return DDERR_INVALIDDIRECTDRAWGUID;
@@ -423,8 +415,8 @@ HRESULT WINAPI DirectDrawCreateEx(GUID* lpGuid, LPVOID* lplpDD, REFIID iid, IUnk
 
 HRESULT WINAPI DirectDrawEnumerateExA(LPDDENUMCALLBACKEXA lpCallback, LPVOID lpContext, DWORD dwFlags) {
     HRESULT hr;
-    if (qndx::sim::internal::TakeFault("DirectDrawEnumerateExA", &hr)) return hr;
-    qndx::sim::internal::Record("DirectDrawEnumerateExA", qndx::platform::Hex(dwFlags));
+    if (qndx::sim::internal::Enter("DirectDrawEnumerateExA", &hr, [&] { return qndx::platform::Hex(dwFlags); }))
+        return hr;
     const DWORD known =
         DDENUM_ATTACHEDSECONDARYDEVICES | DDENUM_DETACHEDSECONDARYDEVICES | DDENUM_NONDISPLAYDEVICES;
     if (!lpCallback || (dwFlags & ~known)) return DDERR_INVALIDPARAMS;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ddraw/BlitFast.h"
 #include "ddraw/DirectDrawImpl.h"
 #include "platform/sim/Display.h"
 #include "platform/sim/Window.h"
@@ -210,6 +211,9 @@ void AddDisplayDriver(const SimDisplayDriver& driver) {
     e.capsResult = driver.capsResult;
     DisplayState::Get().drivers.push_back(e);
 }
+
+void SetBlitFastPaths(bool on) { platform::blit::SetFastPaths(on); }
+bool BlitFastPaths() { return platform::blit::FastPaths(); }
 
 void SetVideoMemoryBudget(DWORD bytes) { DisplayState::Get().budget = bytes; }
 DWORD VideoMemoryBudget() { return static_cast<DWORD>(DisplayState::Get().budget); }

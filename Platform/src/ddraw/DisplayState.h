@@ -50,7 +50,8 @@ public:
 
     DirectDrawImpl* exclusiveOwner = nullptr;
     HWND exclusiveWindow = nullptr;
-    std::vector<SurfaceImpl*> surfaces;
+    std::vector<SurfaceImpl*> surfaces;           // in creation order
+    std::vector<SurfaceImpl*> surfacesByAddress;  // the same, sorted: every blit looks its source up
 
     PrimaryWriteHook primaryHook = nullptr;
     DisplayModeHook modeHook = nullptr;

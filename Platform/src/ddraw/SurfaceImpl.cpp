@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <string>
 
@@ -56,6 +57,10 @@ bool Overlap(const RECT& a, const RECT& b) {
 
 RECT Whole(DWORD w, DWORD h) { return RECT{0, 0, static_cast<LONG>(w), static_cast<LONG>(h)}; }
 
+bool ByAddress(const SurfaceImpl* a, const IDirectDrawSurface7* b) {
+    return std::less<const IDirectDrawSurface7*>()(a, b);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -65,10 +70,14 @@ SurfaceImpl::SurfaceImpl(DirectDrawImpl* owner, DWORD width, DWORD height, const
     : m_owner(owner), m_width(width), m_height(height), m_format(format), m_kind(KindOfFormat(format)),
       m_caps(caps) {
     if (m_owner) m_owner->AddRef();
-    DisplayState::Get().surfaces.push_back(this);
+    DisplayState& st = DisplayState::Get();
+    st.surfaces.push_back(this);
+    st.surfacesByAddress.insert(
+        std::lower_bound(st.surfacesByAddress.begin(), st.surfacesByAddress.end(), this, ByAddress), this);
 }
 
 SurfaceImpl::~SurfaceImpl() {
+    if (m_held) ForgetHeld();
     for (SurfaceImpl* back : m_backs) delete back;
     m_backs.clear();
     if (m_dc) DestroyDC(m_dc);
@@ -77,6 +86,8 @@ SurfaceImpl::~SurfaceImpl() {
     DisplayState& st = DisplayState::Get();
     if (m_countsAgainstBudget) st.used -= std::min<uint64_t>(st.used, m_bytes);
     st.surfaces.erase(std::remove(st.surfaces.begin(), st.surfaces.end(), this), st.surfaces.end());
+    auto at = std::lower_bound(st.surfacesByAddress.begin(), st.surfacesByAddress.end(), this, ByAddress);
+    if (at != st.surfacesByAddress.end() && *at == this) st.surfacesByAddress.erase(at);
     if (m_owner) {
         if (m_owner->primary == this) m_owner->primary = nullptr;
         m_owner->Release();
@@ -208,8 +219,9 @@ HRESULT SurfaceImpl::Create(DirectDrawImpl* owner, const DDSURFACEDESC2& desc, S
 
 SurfaceImpl* SurfaceImpl::FromInterface(IDirectDrawSurface7* surface) {
     if (!surface) return nullptr;
-    for (SurfaceImpl* s : DisplayState::Get().surfaces)
-        if (static_cast<IDirectDrawSurface7*>(s) == surface) return s;
+    const std::vector<SurfaceImpl*>& all = DisplayState::Get().surfacesByAddress;
+    auto at = std::lower_bound(all.begin(), all.end(), surface, ByAddress);
+    if (at != all.end() && static_cast<IDirectDrawSurface7*>(*at) == surface) return *at;
     return nullptr;
 }
 
@@ -262,6 +274,8 @@ SurfaceMemory SurfaceImpl::Memory() const {
 bool GetSurfaceMemory(IDirectDrawSurface7* surface, SurfaceMemory* out) {
     SurfaceImpl* s = SurfaceImpl::FromInterface(surface);
     if (!s || !out) return false;
+    s->Settle();
+    s->DropSpans();
     *out = s->Memory();
     return true;
 }
@@ -273,6 +287,41 @@ void SurfaceImpl::MarkLost(bool wrongMode) {
     front->m_lost = true;
     front->m_wrongMode = front->m_wrongMode || wrongMode;
     for (SurfaceImpl* back : front->m_backs) back->m_lost = true;
+    front->DropChainSpans();
+}
+
+void SurfaceImpl::DropSpans() {
+    m_spanState = SpanState::None;
+    m_keyedUses = 0;
+}
+
+void SurfaceImpl::DropChainSpans() {
+    SurfaceImpl* front = Front();
+    front->DropSpans();
+    for (SurfaceImpl* back : front->m_backs) back->DropSpans();
+}
+
+const blit::KeySpans* SurfaceImpl::SpansFor(DWORD maskedKey) {
+    if (m_locked || m_dc) return nullptr;  // the caller may be writing right now
+    if (m_spanState != SpanState::None) {
+        if (m_spanKey == maskedKey) return m_spanState == SpanState::Built ? m_spans.get() : nullptr;
+        DropSpans();  // another key (an override)
+    }
+    if (m_keyedUses == 0 || m_spanKey != maskedKey) {
+        m_spanKey = maskedKey;
+        m_keyedUses = 1;
+        return nullptr;
+    }
+    try {
+        if (!m_spans) m_spans.reset(new blit::KeySpans());
+        const bool built = m_spans->Build(m_bits.get(), m_pitch, BytesPerPixel(m_kind), static_cast<int>(m_width),
+                                          static_cast<int>(m_height), maskedKey, ColorBitsMask());
+        m_spanState = built ? SpanState::Built : SpanState::Refused;
+    } catch (const std::bad_alloc&) {
+        m_spans.reset();  // the vector loop does without
+        m_spanState = SpanState::Refused;
+    }
+    return m_spanState == SpanState::Built ? m_spans.get() : nullptr;
 }
 
 HRESULT SurfaceImpl::CheckUsable() const { return m_lost ? DDERR_SURFACELOST : DD_OK; }
@@ -289,6 +338,7 @@ DWORD SurfaceImpl::ColorBitsMask() const {
 void SurfaceImpl::FillGarbage() {
     // What a restored surface holds: memory nobody wrote. A fixed pattern
     // keeps tests repeatable.
+    DropSpans();
     uint32_t state = 0x9E3779B9u ^ m_width ^ (m_height << 16);
     for (size_t i = 0; i < m_bytes; ++i) {
         state = state * 1664525u + 1013904223u;
@@ -331,16 +381,19 @@ static void FillDescription(const SurfaceImpl& s, DDSURFACEDESC2* d, void* bits,
 
 HRESULT SurfaceImpl::Lock(LPRECT lpDestRect, LPDDSURFACEDESC2 desc, DWORD dwFlags, HANDLE) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawSurface7::Lock", &hr)) return hr;
-    sim::internal::Record("IDirectDrawSurface7::Lock", RectText(lpDestRect) + " " + Hex(dwFlags));
+    if (sim::internal::Enter("IDirectDrawSurface7::Lock", &hr,
+                             [&] { return RectText(lpDestRect) + " " + Hex(dwFlags); }))
+        return hr;
     if (!desc || !SizeTagOk(desc->dwSize, QNDX_DDSURFACEDESC2_TAG, sizeof(DDSURFACEDESC2))) return DDERR_INVALIDPARAMS;
     if (m_lost) return DDERR_SURFACELOST;
     if (m_locked || m_dc) return DDERR_SURFACEBUSY;
     RECT r = lpDestRect ? *lpDestRect : Whole(m_width, m_height);
     if (Empty(r) || !Inside(r, m_width, m_height)) return DDERR_INVALIDPARAMS;
+    Settle();
     uint8_t* bits = m_bits.get() + static_cast<ptrdiff_t>(r.top) * m_pitch +
                     static_cast<ptrdiff_t>(r.left) * BytesPerPixel(m_kind);
     FillDescription(*this, desc, bits, m_hasKey, m_key, static_cast<DWORD>(m_backs.size()));
+    DropSpans();
     m_locked = true;
     m_lockReadOnly = (dwFlags & DDLOCK_READONLY) != 0;
     m_lockRect = r;
@@ -349,8 +402,7 @@ HRESULT SurfaceImpl::Lock(LPRECT lpDestRect, LPDDSURFACEDESC2 desc, DWORD dwFlag
 
 HRESULT SurfaceImpl::Unlock(LPRECT) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawSurface7::Unlock", &hr)) return hr;
-    sim::internal::Record("IDirectDrawSurface7::Unlock");
+    if (sim::internal::Enter("IDirectDrawSurface7::Unlock", &hr)) return hr;
     if (!m_locked) return DDERR_NOTLOCKED;
     // A surface lost while locked stays locked until restored, so that the
     // caller's restore-and-retry ends in a real unlock.
@@ -362,8 +414,7 @@ HRESULT SurfaceImpl::Unlock(LPRECT) {
 
 HRESULT SurfaceImpl::GetDC(HDC* lphDC) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawSurface7::GetDC", &hr)) return hr;
-    sim::internal::Record("IDirectDrawSurface7::GetDC");
+    if (sim::internal::Enter("IDirectDrawSurface7::GetDC", &hr)) return hr;
     if (!lphDC) return DDERR_INVALIDPARAMS;
     *lphDC = nullptr;
     if (m_lost) return DDERR_SURFACELOST;
@@ -372,17 +423,18 @@ HRESULT SurfaceImpl::GetDC(HDC* lphDC) {
     std::unique_ptr<DeviceContext> dc(new (std::nothrow) DeviceContext(DeviceContext::Kind::Surface));
     if (!dc) return DDERR_OUTOFMEMORY;
     dc->owner = this;
+    Settle();
     dc->target = Target();
     m_dc = RegisterDC(std::move(dc));
     if (!m_dc) return DDERR_CANTCREATEDC;
+    DropSpans();
     *lphDC = m_dc;
     return DD_OK;
 }
 
 HRESULT SurfaceImpl::ReleaseDC(HDC hDC) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawSurface7::ReleaseDC", &hr)) return hr;
-    sim::internal::Record("IDirectDrawSurface7::ReleaseDC");
+    if (sim::internal::Enter("IDirectDrawSurface7::ReleaseDC", &hr)) return hr;
     if (!m_dc) return DDERR_NODC;
     if (hDC != m_dc) return DDERR_INVALIDPARAMS;
     DestroyDC(m_dc);
@@ -396,17 +448,20 @@ HRESULT SurfaceImpl::ReleaseDC(HDC hDC) {
 
 HRESULT SurfaceImpl::SetColorKey(DWORD dwFlags, LPDDCOLORKEY key) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawSurface7::SetColorKey", &hr)) return hr;
-    sim::internal::Record("IDirectDrawSurface7::SetColorKey",
-                          Hex(dwFlags) + " " + (key ? Hex(key->dwColorSpaceLowValue) : std::string("NULL")));
+    if (sim::internal::Enter("IDirectDrawSurface7::SetColorKey", &hr, [&] {
+            return Hex(dwFlags) + " " + (key ? Hex(key->dwColorSpaceLowValue) : std::string("NULL"));
+        }))
+        return hr;
     if (dwFlags & (DDCKEY_DESTBLT | DDCKEY_DESTOVERLAY | DDCKEY_SRCOVERLAY)) return DDERR_UNSUPPORTED;
     if (!(dwFlags & DDCKEY_SRCBLT) || (dwFlags & ~(DDCKEY_SRCBLT | DDCKEY_COLORSPACE))) return DDERR_INVALIDPARAMS;
     if (!key) {
         m_hasKey = false;
+        DropSpans();
         return DD_OK;
     }
     if ((dwFlags & DDCKEY_COLORSPACE) && key->dwColorSpaceHighValue != key->dwColorSpaceLowValue)
         return DDERR_NOCOLORKEYHW;
+    DropSpans();
     m_hasKey = true;
     m_key.dwColorSpaceLowValue = key->dwColorSpaceLowValue;
     m_key.dwColorSpaceHighValue = key->dwColorSpaceLowValue;
@@ -431,12 +486,16 @@ HRESULT SurfaceImpl::GetColorKey(DWORD dwFlags, LPDDCOLORKEY key) {
 
 HRESULT SurfaceImpl::BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& srcRect, const RECT& clip, DWORD ddfx,
                               bool keyed, DWORD key) {
+    Settle();
+    src->Settle();
     const int bpp = BytesPerPixel(m_kind);
     const int sw = srcRect.right - srcRect.left, sh = srcRect.bottom - srcRect.top;
     const int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
     const bool mirrorX = (ddfx & DDBLTFX_MIRRORLEFTRIGHT) != 0;
     const bool mirrorY = (ddfx & DDBLTFX_MIRRORUPDOWN) != 0;
     const bool sameSize = sw == dw && sh == dh && !mirrorX && !mirrorY;
+    const bool fast = blit::FastPaths();
+    DropSpans();
 
     auto at = [bpp](uint8_t* bits, LONG pitch, LONG x, LONG y) {
         return bits + static_cast<ptrdiff_t>(y) * pitch + static_cast<ptrdiff_t>(x) * bpp;
@@ -454,20 +513,28 @@ HRESULT SurfaceImpl::BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& src
     // source overlapping the destination on this surface is copied aside first.
     const uint8_t* srcBits = at(src->m_bits.get(), src->m_pitch, srcRect.left, srcRect.top);
     LONG srcPitch = src->m_pitch;
-    std::vector<uint8_t> aside;
-    if (src == this && Overlap(srcRect, clip)) {
-        const size_t row = static_cast<size_t>(sw) * bpp;
-        aside.resize(row * sh);
-        for (int y = 0; y < sh; ++y) std::memcpy(&aside[row * y], srcBits + static_cast<ptrdiff_t>(y) * srcPitch, row);
+    const bool detach = src == this && Overlap(srcRect, clip);
+    const size_t asideRow = static_cast<size_t>(sw) * bpp;
+    blit::Scratch aside(blit::Scratch::Aside, detach ? asideRow * sh : 0);
+    if (detach) {
+        for (int y = 0; y < sh; ++y)
+            std::memcpy(aside.data() + asideRow * y, srcBits + static_cast<ptrdiff_t>(y) * srcPitch, asideRow);
         srcBits = aside.data();
-        srcPitch = static_cast<LONG>(row);
+        srcPitch = static_cast<LONG>(asideRow);
     }
     const DWORD mask = ColorBitsMask();
     if (sameSize) {
         const LONG ox = clip.left - dst.left, oy = clip.top - dst.top;
-        blit::CopyKeyed(at(m_bits.get(), m_pitch, clip.left, clip.top), m_pitch,
-                        srcBits + static_cast<ptrdiff_t>(oy) * srcPitch + static_cast<ptrdiff_t>(ox) * bpp, srcPitch,
-                        bpp, clip.right - clip.left, clip.bottom - clip.top, key, mask);
+        uint8_t* to = at(m_bits.get(), m_pitch, clip.left, clip.top);
+        const int w = clip.right - clip.left, h = clip.bottom - clip.top;
+        const uint8_t* from = srcBits + static_cast<ptrdiff_t>(oy) * srcPitch + static_cast<ptrdiff_t>(ox) * bpp;
+        if (!fast) {
+            blit::CopyKeyed(to, m_pitch, from, srcPitch, bpp, w, h, key, mask);
+        } else if (const blit::KeySpans* spans = src != this ? src->SpansFor(key & mask) : nullptr) {
+            spans->Copy(to, m_pitch, bpp, srcRect.left + ox, srcRect.top + oy, w, h);
+        } else {
+            blit::CopyKeyedFast(to, m_pitch, from, srcPitch, bpp, w, h, key, mask);
+        }
         return DD_OK;
     }
     blit::StretchArgs args;
@@ -484,16 +551,19 @@ HRESULT SurfaceImpl::BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& src
     args.keyed = keyed;
     args.key = key;
     args.colorMask = mask;
-    blit::Stretch(at(m_bits.get(), m_pitch, dst.left, dst.top), m_pitch, srcBits, srcPitch, bpp, args);
+    if (fast)
+        blit::StretchFast(at(m_bits.get(), m_pitch, dst.left, dst.top), m_pitch, srcBits, srcPitch, bpp, args);
+    else
+        blit::Stretch(at(m_bits.get(), m_pitch, dst.left, dst.top), m_pitch, srcBits, srcPitch, bpp, args);
     return DD_OK;
 }
 
 HRESULT SurfaceImpl::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE7 lpSrc, LPRECT lpSrcRect, DWORD dwFlags,
                          LPDDBLTFX fx) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawSurface7::Blt", &hr)) return hr;
-    sim::internal::Record("IDirectDrawSurface7::Blt",
-                          RectText(lpDestRect) + " " + RectText(lpSrcRect) + " " + Hex(dwFlags));
+    if (sim::internal::Enter("IDirectDrawSurface7::Blt", &hr,
+                             [&] { return RectText(lpDestRect) + " " + RectText(lpSrcRect) + " " + Hex(dwFlags); }))
+        return hr;
     const DWORD supported = DDBLT_COLORFILL | DDBLT_DDFX | DDBLT_KEYSRC | DDBLT_KEYSRCOVERRIDE | DDBLT_ROP |
                             DDBLT_WAIT | DDBLT_ASYNC | DDBLT_DONOTWAIT;
     if (dwFlags & ~supported) return DDERR_UNSUPPORTED;
@@ -519,6 +589,8 @@ HRESULT SurfaceImpl::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE7 lpSrc, LPRECT l
     if (dwFlags & DDBLT_COLORFILL) {
         if (dwFlags & (DDBLT_DDFX | DDBLT_KEYSRC | DDBLT_KEYSRCOVERRIDE | DDBLT_ROP)) return DDERR_INVALIDPARAMS;
         if (Empty(clip)) return DD_OK;
+        Settle();
+        DropSpans();
         const int bpp = BytesPerPixel(m_kind);
         blit::Fill(m_bits.get() + static_cast<ptrdiff_t>(clip.top) * m_pitch + static_cast<ptrdiff_t>(clip.left) * bpp,
                    m_pitch, bpp, clip.right - clip.left, clip.bottom - clip.top, fx->dwFillColor);
@@ -553,6 +625,7 @@ HRESULT SurfaceImpl::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE7 lpSrc, LPRECT l
         key = src->m_key.dwColorSpaceLowValue;
     }
     if (Empty(clip)) return DD_OK;
+    if (IsPrimary() && OfferToHolder(src, dst, srcRect, clip, ddfx, keyed)) return DD_OK;
     hr = BlitFrom(src, dst, srcRect, clip, ddfx, keyed, key);
     if (SUCCEEDED(hr)) NotifyWrite(&clip);
     return hr;
@@ -560,10 +633,10 @@ HRESULT SurfaceImpl::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE7 lpSrc, LPRECT l
 
 HRESULT SurfaceImpl::BltFast(DWORD dwX, DWORD dwY, LPDIRECTDRAWSURFACE7 lpSrc, LPRECT lpSrcRect, DWORD dwTrans) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawSurface7::BltFast", &hr)) return hr;
-    sim::internal::Record("IDirectDrawSurface7::BltFast",
-                          std::to_string(dwX) + "," + std::to_string(dwY) + " " + RectText(lpSrcRect) + " " +
-                              Hex(dwTrans));
+    if (sim::internal::Enter("IDirectDrawSurface7::BltFast", &hr, [&] {
+            return std::to_string(dwX) + "," + std::to_string(dwY) + " " + RectText(lpSrcRect) + " " + Hex(dwTrans);
+        }))
+        return hr;
     if (dwTrans & ~(DDBLTFAST_SRCCOLORKEY | DDBLTFAST_DESTCOLORKEY | DDBLTFAST_WAIT | DDBLTFAST_DONOTWAIT))
         return DDERR_INVALIDPARAMS;
     if (dwTrans & DDBLTFAST_DESTCOLORKEY) return DDERR_UNSUPPORTED;
@@ -596,8 +669,7 @@ HRESULT SurfaceImpl::BltFast(DWORD dwX, DWORD dwY, LPDIRECTDRAWSURFACE7 lpSrc, L
 
 HRESULT SurfaceImpl::Flip(LPDIRECTDRAWSURFACE7 lpOverride, DWORD dwFlags) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawSurface7::Flip", &hr)) return hr;
-    sim::internal::Record("IDirectDrawSurface7::Flip", Hex(dwFlags));
+    if (sim::internal::Enter("IDirectDrawSurface7::Flip", &hr, [&] { return Hex(dwFlags); })) return hr;
     if (m_backs.empty()) return DDERR_NOTFLIPPABLE;
     if (dwFlags & ~(DDFLIP_WAIT | DDFLIP_NOVSYNC | DDFLIP_DONOTWAIT)) return DDERR_INVALIDPARAMS;
     SurfaceImpl* target = nullptr;
@@ -610,6 +682,8 @@ HRESULT SurfaceImpl::Flip(LPDIRECTDRAWSURFACE7 lpOverride, DWORD dwFlags) {
     if (m_locked || m_dc) return DDERR_SURFACEBUSY;
     for (SurfaceImpl* back : m_backs)
         if (back->m_locked || back->m_dc) return DDERR_SURFACEBUSY;
+    Settle();
+    DropChainSpans();
     if (target) {
         std::swap(m_bits, target->m_bits);
     } else {
@@ -623,8 +697,9 @@ HRESULT SurfaceImpl::Flip(LPDIRECTDRAWSURFACE7 lpOverride, DWORD dwFlags) {
 
 HRESULT SurfaceImpl::GetAttachedSurface(LPDDSCAPS2 caps, LPDIRECTDRAWSURFACE7* out) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawSurface7::GetAttachedSurface", &hr)) return hr;
-    sim::internal::Record("IDirectDrawSurface7::GetAttachedSurface", caps ? Hex(caps->dwCaps) : "NULL");
+    if (sim::internal::Enter("IDirectDrawSurface7::GetAttachedSurface", &hr,
+                             [&] { return caps ? Hex(caps->dwCaps) : "NULL"; }))
+        return hr;
     if (!caps || !out) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     for (SurfaceImpl* back : m_backs) {
@@ -645,11 +720,11 @@ HRESULT SurfaceImpl::IsLost() {
 
 HRESULT SurfaceImpl::Restore() {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawSurface7::Restore", &hr)) return hr;
-    sim::internal::Record("IDirectDrawSurface7::Restore");
+    if (sim::internal::Enter("IDirectDrawSurface7::Restore", &hr)) return hr;
     if (m_front) return DDERR_IMPLICITLYCREATED;  // the chain restores through its front
     if (!m_lost) return DD_OK;
     if (m_wrongMode) return DDERR_WRONGMODE;
+    Settle();
     FillGarbage();
     m_lost = false;
     for (SurfaceImpl* back : m_backs) {
@@ -665,8 +740,7 @@ HRESULT SurfaceImpl::Restore() {
 
 HRESULT SurfaceImpl::SetClipper(LPDIRECTDRAWCLIPPER lpDDClipper) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectDrawSurface7::SetClipper", &hr)) return hr;
-    sim::internal::Record("IDirectDrawSurface7::SetClipper", lpDDClipper ? "clipper" : "NULL");
+    if (sim::internal::Enter("IDirectDrawSurface7::SetClipper", &hr, lpDDClipper ? "clipper" : "NULL")) return hr;
     ClipperImpl* clipper = nullptr;
     if (lpDDClipper) {
         clipper = dynamic_cast<ClipperImpl*>(lpDDClipper);

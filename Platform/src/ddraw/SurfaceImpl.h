@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "ddraw/BlitFast.h"
 #include "gdi/DeviceContext.h"
 #include "platform/DirectDraw.h"
 
@@ -16,11 +17,15 @@ namespace qndx {
 namespace platform {
 
 class DirectDrawImpl;
+class SurfaceImpl;
 class ClipperImpl;
 class PaletteImpl;
 
 // A surface's pixels as they are now. `bits` stays valid until the surface
-// is flipped, restored after a mode change or released.
+// is flipped, restored after a mode change or released. Whoever asks may
+// write them, so the surface forgets what it had worked out about them (the
+// span form of its key); a write made later through an old pointer is
+// not seen by keyed blits from it.
 struct SurfaceMemory {
     uint8_t* bits = nullptr;
     LONG pitch = 0;
@@ -31,7 +36,8 @@ struct SurfaceMemory {
     const PALETTEENTRY* palette = nullptr;  // attached palette, 8-bit only
 };
 
-// False when `surface` is not one of the layer's live surfaces.
+// False when `surface` is not one of the layer's live surfaces. Pixels a
+// window holds for a primary are back in its memory first.
 bool GetSurfaceMemory(IDirectDrawSurface7* surface, SurfaceMemory* out);
 
 // Called after something was written to a primary surface: Blt and BltFast
@@ -40,6 +46,25 @@ bool GetSurfaceMemory(IDirectDrawSurface7* surface, SurfaceMemory* out);
 // at a time; null removes it. Not cleared by the sim reset.
 typedef void (*PrimaryWriteHook)(IDirectDrawSurface7* primary, const RECT* dirty);
 void SetPrimaryWriteHook(PrimaryWriteHook hook);
+
+// A windowed present may leave part of a primary's picture in the window
+// alone: the window side copies a plain 1:1 blit onto the primary straight
+// into the window and holds that rectangle of the primary there, so the
+// frame is copied once. Held pixels come back into the primary's memory
+// (settle) before anything reads or writes it: Lock, GetDC, a blit from or
+// onto it, a colour fill, GetSurfaceMemory, Restore. One set of hooks at a
+// time; null removes them.
+struct PrimaryHoldHooks {
+    // Offered a plain copy of srcRect of `src` onto the primary at `dst`
+    // (same size, inside the primary); true when it showed it and now holds
+    // `dst` (it calls SetHeld). False leaves the copy to the primary.
+    bool (*take)(SurfaceImpl* primary, SurfaceImpl* src, const RECT& srcRect, const RECT& dst);
+    // Puts every held pixel of `primary` back into its memory, SetHeld(false).
+    void (*settle)(SurfaceImpl* primary);
+    // `primary` goes away: what is held for it is dropped.
+    void (*forget)(SurfaceImpl* primary);
+};
+void SetPrimaryHoldHooks(const PrimaryHoldHooks* hooks);
 
 // The display as DirectDraw has set it. bitsPerPixel is 15 for 5-5-5.
 struct DisplayModeInfo {
@@ -113,6 +138,25 @@ public:
     SurfaceImpl* Front();
     // The window named by the attached clipper, or null.
     HWND ClipperWindow() const;
+    // Held pixels (PrimaryHoldHooks) come back before the memory is used.
+    void Settle() {
+        if (m_held) {
+            SettleHeld();
+            DropSpans();  // the held pixels replace what any span form was built from
+        }
+    }
+    void SetHeld(bool held) { m_held = held; }
+    bool Held() const { return m_held; }
+    // The span form of this surface for a masked key, or null when the
+    // vector loop should draw it (first keyed blit since the last change,
+    // runs too short, surface locked or its DC out).
+    const blit::KeySpans* SpansFor(DWORD maskedKey);
+    // Whether a usable span form is held now (tests check they reach it).
+    bool HasSpans() const { return m_spanState == SpanState::Built; }
+    // Called whenever the pixels or the key may change.
+    void DropSpans();
+    // DropSpans on the whole flip chain (its buffers trade pixels).
+    void DropChainSpans();
 
 private:
     SurfaceImpl(DirectDrawImpl* owner, DWORD width, DWORD height, const DDPIXELFORMAT& format, DWORD caps);
@@ -122,6 +166,12 @@ private:
     HRESULT BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& srcRect, const RECT& clip, DWORD ddfx,
                      bool keyed, DWORD key);
     void NotifyWrite(const RECT* dirty);
+    void SettleHeld();
+    // Offers a checked blit onto this primary to the hold hooks; true when
+    // they showed and hold it.
+    bool OfferToHolder(SurfaceImpl* src, const RECT& dst, const RECT& srcRect, const RECT& clip, DWORD ddfx,
+                       bool keyed);
+    void ForgetHeld();
     void FillGarbage();
     DWORD ColorBitsMask() const;
 
@@ -143,9 +193,19 @@ private:
     HDC m_dc = nullptr;
     bool m_lost = false;
     bool m_wrongMode = false;
+    bool m_held = false;  // part of the picture is in a window (PrimaryHoldHooks)
 
     bool m_hasKey = false;
     DDCOLORKEY m_key = {0, 0};
+    // Keyed blits from this surface with the same key and no write between
+    // build the span form at the second one, so a source redrawn every
+    // frame never pays for the scan. Dropping keeps the buffers for the
+    // next build.
+    enum class SpanState { None, Built, Refused };
+    std::unique_ptr<blit::KeySpans> m_spans;
+    SpanState m_spanState = SpanState::None;
+    DWORD m_spanKey = 0;
+    int m_keyedUses = 0;
     ClipperImpl* m_clipper = nullptr;  // referenced
     PaletteImpl* m_palette = nullptr;  // referenced
 

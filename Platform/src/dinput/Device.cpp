@@ -217,7 +217,8 @@ HRESULT Device::SetProperty(REFGUID prop, LPCDIPROPHEADER header) {
         m_bufferSize = reinterpret_cast<const DIPROPDWORD*>(header)->dwData;
         m_buffer.clear();
         m_overflow = false;
-        sim::internal::Record("IDirectInputDevice8A::SetProperty", "DIPROP_BUFFERSIZE " + std::to_string(m_bufferSize));
+        sim::internal::Record("IDirectInputDevice8A::SetProperty",
+                              [&] { return "DIPROP_BUFFERSIZE " + std::to_string(m_bufferSize); });
         return DI_OK;
     }
     bool range = prop == DIPROP_RANGE;
@@ -272,8 +273,7 @@ HRESULT Device::Acquire() {
 
 HRESULT Device::Unacquire() {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectInputDevice8A::Unacquire", &hr)) return hr;
-    sim::internal::Record("IDirectInputDevice8A::Unacquire");
+    if (sim::internal::Enter("IDirectInputDevice8A::Unacquire", &hr)) return hr;
     if (!IsAcquired()) {
         m_state = State::NotAcquired;
         return DI_NOEFFECT;
@@ -449,7 +449,7 @@ HRESULT Device::SetDataFormat(LPCDIDATAFORMAT format) {
     for (const DIDATAFORMAT* f : accepted) {
         if (f && (format == f || SameFormat(*format, *f))) {
             m_dataSize = f->dwDataSize;
-            sim::internal::Record("IDirectInputDevice8A::SetDataFormat", std::to_string(m_dataSize));
+            sim::internal::Record("IDirectInputDevice8A::SetDataFormat", [&] { return std::to_string(m_dataSize); });
             return DI_OK;
         }
     }
@@ -459,8 +459,8 @@ HRESULT Device::SetDataFormat(LPCDIDATAFORMAT format) {
 
 HRESULT Device::SetCooperativeLevel(HWND hwnd, DWORD flags) {
     HRESULT hr;
-    if (sim::internal::TakeFault("IDirectInputDevice8A::SetCooperativeLevel", &hr)) return hr;
-    sim::internal::Record("IDirectInputDevice8A::SetCooperativeLevel", std::to_string(flags));
+    if (sim::internal::Enter("IDirectInputDevice8A::SetCooperativeLevel", &hr, [&] { return std::to_string(flags); }))
+        return hr;
     DWORD known = DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE | DISCL_FOREGROUND | DISCL_BACKGROUND | DISCL_NOWINKEY;
     bool exclusive = (flags & DISCL_EXCLUSIVE) != 0;
     bool foreground = (flags & DISCL_FOREGROUND) != 0;

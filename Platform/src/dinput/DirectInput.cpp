@@ -113,8 +113,7 @@ public:
 HRESULT DirectInput8Create(HINSTANCE hinst, DWORD version, REFIID riid, LPVOID* out, LPUNKNOWN outer) {
     using namespace qndx::platform::dinput;
     HRESULT hr;
-    if (qndx::sim::internal::TakeFault("DirectInput8Create", &hr)) return hr;
-    qndx::sim::internal::Record("DirectInput8Create");
+    if (qndx::sim::internal::Enter("DirectInput8Create", &hr)) return hr;
     if (!out) return DIERR_INVALIDPARAM;
     *out = nullptr;
     if (outer) return DIERR_NOAGGREGATION;

@@ -1,9 +1,12 @@
-// The SDL device output and the real-time null output.
+// The SDL device output and the real-time null output, and the one line
+// that says which of them a performance plays on.
 #include "dmusic/AudioOutput.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -93,9 +96,43 @@ private:
     std::thread m_thread;
 };
 
+// While SDL looks for a device, ALSA prints its own complaints (no card, no
+// default PCM: nine lines on a machine without sound) on standard error; the
+// engine's own line says what came of it. ALSA's error handler is silenced
+// for that time through the library SDL uses, when it is there at all.
+class QuietAlsa {
+public:
+    QuietAlsa() {
+        m_library = dlopen("libasound.so.2", RTLD_LAZY | RTLD_LOCAL);
+        if (m_library) m_setHandler = reinterpret_cast<SetHandler>(dlsym(m_library, "snd_lib_error_set_handler"));
+        if (m_setHandler) m_setHandler(&Drop);
+    }
+    ~QuietAlsa() {
+        if (m_setHandler) m_setHandler(nullptr);  // ALSA's own reporting again
+        if (m_library) dlclose(m_library);
+    }
+    QuietAlsa(const QuietAlsa&) = delete;
+    QuietAlsa& operator=(const QuietAlsa&) = delete;
+
+private:
+    typedef void (*Handler)(const char* file, int line, const char* function, int err, const char* fmt, ...);
+    typedef int (*SetHandler)(Handler);
+    static void Drop(const char*, int, const char*, int, const char*, ...) {}
+
+    void* m_library = nullptr;
+    SetHandler m_setHandler = nullptr;
+};
+
+// Says which output sound plays on, once: again only when that changes.
+void Announce(bool device, const std::string& line) {
+    static std::atomic<int> last{-1};
+    if (last.exchange(device ? 1 : 0) != (device ? 1 : 0)) std::fprintf(stderr, "%s\n", line.c_str());
+}
+
 }  // namespace
 
 std::unique_ptr<AudioOutput> OpenSdlAudioOutput(Mixer* mixer, std::string* why) {
+    QuietAlsa quiet;  // outlives the output below, whose failure path closes SDL's audio again
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         *why = SDL_GetError();
         return nullptr;
@@ -124,8 +161,13 @@ std::unique_ptr<AudioOutput> OpenNullAudioOutput(Mixer* mixer) { return std::mak
 
 std::unique_ptr<AudioOutput> OpenAudioOutput(Mixer* mixer) {
     std::string why;
-    if (auto sdl = OpenSdlAudioOutput(mixer, &why)) return sdl;
-    std::fprintf(stderr, "dmusic: no audio device (%s); sound runs on the null output\n", why.c_str());
+    if (auto sdl = OpenSdlAudioOutput(mixer, &why)) {
+        const char* driver = SDL_GetCurrentAudioDriver();
+        Announce(true, std::string("dmusic: sound plays on the audio device (SDL driver ") +
+                           (driver ? driver : "unknown") + ")");
+        return sdl;
+    }
+    Announce(false, "dmusic: no audio device (" + why + "); sound runs on the null output");
     return OpenNullAudioOutput(mixer);
 }
 

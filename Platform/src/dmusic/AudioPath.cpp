@@ -52,7 +52,7 @@ HRESULT AudioPathImpl::GetObjectInPath(DWORD, DWORD dwStage, DWORD dwBuffer, REF
                                        REFGUID iidInterface, void** ppObject) {
     HRESULT hr;
     if (Faulted("IDirectMusicAudioPath8::GetObjectInPath", &hr)) return hr;
-    qndx::sim::internal::Record("IDirectMusicAudioPath8::GetObjectInPath", std::to_string(dwStage));
+    qndx::sim::internal::Record("IDirectMusicAudioPath8::GetObjectInPath", [&] { return std::to_string(dwStage); });
     if (!ppObject) return E_POINTER;
     *ppObject = nullptr;
     if ((guidObject != GUID_NULL && guidObject != GUID_All_Objects) || dwIndex != 0 || dwBuffer != 0)
@@ -68,7 +68,7 @@ HRESULT AudioPathImpl::GetObjectInPath(DWORD, DWORD dwStage, DWORD dwBuffer, REF
 HRESULT AudioPathImpl::Activate(BOOL fActivate) {
     HRESULT hr;
     if (Faulted("IDirectMusicAudioPath8::Activate", &hr)) return hr;
-    qndx::sim::internal::Record("IDirectMusicAudioPath8::Activate", std::to_string(fActivate));
+    qndx::sim::internal::Record("IDirectMusicAudioPath8::Activate", [&] { return std::to_string(fActivate); });
     std::lock_guard<std::mutex> guard(m_mixer->mutex);
     if (!m_bus->alive) return DMUS_E_NOT_INIT;
     m_bus->active = fActivate != FALSE;
@@ -83,7 +83,7 @@ HRESULT AudioPathImpl::SetVolume(LONG lVolume, DWORD dwDuration) {
     HRESULT hr;
     if (Faulted("IDirectMusicAudioPath8::SetVolume", &hr)) return hr;
     qndx::sim::internal::Record("IDirectMusicAudioPath8::SetVolume",
-                                std::to_string(lVolume) + "," + std::to_string(dwDuration));
+                                [&] { return std::to_string(lVolume) + "," + std::to_string(dwDuration); });
     if (lVolume < -9600 || lVolume > 0) return E_INVALIDARG;
     std::lock_guard<std::mutex> guard(m_mixer->mutex);
     const int64_t now = m_mixer->frame;
@@ -132,7 +132,7 @@ HRESULT PathBuffer::GetVolume(LONG* plVolume) {
 HRESULT PathBuffer::SetVolume(LONG lVolume) {
     HRESULT hr;
     if (Faulted("IDirectSoundBuffer::SetVolume", &hr)) return hr;
-    qndx::sim::internal::Record("IDirectSoundBuffer::SetVolume", std::to_string(lVolume));
+    qndx::sim::internal::Record("IDirectSoundBuffer::SetVolume", [&] { return std::to_string(lVolume); });
     if (lVolume < DSBVOLUME_MIN || lVolume > DSBVOLUME_MAX) return DSERR_INVALIDPARAM;
     std::lock_guard<std::mutex> guard(m_mixer->mutex);
     m_bus->bufferVolume = lVolume;
@@ -152,7 +152,7 @@ HRESULT PathBuffer::GetPan(LONG* plPan) {
 HRESULT PathBuffer::SetPan(LONG lPan) {
     HRESULT hr;
     if (Faulted("IDirectSoundBuffer::SetPan", &hr)) return hr;
-    qndx::sim::internal::Record("IDirectSoundBuffer::SetPan", std::to_string(lPan));
+    qndx::sim::internal::Record("IDirectSoundBuffer::SetPan", [&] { return std::to_string(lPan); });
     if (Is3D()) return DSERR_CONTROLUNAVAIL;
     if (lPan < DSBPAN_LEFT || lPan > DSBPAN_RIGHT) return DSERR_INVALIDPARAM;
     std::lock_guard<std::mutex> guard(m_mixer->mutex);
@@ -164,7 +164,7 @@ template <class Apply>
 HRESULT PathBuffer::Set3D(const char* call, uint32_t field, DWORD apply, bool valid, Apply change) {
     HRESULT hr;
     if (Faulted(call, &hr)) return hr;
-    qndx::sim::internal::Record(call, Args(apply));
+    qndx::sim::internal::Record(call, [&] { return Args(apply); });
     if (!Is3D()) return DSERR_CONTROLUNAVAIL;
     if (!valid || !ApplyValid(apply)) return DSERR_INVALIDPARAM;
     std::lock_guard<std::mutex> guard(m_mixer->mutex);
@@ -289,7 +289,7 @@ template <class Apply>
 HRESULT ListenerImpl::Set(const char* call, uint32_t field, DWORD apply, bool valid, Apply change) {
     HRESULT hr;
     if (Faulted(call, &hr)) return hr;
-    qndx::sim::internal::Record(call, Args(apply));
+    qndx::sim::internal::Record(call, [&] { return Args(apply); });
     if (!valid || !ApplyValid(apply)) return DSERR_INVALIDPARAM;
     std::lock_guard<std::mutex> guard(m_mixer->mutex);
     m_mixer->listener.Set(field, apply == DS3D_DEFERRED, change);

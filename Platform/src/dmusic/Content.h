@@ -34,10 +34,15 @@ struct SegmentContent {
 // Largest file the loader reads, and the largest decoded wave (in samples).
 constexpr size_t kMaxSoundFileBytes = 64u << 20;
 constexpr size_t kMaxDecodedSamples = 64u << 20;
+// Waves outside these are refused before decoding.
+constexpr int kMinWaveRate = 1000;
+constexpr int kMaxWaveRate = 384000;
+constexpr int kMaxWaveChannels = 8;
 
 // A RIFF WAVE file through SDL's loader and converter. DMUS_E_INVALIDFILE
 // for a damaged or truncated file, DMUS_E_LOADER_FORMATNOTSUPPORTED for an
-// encoding SDL cannot read, E_OUTOFMEMORY past the size limit.
+// encoding SDL cannot read or a rate or channel count outside the limits,
+// E_OUTOFMEMORY past the size limit; the reason goes to the last error text.
 HRESULT DecodeWave(const uint8_t* data, size_t size, std::shared_ptr<PcmData>* out);
 
 // Walks every chunk and event of a Standard MIDI file (formats 0 and 1,

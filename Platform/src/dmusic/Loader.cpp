@@ -2,11 +2,13 @@
 // relative to that directory, or a full path) or from memory.
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "dmusic/Objects.h"
 #include "kernel/CodePage.h"
+#include "kernel/Errors.h"
 #include "kernel/Path.h"
 #include "sim/SimInternal.h"
 
@@ -25,20 +27,26 @@ bool IsDirectory(const std::string& host) {
 // Reads the whole file; DMUS_E_LOADER_FAILEDOPEN when it cannot be read.
 HRESULT ReadWholeFile(const std::string& host, std::vector<uint8_t>* out) {
     FILE* f = host.empty() ? nullptr : std::fopen(host.c_str(), "rb");
-    if (!f) return DMUS_E_LOADER_FAILEDOPEN;
+    if (!f) {
+        SetErrorText("the file cannot be opened (%s)", std::strerror(errno));
+        return DMUS_E_LOADER_FAILEDOPEN;
+    }
     HRESULT hr = S_OK;
     uint8_t chunk[65536];
     for (;;) {
         const size_t n = std::fread(chunk, 1, sizeof chunk, f);
         if (n == 0) break;
         if (out->size() + n > kMaxSoundFileBytes) {
-            std::fprintf(stderr, "dmusic: %s is larger than the loader reads\n", host.c_str());
+            SetErrorText("too large: the file is over %zu MiB", kMaxSoundFileBytes >> 20);
             hr = E_OUTOFMEMORY;
             break;
         }
         out->insert(out->end(), chunk, chunk + n);
     }
-    if (SUCCEEDED(hr) && std::ferror(f)) hr = DMUS_E_LOADER_FAILEDOPEN;
+    if (SUCCEEDED(hr) && std::ferror(f)) {
+        SetErrorText("the file cannot be read");
+        hr = DMUS_E_LOADER_FAILEDOPEN;
+    }
     std::fclose(f);
     return hr;
 }
@@ -78,7 +86,7 @@ HRESULT LoaderImpl::SetSearchDirectory(REFGUID, const WCHAR* pwzPath, BOOL) {
     if (Faulted("IDirectMusicLoader8::SetSearchDirectory", &hr)) return hr;
     if (!pwzPath) return E_POINTER;
     const std::string dir = WideToEngine(pwzPath, MAX_PATH);
-    qndx::sim::internal::Record("IDirectMusicLoader8::SetSearchDirectory", dir);
+    qndx::sim::internal::Record("IDirectMusicLoader8::SetSearchDirectory", dir.c_str());
     if (!IsDirectory(ToHostPath(dir.c_str()))) return DMUS_E_LOADER_BADPATH;
     std::lock_guard<std::mutex> guard(m_lock);
     if (dir == m_directory) return S_FALSE;
@@ -108,10 +116,7 @@ HRESULT LoaderImpl::LoadFile(const std::string& enginePath, bool fullPath, REFII
     }
     std::vector<uint8_t> bytes;
     const HRESULT hr = ReadWholeFile(ToHostPath(path.c_str()), &bytes);
-    if (FAILED(hr)) {
-        if (hr == DMUS_E_LOADER_FAILEDOPEN) std::fprintf(stderr, "dmusic: cannot open %s\n", path.c_str());
-        return hr;
-    }
+    if (FAILED(hr)) return hr;
     return MakeSegment(bytes.data(), bytes.size(), riid, ppv);
 }
 
@@ -123,7 +128,7 @@ HRESULT LoaderImpl::LoadObjectFromFile(REFGUID rguidClassID, REFIID iidInterface
     *ppObject = nullptr;
     if (!pwzFilePath) return E_POINTER;
     const std::string name = WideToEngine(pwzFilePath, MAX_PATH);
-    qndx::sim::internal::Record("IDirectMusicLoader8::LoadObjectFromFile", name);
+    qndx::sim::internal::Record("IDirectMusicLoader8::LoadObjectFromFile", name.c_str());
     if (rguidClassID != CLSID_DirectMusicSegment) return DMUS_E_LOADER_NOCLASSID;
     return LoadFile(name, false, iidInterfaceID, ppObject);
 }
@@ -134,14 +139,17 @@ HRESULT LoaderImpl::GetObject(LPDMUS_OBJECTDESC pDesc, REFIID riid, LPVOID* ppv)
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (!pDesc) return E_POINTER;
-    qndx::sim::internal::Record("IDirectMusicLoader8::GetObject", std::to_string(pDesc->dwValidData));
+    qndx::sim::internal::Record("IDirectMusicLoader8::GetObject", [&] { return std::to_string(pDesc->dwValidData); });
     if (pDesc->dwSize != QNDX_DMUS_OBJECTDESC_TAG && pDesc->dwSize != sizeof(DMUS_OBJECTDESC)) return E_INVALIDARG;
     if (!(pDesc->dwValidData & DMUS_OBJ_CLASS) || pDesc->guidClass != CLSID_DirectMusicSegment)
         return DMUS_E_LOADER_NOCLASSID;
     const DWORD valid = pDesc->dwValidData;
     if (valid & DMUS_OBJ_MEMORY) {
         if (!pDesc->pbMemData || pDesc->llMemLength <= 0) return E_INVALIDARG;
-        if ((unsigned long long)pDesc->llMemLength > kMaxSoundFileBytes) return E_OUTOFMEMORY;
+        if ((unsigned long long)pDesc->llMemLength > kMaxSoundFileBytes) {
+            SetErrorText("too large: the data is over %zu MiB", kMaxSoundFileBytes >> 20);
+            return E_OUTOFMEMORY;
+        }
         return MakeSegment(pDesc->pbMemData, (size_t)pDesc->llMemLength, riid, ppv);
     }
     if (valid & DMUS_OBJ_FILENAME) {
@@ -149,7 +157,7 @@ HRESULT LoaderImpl::GetObject(LPDMUS_OBJECTDESC pDesc, REFIID riid, LPVOID* ppv)
         return LoadFile(name, (valid & DMUS_OBJ_FULLPATH) != 0, riid, ppv);
     }
     if (valid & DMUS_OBJ_STREAM) {
-        std::fprintf(stderr, "dmusic: loading from a stream is not supported\n");
+        SetErrorText("loading from a stream is not supported");
         return E_NOTIMPL;
     }
     return DMUS_E_LOADER_NOFILENAME;

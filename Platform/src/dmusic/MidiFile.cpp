@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dmusic/Content.h"
+#include "kernel/Errors.h"
 #include "platform/DirectMusic.h"
 
 namespace qndx {
@@ -106,21 +107,30 @@ size_t CheckTrack(const uint8_t* begin, const uint8_t* end, bool* needsEnd) {
 }  // namespace
 
 HRESULT CheckMidiFile(const uint8_t* data, size_t size, std::vector<uint8_t>* normalized) {
-    if (!data || size < 14 || std::memcmp(data, "MThd", 4) != 0) return DMUS_E_INVALIDFILE;
+    if (!data || size < 14 || std::memcmp(data, "MThd", 4) != 0) {
+        SetErrorText("truncated MIDI file: no whole header");
+        return DMUS_E_INVALIDFILE;
+    }
     const uint32_t headerLen = Be32(data + 4);
-    if (headerLen < 6 || headerLen > size - 8) return DMUS_E_INVALIDFILE;
+    if (headerLen < 6 || headerLen > size - 8) {
+        SetErrorText("damaged MIDI file: a header of %u bytes", headerLen);
+        return DMUS_E_INVALIDFILE;
+    }
     const uint16_t format = Be16(data + 8);
     const uint16_t tracks = Be16(data + 10);
     const uint16_t division = Be16(data + 12);
     if (format > 1) {
-        std::fprintf(stderr, "dmusic: MIDI file format %u is not supported\n", format);
+        SetErrorText("unsupported format: MIDI file format %u (0 and 1 are played)", format);
         return DMUS_E_LOADER_FORMATNOTSUPPORTED;
     }
     if (division & 0x8000) {
-        std::fprintf(stderr, "dmusic: MIDI files timed in SMPTE frames are not supported\n");
+        SetErrorText("unsupported format: a MIDI file timed in SMPTE frames");
         return DMUS_E_LOADER_FORMATNOTSUPPORTED;
     }
-    if (tracks == 0 || division == 0 || (format == 0 && tracks != 1)) return DMUS_E_INVALIDFILE;
+    if (tracks == 0 || division == 0 || (format == 0 && tracks != 1)) {
+        SetErrorText("damaged MIDI file: %u tracks in format %u, division %u", tracks, format, division);
+        return DMUS_E_INVALIDFILE;
+    }
 
     std::vector<uint8_t> out(data, data + 8);
     out[4] = out[5] = out[6] = 0;
@@ -130,14 +140,23 @@ HRESULT CheckMidiFile(const uint8_t* data, size_t size, std::vector<uint8_t>* no
     size_t at = 8 + (size_t)headerLen;
     unsigned found = 0;
     while (found < tracks) {
-        if (size - at < 8) return DMUS_E_INVALIDFILE;  // fewer tracks than the header says
+        if (size - at < 8) {
+            SetErrorText("truncated MIDI file: %u of %u tracks", found, tracks);
+            return DMUS_E_INVALIDFILE;
+        }
         const uint32_t len = Be32(data + at + 4);
-        if (len > size - at - 8) return DMUS_E_INVALIDFILE;
+        if (len > size - at - 8) {
+            SetErrorText("truncated MIDI file: a chunk of %u bytes passes the end", len);
+            return DMUS_E_INVALIDFILE;
+        }
         const uint8_t* body = data + at + 8;
         if (std::memcmp(data + at, "MTrk", 4) == 0) {
             bool needsEnd = false;
             const size_t used = CheckTrack(body, body + len, &needsEnd);
-            if (used == 0) return DMUS_E_INVALIDFILE;
+            if (used == 0) {
+                SetErrorText("damaged MIDI file: track %u holds a malformed or cut event", found + 1);
+                return DMUS_E_INVALIDFILE;
+            }
             static const uint8_t kEnd[4] = {0x00, 0xFF, 0x2F, 0x00};
             out.insert(out.end(), {'M', 'T', 'r', 'k'});
             PutBe32(&out, (uint32_t)(used + (needsEnd ? 4 : 0)));

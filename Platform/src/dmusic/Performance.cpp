@@ -52,8 +52,9 @@ HRESULT PerformanceImpl::InitAudio(IUnknown** ppDirectMusic, IUnknown** ppDirect
                                    DWORD dwPChannelCount, DWORD, void* pParams) {
     HRESULT hr;
     if (Faulted("IDirectMusicPerformance8::InitAudio", &hr)) return hr;
-    qndx::sim::internal::Record("IDirectMusicPerformance8::InitAudio",
-                                std::to_string(dwDefaultPathType) + "," + std::to_string(dwPChannelCount));
+    qndx::sim::internal::Record("IDirectMusicPerformance8::InitAudio", [&] {
+        return std::to_string(dwDefaultPathType) + "," + std::to_string(dwPChannelCount);
+    });
     if (m_initialised) return DMUS_E_ALREADY_INITED;
     if (ppDirectMusic || ppDirectSound || pParams) {
         std::fprintf(stderr,
@@ -118,9 +119,9 @@ HRESULT PerformanceImpl::CreateStandardAudioPath(DWORD dwType, DWORD dwPChannelC
                                                  IDirectMusicAudioPath** ppNewPath) {
     HRESULT hr;
     if (Faulted("IDirectMusicPerformance8::CreateStandardAudioPath", &hr)) return hr;
-    qndx::sim::internal::Record(
-        "IDirectMusicPerformance8::CreateStandardAudioPath",
-        std::to_string(dwType) + "," + std::to_string(dwPChannelCount) + "," + std::to_string(fActivate));
+    qndx::sim::internal::Record("IDirectMusicPerformance8::CreateStandardAudioPath", [&] {
+        return std::to_string(dwType) + "," + std::to_string(dwPChannelCount) + "," + std::to_string(fActivate);
+    });
     if (!ppNewPath) return E_POINTER;
     *ppNewPath = nullptr;
     if (!m_initialised) return DMUS_E_NOT_INIT;
@@ -144,7 +145,7 @@ HRESULT PerformanceImpl::PlaySegmentEx(IUnknown* pSource, WCHAR* pwzSegmentName,
     HRESULT hr;
     if (Faulted("IDirectMusicPerformance8::PlaySegmentEx", &hr)) return hr;
     qndx::sim::internal::Record("IDirectMusicPerformance8::PlaySegmentEx",
-                                std::to_string(dwFlags) + "," + std::to_string(i64StartTime));
+                                [&] { return std::to_string(dwFlags) + "," + std::to_string(i64StartTime); });
     if (ppSegmentState) *ppSegmentState = nullptr;
     if (!m_initialised) return DMUS_E_NOT_INIT;
     if (pwzSegmentName || pTransition || pFrom) {
@@ -203,7 +204,7 @@ HRESULT PerformanceImpl::PlaySegmentEx(IUnknown* pSource, WCHAR* pwzSegmentName,
 HRESULT PerformanceImpl::StopEx(IUnknown* pObjectToStop, LONGLONG i64StopTime, DWORD dwFlags) {
     HRESULT hr;
     if (Faulted("IDirectMusicPerformance8::StopEx", &hr)) return hr;
-    qndx::sim::internal::Record("IDirectMusicPerformance8::StopEx", std::to_string(i64StopTime));
+    qndx::sim::internal::Record("IDirectMusicPerformance8::StopEx", [&] { return std::to_string(i64StopTime); });
     if (!m_initialised) return DMUS_E_NOT_INIT;
     std::lock_guard<std::mutex> guard(m_mixer->mutex);
     const int64_t at = m_mixer->FrameForTime(i64StopTime, dwFlags);
@@ -257,7 +258,8 @@ HRESULT PerformanceImpl::SetGlobalParam(REFGUID rguidType, void* pParam, DWORD d
         if (dwSize != sizeof(LONG)) return E_INVALIDARG;
         LONG v;
         std::memcpy(&v, pParam, sizeof v);
-        qndx::sim::internal::Record("IDirectMusicPerformance8::SetGlobalParam", "volume," + std::to_string(v));
+        qndx::sim::internal::Record("IDirectMusicPerformance8::SetGlobalParam",
+                                    [&] { return "volume," + std::to_string(v); });
         if (v < DMUS_VOLUME_MIN || v > DMUS_VOLUME_MAX) return E_INVALIDARG;
         std::lock_guard<std::mutex> guard(m_mixer->mutex);
         m_mixer->masterVolume = v;
@@ -267,7 +269,8 @@ HRESULT PerformanceImpl::SetGlobalParam(REFGUID rguidType, void* pParam, DWORD d
         if (dwSize != sizeof(float)) return E_INVALIDARG;
         float t;
         std::memcpy(&t, pParam, sizeof t);
-        qndx::sim::internal::Record("IDirectMusicPerformance8::SetGlobalParam", "tempo," + std::to_string(t));
+        qndx::sim::internal::Record("IDirectMusicPerformance8::SetGlobalParam",
+                                    [&] { return "tempo," + std::to_string(t); });
         if (!(t == 0.0f || (t >= DMUS_MASTERTEMPO_MIN && t <= DMUS_MASTERTEMPO_MAX))) return E_INVALIDARG;
         std::lock_guard<std::mutex> guard(m_mixer->mutex);
         m_mixer->masterTempo = t;

@@ -56,7 +56,7 @@ HRESULT SegmentImpl::QueryInterface(REFIID riid, void** ppv) {
 HRESULT SegmentImpl::SetRepeats(DWORD dwRepeats) {
     HRESULT hr;
     if (Faulted("IDirectMusicSegment8::SetRepeats", &hr)) return hr;
-    qndx::sim::internal::Record("IDirectMusicSegment8::SetRepeats", std::to_string(dwRepeats));
+    qndx::sim::internal::Record("IDirectMusicSegment8::SetRepeats", [&] { return std::to_string(dwRepeats); });
     std::lock_guard<std::mutex> guard(m_lock);
     m_repeats = dwRepeats;
     return S_OK;

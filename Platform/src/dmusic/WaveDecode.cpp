@@ -1,7 +1,9 @@
 // Wave files to the mixer's format: our own walk over the RIFF chunks (so a
-// truncated or inconsistent file is refused before any decoding), then SDL's
-// WAV loader for the encodings it knows and an SDL audio stream to convert
-// to float at the mix rate, mono or stereo (more channels are mixed down).
+// truncated or inconsistent file, or one at a rate or channel count no sound
+// card plays, is refused before any decoding), then SDL's WAV loader for the
+// encodings it knows and an SDL audio stream to convert to float at the mix
+// rate, mono or stereo (more channels are mixed down). Every refusal leaves
+// its reason in the last error text.
 #include <SDL.h>
 
 #include <cstdio>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "dmusic/Content.h"
+#include "kernel/Errors.h"
 #include "platform/DirectMusic.h"
 
 namespace qndx {
@@ -22,59 +25,115 @@ uint32_t Le32(const uint8_t* p) {
     return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
 }
 
+// What the format chunk says, as far as the checks need it.
+struct WaveFormat {
+    uint32_t channels = 0;
+    uint32_t rate = 0;
+};
+
 // The format chunk must come before a data chunk that lies wholly inside
-// the file; chunks are padded to even lengths.
-bool RiffLooksWhole(const uint8_t* data, size_t size) {
-    if (size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WAVE", 4) != 0) return false;
+// the file; chunks are padded to even lengths. The reason goes to the last
+// error text when it is not so.
+bool RiffLooksWhole(const uint8_t* data, size_t size, WaveFormat* format) {
+    if (size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WAVE", 4) != 0) {
+        SetErrorText("unsupported format: not a RIFF WAVE file");
+        return false;
+    }
     bool haveFormat = false;
     size_t at = 12;
     while (size - at >= 8) {
         const uint32_t len = Le32(data + at + 4);
         const size_t left = size - at - 8;
         if (std::memcmp(data + at, "fmt ", 4) == 0) {
-            if (len < 16 || len > left) return false;
+            if (len < 16 || len > left) {
+                SetErrorText(len < 16 ? "damaged wave file: a format chunk of %u bytes"
+                                      : "truncated wave file: the %u-byte format chunk passes the end",
+                             len);
+                return false;
+            }
+            const uint8_t* f = data + at + 8;
+            format->channels = (uint32_t)(f[2] | f[3] << 8);
+            format->rate = Le32(f + 4);
             haveFormat = true;
         } else if (std::memcmp(data + at, "data", 4) == 0) {
-            return haveFormat && len <= left;
+            if (!haveFormat) {
+                SetErrorText("damaged wave file: no format chunk before the data");
+                return false;
+            }
+            if (len > left) {
+                SetErrorText("truncated wave file: the data chunk claims %u bytes, %zu follow", len, left);
+                return false;
+            }
+            return true;
         }
-        if (len > left) return false;
+        if (len > left) {
+            SetErrorText("truncated wave file: a chunk of %u bytes passes the end", len);
+            return false;
+        }
         at += 8 + (size_t)len + (len & 1);
-        if (at > size) return false;
+        if (at > size) {
+            SetErrorText("truncated wave file: the last chunk's padding passes the end");
+            return false;
+        }
     }
+    SetErrorText(haveFormat ? "truncated wave file: no data chunk" : "truncated wave file: no format chunk");
     return false;
 }
 
 // The resampler holds back the end of its input until more follows (and
 // SDL's flush does not always release it): a tenth of a second of silence
-// (and at least the resampler's history) after the wave carries its last
-// frames out.
+// after the wave, at the wave's own rate, carries its last frames out.
 bool PutSilence(SDL_AudioStream* stream, const SDL_AudioSpec& spec, Uint32 frameBytes) {
     if (!frameBytes) return true;
     const Uint8 silence = spec.format == AUDIO_U8 ? 0x80 : 0x00;
-    std::vector<Uint8> pad((size_t)frameBytes * (size_t)(spec.freq / 10 + 1024), silence);
+    std::vector<Uint8> pad((size_t)frameBytes * (size_t)((spec.freq + 9) / 10), silence);
     return SDL_AudioStreamPut(stream, pad.data(), (int)pad.size()) == 0;
+}
+
+// Feeds the converter in pieces of whole frames, so that no size it works
+// out from one call can grow past what it holds.
+bool PutInPieces(SDL_AudioStream* stream, const Uint8* bytes, Uint32 length, Uint32 frameBytes) {
+    const Uint32 piece = frameBytes * (65536u / frameBytes > 0 ? 65536u / frameBytes : 1u);
+    for (Uint32 at = 0; at < length;) {
+        const Uint32 n = length - at < piece ? length - at : piece;
+        if (SDL_AudioStreamPut(stream, bytes + at, (int)n) != 0) return false;
+        at += n;
+    }
+    return true;
 }
 
 }  // namespace
 
 HRESULT DecodeWave(const uint8_t* data, size_t size, std::shared_ptr<PcmData>* out) {
-    if (!RiffLooksWhole(data, size)) {
-        std::fprintf(stderr, "dmusic: damaged or truncated wave file\n");
-        return DMUS_E_INVALIDFILE;
+    WaveFormat format;
+    if (!data || !RiffLooksWhole(data, size, &format)) return DMUS_E_INVALIDFILE;
+    // Rates and channel counts no sound card plays are refused before any
+    // decoding: converted to the mix rate they would cost without measure.
+    if (format.rate < (uint32_t)kMinWaveRate || format.rate > (uint32_t)kMaxWaveRate) {
+        SetErrorText("unsupported format: a sample rate of %u Hz (%d to %d Hz are played)", format.rate, kMinWaveRate,
+                     kMaxWaveRate);
+        return DMUS_E_LOADER_FORMATNOTSUPPORTED;
+    }
+    if (format.channels < 1 || format.channels > (uint32_t)kMaxWaveChannels) {
+        SetErrorText("unsupported format: %u channels (1 to %d are played)", format.channels, kMaxWaveChannels);
+        return DMUS_E_LOADER_FORMATNOTSUPPORTED;
     }
     SDL_RWops* rw = SDL_RWFromConstMem(data, (int)size);
-    if (!rw) return E_OUTOFMEMORY;
+    if (!rw) {
+        SetErrorText("out of memory for the wave file");
+        return E_OUTOFMEMORY;
+    }
     SDL_AudioSpec spec;
     Uint8* raw = nullptr;
     Uint32 rawLen = 0;
     if (!SDL_LoadWAV_RW(rw, 1, &spec, &raw, &rawLen)) {
-        std::fprintf(stderr, "dmusic: wave file not readable: %s\n", SDL_GetError());
+        SetErrorText("unsupported format: the wave cannot be read (%s)", SDL_GetError());
         return DMUS_E_LOADER_FORMATNOTSUPPORTED;
     }
-    // SDL's converter cannot size its buffers for every rate: rates and
-    // channel counts beyond what any sound uses are refused before it runs.
-    if (spec.freq < 1000 || spec.freq > 384000 || spec.channels > 8) {
-        std::fprintf(stderr, "dmusic: wave of %d channels at %d Hz is not supported\n", spec.channels, spec.freq);
+    // Again for what SDL read: with more than one format chunk it reads the
+    // first, and its converter cannot size its buffers for every rate.
+    if (spec.freq < kMinWaveRate || spec.freq > kMaxWaveRate || spec.channels > kMaxWaveChannels) {
+        SetErrorText("unsupported format: a wave of %d channels at %d Hz", spec.channels, spec.freq);
         SDL_FreeWAV(raw);
         return DMUS_E_LOADER_FORMATNOTSUPPORTED;
     }
@@ -82,24 +141,25 @@ HRESULT DecodeWave(const uint8_t* data, size_t size, std::shared_ptr<PcmData>* o
     SDL_AudioStream* stream =
         SDL_NewAudioStream(spec.format, spec.channels, spec.freq, AUDIO_F32SYS, (Uint8)outChannels, kMixRate);
     if (!stream) {
-        std::fprintf(stderr, "dmusic: wave of %d channels at %d Hz cannot be converted: %s\n", spec.channels, spec.freq,
-                     SDL_GetError());
+        SetErrorText("unsupported format: a wave of %d channels at %d Hz cannot be converted (%s)", spec.channels,
+                     spec.freq, SDL_GetError());
         SDL_FreeWAV(raw);
         return DMUS_E_LOADER_FORMATNOTSUPPORTED;
     }
     const Uint32 frameBytes = (Uint32)(SDL_AUDIO_BITSIZE(spec.format) / 8) * spec.channels;
     const Uint32 whole = frameBytes ? rawLen - rawLen % frameBytes : 0;
-    // A rough bound first, so that a tiny file at a low rate cannot ask for
-    // gigabytes once resampled.
+    // A bound first, so that a long file cannot ask for gigabytes once
+    // converted to floats at the mix rate.
     const double expected =
         frameBytes && spec.freq > 0 ? (double)(whole / frameBytes) * kMixRate / spec.freq * outChannels : 0.0;
     HRESULT hr = S_OK;
     if (expected > (double)kMaxDecodedSamples) {
-        std::fprintf(stderr, "dmusic: wave too long (%.0f samples once converted)\n", expected);
+        SetErrorText("too large: the wave would take %.0f samples at the mix rate (at most %zu)", expected,
+                     kMaxDecodedSamples);
         hr = E_OUTOFMEMORY;
-    } else if ((whole && SDL_AudioStreamPut(stream, raw, (int)whole) != 0) || !PutSilence(stream, spec, frameBytes) ||
+    } else if ((whole && !PutInPieces(stream, raw, whole, frameBytes)) || !PutSilence(stream, spec, frameBytes) ||
                SDL_AudioStreamFlush(stream) != 0) {
-        std::fprintf(stderr, "dmusic: wave conversion failed: %s\n", SDL_GetError());
+        SetErrorText("the wave cannot be converted (%s)", SDL_GetError());
         hr = DMUS_E_LOADER_FORMATNOTSUPPORTED;
     }
     SDL_FreeWAV(raw);
@@ -111,14 +171,18 @@ HRESULT DecodeWave(const uint8_t* data, size_t size, std::shared_ptr<PcmData>* o
     pcm->channels = outChannels;
     const int available = SDL_AudioStreamAvailable(stream);
     const size_t samples = available > 0 ? (size_t)available / sizeof(float) : 0;
-    if (samples > kMaxDecodedSamples) {
+    if (samples > kMaxDecodedSamples + kMaxDecodedSamples / 8) {
         SDL_FreeAudioStream(stream);
+        SetErrorText("too large: the converted wave holds %zu samples", samples);
         return E_OUTOFMEMORY;
     }
     pcm->samples.resize(samples);
     const int got = samples ? SDL_AudioStreamGet(stream, pcm->samples.data(), (int)(samples * sizeof(float))) : 0;
     SDL_FreeAudioStream(stream);
-    if (got < 0) return DMUS_E_LOADER_FORMATNOTSUPPORTED;
+    if (got < 0) {
+        SetErrorText("the wave cannot be converted (%s)", SDL_GetError());
+        return DMUS_E_LOADER_FORMATNOTSUPPORTED;
+    }
     // The silence behind the wave only pushed its last frames through the
     // resampler; the wave keeps its own length.
     const size_t wanted = (size_t)((expected + outChannels / 2.0) / outChannels) * (size_t)outChannels;
@@ -134,7 +198,10 @@ HRESULT DecodeWave(const uint8_t* data, size_t size, std::shared_ptr<PcmData>* o
 }
 
 HRESULT ParseSegmentContent(const uint8_t* data, size_t size, std::shared_ptr<const SegmentContent>* out) {
-    if (!data || size < 4) return DMUS_E_LOADER_FORMATNOTSUPPORTED;
+    if (!data || size < 4) {
+        SetErrorText("unsupported format: %zu bytes are no wave or MIDI file", data ? size : (size_t)0);
+        return DMUS_E_LOADER_FORMATNOTSUPPORTED;
+    }
     auto content = std::make_shared<SegmentContent>();
     if (size >= 12 && std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WAVE", 4) == 0) {
         std::shared_ptr<PcmData> pcm;
@@ -145,14 +212,11 @@ HRESULT ParseSegmentContent(const uint8_t* data, size_t size, std::shared_ptr<co
     } else if (std::memcmp(data, "MThd", 4) == 0) {
         auto midi = std::make_shared<std::vector<uint8_t>>();
         const HRESULT hr = CheckMidiFile(data, size, midi.get());
-        if (FAILED(hr)) {
-            if (hr == DMUS_E_INVALIDFILE) std::fprintf(stderr, "dmusic: damaged or truncated MIDI file\n");
-            return hr;
-        }
+        if (FAILED(hr)) return hr;
         content->kind = SegmentContent::Kind::Midi;
         content->midi = std::move(midi);
     } else {
-        std::fprintf(stderr, "dmusic: not a wave or Standard MIDI file\n");
+        SetErrorText("unsupported format: not a wave or Standard MIDI file");
         return DMUS_E_LOADER_FORMATNOTSUPPORTED;
     }
     *out = std::move(content);

@@ -329,14 +329,14 @@ int StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestHeight, 
                   int SrcHeight, const VOID* lpBits, const BITMAPINFO* lpbmi, UINT iUsage, DWORD rop) {
     using namespace qndx;
     using namespace qndx::platform;
-    if (sim::JournalEnabled()) {
+    sim::internal::Record("StretchDIBits", [&] {
         WORD bits = 0;
         if (lpbmi) std::memcpy(&bits, reinterpret_cast<const uint8_t*>(lpbmi) + 14, sizeof bits);
         char args[160];
         std::snprintf(args, sizeof args, "%d, %d, %d, %d, %d, %d, %d, %d, %d bits", xDest, yDest, DestWidth,
                       DestHeight, xSrc, ySrc, SrcWidth, SrcHeight, (int)bits);
-        sim::internal::Record("StretchDIBits", args);
-    }
+        return std::string(args);
+    });
     HRESULT fault;
     if (sim::internal::TakeFault("StretchDIBits", &fault)) {
         SetLastError((DWORD)fault);

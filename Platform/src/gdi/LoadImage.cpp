@@ -57,7 +57,7 @@ HANDLE LoadImageA(HINSTANCE hInst, LPCSTR name, UINT type, int cx, int cy, UINT 
     HRESULT fault;
     if (qndx::sim::internal::TakeFault("LoadImageA", &fault)) return nullptr;
     if (!name) return nullptr;
-    qndx::sim::internal::Record("LoadImageA", NameText(name));
+    qndx::sim::internal::Record("LoadImageA", [&] { return NameText(name); });
     if (type != IMAGE_BITMAP) {
         std::fprintf(stderr, "LoadImageA: only bitmaps can be loaded (type %u asked for %s)\n", type,
                      NameText(name).c_str());

@@ -121,14 +121,25 @@ private:
         const int fr = static_cast<int>(colour & 0xFF);
         const int fg = static_cast<int>((colour >> 8) & 0xFF);
         const int fb = static_cast<int>((colour >> 16) & 0xFF);
+        // Fully covered pixels, most of a glyph, are stored straight into
+        // the row: the statistics overlay draws text every frame.
+        const int bpp = BytesPerPixel(m_target.kind);
+        const DWORD solid = m_target.kind == PixelKind::Rgb555 ? (native & 0x7FFF) : native;
         for (long long py = b.top; py < b.bottom; ++py) {
             const uint8_t* row = &g.coverage[static_cast<size_t>(py - top) * static_cast<size_t>(g.width)];
+            uint8_t* out = m_target.bits + static_cast<ptrdiff_t>(py) * m_target.pitch;
             for (long long px = b.left; px < b.right; ++px) {
                 const int a = row[px - left];
                 if (a == 0) continue;
                 const int ix = static_cast<int>(px), iy = static_cast<int>(py);
                 if (a == 255) {
-                    StorePixel(m_target, ix, iy, native);
+                    uint8_t* p = out + static_cast<ptrdiff_t>(px) * bpp;
+                    if (bpp == 4)
+                        std::memcpy(p, &solid, 4);
+                    else if (bpp == 2)
+                        std::memcpy(p, &solid, 2);
+                    else
+                        std::memcpy(p, &solid, static_cast<size_t>(bpp));
                     continue;
                 }
                 const COLORREF under = NativeToColor(m_target, LoadPixel(m_target, ix, iy));
@@ -157,12 +168,13 @@ std::shared_ptr<FontInstance> SelectedFont(DeviceContext* dc) {
 }
 
 void Journal(const char* call, HDC hdc, const char* text, int count) {
-    if (!qndx::sim::JournalEnabled()) return;
-    std::string args = "\"";
-    if (text && count > 0) args.append(text, static_cast<size_t>(count));
-    args += "\"";
     (void)hdc;
-    qndx::sim::internal::Record(call, args);
+    qndx::sim::internal::Record(call, [&] {
+        std::string args = "\"";
+        if (text && count > 0) args.append(text, static_cast<size_t>(count));
+        args += "\"";
+        return args;
+    });
 }
 
 int ClampToInt(long long v) {

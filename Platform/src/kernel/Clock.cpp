@@ -164,7 +164,7 @@ BOOL QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount) {
 DWORD GetTickCount() { return static_cast<DWORD>(Clock::Get().NowNs() / 1000000ULL); }
 
 void Sleep(DWORD dwMilliseconds) {
-    if (qndx::sim::JournalEnabled()) qndx::sim::internal::Record("Sleep", std::to_string(dwMilliseconds));
+    qndx::sim::internal::Record("Sleep", [&] { return std::to_string(dwMilliseconds); });
     Clock::Get().Sleep(dwMilliseconds);
 }
 

@@ -18,8 +18,7 @@ using namespace qndx::platform;
 namespace {
 
 void Journal(const char* call, LPCSTR path) {
-    if (qndx::sim::JournalEnabled())
-        qndx::sim::internal::Record(call, "\"" + std::string(path ? path : "") + "\"");
+    qndx::sim::internal::Record(call, [&] { return "\"" + std::string(path ? path : "") + "\""; });
 }
 
 // ENOENT here always means a missing directory on the way.

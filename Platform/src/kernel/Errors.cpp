@@ -1,17 +1,28 @@
-// Per-thread last error and errno translation.
+// Per-thread last error code and text, and errno translation.
 #include "kernel/Errors.h"
 
 #include <cerrno>
+#include <cstdarg>
+#include <cstdio>
 
 #include "sim/SimInternal.h"
 
 namespace {
 thread_local DWORD t_lastError = NO_ERROR;
+// A fixed buffer: setting the text never allocates, so failing paths that
+// are short of memory can still say why.
+thread_local char t_lastErrorText[256];
 }
 
 DWORD GetLastError() { return t_lastError; }
 
 void SetLastError(DWORD errorCode) { t_lastError = errorCode; }
+
+LPCSTR QndxGetLastErrorText() { return t_lastErrorText; }
+
+void QndxSetLastErrorText(LPCSTR lpText) {
+    std::snprintf(t_lastErrorText, sizeof t_lastErrorText, "%s", lpText ? lpText : "");
+}
 
 namespace qndx {
 namespace platform {
@@ -40,6 +51,13 @@ DWORD ErrorFromErrno(int err, bool forCreate) {
     case ELOOP: return ERROR_INVALID_NAME;
     default: return ERROR_GEN_FAILURE;
     }
+}
+
+void SetErrorText(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(t_lastErrorText, sizeof t_lastErrorText, format, args);
+    va_end(args);
 }
 
 bool TakeKernelFault(const char* call) {

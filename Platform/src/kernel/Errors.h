@@ -15,5 +15,13 @@ DWORD ErrorFromErrno(int err, bool forCreate = false);
 // code and returns true when the call must fail.
 bool TakeKernelFault(const char* call);
 
+// Sets the thread's last error text (QndxGetLastErrorText), formatted like
+// printf; long texts are cut.
+void SetErrorText(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
 }  // namespace platform
 }  // namespace qndx

@@ -121,11 +121,11 @@ using namespace qndx::platform;
 HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                    LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                    DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
-    if (qndx::sim::JournalEnabled()) {
+    qndx::sim::internal::Record("CreateFileA", [&] {
         char args[64];
         std::snprintf(args, sizeof args, "\", 0x%08X, %u, %u", dwDesiredAccess, dwShareMode, dwCreationDisposition);
-        qndx::sim::internal::Record("CreateFileA", "\"" + std::string(lpFileName ? lpFileName : "") + args);
-    }
+        return "\"" + std::string(lpFileName ? lpFileName : "") + args;
+    });
     if (TakeKernelFault("CreateFileA")) return INVALID_HANDLE_VALUE;
 
     std::string path = ToHostPath(lpFileName);

@@ -164,10 +164,10 @@ BOOL QndxUnregisterResource(LPCSTR lpType, LPCSTR lpName) {
 }
 
 HRSRC FindResourceA(HMODULE hModule, LPCSTR lpName, LPCSTR lpType) {
-    if (qndx::sim::JournalEnabled()) {
+    qndx::sim::internal::Record("FindResourceA", [&] {
         auto show = [](LPCSTR id) { return id == nullptr ? std::string("NULL") : KeyOf(id); };
-        qndx::sim::internal::Record("FindResourceA", show(lpName) + ", " + show(lpType));
-    }
+        return show(lpName) + ", " + show(lpType);
+    });
     if (TakeKernelFault("FindResourceA")) return nullptr;
     if (!IsOurModule(hModule)) {
         SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);

@@ -1,6 +1,12 @@
 // JPEG decoding on libjpeg-turbo with an error handler that returns through
 // longjmp. The function that sets the jump point holds nothing with a
 // destructor; the decoder state and the output live in its caller.
+//
+// The data comes through a source of our own: when the bytes run out it
+// hands libjpeg an end marker without a warning, so reading ahead past the
+// last scan (a file without its end marker) costs nothing, while scan data
+// that really ends early shows as libjpeg's "premature end of data segment"
+// warning, which refuses the picture.
 #include "ole/JpegDecode.h"
 
 #include <csetjmp>
@@ -9,6 +15,7 @@
 #include <new>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace qndx {
 namespace platform {
@@ -19,7 +26,39 @@ struct ErrorManager {
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
     int warnings;
+    bool readingScans;  // entropy data is being decoded: an early end refuses the picture
+    bool readingRows;   // and rows are being put out
 };
+
+struct Source {
+    jpeg_source_mgr pub;  // first, so libjpeg's pointer is ours
+    bool ranOut;          // the data ended and a made-up end marker was handed out
+};
+
+const JOCTET kEndMarker[2] = {0xFF, JPEG_EOI};
+
+void InitSource(j_decompress_ptr) {}
+
+boolean FillInput(j_decompress_ptr cinfo) {
+    Source* src = reinterpret_cast<Source*>(cinfo->src);
+    src->ranOut = true;
+    src->pub.next_input_byte = kEndMarker;
+    src->pub.bytes_in_buffer = sizeof kEndMarker;
+    return TRUE;
+}
+
+void SkipInput(j_decompress_ptr cinfo, long count) {
+    Source* src = reinterpret_cast<Source*>(cinfo->src);
+    if (count <= 0) return;
+    if ((unsigned long)count > src->pub.bytes_in_buffer) {
+        FillInput(cinfo);
+        return;
+    }
+    src->pub.next_input_byte += count;
+    src->pub.bytes_in_buffer -= (size_t)count;
+}
+
+void TermSource(j_decompress_ptr) {}
 
 void OnError(j_common_ptr cinfo) {
     ErrorManager* err = reinterpret_cast<ErrorManager*>(cinfo->err);
@@ -28,9 +67,22 @@ void OnError(j_common_ptr cinfo) {
 }
 
 void OnMessage(j_common_ptr cinfo, int level) {
-    // Warnings (level -1: premature end, corrupt entropy data) are counted and
-    // the decode goes on; trace messages are dropped.
-    if (level < 0) reinterpret_cast<ErrorManager*>(cinfo->err)->warnings++;
+    // Warnings (level -1) are counted and the decode goes on, except an
+    // entropy decoder that needs bits the data no longer has: rows from
+    // there on would be made up. Trace messages are dropped.
+    if (level >= 0) return;
+    ErrorManager* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    err->warnings++;
+    if (err->readingScans && err->pub.msg_code == JWRN_HIT_MARKER) {
+        j_decompress_ptr d = reinterpret_cast<j_decompress_ptr>(cinfo);
+        if (err->readingRows)
+            std::snprintf(err->message, sizeof err->message, "truncated: the scan data ends before row %u of %u",
+                          (unsigned)d->output_scanline + 1, (unsigned)d->output_height);
+        else
+            std::snprintf(err->message, sizeof err->message, "truncated: the scan data ends in scan %d",
+                          d->input_scan_number);
+        std::longjmp(err->jump, 1);
+    }
 }
 
 void OnProgress(j_common_ptr cinfo) {
@@ -46,26 +98,68 @@ void SetError(std::string* error, const char* text) {
     if (error) *error = text;
 }
 
-bool DecodeGuarded(jpeg_decompress_struct* cinfo, ErrorManager* err, jpeg_progress_mgr* progress,
+// Huffman-coded scans spend at least one bit on every block's DC code and,
+// in sequential files, one more on its AC codes; arithmetic coding can go
+// below that, so it has no floor.
+uint64_t LeastScanBytes(const jpeg_decompress_struct* cinfo) {
+    if (cinfo->arith_code) return 0;
+    uint64_t blocks = 0;
+    for (int ci = 0; ci < cinfo->num_components; ++ci)
+        blocks += (uint64_t)cinfo->comp_info[ci].width_in_blocks * cinfo->comp_info[ci].height_in_blocks;
+    return (cinfo->progressive_mode ? blocks : 2 * blocks) / 8;
+}
+
+// After a progressive file's scans: true when every coefficient of every
+// component got all its bits.
+bool AllCoefficientsRefined(const jpeg_decompress_struct* cinfo) {
+    if (!cinfo->coef_bits) return true;
+    for (int ci = 0; ci < cinfo->num_components; ++ci)
+        for (int k = 0; k < DCTSIZE2; ++k)
+            if (cinfo->coef_bits[ci][k] != 0) return false;
+    return true;
+}
+
+bool DecodeGuarded(jpeg_decompress_struct* cinfo, ErrorManager* err, jpeg_progress_mgr* progress, Source* src,
                    const uint8_t* data, size_t size, DecodedPicture* out, std::string* error) {
     if (setjmp(err->jump)) {
-        SetError(error, err->message);
+        // Whatever libjpeg tripped over after the data ran out, the file is cut.
+        if (src->ranOut && std::strncmp(err->message, "truncated", 9) != 0) {
+            char text[JMSG_LENGTH_MAX + 16];
+            std::snprintf(text, sizeof text, "truncated: %s", err->message);
+            SetError(error, text);
+        } else {
+            SetError(error, err->message);
+        }
         return false;
     }
     jpeg_create_decompress(cinfo);  // clears every field but the error manager
     cinfo->progress = progress;
     cinfo->mem->max_memory_to_use = kMaxDecoderMemory;
-    jpeg_mem_src(cinfo, data, (unsigned long)size);
+    src->pub.init_source = InitSource;
+    src->pub.fill_input_buffer = FillInput;
+    src->pub.skip_input_data = SkipInput;
+    src->pub.resync_to_restart = jpeg_resync_to_restart;
+    src->pub.term_source = TermSource;
+    src->pub.next_input_byte = data;
+    src->pub.bytes_in_buffer = size;
+    src->ranOut = false;
+    cinfo->src = &src->pub;
     jpeg_read_header(cinfo, TRUE);
 
     if (cinfo->image_width == 0 || cinfo->image_height == 0 || cinfo->image_width > (JDIMENSION)kMaxPictureSide ||
         cinfo->image_height > (JDIMENSION)kMaxPictureSide) {
-        SetError(error, "picture side outside 1 to 16384");
+        char text[96];
+        std::snprintf(text, sizeof text, "too large or empty: picture side outside 1 to %d (%u x %u)",
+                      kMaxPictureSide, (unsigned)cinfo->image_width, (unsigned)cinfo->image_height);
+        SetError(error, text);
         return false;
     }
     const uint64_t stride = ((uint64_t)cinfo->image_width * 3 + 3) & ~(uint64_t)3;
     if (stride * cinfo->image_height > kMaxPictureBytes) {
-        SetError(error, "picture larger than 256 MiB");
+        char text[96];
+        std::snprintf(text, sizeof text, "too large: a %u x %u picture is larger than 256 MiB",
+                      (unsigned)cinfo->image_width, (unsigned)cinfo->image_height);
+        SetError(error, text);
         return false;
     }
     switch (cinfo->jpeg_color_space) {
@@ -74,15 +168,33 @@ bool DecodeGuarded(jpeg_decompress_struct* cinfo, ErrorManager* err, jpeg_progre
         case JCS_RGB:
             break;
         default:
-            SetError(error, "colour space not supported (CMYK or unknown)");
+            SetError(error, "unsupported format: colour space not supported (CMYK or unknown)");
             return false;
+    }
+    // A few bytes claiming a huge picture are refused before its rows exist.
+    const uint64_t least = LeastScanBytes(cinfo);
+    if (src->pub.bytes_in_buffer < least) {
+        char text[128];
+        std::snprintf(text, sizeof text, "truncated: %lu bytes of scan data cannot hold a %u x %u picture",
+                      (unsigned long)src->pub.bytes_in_buffer, (unsigned)cinfo->image_width,
+                      (unsigned)cinfo->image_height);
+        SetError(error, text);
+        return false;
     }
     cinfo->out_color_space = JCS_EXT_BGR;
 
-    jpeg_start_decompress(cinfo);
+    err->readingScans = true;
+    jpeg_start_decompress(cinfo);  // reads every scan of a progressive file
     if (cinfo->output_width != cinfo->image_width || cinfo->output_height != cinfo->image_height ||
         cinfo->output_components != 3) {
         SetError(error, "unexpected output layout");
+        return false;
+    }
+    // Progressive scans that stop between two scans leave no warning (an end
+    // marker may even follow): the missing refinements show in what libjpeg
+    // has of each coefficient. Encoders send every coefficient in full.
+    if (cinfo->progressive_mode && !AllCoefficientsRefined(cinfo)) {
+        SetError(error, "truncated: the progressive scans end before the picture is complete");
         return false;
     }
     try {
@@ -95,6 +207,7 @@ bool DecodeGuarded(jpeg_decompress_struct* cinfo, ErrorManager* err, jpeg_progre
     out->width = (int)cinfo->output_width;
     out->height = (int)cinfo->output_height;
     out->stride = (int)stride;
+    err->readingRows = true;
     while (cinfo->output_scanline < cinfo->output_height) {
         JSAMPROW row = out->pixels.data() + (size_t)cinfo->output_scanline * stride;
         if (jpeg_read_scanlines(cinfo, &row, 1) != 1) break;
@@ -115,21 +228,23 @@ bool DecodeJpeg(const uint8_t* data, size_t size, DecodedPicture* out, std::stri
     if (!out) return false;
     *out = DecodedPicture();
     if (!LooksLikeJpeg(data, size)) {
-        SetError(error, "not JPEG data");
+        SetError(error, "unsupported format: not JPEG data");
         return false;
     }
     jpeg_decompress_struct cinfo;
     ErrorManager err;
     jpeg_progress_mgr progress;
+    Source src;
     std::memset(&cinfo, 0, sizeof cinfo);
     std::memset(&err, 0, sizeof err);
     std::memset(&progress, 0, sizeof progress);
+    std::memset(&src, 0, sizeof src);
     cinfo.err = jpeg_std_error(&err.pub);
     err.pub.error_exit = OnError;
     err.pub.emit_message = OnMessage;
     progress.progress_monitor = OnProgress;
 
-    bool ok = DecodeGuarded(&cinfo, &err, &progress, data, size, out, error);
+    bool ok = DecodeGuarded(&cinfo, &err, &progress, &src, data, size, out, error);
     jpeg_destroy_decompress(&cinfo);
     if (!ok) *out = DecodedPicture();
     return ok;

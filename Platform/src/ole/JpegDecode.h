@@ -1,6 +1,7 @@
 // JPEG decoding for the picture object, on libjpeg-turbo: errors come back
-// as a failed result (never an exit), a premature end or damaged entropy data
-// still gives the picture (the missing part grey), sides and memory are capped.
+// as a failed result with a reason (never an exit); scan data that ends
+// before the last row is refused, while a missing end marker or bytes after
+// it do not matter once every row is decoded; sides and memory are capped.
 #pragma once
 
 #include <cstddef>
@@ -26,13 +27,15 @@ struct DecodedPicture {
     int height = 0;
     int stride = 0;               // bytes per row, a multiple of 4
     std::vector<uint8_t> pixels;  // top row first; blue, green, red per pixel
-    int warnings = 0;             // data problems libjpeg worked around
+    int warnings = 0;             // data problems libjpeg worked around (damaged, not missing, data)
 };
 
 // True when data starts with a JPEG start-of-image marker.
 bool LooksLikeJpeg(const uint8_t* data, size_t size);
 
-// Decodes data into out. False with a reason in *error when it cannot.
+// Decodes data into out. False with a reason in *error when it cannot; the
+// reason starts with "too large", "truncated" or "unsupported format" where
+// one of those is why.
 bool DecodeJpeg(const uint8_t* data, size_t size, DecodedPicture* out, std::string* error);
 
 }  // namespace platform

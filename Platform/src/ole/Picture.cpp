@@ -8,6 +8,7 @@
 
 #include "ole/JpegDecode.h"
 #include "platform/Gdi.h"
+#include "platform/Kernel.h"
 #include "platform/OlePicture.h"
 #include "sim/RefCounted.h"
 #include "sim/SimInternal.h"
@@ -83,9 +84,11 @@ public:
 
     HRESULT Render(HDC hdc, LONG x, LONG y, LONG cx, LONG cy, OLE_XPOS_HIMETRIC xSrc, OLE_YPOS_HIMETRIC ySrc,
                    OLE_XSIZE_HIMETRIC cxSrc, OLE_YSIZE_HIMETRIC cySrc, LPCRECT) override {
-        char args[128];
-        std::snprintf(args, sizeof args, "%d, %d, %d, %d, %d, %d, %d, %d", x, y, cx, cy, xSrc, ySrc, cxSrc, cySrc);
-        sim::internal::Record("IPicture::Render", args);
+        sim::internal::Record("IPicture::Render", [&] {
+            char args[128];
+            std::snprintf(args, sizeof args, "%d, %d, %d, %d, %d, %d, %d, %d", x, y, cx, cy, xSrc, ySrc, cxSrc, cySrc);
+            return std::string(args);
+        });
         HRESULT fault;
         if (sim::internal::TakeFault("IPicture::Render", &fault)) return fault;
         if (!hdc) return E_INVALIDARG;
@@ -122,7 +125,7 @@ private:
 HRESULT OleLoadPicture(LPSTREAM lpstream, LONG lSize, BOOL fRunmode, REFIID riid, LPVOID* lplpvObj) {
     using namespace qndx;
     using namespace qndx::platform;
-    sim::internal::Record("OleLoadPicture", std::to_string(lSize));
+    sim::internal::Record("OleLoadPicture", [&] { return std::to_string(lSize); });
     if (!lplpvObj) return E_POINTER;
     *lplpvObj = nullptr;
     if (!lpstream) return E_POINTER;
@@ -141,8 +144,14 @@ HRESULT OleLoadPicture(LPSTREAM lpstream, LONG lSize, BOOL fRunmode, REFIID riid
     lpstream->Seek(back, STREAM_SEEK_SET, nullptr);
     ULONGLONG available = end.QuadPart > pos.QuadPart ? end.QuadPart - pos.QuadPart : 0;
     ULONGLONG wanted = lSize > 0 && (ULONGLONG)lSize < available ? (ULONGLONG)lSize : available;
-    if (wanted == 0) return CTL_E_INVALIDPICTURE;
-    if (wanted > kMaxPictureInput) return E_OUTOFMEMORY;
+    if (wanted == 0) {
+        QndxSetLastErrorText("truncated: the stream holds no picture data");
+        return CTL_E_INVALIDPICTURE;
+    }
+    if (wanted > kMaxPictureInput) {
+        QndxSetLastErrorText("too large: the picture data is over 1 GiB");
+        return E_OUTOFMEMORY;
+    }
 
     std::vector<uint8_t> bytes;
     try {
@@ -152,12 +161,19 @@ HRESULT OleLoadPicture(LPSTREAM lpstream, LONG lSize, BOOL fRunmode, REFIID riid
     }
     ULONG got = 0;
     HRESULT hr = lpstream->Read(bytes.data(), (ULONG)wanted, &got);
-    if (FAILED(hr)) return hr;
-    if (got == 0) return CTL_E_INVALIDPICTURE;
+    if (FAILED(hr)) {
+        QndxSetLastErrorText("the picture data cannot be read from the stream");
+        return hr;
+    }
+    if (got == 0) {
+        QndxSetLastErrorText("truncated: the stream holds no picture data");
+        return CTL_E_INVALIDPICTURE;
+    }
 
     DecodedPicture decoded;
     std::string error;
     if (!DecodeJpeg(bytes.data(), got, &decoded, &error)) {
+        QndxSetLastErrorText(error.c_str());
         if (error == "out of memory") return E_OUTOFMEMORY;
         return CTL_E_INVALIDPICTURE;
     }

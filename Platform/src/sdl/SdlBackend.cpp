@@ -13,6 +13,7 @@
 #include <map>
 
 #include "platform/User.h"
+#include "sdl/WindowPresenter.h"
 #include "user/WindowBackend.h"
 
 namespace qndx {
@@ -60,6 +61,7 @@ public:
     explicit SdlWindowBackend(bool headless) : m_headless(headless) {}
 
     ~SdlWindowBackend() override {
+        SettleWindowHeldPixels();
         for (auto& entry : m_windows) SDL_DestroyWindow(entry.second.window);
         for (auto& entry : m_cursors) SDL_FreeCursor(entry.second);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -109,6 +111,8 @@ public:
         SDL_Window* win = it->second.window;
         HostWindowState& a = it->second.applied;
         if (a == s) return;
+        // Size and mode changes may replace the window's surface.
+        SettleWindowHeldPixels();
 
         if (a.title != s.title) SDL_SetWindowTitle(win, s.title.c_str());
         const bool leavingFull = a.fullScreen && !s.fullScreen;
@@ -163,6 +167,7 @@ public:
     void DestroyHostWindow(uint32_t id) override {
         auto it = m_windows.find(id);
         if (it == m_windows.end()) return;
+        SettleWindowHeldPixels();
         SDL_DestroyWindow(it->second.window);
         m_windows.erase(it);
     }

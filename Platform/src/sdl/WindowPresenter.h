@@ -17,6 +17,18 @@ namespace platform {
 // notifications, each unless another hook is set there; idempotent.
 void InstallWindowPresenter();
 
+// Windowed, a plain blit of the back buffer onto the primary goes straight
+// into the window, converted once, and the window holds that part of the
+// desktop until the primary's memory is used (see PrimaryHoldHooks). Held
+// pixels come back into the primary here; code that resizes or destroys an
+// SDL window, or asks SDL for a window surface after a size change, calls it
+// first.
+void SettleWindowHeldPixels();
+// The direct present on (the default unless QNDX_PRESENT_PLAIN=1) or off
+// (every write lands in the primary first and is copied to the window, and
+// the SSE2 row conversions give way to the plain ones).
+void SetDirectPresent(bool on);
+
 // Counters for tests: how many writes reached a window, and the last
 // rectangle (window client coordinates) updated there.
 struct PresenterStats {

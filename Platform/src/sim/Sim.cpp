@@ -32,7 +32,18 @@ SimState& State() {
     return *state;
 }
 
+// Called with the lock held after the journal switch or the faults change.
+void UpdateArmed(const SimState& s) {
+    const unsigned armed =
+        (s.journalOn ? internal::kJournalOn : 0u) | (s.faults.empty() ? 0u : internal::kFaultsPending);
+    internal::g_armed.store(armed, std::memory_order_relaxed);
+}
+
 }  // namespace
+
+namespace internal {
+std::atomic<unsigned> g_armed{0};
+}  // namespace internal
 
 void Reset() {
     std::vector<void (*)()> hooks;
@@ -43,6 +54,7 @@ void Reset() {
         s.faults.clear();
         s.journal.clear();
         s.journalOn = false;
+        UpdateArmed(s);
     }
     for (auto hook : hooks) hook();
 }
@@ -50,17 +62,18 @@ void Reset() {
 void FailNext(const char* call, int count, HRESULT code) {
     SimState& s = State();
     std::lock_guard<std::mutex> guard(s.lock);
-    if (count <= 0) {
+    if (count <= 0)
         s.faults.erase(call);
-        return;
-    }
-    s.faults[call] = Fault{count, code};
+    else
+        s.faults[call] = Fault{count, code};
+    UpdateArmed(s);
 }
 
 void ClearFaults() {
     SimState& s = State();
     std::lock_guard<std::mutex> guard(s.lock);
     s.faults.clear();
+    UpdateArmed(s);
 }
 
 int PendingFaults(const char* call) {
@@ -74,6 +87,7 @@ void EnableJournal(bool on) {
     SimState& s = State();
     std::lock_guard<std::mutex> guard(s.lock);
     s.journalOn = on;
+    UpdateArmed(s);
 }
 
 bool JournalEnabled() {
@@ -111,21 +125,28 @@ void AddResetHook(void (*hook)()) {
     if (std::find(s.hooks.begin(), s.hooks.end(), hook) == s.hooks.end()) s.hooks.push_back(hook);
 }
 
-bool TakeFault(const char* call, HRESULT* code) {
+bool TakePendingFault(const char* call, HRESULT* code) {
     SimState& s = State();
     std::lock_guard<std::mutex> guard(s.lock);
     auto it = s.faults.find(call);
     if (it == s.faults.end()) return false;
     if (code) *code = it->second.code;
-    if (--it->second.count <= 0) s.faults.erase(it);
+    if (--it->second.count <= 0) {
+        s.faults.erase(it);
+        UpdateArmed(s);
+    }
     return true;
 }
 
-void Record(const char* call, const std::string& args) {
+void AppendToJournal(const char* call, const char* args, size_t length) {
     SimState& s = State();
     std::lock_guard<std::mutex> guard(s.lock);
     if (!s.journalOn) return;
-    s.journal.push_back(std::string(call) + "(" + args + ")");
+    std::string entry(call);
+    entry += '(';
+    entry.append(args, length);
+    entry += ')';
+    s.journal.push_back(std::move(entry));
 }
 
 }  // namespace internal

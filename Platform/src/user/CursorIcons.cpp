@@ -126,9 +126,11 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
 }
 
 HCURSOR SetCursor(HCURSOR cursor) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%p", static_cast<void*>(cursor));
-    qndx::sim::internal::Record("SetCursor", buf);
+    qndx::sim::internal::Record("SetCursor", [&] {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%p", static_cast<void*>(cursor));
+        return std::string(buf);
+    });
     return Wm().SetCursor(cursor);
 }
 

@@ -12,7 +12,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     std::string t = text && !IS_INTRESOURCE(text) ? text : "";
     std::fprintf(stderr, "[%s] %s\n", c.c_str(), t.c_str());
     std::fflush(stderr);
-    qndx::sim::internal::Record("MessageBoxA", c + ", " + t);
+    qndx::sim::internal::Record("MessageBoxA", [&] { return c + ", " + t; });
 
     qndx::platform::WindowManager& wm = qndx::platform::Wm();
     wm.RecordMessageBox(owner, c, t, type);

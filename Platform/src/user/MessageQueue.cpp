@@ -125,7 +125,7 @@ LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void PostQuitMessage(int exitCode) {
-    qndx::sim::internal::Record("PostQuitMessage", std::to_string(exitCode));
+    qndx::sim::internal::Record("PostQuitMessage", [&] { return std::to_string(exitCode); });
     Wm().PostQuit(exitCode);
 }
 

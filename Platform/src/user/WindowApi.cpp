@@ -176,18 +176,22 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
 }
 
 BOOL DestroyWindow(HWND hwnd) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%p", static_cast<void*>(hwnd));
-    qndx::sim::internal::Record("DestroyWindow", buf);
+    qndx::sim::internal::Record("DestroyWindow", [&] {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%p", static_cast<void*>(hwnd));
+        return std::string(buf);
+    });
     return Wm().Destroy(hwnd) ? TRUE : FALSE;
 }
 
 BOOL IsWindow(HWND hwnd) { return Wm().Find(hwnd) ? TRUE : FALSE; }
 
 BOOL ShowWindow(HWND hwnd, int command) {
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "%p, %d", static_cast<void*>(hwnd), command);
-    qndx::sim::internal::Record("ShowWindow", buf);
+    qndx::sim::internal::Record("ShowWindow", [&] {
+        char buf[48];
+        std::snprintf(buf, sizeof buf, "%p, %d", static_cast<void*>(hwnd), command);
+        return std::string(buf);
+    });
     return Wm().Show(hwnd, command) ? TRUE : FALSE;
 }
 
@@ -287,18 +291,23 @@ BOOL AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD exStyle) {
 BOOL AdjustWindowRect(LPRECT rect, DWORD style, BOOL menu) { return AdjustWindowRectEx(rect, style, menu, 0); }
 
 BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint) {
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "%p, %d, %d, %d, %d, %d", static_cast<void*>(hwnd), x, y, width, height, repaint);
-    qndx::sim::internal::Record("MoveWindow", buf);
+    qndx::sim::internal::Record("MoveWindow", [&] {
+        char buf[96];
+        std::snprintf(buf, sizeof buf, "%p, %d, %d, %d, %d, %d", static_cast<void*>(hwnd), x, y, width, height,
+                      repaint);
+        return std::string(buf);
+    });
     UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0 : SWP_NOREDRAW);
     return Wm().SetPos(hwnd, nullptr, x, y, width, height, flags) ? TRUE : FALSE;
 }
 
 BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
-    char buf[128];
-    std::snprintf(buf, sizeof buf, "%p, %p, %d, %d, %d, %d, 0x%x", static_cast<void*>(hwnd),
-                  static_cast<void*>(insertAfter), x, y, cx, cy, flags);
-    qndx::sim::internal::Record("SetWindowPos", buf);
+    qndx::sim::internal::Record("SetWindowPos", [&] {
+        char buf[128];
+        std::snprintf(buf, sizeof buf, "%p, %p, %d, %d, %d, %d, 0x%x", static_cast<void*>(hwnd),
+                      static_cast<void*>(insertAfter), x, y, cx, cy, flags);
+        return std::string(buf);
+    });
     return Wm().SetPos(hwnd, insertAfter, x, y, cx, cy, flags) ? TRUE : FALSE;
 }
 

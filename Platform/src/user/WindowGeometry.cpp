@@ -240,12 +240,12 @@ LONG_PTR WindowManager::SetLong(HWND hwnd, int index, LONG_PTR value, bool* ok) 
     LONG_PTR old = GetLong(hwnd, index, ok);
     if (!*ok) return 0;
     WindowRec* w = Find(hwnd);
-    {
+    sim::internal::Record("SetWindowLongA", [&] {
         char buf[96];
         std::snprintf(buf, sizeof buf, "%p, %d, 0x%llx", static_cast<void*>(hwnd), index,
                       static_cast<unsigned long long>(value));
-        sim::internal::Record("SetWindowLongA", buf);
-    }
+        return std::string(buf);
+    });
     switch (index) {
         case GWL_STYLE: {
             DWORD s = static_cast<DWORD>(value);

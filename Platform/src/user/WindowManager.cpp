@@ -267,8 +267,9 @@ HWND WindowManager::Create(DWORD exStyle, LPCSTR className, LPCSTR name, DWORD s
         m_postable.insert(reinterpret_cast<uintptr_t>(hwnd));
     }
 
-    sim::internal::Record("CreateWindowExA", cls->name + ", " + (name && !IS_INTRESOURCE(name) ? name : "") + ", " +
-                                                 HandleText(hwnd));
+    sim::internal::Record("CreateWindowExA", [&] {
+        return cls->name + ", " + (name && !IS_INTRESOURCE(name) ? name : "") + ", " + HandleText(hwnd);
+    });
 
     CREATESTRUCTA cs;
     cs.lpCreateParams = param;

@@ -2,7 +2,8 @@
 // rules of the blits: random pixels from a fixed seed, odd widths and start
 // columns, padded pitches, guard bytes around every buffer, keys that differ
 // from pixels only in bytes the comparison must ignore, overlapping blocks on
-// one buffer, and the fast paths compared with the plain ones byte for byte.
+// one buffer, sprite-shaped runs of key, and every vector level compared
+// with the plain forms byte for byte.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -110,6 +111,23 @@ uint32_t RandomKey(int kind, std::mt19937& rng) {
     return kind == 15 ? (k & 0x7FFF) : kind == 16 ? (k & 0xFFFF) : (k & 0xFFFFFF);
 }
 
+// Sprite-shaped rows: runs of the key and of opaque pixels, of random
+// lengths, so whole vector steps are all key or all opaque and the runs
+// start and end at every column.
+void KeyRuns(int kind, Image& src, uint32_t key, std::mt19937& rng) {
+    for (int y = 0; y < src.height; ++y) {
+        bool opaque = rng() % 2;
+        for (int x = 0; x < src.width;) {
+            const int run = 1 + static_cast<int>(rng() % 40);
+            for (int i = 0; i < run && x < src.width; ++i, ++x) {
+                if (!opaque) src.SetPixel(x, y, kind == 32 ? (key | (rng() << 24)) : key);
+                else if (src.Pixel(x, y) == key) src.SetPixel(x, y, key ^ 1u);
+            }
+            opaque = !opaque;
+        }
+    }
+}
+
 void SprinkleKeys(int kind, Image& src, uint32_t key, std::mt19937& rng) {
     for (int y = 0; y < src.height; ++y) {
         for (int x = 0; x < src.width; ++x) {
@@ -167,13 +185,36 @@ std::string Describe(int kind, const Geometry& g) {
     return buf;
 }
 
+// The plain forms (fast paths off) and every vector level this CPU runs.
+std::vector<blit::Simd> Levels() {
+    std::vector<blit::Simd> levels = {blit::Simd::None};
+    for (blit::Simd l : {blit::Simd::Sse2, blit::Simd::Avx2, blit::Simd::Avx512})
+        if (static_cast<int>(l) <= static_cast<int>(blit::BestSimd())) levels.push_back(l);
+    return levels;
+}
+const char* LevelName(blit::Simd l) {
+    switch (l) {
+    case blit::Simd::None: return "plain";
+    case blit::Simd::Sse2: return "SSE2";
+    case blit::Simd::Avx2: return "AVX2";
+    default: return "AVX-512";
+    }
+}
+void UseLevel(blit::Simd l) {
+    blit::SetFastPaths(l != blit::Simd::None);
+    blit::LimitSimd(l);
+}
+
 class BlitLoopsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_wasFast = blit::FastPaths();
         rng.seed(20240517);
     }
-    void TearDown() override { blit::SetFastPaths(m_wasFast); }
+    void TearDown() override {
+        blit::SetFastPaths(m_wasFast);
+        blit::LimitSimd(blit::BestSimd());
+    }
 
     std::mt19937 rng;
     bool m_wasFast = true;
@@ -201,25 +242,32 @@ TEST_F(BlitLoopsTest, PlainCopyMatchesReferenceOnBothPaths) {
     }
 }
 
-TEST_F(BlitLoopsTest, KeyedCopyMatchesReferenceOnBothPaths) {
-    for (bool fast : {true, false}) {
-        blit::SetFastPaths(fast);
+TEST_F(BlitLoopsTest, KeyedCopyMatchesReferenceAtEveryVectorLevel) {
+    for (blit::Simd level : Levels()) {
+        UseLevel(level);
         for (int kind : kKinds) {
             for (const Geometry& g : Geometries(rng)) {
-                const int bpp = Bpp(kind);
-                Image src(g.sx + g.w + 2, g.sy + g.h + 1, bpp, g.srcPad);
-                Image dst(g.dx + g.w + 3, g.dy + g.h + 2, bpp, g.dstPad);
-                src.Randomise(rng);
-                dst.Randomise(rng);
-                uint32_t key = RandomKey(kind, rng);
-                SprinkleKeys(kind, src, key, rng);
-                Image expect = dst;
-                RefKeyed(kind, expect, g.dx, g.dy, src, g.sx, g.sy, g.w, g.h, key);
-                blit::KeyedCopyFor(kind)(dst.At(g.dx, g.dy), dst.pitch, src.At(g.sx, g.sy), src.pitch, g.w, g.h, key);
-                ASSERT_TRUE(dst.GuardsIntact()) << Describe(kind, g);
-                long diff = FirstDifference(expect.store, dst.store);
-                ASSERT_EQ(diff, -1) << (fast ? "fast " : "plain ") << Describe(kind, g) << ", key 0x" << std::hex
-                                    << key;
+                // Scattered keys, and sprite-shaped runs of key and opaque pixels.
+                for (bool runs : {false, true}) {
+                    const int bpp = Bpp(kind);
+                    Image src(g.sx + g.w + 2, g.sy + g.h + 1, bpp, g.srcPad);
+                    Image dst(g.dx + g.w + 3, g.dy + g.h + 2, bpp, g.dstPad);
+                    src.Randomise(rng);
+                    dst.Randomise(rng);
+                    uint32_t key = RandomKey(kind, rng);
+                    if (runs)
+                        KeyRuns(kind, src, key, rng);
+                    else
+                        SprinkleKeys(kind, src, key, rng);
+                    Image expect = dst;
+                    RefKeyed(kind, expect, g.dx, g.dy, src, g.sx, g.sy, g.w, g.h, key);
+                    blit::KeyedCopyFor(kind)(dst.At(g.dx, g.dy), dst.pitch, src.At(g.sx, g.sy), src.pitch, g.w, g.h,
+                                             key);
+                    ASSERT_TRUE(dst.GuardsIntact()) << LevelName(level) << " " << Describe(kind, g);
+                    long diff = FirstDifference(expect.store, dst.store);
+                    ASSERT_EQ(diff, -1) << LevelName(level) << (runs ? " runs " : " scattered ") << Describe(kind, g)
+                                        << ", key 0x" << std::hex << key;
+                }
             }
         }
     }
@@ -235,27 +283,30 @@ TEST_F(BlitLoopsTest, FastAndPlainPathsAgreeByteForByte) {
             dst.Randomise(rng);
             uint32_t key = RandomKey(kind, rng);
             SprinkleKeys(kind, src, key, rng);
-            Image a = dst, b = dst;
-            blit::SetFastPaths(true);
-            blit::KeyedCopyFor(kind)(a.At(g.dx, g.dy), a.pitch, src.At(g.sx, g.sy), src.pitch, g.w, g.h, key);
-            blit::SetFastPaths(false);
-            blit::KeyedCopyFor(kind)(b.At(g.dx, g.dy), b.pitch, src.At(g.sx, g.sy), src.pitch, g.w, g.h, key);
-            ASSERT_EQ(FirstDifference(a.store, b.store), -1) << Describe(kind, g);
+            Image plain = dst;
+            UseLevel(blit::Simd::None);
+            blit::KeyedCopyFor(kind)(plain.At(g.dx, g.dy), plain.pitch, src.At(g.sx, g.sy), src.pitch, g.w, g.h, key);
+            for (blit::Simd level : Levels()) {
+                Image a = dst;
+                UseLevel(level);
+                blit::KeyedCopyFor(kind)(a.At(g.dx, g.dy), a.pitch, src.At(g.sx, g.sy), src.pitch, g.w, g.h, key);
+                ASSERT_EQ(FirstDifference(a.store, plain.store), -1) << LevelName(level) << " " << Describe(kind, g);
+            }
         }
     }
 }
 
 TEST_F(BlitLoopsTest, KeyedCopyOf32BitPixelsIgnoresAndClearsTheTopByte) {
-    for (bool fast : {true, false}) {
-        blit::SetFastPaths(fast);
-        Image src(9, 1, 4, 0), dst(9, 1, 4, 0);
+    for (blit::Simd level : Levels()) {
+        UseLevel(level);
+        Image src(41, 1, 4, 0), dst(41, 1, 4, 0);
         const uint32_t key = 0x00123456;
-        for (int x = 0; x < 9; ++x) {
+        for (int x = 0; x < 41; ++x) {
             src.SetPixel(x, 0, (x % 2) ? (key | 0xEE000000u) : (0xAB000000u | 0x00654321));
             dst.SetPixel(x, 0, 0x77777777);
         }
-        blit::KeyedCopyFor(32)(dst.At(0, 0), dst.pitch, src.At(0, 0), src.pitch, 9, 1, key);
-        for (int x = 0; x < 9; ++x) {
+        blit::KeyedCopyFor(32)(dst.At(0, 0), dst.pitch, src.At(0, 0), src.pitch, 41, 1, key);
+        for (int x = 0; x < 41; ++x) {
             if (x % 2) EXPECT_EQ(dst.Pixel(x, 0), 0x77777777u) << "key with another top byte must stay transparent";
             else EXPECT_EQ(dst.Pixel(x, 0), 0x00654321u) << "written pixels get a top byte of 0";
         }
@@ -304,8 +355,8 @@ TEST_F(BlitLoopsTest, OverlapDetectionSeesSharedBytesOnly) {
 
 TEST_F(BlitLoopsTest, RowsAdvanceByPitchesBeyondSixteenBits) {
     // 17000 pixels of 4 bytes: a pitch of 68000 bytes, more than a 16-bit skip.
-    for (bool fast : {true, false}) {
-        blit::SetFastPaths(fast);
+    for (blit::Simd level : Levels()) {
+        UseLevel(level);
         Image src(17000, 3, 4, 0), dst(17000, 3, 4, 0);
         src.Randomise(rng);
         dst.Randomise(rng);

@@ -105,7 +105,12 @@ TEST_P(BlendTest, EveryRoutineMatchesTheReferenceOnRegisteredAndEngineDestinatio
     engine->DropCache();
     unsigned seed = 100;
     for (const Routine& r : Routines()) {
-        for (bool engineBuffer : {false, true}) {
+        // An engine buffer is blended in place, or, while a device context
+        // holds it, through a working copy of the area (the keyed halving in
+        // place has no working copy).
+        for (int where : {0, 1, 2}) {
+            if (where == 2 && std::string(r.name) == "keyed halving in place") continue;
+            const bool engineBuffer = where > 0;
             CQNDXSurface* src = Registered(21, 9);
             CQNDXSurface* dest = engineBuffer ? Buffer(QNDX_SURFACE_BACK, 30, 12, false) : Registered(30, 12);
             if (engineBuffer) engine->SetBack(dest, false);
@@ -113,14 +118,20 @@ TEST_P(BlendTest, EveryRoutineMatchesTheReferenceOnRegisteredAndEngineDestinatio
             const Pixels s = Read(src->GetDDSurface());
             const Pixels d = Read(dest->GetDDSurface());
             const int live = qndx::sim::LiveSurfaceCount();
+            HDC dc = nullptr;
+            if (where == 2) {
+                ASSERT_EQ(DD_OK, dest->GetDDSurface()->GetDC(&dc));
+            }
             // Placed at (-3, 5) the source loses 3 columns on the left and
             // 2 rows at the bottom.
             const RECT rect = {1, 0, 21, 9};
             ASSERT_EQ(0, r.run(engine, dest, src, -3, 5, &rect)) << r.name;
+            if (dc) dest->GetDDSurface()->ReleaseDC(dc);
             const Pixels want = Expected(r, d, s, 0, 5, 4, 0, 17, 7);
             EXPECT_EQ("", FirstDifference(Read(dest->GetDDSurface()), want))
                 << r.name << (r.keyed ? " keyed" : "") << " weight " << r.weight
-                << (engineBuffer ? " onto an engine buffer" : " onto a registered surface");
+                << (where == 0 ? " onto a registered surface"
+                               : where == 1 ? " onto an engine buffer" : " onto an engine buffer held by a DC");
             EXPECT_EQ(live, qndx::sim::LiveSurfaceCount()) << r.name << ": a working copy was left behind";
             EXPECT_EQ("", FirstDifference(Read(src->GetDDSurface()), s)) << r.name << " wrote its source";
             if (engineBuffer) engine->SetBack(nullptr, false);
@@ -197,9 +208,24 @@ TEST_P(BlendTest, RefusalsLeaveTheDestinationAsItWas) {
         EXPECT_EQ(-1, r.run(engine, reg, src, 2, 2, nullptr)) << r.name;
         EXPECT_EQ(0, qndx::sim::PendingFaults("IDirectDrawSurface7::Lock")) << r.name;
     }
-    // The working copy cannot be filled.
+    // A buffer held by a device context goes through a working copy, which
+    // cannot be filled here.
+    HDC dc = nullptr;
+    ASSERT_EQ(DD_OK, back->GetDDSurface()->GetDC(&dc));
     qndx::sim::FailNext("IDirectDrawSurface7::BltFast", 1, DDERR_GENERIC);
     EXPECT_EQ(-1, engine->BlitAlpha(back, src, 2, 2, nullptr, 100));
+    back->GetDDSurface()->ReleaseDC(dc);
+    EXPECT_EQ("", FirstDifference(Read(back->GetDDSurface()), backBefore));
+    // A buffer with a clipper (the windowed primary) refuses the copy back.
+    IDirectDrawClipper* clipper = nullptr;
+    ASSERT_EQ(DD_OK, engine->GetDirectDraw()->CreateClipper(0, &clipper, nullptr));
+    ASSERT_EQ(DD_OK, back->GetDDSurface()->SetClipper(clipper));
+    const int live = qndx::sim::LiveSurfaceCount();
+    EXPECT_EQ(-1, engine->BlitAlpha(back, src, 2, 2, nullptr, 100));
+    EXPECT_EQ(live, qndx::sim::LiveSurfaceCount());
+    back->GetDDSurface()->SetClipper(nullptr);
+    clipper->Release();
+    EXPECT_EQ("", FirstDifference(Read(back->GetDDSurface()), backBefore));
     // A lost engine buffer cannot be copied either.
     ASSERT_TRUE(qndx::sim::MarkSurfaceLost(back->GetDDSurface()));
     EXPECT_EQ(-1, engine->BlitHalfTranslucent(back, src, 2, 2, nullptr));

@@ -7,8 +7,8 @@
 // state's text and the statistics overlay are there. Windowed runs use
 // desktops of 16 and 32 bits (on X servers of those depths); the full-screen
 // run checks that the program presented by flipping. Screenshots are kept
-// as PNG files in the working directory. Skipped, with the reason, when
-// Xvfb or ImageMagick is missing.
+// as PNG files beside the test program, in the build folder, wherever it is
+// run from. Skipped, with the reason, when Xvfb or ImageMagick is missing.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -202,8 +202,9 @@ void RunProgram(const std::string& mode, int xDepth, int desktopBits, const std:
     Xvfb server;
     std::string why;
     if (!server.Start(&why, xDepth)) GTEST_SKIP() << "no X server: " << why;
-    char cwd[4096];
-    ASSERT_NE(nullptr, getcwd(cwd, sizeof cwd));
+    std::error_code ec;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    ASSERT_FALSE(ec) << "the test program's own path: " << ec.message();
     char pattern[] = "/tmp/qndx-x11-XXXXXX";
     ASSERT_NE(nullptr, mkdtemp(pattern));
     const std::string work = pattern;
@@ -214,11 +215,10 @@ void RunProgram(const std::string& mode, int xDepth, int desktopBits, const std:
     ASSERT_TRUE(program.WaitFor("READY", &run->ready, 40)) << "the program never presented:\n" << program.Log();
     // A few more frames reach the server before the picture is taken.
     usleep(300000);
-    ASSERT_TRUE(Screenshot(server.Display(), std::string(cwd) + "/" + png, &run->pic, &run->store, &why)) << why;
+    ASSERT_TRUE(Screenshot(server.Display(), (self.parent_path() / png).string(), &run->pic, &run->store, &why)) << why;
     program.Tell();
     ASSERT_TRUE(program.WaitFor("FLIPS", &run->flips, 30)) << program.Log();
     EXPECT_EQ(0, program.Wait(30)) << "the program must end by itself";
-    std::error_code ec;
     std::filesystem::remove_all(work, ec);
 }
 

@@ -640,9 +640,12 @@ TEST_F(GameManagerTest, SoundEngineIsMadeOnceAndAFailedStartIsTriedAgain) {
 TEST_F(GameManagerTest, ProcessorFeatures) {
     QNDX_IN_CHILD({
         qndx::sim::SetCommandLine(ProgramLine().c_str());
-        CQNDXGameManager* gm = CQNDXGameManager::Create();
         const int mmx = 1 << 23, sse = 1 << 25;
         const int amd3dnow = (int)0x80000000u;
+        // The copy the overlay prints each frame is read once, at start.
+        qndx::sim::SetCpuidLeaf(1, 0, 0, 0, mmx);
+        CQNDXGameManager* gm = CQNDXGameManager::Create();
+        QNDX_CHILD_CHECK(gm->GetCachedCPUFeatures() == 1);
 
         qndx::sim::InjectCpu(true);
         qndx::sim::SetCpuidLeaf(1, 0, 0, 0, mmx | sse);
@@ -661,6 +664,7 @@ TEST_F(GameManagerTest, ProcessorFeatures) {
 
         qndx::sim::InjectCpu(false);
         QNDX_CHILD_CHECK(gm->GetCPUFeatures() == 0);
+        QNDX_CHILD_CHECK(gm->GetCachedCPUFeatures() == 1);
     });
 }
 

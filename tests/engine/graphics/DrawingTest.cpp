@@ -1,8 +1,14 @@
 // The surface's drawing operations on every pixel kind: rectangles, fills,
 // lines, anti-aliased lines, circles, rounded rectangles and blended
 // rectangles, checked against pixels worked out by hand.
+#include <climits>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <random>
+#include <utility>
 
+#include "GraphicEngine/BlitLoops.h"
 #include "GraphicsTestSupport.h"
 
 namespace qndx_test {
@@ -101,6 +107,66 @@ TEST_P(Drawing, DrawLineStraightLinesAndClipping) {
     PointSet expected = {{3, 1}, {3, 2}, {3, 3}, {3, 4}, {1, 1}, {2, 2}};
     for (int x = 1; x <= 10; ++x) expected.insert({x, 6});
     ExpectOnly(Shot(), expected, Red(Kind()), kFill);
+}
+
+// Whether (x, y) lies on the line from (x1, y1) to (x2, y2): walking the long
+// axis from the end with the smaller coordinate, step t has the short-axis
+// offset t * rise / span truncated toward zero. Stated by cross-multiplication
+// instead of division, and over each pixel instead of each step.
+bool OnLine(int64_t x1, int64_t y1, int64_t x2, int64_t y2, int64_t x, int64_t y) {
+    bool steep = std::llabs(y2 - y1) >= std::llabs(x2 - x1);
+    if (steep) {
+        std::swap(x1, y1);
+        std::swap(x2, y2);
+        std::swap(x, y);
+    }
+    if (x1 > x2) {
+        std::swap(x1, x2);
+        std::swap(y1, y2);
+    }
+    if (x < x1 || x > x2) return false;
+    const __int128 span = x2 - x1, k = y - y1, num = (__int128)(x - x1) * (y2 - y1);
+    return num >= 0 ? k * span <= num && num < (k + 1) * span : (k - 1) * span < num && num <= k * span;
+}
+
+TEST_P(Drawing, DrawLineMatchesAnIntegerReferenceInEveryOctant) {
+    RECT clip = {1, 2, 11, 10};
+    std::mt19937 rng(20240611);
+    std::uniform_int_distribution<int> nearCoord(-30, 41), farCoord(-200000, 200000);
+    int octants[8] = {};
+    for (int n = 0; n < 1200; ++n) {
+        int x1, y1, x2, y2;
+        if (n == 0) {  // the long, nearly flat line that used to miss its end row
+            x1 = 0, y1 = 0, x2 = 10, y2 = 1;
+        } else if (n % 10 == 9) {  // far ends, crossing the surface or not
+            x1 = farCoord(rng), y1 = nearCoord(rng), x2 = farCoord(rng), y2 = nearCoord(rng);
+            if (n % 20 == 19) std::swap(x1, y1), std::swap(x2, y2);
+        } else if (n == 1) {  // the widest spans there are
+            x1 = INT_MIN, y1 = -7, x2 = INT_MAX, y2 = 15;
+        } else {
+            x1 = nearCoord(rng), y1 = nearCoord(rng), x2 = nearCoord(rng), y2 = nearCoord(rng);
+        }
+        if (x1 == x2 || y1 == y2) continue;  // straight lines: tested above
+        const bool steep = std::abs((int64_t)y2 - y1) >= std::abs((int64_t)x2 - x1);
+        octants[(x2 > x1) * 4 + (y2 > y1) * 2 + steep]++;
+        // The whole surface, then a clip rectangle: pixels outside the clip stay.
+        const RECT clips[2] = {{0, 0, 12, 12}, clip};
+        for (const RECT& c : clips) {
+            surface->SetClipRect(&c);
+            FillBytes(surface->GetDDSurface(), kFill);
+            ASSERT_EQ(0, surface->DrawLine(x1, y1, x2, y2, Red(Kind())));
+            PointSet expected;
+            for (int y = c.top; y < c.bottom; ++y)
+                for (int x = c.left; x < c.right; ++x)
+                    if (OnLine(x1, y1, x2, y2, x, y)) expected.insert({x, y});
+            SCOPED_TRACE(::testing::Message() << "line (" << x1 << "," << y1 << ")-(" << x2 << "," << y2 << ")");
+            ExpectOnly(Shot(), expected, Red(Kind()), kFill);
+            if (HasFailure()) return;
+        }
+    }
+    for (int o = 0; o < 8; ++o) EXPECT_GT(octants[o], 50) << "octant " << o;
+    // The reference itself: both ends are on the line.
+    EXPECT_TRUE(OnLine(0, 0, 10, 1, 10, 1) && OnLine(-5, 7, 3, -20, -5, 7) && OnLine(-5, 7, 3, -20, 3, -20));
 }
 
 TEST_P(Drawing, DrawLineAAShallowLineWeights) {
@@ -300,6 +366,64 @@ TEST_P(Drawing, BlendRectOnAnEngineBufferWorksThroughACopy) {
     EXPECT_EQ(registered, engine->GetSurfaceManager()->GetCount());
     EXPECT_EQ(live, qndx::sim::LiveSurfaceCount());
     delete back;
+}
+
+// One pixel of BlendRect worked out plainly: the halving mask at 127 and
+// 128, else the float channel blend; bits outside the channels become 0,
+// except byte 3 of a 32-bit pixel, which is kept.
+DWORD ReferenceBlendRectPixel(int kind, DWORD d, DWORD c, int alpha) {
+    const int a = alpha > 256 ? 256 : alpha;
+    if (a == 127 || a == 128) {
+        const DWORD mask = kind == 15 ? 0x7BDE : kind == 16 ? 0xF7DE : 0xFEFEFE;
+        const DWORD v = ((d & mask) >> 1) + ((c & mask) >> 1);
+        return kind == 32 ? (v | (d & 0xFF000000)) : v;
+    }
+    const DWORD v = ReferenceBlend(kind, d, c, a);
+    return kind == 32 ? (v | (d & 0xFF000000)) : v;
+}
+
+TEST_P(Drawing, BlendRectMatchesTheReferenceOnRandomAreasWithFastPathsOnAndOff) {
+    const int k = Kind();
+    const int bpp = BytesPerPixel(k);
+    // Odd widths and a pitch with padding; areas cut by the surface's edges.
+    qndx::sim::SetPitchAlignment(4);
+    CQNDXSurface* wide = NewSurface(83, 9);
+    IDirectDrawSurface7* dds = wide->GetDDSurface();
+    std::mt19937 rng(1234 + k);
+    const int alphas[] = {0, 1, 64, 126, 127, 128, 129, 255, 256, 300};
+    for (int round = 0; round < 120; ++round) {
+        const bool fast = round % 2 == 0;
+        qndx::gfx::blit::SetFastPaths(fast);
+        DDSURFACEDESC2 d;
+        std::memset(&d, 0, sizeof(d));
+        d.dwSize = 124;
+        ASSERT_EQ(DD_OK, dds->Lock(nullptr, &d, DDLOCK_WAIT, nullptr));
+        for (size_t i = 0; i < static_cast<size_t>(d.lPitch) * d.dwHeight; ++i)
+            static_cast<BYTE*>(d.lpSurface)[i] = static_cast<BYTE>(rng());
+        dds->Unlock(nullptr);
+        const Snapshot before = Take(dds);
+        const int left = static_cast<int>(rng() % 100) - 10, top = static_cast<int>(rng() % 12) - 2;
+        const int right = left + static_cast<int>(rng() % 90), bottom = top + static_cast<int>(rng() % 10);
+        const int alpha = round % 3 == 0 ? static_cast<int>(rng() % 300) : alphas[rng() % 10];
+        const DWORD colour = static_cast<DWORD>(rng());
+        ASSERT_EQ(0, wide->BlendRect(left, top, right, bottom, static_cast<WORD>(alpha), colour));
+        const Snapshot after = Take(dds);
+        for (int y = 0; y < before.height; ++y)
+            for (int x = 0; x < before.width; ++x) {
+                const bool in = x >= left && x < right && y >= top && y < bottom;
+                const DWORD c = k == 15 || k == 16 ? (colour & 0xFFFF) : (colour & 0xFFFFFF);
+                const DWORD want = in ? ReferenceBlendRectPixel(k, before.At(x, y), c, alpha) : before.At(x, y);
+                ASSERT_EQ(want, after.At(x, y)) << "pixel (" << x << ", " << y << "), area " << left << "," << top
+                                                << "-" << right << "," << bottom << ", alpha " << alpha
+                                                << ", fast " << fast;
+            }
+        // Padding bytes are never touched.
+        for (int y = 0; y < before.height; ++y)
+            for (size_t b = static_cast<size_t>(before.width) * bpp; b < static_cast<size_t>(before.pitch); ++b)
+                ASSERT_EQ(before.bytes[y * before.pitch + b], after.bytes[y * after.pitch + b]);
+    }
+    qndx::gfx::blit::SetFastPaths(true);
+    delete wide;
 }
 
 TEST_P(Drawing, DrawingKeepsTheLockBalancedInsideACallersLock) {

@@ -4,6 +4,7 @@
 // Scenarios that need a game manager run in a child process each, since the
 // manager lives once per process.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -248,10 +249,15 @@ private:
     std::string m_dir;
 };
 
-// The child's side: starts the manager, runs the body, exits with 0 when
-// every check held (the failures go to standard error).
+// The child's side: starts the manager (in `workDir` when given: a program
+// without a directory makes its folders in the current one), runs the body,
+// exits with 0 when every check held (the failures go to standard error).
 template <class Body>
-void ChildMain(int bpp, const std::string& commandLine, Body body) {
+void ChildMain(int bpp, const std::string& commandLine, Body body, const std::string& workDir) {
+    if (!workDir.empty() && chdir(workDir.c_str()) != 0) {
+        std::fputs("cannot enter the work directory\n", stderr);
+        std::_Exit(1);
+    }
     qndx::sim::SetDesktop(1024, 768, (DWORD)bpp);
     qndx::sim::SetCommandLine(commandLine.c_str());
     CQNDXGameManager* manager = CQNDXGameManager::Create();
@@ -276,8 +282,8 @@ void ChildMain(int bpp, const std::string& commandLine, Body body) {
 }
 
 template <class Body>
-void RunWithManager(int bpp, const std::string& commandLine, Body body) {
-    EXPECT_EXIT(ChildMain(bpp, commandLine, body), ::testing::ExitedWithCode(0), "");
+void RunWithManager(int bpp, const std::string& commandLine, Body body, const std::string& workDir = "") {
+    EXPECT_EXIT(ChildMain(bpp, commandLine, body, workDir), ::testing::ExitedWithCode(0), "");
 }
 
 std::string ProgramLine(const ProgramDir& dir) { return "\"" + dir.Path() + "/game.exe\""; }
@@ -421,11 +427,15 @@ TEST(ImageLoaderWithManager, TypeCodesAreHonouredAndWrittenBack) {
         check(!loader.LoadFromMemory((unsigned)bmp.size(), bmp.data(), &type), "code 7 gives nothing");
         check(type == 7 && s.log->lines.size() == lines, "code 7 kept, nothing logged");
 
-        // No data at all.
+        // No data at all: a code given stays, detection finds nothing.
         before = s.log->Errors();
         check(!loader.LoadFromMemory(0, bmp.data(), &type) && !loader.LoadFromMemory(10, nullptr, &type),
               "empty data");
-        check(s.log->Errors() == before + 2, "error lines for empty data");
+        check(type == 7, "the code given stays for empty data");
+        type = 0;
+        check(!loader.LoadFromMemory(0, bmp.data(), &type) && type == 0, "empty data, nothing detected");
+        check(!loader.LoadFromMemory(10, nullptr, &type) && type == 0, "null data, nothing detected");
+        check(s.log->Errors() == before + 4, "error lines for empty data");
     });
 }
 
@@ -516,7 +526,7 @@ TEST(ImageLoaderWithManager, NoProgramDirectoryOrVideoEngineGivesNullAndAnErrorL
         int before = s.log->Errors();
         check(!loader.LoadFromFile("pic.bmp", nullptr), "bare name without a program directory");
         check(s.log->Errors() == before + 1, "error line for the missing directory");
-    });
+    }, dir.Path());
     RunWithManager(32, ProgramLine(dir), [](Scene& s) {
         Checks& check = *s.check;
         std::vector<uint8_t> bmp = ti::WriteBmpRgb(ProgramDir::Picture(), 24);

@@ -1,10 +1,15 @@
 // Sounds: the wide-name conversion, loading by name and from resources
 // (including damaged files), repeats, play, stop and playing state, the
 // download bookkeeping per path, and what a sound does when it goes.
+#define QNDX_ALLOCATION_COUNTER_DEFINE
+#include "support/AllocationCounter.h"
+
 #include "SoundTestSupport.h"
 
+#include "LogEngine/Log.h"
 #include "SoundEngine/Sound.h"
 #include "SoundEngine/StereoAudioPath.h"
+#include "SystemMessager.h"
 #include "platform/Kernel.h"
 #include "platform/sim/Sim.h"
 
@@ -107,6 +112,97 @@ TEST(SoundLoad, FailedLoadsLeaveTheSoundEmptyAndReadyForAnother) {
         SOUND_CHECK(sound.GetSegment() == nullptr);
         SOUND_CHECK(sound.IsPlaying() == -1);
         SOUND_CHECK(sound.Load("good.wav", 0) == 0);
+    });
+}
+
+namespace {
+
+class ErrorLog : public CQNDXLog {
+public:
+    std::vector<std::string> lines;
+    int OnMessage(const char* msg, int type, int) override {
+        if (type == 4) lines.push_back(msg);
+        return 0;
+    }
+};
+
+// A constant 8-bit mono wave of `bytes` bytes in all, at any rate.
+Bytes WaveAt(uint32_t rate, size_t bytes) {
+    Bytes b = ConstantWave(0);
+    b[24] = (uint8_t)rate;
+    b[25] = (uint8_t)(rate >> 8);
+    b[26] = (uint8_t)(rate >> 16);
+    b[27] = (uint8_t)(rate >> 24);
+    b[32] = 1;   // block align
+    b[34] = 8;   // bits per sample
+    const size_t data = bytes - b.size();
+    b.insert(b.end(), data, 0xC0);
+    b[40] = (uint8_t)data;
+    b[41] = (uint8_t)(data >> 8);
+    b[4] = (uint8_t)(bytes - 8);
+    b[5] = (uint8_t)((bytes - 8) >> 8);
+    return b;
+}
+
+}  // namespace
+
+// Every failed load writes one error line with the file (or resource) and
+// the reason, and a hostile rate costs nothing to refuse.
+TEST(SoundLoad, EveryFailureWritesOneLogLineNamingTheFileAndTheReason) {
+    ScratchDir dir;
+    IN_SOUND_CHILD({
+        CQNDXSoundEngine* engine = StartSound(dir.path());
+        ErrorLog log;
+        CQNDXGameManager::GetInstance()->GetMessenger()->Register(&log, 0, 0, 1, 0);
+        const std::string sounds = dir.path() + "/sounds/";
+        WriteFile(sounds + "one-hz.wav", WaveAt(1, 1024));
+        WriteFile(sounds + "eight-hz.wav", WaveAt(8, 10240));
+        WriteFile(sounds + "ghz.wav", WaveAt(1750000000u, 57));
+        Bytes cut = ConstantWave(1000);
+        cut.resize(cut.size() - 100);
+        WriteFile(sounds + "cut.wav", cut);
+        Bytes badMidi = OneNoteMidi();
+        badMidi[21] = 0x7F;  // track length past the end
+        WriteFile(sounds + "bad.mid", badMidi);
+        WriteFile(sounds + "good.wav", ConstantWave(10));
+        const struct {
+            const char* name;
+            int isMidi;
+            const char* reason;
+        } cases[] = {
+            {"one-hz.wav", 0, "sample rate of 1 Hz"},
+            {"eight-hz.wav", 0, "sample rate of 8 Hz"},
+            {"ghz.wav", 0, "sample rate of 1750000000 Hz"},
+            {"cut.wav", 0, "truncated wave file"},
+            {"bad.mid", 1, "truncated MIDI file"},
+            {"missing.wav", 0, "cannot be opened"},
+            {"good.wav", 1, "no MIDI track"},
+        };
+        for (const auto& c : cases) {
+            CQNDXSound sound(engine);
+            log.lines.clear();
+            int result;
+            uint64_t allocated;
+            {
+                qndx_test::AllocationCounter counter;
+                result = sound.Load(c.name, c.isMidi);
+                allocated = counter.Bytes();
+            }
+            if (result >= 0 || log.lines.size() != 1 || log.lines[0].find(c.name) == std::string::npos ||
+                log.lines[0].find(c.reason) == std::string::npos || allocated > (128u << 10)) {
+                std::fprintf(stderr, "%s: result %d, %llu bytes allocated, %zu lines\n", c.name, result,
+                             (unsigned long long)allocated, log.lines.size());
+                for (const std::string& line : log.lines) std::fprintf(stderr, "  %s\n", line.c_str());
+                SOUND_CHECK(!"one line with the name and the reason, for little memory");
+            }
+        }
+        CQNDXSound fromResource(engine);
+        log.lines.clear();
+        SOUND_CHECK(fromResource.LoadFromResource("NONE", "WAVE", 0) == E_FAIL);
+        SOUND_CHECK_EQ(1, log.lines.size());
+        SOUND_CHECK(log.lines[0].find("\"NONE\"") != std::string::npos);
+        SOUND_CHECK(log.lines[0].find("no such resource") != std::string::npos);
+        CQNDXGameManager::GetInstance()->GetMessenger()->Unregister(&log);
     });
 }
 

@@ -1,8 +1,15 @@
 // Alpha-mask files: a file of the surface's size loads byte for byte; the
 // sizes in a file are only ever compared with the surface's, never trusted;
-// short, empty and hostile files leave the surface without a mask; an
+// a file whose data ends early loads with the rest opaque and one warning;
+// empty, cut-header and hostile files leave the surface without a mask; an
 // existing mask is never replaced by a load.
+#include <algorithm>
+
+#include "GameManager.h"
+#include "LogEngine/Log.h"
 #include "SurfaceFilesTestSupport.h"
+#include "SystemMessager.h"
+#include "platform/sim/Kernel.h"
 
 namespace qndx_test {
 namespace {
@@ -74,14 +81,69 @@ TEST_F(AlphaMask, FilesThatDoNotFitAreRefused) {
         {"width with a high bit set", MaskFile(0x80000006u, 5, 30)},
         {"empty file", {}},
         {"header cut short", std::vector<BYTE>{6, 0, 0, 0, 5}},
-        {"header only", MaskFile(6, 5, 0)},
-        {"data one byte short", MaskFile(6, 5, 29)},
     };
     for (const Case& c : cases) {
         WriteAll(dir.File("bad.alpha"), c.bytes);
         EXPECT_EQ(0, s->LoadAlphaMask(dir.File("bad.alpha").c_str())) << c.what;
         EXPECT_EQ(nullptr, s->GetAlphaMask()) << c.what;
     }
+}
+
+class WarningLog : public CQNDXLog {
+public:
+    int OnMessage(const char* msg, int type, int) override {
+        lines.push_back(std::to_string(type) + " " + msg);
+        return 0;
+    }
+    std::vector<std::string> lines;
+};
+
+// The warning goes through the game manager, a process singleton: the test
+// runs in a forked child.
+TEST(AlphaMaskShortFile, MissingBytesAreOpaqueWithOneWarning) {
+    ScratchDir dir;
+    ASSERT_FALSE(dir.path.empty());
+    // Checks each length of mask data with the log registered; the first
+    // failure, or null.
+    auto check = [&dir](CQNDXVideoEngine* ve, WarningLog& log) -> const char* {
+        for (size_t dataBytes : {size_t(0), size_t(1), size_t(17), size_t(29), size_t(30)}) {
+            const std::vector<BYTE> file = MaskFile(6, 5, dataBytes, 11);
+            WriteAll(dir.File("short.alpha"), file);
+            CQNDXSurface s;
+            if (s.Create(ve, 6, 5) != 0) return "surface";
+            log.lines.clear();
+            if (s.LoadAlphaMask(dir.File("short.alpha").c_str()) != 1) return "not loaded";
+            const unsigned char* mask = s.GetAlphaMask();
+            if (!mask) return "no mask";
+            for (size_t i = 0; i < 30; ++i)
+                if (mask[i] != (i < dataBytes ? file[8 + i] : 255)) return "mask bytes";
+            const bool whole = dataBytes == 30;
+            if (log.lines.size() != (whole ? 0u : 1u)) return "one log line for a short file, none otherwise";
+            if (!whole && log.lines[0].rfind("2 CQNDXSurface::LoadAlphaMask: the mask is short", 0) != 0)
+                return "the line is a warning about the short mask";
+        }
+        return nullptr;
+    };
+    auto body = [&dir, &check]() -> const char* {
+        if (chdir(dir.path.c_str()) != 0) return "chdir";
+        qndx::sim::SetCommandLine("game.exe");
+        CQNDXGameManager* gm = CQNDXGameManager::Create();
+        if (!gm || !gm->GetVideoEngine()) return "no engine";
+        CQNDXVideoEngine* ve = gm->GetVideoEngine();
+        if (ve->GetDirectDraw()->SetCooperativeLevel(nullptr, DDSCL_NORMAL) != DD_OK) return "cooperative level";
+        WarningLog log;
+        gm->GetMessenger()->Register(&log, 1, 1, 1, 1);
+        const char* failed = check(ve, log);
+        gm->GetMessenger()->Unregister(&log);
+        return failed;
+    };
+    EXPECT_EXIT(
+        {
+            const char* failed = body();
+            if (failed) std::fprintf(stderr, "failed: %s\n", failed);
+            std::exit(failed ? 1 : 0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(AlphaMask, NamesThatOpenNothing) {

@@ -50,7 +50,7 @@ inline Bytes WaveFile(int rate, int channels, int bits, const std::vector<int>& 
     Put16(&b, 1);  // PCM
     Put16(&b, (uint32_t)channels);
     Put32(&b, (uint32_t)rate);
-    Put32(&b, (uint32_t)(rate * channels * bits / 8));
+    Put32(&b, (uint32_t)((uint64_t)(uint32_t)rate * (uint32_t)channels * (uint32_t)bits / 8));
     Put16(&b, (uint32_t)(channels * bits / 8));
     Put16(&b, (uint32_t)bits);
     PutTag(&b, "data");

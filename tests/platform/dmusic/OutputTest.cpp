@@ -1,11 +1,18 @@
 // The real-time outputs: without the test panel's offline switch a
 // performance plays on SDL's device (the dummy driver here) or on the null
 // output, both in real time, so playing state ends when the sound would
-// have; switching to offline and back keeps the performance working. These
-// cases wait on the real clock (with generous limits) but measure nothing.
+// have; switching to offline and back keeps the performance working; looking
+// for a device says in one line which output is used. These cases wait on
+// the real clock (with generous limits) but measure nothing.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
 #include <thread>
 
 #include "DMusicTestSupport.h"
@@ -114,4 +121,46 @@ TEST(RealTimeOutput, TheNullOutputKeepsTime) {
     std::lock_guard<std::mutex> guard(mixer.mutex);
     const int64_t stopped = mixer.frame;
     EXPECT_GT(stopped, 0);
+}
+
+// With SDL's own choice of driver, on whatever this machine has (no sound
+// card at all in CI): one line of the engine's says which output is used,
+// the same output opened again says nothing more, and ALSA's complaints do
+// not reach standard error. Runs in a child, as SDL picks its driver once a
+// process; exits with 0 when all of that held.
+void OpenTwiceWithTheDefaultDriver() {
+    using namespace qndx::platform::audio;
+    unsetenv("SDL_AUDIODRIVER");
+    // Standard error goes into a temporary file meanwhile (the death test
+    // already captures it, so gtest's own capture is taken).
+    std::FILE* capture = std::tmpfile();
+    const int saved = dup(2);
+    if (!capture || saved < 0) std::exit(2);
+    std::fflush(stderr);
+    dup2(fileno(capture), 2);
+    {
+        Mixer mixer;
+        OpenAudioOutput(&mixer).reset();
+        OpenAudioOutput(&mixer).reset();
+    }
+    std::fflush(stderr);
+    dup2(saved, 2);
+    std::string text;
+    std::rewind(capture);
+    for (int c; (c = std::fgetc(capture)) != EOF;) text += (char)c;
+    std::istringstream printed(text);
+    int ours = 0;
+    int others = 0;
+    std::string all;
+    std::string line;
+    while (std::getline(printed, line)) {
+        (line.rfind("dmusic: ", 0) == 0 ? ours : others)++;
+        all += line + "\n";
+    }
+    if (ours != 1 || others != 0) std::fprintf(stderr, "printed:\n%s", all.c_str());
+    std::exit(ours == 1 && others == 0 ? 0 : 1);
+}
+
+TEST(RealTimeOutput, OneLineSaysWhichOutputIsUsed) {
+    EXPECT_EXIT(OpenTwiceWithTheDefaultDriver(), ::testing::ExitedWithCode(0), "");
 }

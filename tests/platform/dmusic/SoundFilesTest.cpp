@@ -1,6 +1,9 @@
 // Wave decoding and the MIDI file check: supported variants come out right,
 // and damaged, truncated or hostile files are refused without reading past
 // their ends.
+#define QNDX_ALLOCATION_COUNTER_DEFINE
+#include "support/AllocationCounter.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +11,7 @@
 
 #include "DMusicTestSupport.h"
 #include "dmusic/Content.h"
+#include "platform/Kernel.h"
 
 using namespace qndx::platform::audio;
 using qndx_test::Bytes;
@@ -97,6 +101,84 @@ TEST(WaveDecode, DamagedFilesAreRefused) {
     EXPECT_EQ(DMUS_E_LOADER_FORMATNOTSUPPORTED, ParseExact(unknownEncoding));
 }
 
+// Rates and channel counts no sound card plays are refused before SDL
+// sees the file, for the cost of a few small blocks, and say why.
+TEST(WaveDecode, HostileRatesAndChannelsAreRefusedBeforeDecodingAndSayWhy) {
+    struct Case {
+        const char* what;
+        Bytes file;
+        const char* reason;
+    } cases[] = {
+        {"1 KB at 1 Hz", qndx_test::WaveFile(1, 1, 8, {200}, 980), "sample rate of 1 Hz"},
+        {"10 KB at 8 Hz", qndx_test::WaveFile(8, 1, 8, {200}, 10196), "sample rate of 8 Hz"},
+        {"57 bytes at 1.75 GHz", qndx_test::WaveFile(1750000000, 1, 8, {200}, 13), "sample rate of 1750000000 Hz"},
+        {"999 Hz", qndx_test::WaveFile(999, 1, 16, {1000}, 100), "sample rate of 999 Hz"},
+        {"384001 Hz", qndx_test::WaveFile(384001, 2, 16, {1000}, 100), "sample rate of 384001 Hz"},
+        {"9 channels", qndx_test::WaveFile(48000, 9, 16, {1000}, 100), "9 channels"},
+        {"no channels", qndx_test::WaveFile(48000, 0, 16, {1000}, 0), "0 channels"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (std::string(c.what) == "1 KB at 1 Hz") {
+            EXPECT_EQ(1024u, c.file.size());
+        }
+        if (std::string(c.what) == "57 bytes at 1.75 GHz") {
+            EXPECT_EQ(57u, c.file.size());
+        }
+        QndxSetLastErrorText(nullptr);
+        HRESULT hr;
+        uint64_t allocated;
+        {
+            qndx_test::AllocationCounter counter;
+            hr = ParseExact(c.file);
+            allocated = counter.Bytes();
+        }
+        EXPECT_EQ(DMUS_E_LOADER_FORMATNOTSUPPORTED, hr);
+        EXPECT_NE(std::string::npos, std::string(QndxGetLastErrorText()).find(c.reason)) << QndxGetLastErrorText();
+        EXPECT_EQ(0u, std::string(QndxGetLastErrorText()).find("unsupported format")) << QndxGetLastErrorText();
+        EXPECT_LE(allocated, c.file.size() + 1024) << "bytes allocated";
+    }
+}
+
+// The silence that carries a wave's last frames through the resampler is a
+// tenth of a second at any rate: every rate in range keeps its length and
+// level, and a decode costs a small multiple of its input and output.
+TEST(WaveDecode, EveryPlayedRateKeepsItsLengthAndCostsInProportion) {
+    for (int rate : {1000, 8000, 11025, 44100, 48000, 96000, 384000}) {
+        for (int channels : {1, 2, 8}) {
+            for (size_t frames : {(size_t)1, (size_t)rate / 10}) {
+                SCOPED_TRACE(std::to_string(rate) + " Hz, " + std::to_string(channels) + " channels, " +
+                             std::to_string(frames) + " frames");
+                const Bytes wav = qndx_test::WaveFile(rate, channels, 16, {16384}, frames);
+                std::shared_ptr<PcmData> pcm;
+                uint64_t allocated;
+                {
+                    qndx_test::AllocationCounter counter;
+                    ASSERT_EQ(S_OK, Decode(wav, &pcm));
+                    allocated = counter.Bytes();
+                }
+                const double want = (double)frames * 48000.0 / rate;
+                EXPECT_NEAR(want, (double)pcm->frames, 1.0);
+                const int out = channels == 1 ? 1 : 2;
+                ASSERT_EQ(out, pcm->channels);
+                if (frames > 1) {
+                    // Away from the edges the level holds (eight channels mix down louder).
+                    const float level = pcm->samples[(pcm->frames / 2) * (size_t)out];
+                    EXPECT_NEAR(channels == 8 ? level : 0.5, level, 0.02);
+                    EXPECT_GT(level, 0.4f);
+                }
+                // The wave and the tenth of a second after it, as read and
+                // as resampled (before the channels are mixed down).
+                const uint64_t inBytes = wav.size() + (uint64_t)(rate / 10 + 1) * channels * 2;
+                const uint64_t outBytes = (uint64_t)(want + 4800 + 1) * channels * sizeof(float);
+                EXPECT_LE(allocated, 8 * (inBytes + outBytes) + (256u << 10)) << "bytes allocated";
+                // The count sees at least the decoded samples themselves.
+                EXPECT_GE(allocated, pcm->samples.size() * sizeof(float));
+            }
+        }
+    }
+}
+
 TEST(WaveDecode, RandomDamageNeverReadsOutsideTheFile) {
     const Bytes good = qndx_test::WaveFile(22050, 2, 16, {1000, -1000}, 64);
     std::mt19937 rng(1234);
@@ -110,13 +192,25 @@ TEST(WaveDecode, RandomDamageNeverReadsOutsideTheFile) {
 }
 
 // Found by fuzzing: at 4 210 688 Hz SDL's converter computed a negative
-// buffer size. Rates from 1 000 to 384 000 Hz and up to 8 channels load.
-TEST(WaveDecode, RatesAndChannelCountsOutsideTheirRangeAreRefused) {
-    std::shared_ptr<PcmData> pcm;
-    for (int rate : {0, 999, 384001, 4210688, 200000000})
-        EXPECT_EQ(DMUS_E_LOADER_FORMATNOTSUPPORTED, Decode(qndx_test::WaveFile(rate, 1, 8, {128}, 64), &pcm)) << rate;
-    EXPECT_EQ(DMUS_E_LOADER_FORMATNOTSUPPORTED, Decode(qndx_test::WaveFile(48000, 9, 16, {0}, 64), &pcm));
-    for (int rate : {1000, 384000}) EXPECT_EQ(S_OK, Decode(qndx_test::WaveFile(rate, 8, 16, {0}, 64), &pcm)) << rate;
+// buffer size. A file may hold more than one format chunk, and SDL reads the
+// first one: a rate out of range there is refused as well.
+TEST(WaveDecode, ARateOutOfRangeInAnEarlierFormatChunkIsRefused) {
+    for (int rate : {4210688, 999, 44100}) {
+        SCOPED_TRACE(rate);
+        const Bytes good = qndx_test::WaveFile(44100, 1, 8, {128}, 64);
+        // A second format chunk before the one the writer made.
+        Bytes b(good.begin(), good.begin() + 12);
+        b.insert(b.end(), good.begin() + 12, good.begin() + 36);
+        qndx_test::Bytes rateBytes;
+        qndx_test::Put32(&rateBytes, (uint32_t)rate);
+        std::copy(rateBytes.begin(), rateBytes.end(), b.begin() + 24);
+        b.insert(b.end(), good.begin() + 12, good.end());
+        qndx_test::Bytes riffLen;
+        qndx_test::Put32(&riffLen, (uint32_t)(b.size() - 8));
+        std::copy(riffLen.begin(), riffLen.end(), b.begin() + 4);
+        std::shared_ptr<PcmData> pcm;
+        EXPECT_EQ(rate == 44100 ? S_OK : DMUS_E_LOADER_FORMATNOTSUPPORTED, Decode(b, &pcm));
+    }
 }
 
 // Found by fuzzing: a float wave holding NaN and infinities reached the mix

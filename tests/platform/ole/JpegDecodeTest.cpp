@@ -1,5 +1,5 @@
-// The picture object's JPEG decoding: partial pictures from damaged data,
-// the caps on size, and data that is not JPEG. (Every layout is held against
+// The picture object's JPEG decoding: scans cut short, the caps on size, and
+// data that is not JPEG. (Every layout is held against
 // libjpeg by the JPEG loader's tests.)
 #include <gtest/gtest.h>
 
@@ -15,31 +15,34 @@ using qndx::platform::DecodedPicture;
 using qndx::platform::DecodeJpeg;
 namespace ti = qndx::testimg;
 
-TEST(JpegDecode, APrematureEndGivesThePartialPictureAndEveryCutIsSafe) {
+TEST(JpegDecode, ScanDataThatEndsEarlyIsRefusedAndEveryCutIsSafe) {
     ti::Image src = ti::Smooth(40, 40);
     for (bool progressive : {false, true}) {
         ti::JpegOptions opt;
         opt.progressive = progressive;
         std::vector<uint8_t> file = ti::EncodeJpeg(src, opt);
-        // Cut halfway through the scan data: the size is known, the bottom
-        // is made up, a warning is counted.
-        DecodedPicture half;
+        DecodedPicture whole;
         std::string error;
-        ASSERT_TRUE(DecodeJpeg(file.data(), file.size() * 3 / 4, &half, &error)) << error;
-        EXPECT_EQ(40, half.width);
-        EXPECT_EQ(40, half.height);
-        EXPECT_GT(half.warnings, 0);
-        if (!progressive) {
-            // The top rows were in the data and came through.
-            const uint8_t* p = half.pixels.data();
-            EXPECT_NEAR(p[2], ti::Red(src.At(0, 0)), 8);
+        ASSERT_TRUE(DecodeJpeg(file.data(), file.size(), &whole, &error)) << error;
+        EXPECT_EQ(0, whole.warnings);
+        // Cut in the scan data, with or without an end marker after the cut:
+        // the rows from there on would be made up.
+        for (bool endMarker : {false, true}) {
+            std::vector<uint8_t> half(file.begin(), file.begin() + (long)(file.size() * 3 / 4));
+            if (endMarker) half.insert(half.end(), {0xFF, 0xD9});
+            DecodedPicture d;
+            EXPECT_FALSE(DecodeJpeg(half.data(), half.size(), &d, &error));
+            EXPECT_EQ(0u, error.find("truncated")) << error;
+            EXPECT_TRUE(d.pixels.empty());
         }
         for (size_t cut = 0; cut < file.size(); ++cut) {
             DecodedPicture d;
-            bool ok = DecodeJpeg(file.data(), cut, &d, &error);
+            error.clear();
+            const bool ok = DecodeJpeg(file.data(), cut, &d, &error);
+            // Only the end marker may be missing.
+            EXPECT_EQ(cut >= file.size() - 2, ok) << "cut at " << cut << ": " << error;
             if (ok) {
-                EXPECT_EQ(40, d.width);
-                EXPECT_GT(d.warnings, 0) << "cut at " << cut;
+                EXPECT_EQ(whole.pixels, d.pixels) << "cut at " << cut;
             } else {
                 EXPECT_TRUE(d.pixels.empty());
                 EXPECT_FALSE(error.empty());
@@ -53,12 +56,12 @@ TEST(JpegDecode, SizesBeyondTheCapsAndEmptyFramesAreRefused) {
     struct Case {
         int w, h;
         bool ok;
+        const char* reason;
     } cases[] = {
-        {16385, 8, false},   // wider than 16384
-        {8, 16385, false},   // taller than 16384
-        {12000, 12000, false},  // over 256 MiB of pixels
-        {0, 16, false},      // no width
-        {16384, 8, true},    // on the cap: accepted, the rest made up
+        {16385, 8, false, "too large"},       // wider than 16384
+        {8, 16385, false, "too large"},       // taller than 16384
+        {12000, 12000, false, "too large"},   // over 256 MiB of pixels
+        {0, 16, false, "Empty JPEG image"},  // no width: libjpeg's own words
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
@@ -67,9 +70,20 @@ TEST(JpegDecode, SizesBeyondTheCapsAndEmptyFramesAreRefused) {
         std::string error;
         EXPECT_EQ(c.ok, DecodeJpeg(hostile.data(), hostile.size(), &d, &error)) << error;
         if (!c.ok) {
-            EXPECT_FALSE(error.empty());
+            EXPECT_EQ(0u, error.find(c.reason)) << error;
         }
     }
+    // On the cap: a real picture of that width is accepted.
+    std::vector<uint8_t> wide = ti::EncodeJpeg(ti::Smooth(16384, 8));
+    DecodedPicture d;
+    std::string error;
+    EXPECT_TRUE(DecodeJpeg(wide.data(), wide.size(), &d, &error)) << error;
+    EXPECT_EQ(16384, d.width);
+    // A few hundred bytes claiming a picture of 16384 x 5400 are refused
+    // before its rows are allocated: its scans cannot hold that many blocks.
+    std::vector<uint8_t> claimed = ti::JpegWithFrameSize(file, 16384, 5400);
+    EXPECT_FALSE(DecodeJpeg(claimed.data(), claimed.size(), &d, &error));
+    EXPECT_EQ(0u, error.find("truncated")) << error;
 }
 
 TEST(JpegDecode, DataThatIsNotJpegFails) {

@@ -148,10 +148,18 @@ TEST(OleLoadPicture, AnythingButJpegIsAnInvalidPicture) {
     std::vector<uint8_t> tiny = {0xFF, 0xD8};
     for (const auto* bytes : {&bmp, &png, &tiny}) {
         HRESULT hr = S_OK;
+        QndxSetLastErrorText(nullptr);
         IPicture* pic = Load(*bytes, &hr);
         EXPECT_EQ(CTL_E_INVALIDPICTURE, hr);
         EXPECT_EQ(nullptr, pic);
+        EXPECT_EQ(0, std::strncmp(QndxGetLastErrorText(), "unsupported format", 18)) << QndxGetLastErrorText();
     }
+    // A JPEG refused for its size says so, with the size.
+    HRESULT hr = S_OK;
+    EXPECT_EQ(nullptr, Load(ti::JpegWithFrameSize(ti::EncodeJpeg(ti::Smooth(8, 8)), 20000, 8), &hr));
+    EXPECT_EQ(CTL_E_INVALIDPICTURE, hr);
+    EXPECT_NE(nullptr, std::strstr(QndxGetLastErrorText(), "too large")) << QndxGetLastErrorText();
+    EXPECT_NE(nullptr, std::strstr(QndxGetLastErrorText(), "20000 x 8")) << QndxGetLastErrorText();
 }
 
 TEST(OleLoadPicture, ReadsFromTheStreamPositionAndAtMostTheGivenSize) {
@@ -172,8 +180,13 @@ TEST(OleLoadPicture, ReadsFromTheStreamPositionAndAtMostTheGivenSize) {
     HRESULT hr = S_OK;
     EXPECT_EQ(nullptr, Load(jpeg, &hr, 20));
     EXPECT_EQ(CTL_E_INVALIDPICTURE, hr);
-    // One that stops inside the scan data gives the partial picture.
-    pic = Load(jpeg, &hr, (LONG)jpeg.size() - 40);
+    // One that stops inside the scan data is refused, and says why.
+    QndxSetLastErrorText(nullptr);
+    EXPECT_EQ(nullptr, Load(jpeg, &hr, (LONG)jpeg.size() - 40));
+    EXPECT_EQ(CTL_E_INVALIDPICTURE, hr);
+    EXPECT_EQ(0, std::strncmp(QndxGetLastErrorText(), "truncated", 9)) << QndxGetLastErrorText();
+    // One that stops just before the end marker has every row.
+    pic = Load(jpeg, &hr, (LONG)jpeg.size() - 2);
     EXPECT_EQ(S_OK, hr);
     ASSERT_NE(nullptr, pic);
     pic->Release();

@@ -47,7 +47,7 @@ int CQNDXBMPImageLoader::Decode(unsigned int size, const unsigned char* data) {
     m_iColorCount = 0;
 
     if (!data || size < 14 + 40) {
-        LogLoadError("%s: %u bytes are shorter than the bitmap headers", kWho, data ? size : 0u);
+        LogLoadError("%s: truncated: %u bytes are shorter than the bitmap headers", kWho, data ? size : 0u);
         return 0;
     }
     m_FileHeader.bfType = ReadLE16(data);
@@ -93,8 +93,8 @@ int CQNDXBMPImageLoader::Decode(unsigned int size, const unsigned char* data) {
     const int topDown = height < 0 ? 1 : 0;
     const int64_t rows = topDown ? -height : height;
     if (width < 1 || width > MAX_SIDE || rows < 1 || rows > MAX_SIDE) {
-        LogLoadError("%s: size %lld x %lld refused (sides 1 to %d)", kWho, (long long)width, (long long)height,
-                     (int)MAX_SIDE);
+        LogLoadError("%s: size %lld x %lld refused as too large or empty (sides 1 to %d)", kWho, (long long)width,
+                     (long long)height, (int)MAX_SIDE);
         return 0;
     }
     if (compression == BI_RLE8) {
@@ -108,8 +108,29 @@ int CQNDXBMPImageLoader::Decode(unsigned int size, const unsigned char* data) {
     }
     const uint64_t bufferSize = ComputeBufferSize(width, rows, bits);
     if (bufferSize == 0) {
-        LogLoadError("%s: %lld x %lld at %d bits needs more than 256 MiB", kWho, (long long)width,
+        LogLoadError("%s: too large: %lld x %lld at %d bits needs more than 256 MiB", kWho, (long long)width,
                      (long long)rows, bits);
+        return 0;
+    }
+    if (!CheckSurfaceSize(width, rows, kWho)) return 0;
+    // Everything the file must hold is checked before the buffer exists.
+    const uint32_t most = bits <= 8 ? 1u << bits : 0;
+    const uint32_t used = m_InfoHeader.biClrUsed;
+    const uint32_t count = (used != 0 && used < most) ? used : most;
+    const uint64_t tableOffset = 14ull + headerSize;
+    if (bits <= 8 && tableOffset + 4ull * count > size) {
+        LogLoadError("%s: truncated: colour table of %u entries passes the end of the data", kWho, count);
+        return 0;
+    }
+    const uint32_t offset = m_FileHeader.bfOffBits;
+    if (compression == BI_RGB && (offset > size || bufferSize > size - offset)) {
+        LogLoadError("%s: truncated: pixel data (%llu bytes at offset %u) passes the end of the %u-byte data", kWho,
+                     (unsigned long long)bufferSize, offset, size);
+        return 0;
+    }
+    if (compression != BI_RGB && offset >= size) {
+        LogLoadError("%s: truncated: run-length data at offset %u lies past the end of the %u-byte data", kWho,
+                     offset, size);
         return 0;
     }
     SetWidth((int)width);
@@ -119,15 +140,6 @@ int CQNDXBMPImageLoader::Decode(unsigned int size, const unsigned char* data) {
     if (!AllocPixels((unsigned int)bufferSize)) return 0;
 
     if (bits <= 8) {
-        const uint32_t most = 1u << bits;
-        const uint32_t used = m_InfoHeader.biClrUsed;
-        const uint32_t count = (used != 0 && used < most) ? used : most;
-        const uint64_t tableOffset = 14ull + headerSize;
-        if (tableOffset + 4ull * count > size) {
-            LogLoadError("%s: colour table of %u entries passes the end of the data", kWho, count);
-            FreePixels();
-            return 0;
-        }
         m_iColorCount = (int)count;
         m_pColorInfo = static_cast<unsigned char*>(std::calloc(count * 4 + 44, 1));
         if (!m_pColorInfo) {
@@ -154,19 +166,11 @@ int CQNDXBMPImageLoader::Decode(unsigned int size, const unsigned char* data) {
         m_InfoHeader.biClrImportant = 0;
     }
 
-    const uint32_t offset = m_FileHeader.bfOffBits;
     if (compression == BI_RGB) {
-        if (offset > size || bufferSize > size - offset) {
-            LogLoadError("%s: pixel data (%llu bytes at offset %u) passes the end of the %u-byte data", kWho,
-                         (unsigned long long)bufferSize, offset, size);
-            FreePixels();
-            __ReleaseColorInfo();
-            return 0;
-        }
         std::memcpy(m_pPixels, data + offset, (size_t)bufferSize);
     } else {
-        if (offset >= size || !DecodeRLE8(data, size, offset)) {
-            LogLoadError("%s: run-length data ends before the picture does", kWho);
+        if (!DecodeRLE8(data, size, offset)) {
+            LogLoadError("%s: truncated: run-length data ends before the picture does", kWho);
             FreePixels();
             __ReleaseColorInfo();
             return 0;
@@ -234,6 +238,7 @@ int CQNDXBMPImageLoader::DecodeRLE8(const unsigned char* data, unsigned int size
 }
 
 IDirectDrawSurface7* CQNDXBMPImageLoader::Load(IDirectDraw7* dd, unsigned int size, const unsigned char* data) {
+    SetSurfaceBits(SurfaceBitsOf(dd));
     if (!Decode(size, data)) return nullptr;
     if (!CreateSurface(dd)) {
         FreePixels();

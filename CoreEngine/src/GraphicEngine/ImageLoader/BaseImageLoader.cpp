@@ -17,7 +17,8 @@ CQNDXBaseImageLoader::CQNDXBaseImageLoader()
       m_pPixels(nullptr),
       m_bTopDown(0),
       m_ColorUse(DIB_RGB_COLORS),
-      m_pSurface(nullptr) {}
+      m_pSurface(nullptr),
+      m_iSurfaceBits(0) {}
 
 CQNDXBaseImageLoader::~CQNDXBaseImageLoader() {
     FreePixels();
@@ -29,12 +30,28 @@ CQNDXBaseImageLoader::~CQNDXBaseImageLoader() {
     }
 }
 
+namespace {
+
+// The file being loaded by name, for the error lines (one load at a time per
+// thread).
+thread_local const char* t_loadName = nullptr;
+
+}  // namespace
+
+void CQNDXBaseImageLoader::SetLoadName(const char* name) { t_loadName = name; }
+
+const char* CQNDXBaseImageLoader::GetLoadName() { return t_loadName; }
+
 void CQNDXBaseImageLoader::LogLoadError(const char* format, ...) {
-    char text[512];
+    char text[768];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    if (std::vsnprintf(text, 512, format, args) < 0) text[0] = '\0';
     va_end(args);
+    if (t_loadName) {
+        const size_t used = std::strlen(text);
+        std::snprintf(text + used, sizeof text - used, " (file \"%s\")", t_loadName);
+    }
     CQNDXGameManager* manager = CQNDXGameManager::GetInstance();
     if (manager)
         manager->LogError(text, 1);
@@ -67,14 +84,48 @@ unsigned int CQNDXBaseImageLoader::GetSizeInBytes() const {
     return (unsigned int)ComputeBufferSize(m_iWidth, m_iHeight, m_BitsPerPixel);
 }
 
+int CQNDXBaseImageLoader::SurfaceBitsOf(IDirectDraw7* dd) {
+    if (!dd) return 32;
+    DDSURFACEDESC2 desc;
+    std::memset(&desc, 0, sizeof desc);
+    desc.dwSize = 124;
+    if (dd->GetDisplayMode(&desc) < 0) return 32;
+    const DWORD bits = desc.ddpfPixelFormat.dwRGBBitCount;
+    return bits == 8 || bits == 16 || bits == 24 || bits == 32 ? (int)bits : 32;
+}
+
+int CQNDXBaseImageLoader::CheckSurfaceSize(int64_t width, int64_t height, const char* who) {
+    if (m_iSurfaceBits == 0) return 1;
+    if (ComputeBufferSize(width, height, m_iSurfaceBits) != 0) return 1;
+    if (width < 1 || height < 1) {
+        LogLoadError("%s: a picture of %lld x %lld pixels is not supported (no pixels)", who, (long long)width,
+                     (long long)height);
+    } else if (width > MAX_SIDE || height > MAX_SIDE) {
+        LogLoadError("%s: too large: a %lld x %lld picture has a side over %d", who, (long long)width,
+                     (long long)height, (int)MAX_SIDE);
+    } else {
+        const uint64_t bytes = (uint64_t)width * (uint64_t)height * (uint64_t)(m_iSurfaceBits / 8);
+        LogLoadError("%s: too large: a %lld x %lld picture needs a %d-bit surface of %llu MiB (sides up to %d, "
+                     "at most 256 MiB)",
+                     who, (long long)width, (long long)height, m_iSurfaceBits,
+                     (unsigned long long)((bytes + (1u << 20) - 1) >> 20), (int)MAX_SIDE);
+    }
+    return 0;
+}
+
 int CQNDXBaseImageLoader::Create(int width, int height, unsigned char bpp) {
     m_iWidth = width;
     m_iHeight = height;
     m_BitsPerPixel = bpp;
+    if (!CheckSurfaceSize(width, height, "CQNDXBaseImageLoader::Create")) {
+        FreePixels();
+        return 0;
+    }
     uint64_t size = GetSizeInBytes();
     if (size == 0) {
-        LogLoadError("Image of %d x %d at %d bits per pixel refused (sides 1 to %d, at most 256 MiB)", width,
-                     height, (int)bpp, (int)MAX_SIDE);
+        LogLoadError("Image of %d x %d at %d bits per pixel refused as too large or empty (sides 1 to %d, at most "
+                     "256 MiB)",
+                     width, height, (int)bpp, (int)MAX_SIDE);
         FreePixels();
         return 0;
     }

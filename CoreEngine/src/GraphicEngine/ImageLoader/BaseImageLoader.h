@@ -3,6 +3,9 @@
 // that creates a system-memory surface in the display's format and draws the
 // pixels onto it. Every size a decoder takes from a file passes through the
 // checks here: sides 1 to 16384, buffers up to 256 MiB, computed in 64 bits.
+// Once a load knows the display, the surface the picture will need (in the
+// display's pixel kind) is held to the same caps before any pixel buffer is
+// allocated, so a header claiming a huge picture costs nothing.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +32,8 @@ public:
     virtual IDirectDrawSurface7* Load(IDirectDraw7* dd, unsigned int size, const unsigned char* data) = 0;
 
     // Stores the three values and allocates a zeroed buffer; 0 (logged) when
-    // the sides or depth are refused or the memory cannot be had.
+    // the sides or depth are refused, the surface they need is too large, or
+    // the memory cannot be had.
     int Create(int width, int height, unsigned char bpp);
     // Replaces the buffer with `size` zeroed bytes; 1 when it exists.
     int AllocPixels(unsigned int size);
@@ -68,13 +72,28 @@ public:
     static uint64_t ComputeBufferSize(int64_t width, int64_t height, int bpp);
     static uint64_t ComputeStride(int64_t width, int bpp);
 
+    // Bits per pixel of the surfaces `dd` makes (the display's: 8, 16, 24 or
+    // 32); 32, the widest, when it cannot tell.
+    static int SurfaceBitsOf(IDirectDraw7* dd);
+    // The pixel depth the load's surface will have; 0 (the default) leaves
+    // the surface unchecked, for decoding without a display.
+    void SetSurfaceBits(int bits) { m_iSurfaceBits = bits; }
+    // 1 when a width x height surface at the set depth is within the caps
+    // (or no depth is set), else 0 with a "too large" error line.
+    int CheckSurfaceSize(int64_t width, int64_t height, const char* who);
+
     // An error line through the game manager (standard error when there is
-    // none), formatted like printf.
+    // none), formatted like printf; the name of the file being loaded, when
+    // the front end set one, ends the line.
     static void LogLoadError(const char* format, ...)
 #if defined(__GNUC__)
         __attribute__((format(printf, 1, 2)))
 #endif
         ;
+    // The file the error lines name (null: none). The front end sets it for
+    // the length of a load by name; the text must outlive that.
+    static void SetLoadName(const char* name);
+    static const char* GetLoadName();
 
 protected:
     // GetDC, StretchDIBits of the whole buffer through `description`,
@@ -91,6 +110,7 @@ protected:
     int m_bTopDown;
     UINT m_ColorUse;
     IDirectDrawSurface7* m_pSurface;
+    int m_iSurfaceBits;
 
 private:
     CQNDXBaseImageLoader(const CQNDXBaseImageLoader&) = delete;

@@ -51,6 +51,20 @@ bool ReadUpTo(unsigned int limit, std::vector<unsigned char>& out, Reader read) 
     return true;
 }
 
+// Names the file in the loaders' error lines while it is being loaded.
+class LoadNameScope {
+public:
+    explicit LoadNameScope(const char* name) : m_previous(CQNDXBaseImageLoader::GetLoadName()) {
+        CQNDXBaseImageLoader::SetLoadName(name);
+    }
+    ~LoadNameScope() { CQNDXBaseImageLoader::SetLoadName(m_previous); }
+    LoadNameScope(const LoadNameScope&) = delete;
+    LoadNameScope& operator=(const LoadNameScope&) = delete;
+
+private:
+    const char* m_previous;
+};
+
 }  // namespace
 
 int CQNDXImageLoader::HasPath(const char* name) { return name && std::strchr(name, '\\') ? 1 : 0; }
@@ -105,7 +119,8 @@ IDirectDrawSurface7* CQNDXImageLoader::LoadFromMemory(unsigned int size, const u
     IDirectDrawSurface7* surface = nullptr;
     switch (code) {
         case QNDX_IMAGE_UNKNOWN:
-            manager->LogError("Unsuported message type", 1);
+            // A load by name gets the file's name after the text.
+            CQNDXBaseImageLoader::LogLoadError("Unsuported message type");
             break;
         case QNDX_IMAGE_BMP: {
             CQNDXBMPImageLoader decoder;
@@ -196,7 +211,11 @@ IDirectDrawSurface7* CQNDXImageLoader::LoadFromFile(const char* name, int* type)
                                            size, path.c_str());
         return nullptr;
     }
-    IDirectDrawSurface7* surface = LoadFromMemory(size, buffer, type);
+    IDirectDrawSurface7* surface;
+    {
+        LoadNameScope naming(path.c_str());
+        surface = LoadFromMemory(size, buffer, type);
+    }
     std::free(buffer);
     return surface;
 }

@@ -26,7 +26,7 @@ int CQNDXJPEGImageLoader::CanLoad(const unsigned char* head, int headLen, const 
                : 0;
 }
 
-int CQNDXJPEGImageLoader::IsComplete(unsigned int size, const unsigned char* data) {
+int CQNDXJPEGImageLoader::ReadFrameSize(unsigned int size, const unsigned char* data, int* width, int* height) {
     if (!data || size < 4 || data[0] != 0xFF || data[1] != 0xD8) return 0;
     unsigned int pos = 2;
     while (pos < size) {
@@ -38,33 +38,19 @@ int CQNDXJPEGImageLoader::IsComplete(unsigned int size, const unsigned char* dat
         while (pos < size && data[pos] == 0xFF) ++pos;  // fill bytes
         if (pos >= size) return 0;
         const unsigned char marker = data[pos++];
-        if (marker == 0xD9) return 1;                                    // end of image
+        if (marker == 0xD9 || marker == 0xDA) return 0;                      // end of image, or a scan first
         if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) continue;  // no length
         if (size - pos < 2) return 0;
         const unsigned int length = (data[pos] << 8) | data[pos + 1];
         if (length < 2 || length > size - pos) return 0;
-        pos += length;
-        if (marker != 0xDA) continue;
-        // Entropy-coded data runs to the next marker other than a stuffed
-        // zero or a restart marker.
-        for (;;) {
-            if (pos >= size) return 0;
-            if (data[pos] != 0xFF) {
-                ++pos;
-                continue;
-            }
-            if (size - pos < 2) return 0;
-            const unsigned char next = data[pos + 1];
-            if (next == 0x00 || (next >= 0xD0 && next <= 0xD7)) {
-                pos += 2;
-                continue;
-            }
-            if (next == 0xFF) {
-                ++pos;
-                continue;
-            }
-            break;  // a marker: back to the segment loop
+        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame) {
+            if (length < 7) return 0;
+            if (height) *height = (data[pos + 3] << 8) | data[pos + 4];
+            if (width) *width = (data[pos + 5] << 8) | data[pos + 6];
+            return 1;
         }
+        pos += length;
     }
     return 0;
 }
@@ -74,11 +60,13 @@ IDirectDrawSurface7* CQNDXJPEGImageLoader::Load(IDirectDraw7* dd, unsigned int s
         LogLoadError("%s: no data", kWho);
         return nullptr;
     }
-    // A cut-off file would render with its missing part grey; refuse it.
-    if (!IsComplete(size, data)) {
-        LogLoadError("%s: the JPEG data is truncated or damaged (%u bytes)", kWho, size);
+    // The surface the frame asks for is checked before anything is decoded;
+    // without a readable frame header the platform says what is wrong.
+    SetSurfaceBits(SurfaceBitsOf(dd));
+    int frameWidth = 0, frameHeight = 0;
+    if (ReadFrameSize(size, data, &frameWidth, &frameHeight) && frameWidth > 0 && frameHeight > 0 &&
+        !CheckSurfaceSize(frameWidth, frameHeight, kWho))
         return nullptr;
-    }
 
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
     if (!memory) {
@@ -103,11 +91,14 @@ IDirectDrawSurface7* CQNDXJPEGImageLoader::Load(IDirectDraw7* dd, unsigned int s
         return nullptr;
     }
     IPicture* picture = nullptr;
+    QndxSetLastErrorText(nullptr);
     hr = OleLoadPicture(stream, (LONG)size, FALSE, IID_IPicture, reinterpret_cast<LPVOID*>(&picture));
     stream->Release();
     if (Failed(hr, picture)) {
         if (picture) picture->Release();
-        LogLoadError("%s: OleLoadPicture failed (0x%08X)", kWho, (unsigned)hr);
+        const char* why = QndxGetLastErrorText();
+        LogLoadError("%s: OleLoadPicture failed (0x%08X): %s", kWho, (unsigned)hr,
+                     why && *why ? why : "no reason given");
         return nullptr;
     }
 
@@ -135,8 +126,12 @@ IDirectDrawSurface7* CQNDXJPEGImageLoader::Load(IDirectDraw7* dd, unsigned int s
     SetTopDown(1);
     if (ComputeBufferSize(width, height, 24) == 0) {
         picture->Release();
-        LogLoadError("%s: picture of %d x %d pixels refused (sides 1 to %d, at most 256 MiB)", kWho, width, height,
-                     (int)MAX_SIDE);
+        LogLoadError("%s: picture of %d x %d pixels refused as too large or empty (sides 1 to %d, at most 256 MiB)",
+                     kWho, width, height, (int)MAX_SIDE);
+        return nullptr;
+    }
+    if (!CheckSurfaceSize(width, height, kWho)) {
+        picture->Release();
         return nullptr;
     }
     if (!CreateSurface(dd)) {

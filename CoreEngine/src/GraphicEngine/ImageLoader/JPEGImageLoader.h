@@ -1,7 +1,11 @@
 // Decoder for JPEG images held in memory: the bytes go to the platform's
 // picture object through a memory stream; the picture's size (HIMETRIC) is
 // converted to pixels at the display's logical resolution and the picture
-// renders itself upright into a new surface. Uses no pixel buffer.
+// renders itself upright into a new surface. Uses no pixel buffer. The frame
+// header is read first, so a picture whose surface could not be made is
+// refused before the platform decodes anything; the platform's reason for a
+// refused picture (truncated scans, sides, colour space) goes into the
+// error line.
 #pragma once
 
 #include "GraphicEngine/ImageLoader/BaseImageLoader.h"
@@ -16,8 +20,9 @@ public:
     int CanLoad(const unsigned char* head, int headLen, const unsigned char* tail, int tailLen) override;
     IDirectDrawSurface7* Load(IDirectDraw7* dd, unsigned int size, const unsigned char* data) override;
 
-    // 1 when the data holds a whole JPEG stream, from the start-of-image
-    // marker through its segments and entropy-coded scans to the end-of-image
-    // marker; 0 when it stops short (a truncated file).
-    static int IsComplete(unsigned int size, const unsigned char* data);
+    // Follows the marker segments from the start-of-image marker to the
+    // first frame header (SOF0 to SOF15 but DHT, JPG and DAC) and stores its
+    // width and height; 1 when one lies wholly inside the data, else 0 (a
+    // scan, the end marker or the end of the data came first).
+    static int ReadFrameSize(unsigned int size, const unsigned char* data, int* width, int* height);
 };

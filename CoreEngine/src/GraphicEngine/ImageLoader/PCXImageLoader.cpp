@@ -53,7 +53,7 @@ int CQNDXPCXImageLoader::Decode(unsigned int size, const unsigned char* data) {
     m_bPaletteFound = 0;
     std::memset(m_Palette, 0, sizeof m_Palette);
     if (!data || size < HEADER_BYTES) {
-        LogLoadError("%s: %u bytes are shorter than the PCX header", kWho, data ? size : 0u);
+        LogLoadError("%s: truncated: %u bytes are shorter than the PCX header", kWho, data ? size : 0u);
         return 0;
     }
     std::memcpy(m_Header, data, HEADER_BYTES);
@@ -70,10 +70,11 @@ int CQNDXPCXImageLoader::Decode(unsigned int size, const unsigned char* data) {
     }
     const int bpp = bitsPerPlane * planes;
     if (ComputeBufferSize(width, height, bpp) == 0) {
-        LogLoadError("%s: size %lld x %lld refused (sides 1 to %d, at most 256 MiB)", kWho, (long long)width,
-                     (long long)height, (int)MAX_SIDE);
+        LogLoadError("%s: size %lld x %lld refused as too large or empty (sides 1 to %d, at most 256 MiB)", kWho,
+                     (long long)width, (long long)height, (int)MAX_SIDE);
         return 0;
     }
+    if (!CheckSurfaceSize(width, height, kWho)) return 0;
     if (bytesPerLine < width) {
         LogLoadError("%s: %d bytes per plane line cannot hold %lld pixels", kWho, bytesPerLine, (long long)width);
         return 0;
@@ -83,7 +84,8 @@ int CQNDXPCXImageLoader::Decode(unsigned int size, const unsigned char* data) {
     // allocation.
     const uint64_t leastCodeBytes = (uint64_t)height * (uint64_t)planes * (((uint64_t)bytesPerLine + 62) / 63);
     if (leastCodeBytes > size - HEADER_BYTES) {
-        LogLoadError("%s: %u bytes cannot hold %lld scan lines of %d planes", kWho, size, (long long)height, planes);
+        LogLoadError("%s: truncated: %u bytes cannot hold %lld scan lines of %d planes", kWho, size,
+                     (long long)height, planes);
         return 0;
     }
 
@@ -108,7 +110,7 @@ int CQNDXPCXImageLoader::Decode(unsigned int size, const unsigned char* data) {
             const int n = DecodeLine(scan + (size_t)p * bytesPerLine, &cursor, end, bytesPerLine);
             if (n != bytesPerLine) {
                 if (n < bytesPerLine)
-                    LogLoadError("%s: the data ends in scan line %d, plane %d", kWho, y, p);
+                    LogLoadError("%s: truncated: the data ends in scan line %d, plane %d", kWho, y, p);
                 else
                     LogLoadError("%s: a run crosses the end of scan line %d, plane %d", kWho, y, p);
                 std::free(scan);
@@ -140,7 +142,8 @@ int CQNDXPCXImageLoader::Decode(unsigned int size, const unsigned char* data) {
             m_bPaletteFound = 1;
         } else if (scanEnd < size && data[scanEnd] == kPaletteCode && size - scanEnd < tableBytes) {
             // The palette's code follows the scan lines but its colours do not.
-            LogLoadError("%s: the 256-colour palette is cut short (%u of %u bytes)", kWho, size - scanEnd - 1,
+            LogLoadError("%s: truncated: the 256-colour palette is cut short (%u of %u bytes)", kWho,
+                         size - scanEnd - 1,
                          (unsigned)PALETTE_BYTES);
             FreePixels();
             return 0;
@@ -151,6 +154,7 @@ int CQNDXPCXImageLoader::Decode(unsigned int size, const unsigned char* data) {
 }
 
 IDirectDrawSurface7* CQNDXPCXImageLoader::Load(IDirectDraw7* dd, unsigned int size, const unsigned char* data) {
+    SetSurfaceBits(SurfaceBitsOf(dd));
     if (!Decode(size, data)) return nullptr;
     if (!CreateSurface(dd)) {
         FreePixels();

@@ -7,6 +7,7 @@
 
 #include <cassert>
 #include <csetjmp>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -16,6 +17,9 @@ namespace {
 
 const char* const kWho = "CQNDXPNGImageLoader::Load";
 
+// The most libpng may allocate for one chunk's data.
+const png_alloc_size_t kMaxChunkBytes = 4u << 20;
+
 // The memory reader handed to libpng as its io pointer; both pointers are
 // null once the data has run out.
 struct MemoryReader {
@@ -23,9 +27,12 @@ struct MemoryReader {
     const unsigned char* end;
 };
 
-// Where libpng's error text is kept for the error line.
+// Where libpng's error text, its last warning and the largest block refused
+// to it are kept for the error line.
 struct ErrorText {
     char text[192];
+    char warning[192];
+    png_alloc_size_t refused;
 };
 
 void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
@@ -38,7 +45,7 @@ void ReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
         if (left) std::memcpy(out, reader->pos, left);
         reader->pos = nullptr;
         reader->end = nullptr;
-        png_error(png, "the data ends before the image does");
+        png_error(png, "truncated: the data ends before the image does");
     }
     std::memcpy(out, reader->pos, length);
     reader->pos += length;
@@ -53,8 +60,27 @@ void OnLibpngError(png_structp png, png_const_charp message) {
     png_longjmp(png, 1);
 }
 
-// Warnings (unknown profiles, ignored ancillary chunks) do not stop a load.
-void OnLibpngWarning(png_structp, png_const_charp) {}
+// Warnings (unknown profiles, ignored ancillary chunks) do not stop a load;
+// the last one is kept in case an error follows.
+void OnLibpngWarning(png_structp png, png_const_charp message) {
+    ErrorText* error = static_cast<ErrorText*>(png_get_error_ptr(png));
+    if (error && message) {
+        std::strncpy(error->warning, message, sizeof error->warning - 1);
+        error->warning[sizeof error->warning - 1] = '\0';
+    }
+}
+
+// Every block libpng asks for: none may pass the chunk limit, whatever
+// length a chunk claims (libpng's own limit does not cover every chunk it
+// reads whole). Rows, zlib's window and the tables are far smaller.
+png_voidp AllocateForLibpng(png_structp png, png_alloc_size_t size) {
+    if (size <= kMaxChunkBytes) return std::malloc(size);
+    ErrorText* error = static_cast<ErrorText*>(png_get_mem_ptr(png));
+    if (error && size > error->refused) error->refused = size;
+    return nullptr;
+}
+
+void FreeForLibpng(png_structp, png_voidp block) { std::free(block); }
 
 }  // namespace
 
@@ -78,8 +104,11 @@ int CQNDXPNGImageLoader::__ReadWithLibpng(png_struct_def* png, png_info_def* inf
     if (setjmp(png_jmpbuf(png))) return 0;
 
     png_set_read_fn(png, &state->reader, ReadFromMemory);
-    // Sides past the engine's cap are refused before anything is allocated.
+    // Sides past the engine's cap are refused before anything is allocated,
+    // and no chunk (text, profile, unknown) may ask libpng for more than a
+    // few MiB, whatever length it claims.
     png_set_user_limits(png, MAX_SIDE, MAX_SIDE);
+    png_set_chunk_malloc_max(png, kMaxChunkBytes);
     png_read_info(png, info);
 
     png_uint_32 width = 0, height = 0;
@@ -91,8 +120,12 @@ int CQNDXPNGImageLoader::__ReadWithLibpng(png_struct_def* png, png_info_def* inf
     // its buffer is allocated.
     const uint64_t sampleBytes =
         (uint64_t)height * (((uint64_t)width * png_get_channels(png, info) * (uint64_t)bitDepth) / 8);
+    if (!CheckSurfaceSize(width, height, kWho)) {
+        state->logged = 1;
+        return 0;
+    }
     if (sampleBytes > (uint64_t)state->size * 1032u + 1024u) {
-        LogLoadError("%s: %u bytes cannot hold a %u x %u image", kWho, state->size, (unsigned)width,
+        LogLoadError("%s: truncated: %u bytes cannot hold a %u x %u image", kWho, state->size, (unsigned)width,
                      (unsigned)height);
         state->logged = 1;
         return 0;
@@ -185,12 +218,15 @@ int CQNDXPNGImageLoader::Decode(unsigned int size, const unsigned char* data) {
     FreePixels();
     SetTopDown(0);
     if (!data || size < 8 || png_sig_cmp(const_cast<png_bytep>(data), 0, 8) != 0) {
-        LogLoadError("%s: not a PNG image (no signature in %u bytes)", kWho, data ? size : 0u);
+        LogLoadError("%s: unsupported format: not a PNG image (no signature in %u bytes)", kWho, data ? size : 0u);
         return 0;
     }
     ErrorText error;
     error.text[0] = '\0';
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error, OnLibpngError, OnLibpngWarning);
+    error.warning[0] = '\0';
+    error.refused = 0;
+    png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &error, OnLibpngError, OnLibpngWarning,
+                                               &error, AllocateForLibpng, FreeForLibpng);
     if (!png) {
         LogLoadError("%s: libpng could not create its read structure", kWho);
         return 0;
@@ -213,8 +249,19 @@ int CQNDXPNGImageLoader::Decode(unsigned int size, const unsigned char* data) {
     std::free(state.rows);
     png_destroy_read_struct(&png, &info, nullptr);
     if (!ok) {
-        if (!state.logged)
-            LogLoadError("%s: libpng: %s", kWho, error.text[0] ? error.text : "the image could not be read");
+        if (!state.logged) {
+            // libpng's own message, and what led to it: a block refused for
+            // a chunk that claims too much, or the last warning.
+            char context[320] = "";
+            if (error.refused)
+                std::snprintf(context, sizeof context, " (too large: a chunk asked for %llu bytes, at most %u MiB%s%s)",
+                              (unsigned long long)error.refused, (unsigned)(kMaxChunkBytes >> 20),
+                              error.warning[0] ? "; " : "", error.warning);
+            else if (error.warning[0])
+                std::snprintf(context, sizeof context, " (after the warning: %s)", error.warning);
+            LogLoadError("%s: libpng: %s%s", kWho, error.text[0] ? error.text : "the image could not be read",
+                         context);
+        }
         FreePixels();
         return 0;
     }
@@ -222,6 +269,7 @@ int CQNDXPNGImageLoader::Decode(unsigned int size, const unsigned char* data) {
 }
 
 IDirectDrawSurface7* CQNDXPNGImageLoader::Load(IDirectDraw7* dd, unsigned int size, const unsigned char* data) {
+    SetSurfaceBits(SurfaceBitsOf(dd));
     if (!Decode(size, data)) return nullptr;
     if (!CreateSurface(dd)) {
         FreePixels();

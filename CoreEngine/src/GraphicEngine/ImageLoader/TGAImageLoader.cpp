@@ -158,7 +158,7 @@ int CQNDXTGAImageLoader::Decode(unsigned int size, const unsigned char* data) {
     __ReleasePalette();
     SetTopDown(0);
     if (!data || size < HEADER_BYTES) {
-        LogLoadError("%s: %u bytes are shorter than the TGA header", kWho, data ? size : 0u);
+        LogLoadError("%s: truncated: %u bytes are shorter than the TGA header", kWho, data ? size : 0u);
         return 0;
     }
     std::memcpy(m_Header, data, HEADER_BYTES);
@@ -191,10 +191,11 @@ int CQNDXTGAImageLoader::Decode(unsigned int size, const unsigned char* data) {
     // The pixels follow the ID and the map, counted even when the map type is 0.
     const uint64_t pixelOffset = (uint64_t)HEADER_BYTES + idLength + (uint64_t)mapLength * EntryBytes(entrySize);
     if (pixelOffset > size) {
-        LogLoadError("%s: the image ID and colour map (%llu bytes) pass the end of the %u-byte data", kWho,
+        LogLoadError("%s: truncated: the image ID and colour map (%llu bytes) pass the end of the %u-byte data", kWho,
                      (unsigned long long)pixelOffset, size);
         return 0;
     }
+    if (!CheckSurfaceSize(width, height, kWho)) return 0;
     const int bytesPerPixel = depth / 8;
     const uint64_t rawBytes = (uint64_t)width * (uint64_t)height * (uint64_t)bytesPerPixel;
     const uint64_t available = size - pixelOffset;
@@ -204,7 +205,7 @@ int CQNDXTGAImageLoader::Decode(unsigned int size, const unsigned char* data) {
     const uint64_t leastBytes =
         IsRunLength(imageType) ? ((uint64_t)width * height + 127) / 128 * (1 + (uint64_t)bytesPerPixel) : rawBytes;
     if (width > 0 && height > 0 && leastBytes > available) {
-        LogLoadError("%s: %llu bytes of pixel data cannot hold a %d x %d image at %d bits", kWho,
+        LogLoadError("%s: truncated: %llu bytes of pixel data cannot hold a %d x %d image at %d bits", kWho,
                      (unsigned long long)available, width, height, depth);
         return 0;
     }
@@ -219,7 +220,8 @@ int CQNDXTGAImageLoader::Decode(unsigned int size, const unsigned char* data) {
     const unsigned char* pixels = data + pixelOffset;
     if (IsRunLength(imageType)) {
         if (!__DecodePackets(pixels, data + size, bytesPerPixel)) {
-            LogLoadError("%s: the run-length data ends before the %d x %d image is filled", kWho, width, height);
+            LogLoadError("%s: truncated: the run-length data ends before the %d x %d image is filled", kWho, width,
+                         height);
             FreePixels();
             __ReleasePalette();
             return 0;
@@ -250,6 +252,7 @@ int CQNDXTGAImageLoader::Decode(unsigned int size, const unsigned char* data) {
 }
 
 IDirectDrawSurface7* CQNDXTGAImageLoader::Load(IDirectDraw7* dd, unsigned int size, const unsigned char* data) {
+    SetSurfaceBits(SurfaceBitsOf(dd));
     if (!Decode(size, data)) return nullptr;
     if (!CreateSurface(dd)) {
         FreePixels();

@@ -3,7 +3,8 @@
 // pitch padding, lost surfaces, and what the display currently is.
 // Reset() puts everything back: desktop 1024x768 at QNDX_DESKTOP_BPP (15,
 // 16, 24 or 32; default 32), the default mode list, the primary driver
-// alone, a 64 MiB budget, 4-byte pitch alignment.
+// alone, a 64 MiB budget, 4-byte pitch alignment, the fast blit loops as the
+// environment asks.
 #pragma once
 
 #include <string>
@@ -50,6 +51,13 @@ void AddDisplayDriver(const SimDisplayDriver& driver);
 void SetVideoMemoryBudget(DWORD bytes);
 DWORD VideoMemoryBudget();
 DWORD VideoMemoryUsed();
+
+// The layer's fast blit loops (vector keyed copies, the span form of keyed
+// sources, the mirror and zoom loops) on or off. Off runs the plain loops,
+// which give the same pixels. Reset() goes back to what QNDX_BLIT_NO_FAST
+// asks (set to anything but "0", the fast loops are off).
+void SetBlitFastPaths(bool on);
+bool BlitFastPaths();
 
 // Row pitch alignment of new surfaces in bytes (a power of two, at least 4),
 // so tests can make pitch differ from width * bytes per pixel.
