@@ -2,9 +2,13 @@
 // check, memory stream, picture, render into a surface) and the picture
 // object directly, whose partial pictures are then rendered stretched into a
 // small surface.
+#include <csetjmp>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+
+#include <jpeglib.h>
 
 #include "FuzzSupport.h"
 #include "GraphicEngine/ImageLoader/JPEGImageLoader.h"
@@ -12,6 +16,32 @@
 #include "platform/OlePicture.h"
 
 namespace {
+
+void ThrowJpegError(j_common_ptr cinfo) { std::longjmp(*static_cast<std::jmp_buf*>(cinfo->client_data), 1); }
+
+// The picture's size as libjpeg reads it from the frame header, the way the
+// decoders behind both paths do; false when it finds none.
+bool JpegSize(const uint8_t* data, size_t size, int64_t* width, int64_t* height) {
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr err;
+    std::jmp_buf back;
+    cinfo.err = jpeg_std_error(&err);
+    err.error_exit = ThrowJpegError;
+    err.emit_message = [](j_common_ptr, int) {};
+    jpeg_create_decompress(&cinfo);
+    cinfo.client_data = &back;
+    bool found = false;
+    if (setjmp(back) == 0) {
+        jpeg_mem_src(&cinfo, data, (unsigned long)size);
+        if (jpeg_read_header(&cinfo, TRUE) == JPEG_HEADER_OK) {
+            *width = cinfo.image_width;
+            *height = cinfo.image_height;
+            found = true;
+        }
+    }
+    jpeg_destroy_decompress(&cinfo);
+    return found;
+}
 
 void RenderSmall(IDirectDraw7* dd, IPicture* picture) {
     DDSURFACEDESC2 desc;
@@ -40,6 +70,8 @@ void RenderSmall(IDirectDraw7* dd, IPicture* picture) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0 || size > (1u << 24)) return 0;
+    int64_t width = 0, height = 0;
+    if (JpegSize(data, size, &width, &height) && FuzzSkipsPicture(width, height)) return 0;
     IDirectDraw7* dd = FuzzDirectDraw();
     {
         CQNDXJPEGImageLoader loader;

@@ -10,6 +10,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 0xFFFFFFFFu) return 0;
+    if (size >= 12 && FuzzSkipsPicture((int64_t)(int16_t)FuzzLe16(data + 8) - (int16_t)FuzzLe16(data + 4) + 1,
+                                       (int64_t)(int16_t)FuzzLe16(data + 10) - (int16_t)FuzzLe16(data + 6) + 1))
+        return 0;
     IDirectDraw7* dd = FuzzDirectDraw();
     CQNDXImageLoader front;
     front.DetectFormat((unsigned)size, data);

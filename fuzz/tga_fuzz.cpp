@@ -10,6 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 0xFFFFFFFFu) return 0;
+    if (size >= 16 && FuzzSkipsPicture(FuzzLe16(data + 12), FuzzLe16(data + 14))) return 0;
     IDirectDraw7* dd = FuzzDirectDraw();
     CQNDXImageLoader front;
     front.DetectFormat((unsigned)size, data);

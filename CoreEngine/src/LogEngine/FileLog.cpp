@@ -131,5 +131,8 @@ int CQNDXFileLog::OnMessage(const char* msg, int type, int level) {
         default: break;
     }
     os << "[" << level << "]: " << (msg ? msg : "NULL MESSAGE !!!") << "\n";
+    // Information lines stay buffered; anything worse reaches the file at
+    // once, so a crash or a kill cannot take it (or what came before) along.
+    if (type == 2 || type == 4 || type == 8) os.flush();
     return 0;
 }

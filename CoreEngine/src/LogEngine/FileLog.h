@@ -14,7 +14,8 @@ public:
     explicit CQNDXFileLog(const char* name);
     CQNDXFileLog(const char* name, const char* directory);
 
-    // 0 written, 1 not open or bad (nothing written). Lines are not flushed.
+    // 0 written, 1 not open or bad (nothing written). INFO lines are not
+    // flushed; WARNING, ERROR and FATAL lines are, with everything before them.
     int OnMessage(const char* msg, int type, int level) override;
     // Footer when still open, then out of the game manager's messenger.
     ~CQNDXFileLog() override;

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -129,6 +130,13 @@ HRESULT DecodeWave(const uint8_t* data, size_t size, std::shared_ptr<PcmData>* o
         SetErrorText("unsupported format: the wave cannot be read (%s)", SDL_GetError());
         return DMUS_E_LOADER_FORMATNOTSUPPORTED;
     }
+    // Again for what SDL read: with more than one format chunk it reads the
+    // first, and its converter cannot size its buffers for every rate.
+    if (spec.freq < kMinWaveRate || spec.freq > kMaxWaveRate || spec.channels > kMaxWaveChannels) {
+        SetErrorText("unsupported format: a wave of %d channels at %d Hz", spec.channels, spec.freq);
+        SDL_FreeWAV(raw);
+        return DMUS_E_LOADER_FORMATNOTSUPPORTED;
+    }
     const int outChannels = spec.channels == 1 ? 1 : 2;
     SDL_AudioStream* stream =
         SDL_NewAudioStream(spec.format, spec.channels, spec.freq, AUDIO_F32SYS, (Uint8)outChannels, kMixRate);
@@ -180,6 +188,10 @@ HRESULT DecodeWave(const uint8_t* data, size_t size, std::shared_ptr<PcmData>* o
     const size_t wanted = (size_t)((expected + outChannels / 2.0) / outChannels) * (size_t)outChannels;
     pcm->samples.resize(std::min((size_t)got / sizeof(float), wanted));
     pcm->samples.resize(pcm->samples.size() - pcm->samples.size() % (size_t)outChannels);
+    // A float file may hold NaN or infinity, and the resampler spreads them:
+    // one such sample would poison every mix the wave is summed into.
+    for (float& s : pcm->samples)
+        if (!std::isfinite(s)) s = 0.0f;
     pcm->frames = pcm->samples.size() / (size_t)outChannels;
     *out = std::move(pcm);
     return S_OK;

@@ -1,8 +1,10 @@
 // The one reader of SDL's event queue. Each pump takes everything SDL has,
 // behind any injected events, and handles it in order: window events change
 // the window manager (activation, minimising, close, exposure), input events
-// go to the input listener or wait for one. Runs on the main thread only.
+// go to the input listener or wait for one. A stop signal recorded since the
+// last pump asks the program to end first. Runs on the main thread only.
 #include <SDL.h>
+#include <signal.h>
 
 #include <cstdio>
 #include <deque>
@@ -10,6 +12,7 @@
 #include "sdl/InputEvents.h"
 #include "sim/SimInternal.h"
 #include "user/FocusReport.h"
+#include "user/StopSignals.h"
 #include "user/WindowManager.h"
 
 namespace qndx {
@@ -33,6 +36,11 @@ public:
     void Pump() {
         if (m_pumping) return;  // a procedure called from inside the pump peeks again
         m_pumping = true;
+        if (const int sig = TakeStopSignal()) {
+            std::fprintf(stderr, "window: %s received: the program is asked to close\n",
+                         sig == SIGINT ? "SIGINT" : sig == SIGTERM ? "SIGTERM" : sig == SIGHUP ? "SIGHUP" : "a signal");
+            AskToEnd();
+        }
         if (SDL_WasInit(SDL_INIT_EVENTS)) {
             SDL_PumpEvents();
             SDL_Event batch[64];
@@ -91,6 +99,14 @@ private:
         p.m_warnedOverflow = false;
     }
 
+    // Every window is asked to close; a program without one is told to quit.
+    static void AskToEnd() {
+        WindowManager& wm = Wm();
+        std::vector<HWND> windows = wm.Windows();
+        for (HWND h : windows) wm.Post(h, WM_CLOSE, 0, 0);
+        if (windows.empty()) wm.PostQuit(0);
+    }
+
     void Handle(const SDL_Event& e) {
         WindowManager& wm = Wm();
         switch (e.type) {
@@ -128,14 +144,11 @@ private:
                 }
                 return;
             }
-            case SDL_QUIT: {
+            case SDL_QUIT:
                 // The desktop asks the program to end (its last window was
-                // closed): every window is asked to close.
-                std::vector<HWND> windows = wm.Windows();
-                for (HWND h : windows) wm.Post(h, WM_CLOSE, 0, 0);
-                if (windows.empty()) wm.PostQuit(0);
+                // closed).
+                AskToEnd();
                 return;
-            }
             case SDL_DROPFILE:
             case SDL_DROPTEXT:
                 SDL_free(e.drop.file);

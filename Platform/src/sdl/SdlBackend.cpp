@@ -278,9 +278,10 @@ private:
 }  // namespace
 
 std::unique_ptr<WindowBackend> CreateSdlWindowBackend() {
-    // SDL would turn SIGINT and SIGTERM into a quit event that only a running
-    // message loop sees; a process that is not pumping (a hung test, a
-    // timeout) must still end when told to.
+    // SDL would turn every SIGINT and SIGTERM into a quit event that only a
+    // running message loop sees; a process that is not pumping (a hung test,
+    // a timeout) must still end when told to. The program's entry point
+    // installs handlers of our own instead (user/StopSignals.h).
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "window: no SDL video (%s)\n", SDL_GetError());

@@ -88,6 +88,28 @@ TEST(FileLogFormat, ReopeningAnExistingFileAppendsAFreshRun) {
     EXPECT_LT(text.find("INFO[1]: first"), text.find("INFO[1]: second"));
 }
 
+// What is on disk while the log is still open, as a killed program leaves it.
+TEST(FileLogFlush, WarningsErrorsAndFatalsReachTheFileAtOnceWithTheLinesBefore) {
+    ScratchDir dir;
+    CQNDXFileLog log("f.log", dir.path().c_str());
+    ASSERT_EQ(log.Open(), 0);
+    const struct {
+        int type;
+        const char* line;
+    } worse[] = {{2, "WARNING[1]: bad\n"}, {4, "ERROR[1]: bad\n"}, {8, "FATAL[1]: bad\n"}};
+    int round = 0;
+    for (const auto& w : worse) {
+        ++round;
+        log.OnMessage("info", 1, 1);
+        log.OnMessage("untyped", 16, 1);
+        EXPECT_EQ(CountOf(ReadAll(dir / "f.log"), "info"), round - 1) << "information lines stay buffered";
+        log.OnMessage("bad", w.type, 1);
+        const std::string text = ReadAll(dir / "f.log");
+        EXPECT_EQ(CountOf(text, w.line), 1) << text;
+        EXPECT_EQ(CountOf(text, "INFO[1]: info\n[1]: untyped\n"), round) << text;
+    }
+}
+
 TEST(FileLogOpenClose, CloseReallyClosesAndTheDestructorAddsNoSecondFooter) {
     ScratchDir dir;
     {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 
 #include "DMusicTestSupport.h"
@@ -187,6 +188,69 @@ TEST(WaveDecode, RandomDamageNeverReadsOutsideTheFile) {
         for (int i = 0; i < hits; ++i) b[rng() % b.size()] = (uint8_t)rng();
         if (rng() % 3 == 0) b.resize(rng() % b.size());
         ParseExact(b);  // any result; the sanitizer build checks the reads
+    }
+}
+
+// Found by fuzzing: at 4 210 688 Hz SDL's converter computed a negative
+// buffer size. A file may hold more than one format chunk, and SDL reads the
+// first one: a rate out of range there is refused as well.
+TEST(WaveDecode, ARateOutOfRangeInAnEarlierFormatChunkIsRefused) {
+    for (int rate : {4210688, 999, 44100}) {
+        SCOPED_TRACE(rate);
+        const Bytes good = qndx_test::WaveFile(44100, 1, 8, {128}, 64);
+        // A second format chunk before the one the writer made.
+        Bytes b(good.begin(), good.begin() + 12);
+        b.insert(b.end(), good.begin() + 12, good.begin() + 36);
+        qndx_test::Bytes rateBytes;
+        qndx_test::Put32(&rateBytes, (uint32_t)rate);
+        std::copy(rateBytes.begin(), rateBytes.end(), b.begin() + 24);
+        b.insert(b.end(), good.begin() + 12, good.end());
+        qndx_test::Bytes riffLen;
+        qndx_test::Put32(&riffLen, (uint32_t)(b.size() - 8));
+        std::copy(riffLen.begin(), riffLen.end(), b.begin() + 4);
+        std::shared_ptr<PcmData> pcm;
+        EXPECT_EQ(rate == 44100 ? S_OK : DMUS_E_LOADER_FORMATNOTSUPPORTED, Decode(b, &pcm));
+    }
+}
+
+// Found by fuzzing: a float wave holding NaN and infinities reached the mix
+// format as they were (and, resampled, spread NaN to its neighbours).
+TEST(WaveDecode, FloatSamplesThatAreNoNumbersBecomeSilence) {
+    const float bad[] = {std::nanf(""), INFINITY, -INFINITY};
+    for (int rate : {48000, 32000}) {
+        SCOPED_TRACE(rate);
+        Bytes samples;
+        for (int i = 0; i < 600; ++i) {
+            const float v = i % 100 == 50 ? bad[(i / 100) % 3] : 0.25f;
+            uint32_t bits;
+            std::memcpy(&bits, &v, 4);
+            qndx_test::Put32(&samples, bits);
+        }
+        Bytes b;
+        qndx_test::PutTag(&b, "RIFF");
+        qndx_test::Put32(&b, (uint32_t)(4 + 8 + 16 + 8 + samples.size()));
+        qndx_test::PutTag(&b, "WAVE");
+        qndx_test::PutTag(&b, "fmt ");
+        qndx_test::Put32(&b, 16);
+        qndx_test::Put16(&b, 3);  // IEEE float
+        qndx_test::Put16(&b, 1);
+        qndx_test::Put32(&b, (uint32_t)rate);
+        qndx_test::Put32(&b, (uint32_t)rate * 4);
+        qndx_test::Put16(&b, 4);
+        qndx_test::Put16(&b, 32);
+        qndx_test::PutTag(&b, "data");
+        qndx_test::Put32(&b, (uint32_t)samples.size());
+        b.insert(b.end(), samples.begin(), samples.end());
+        std::shared_ptr<PcmData> pcm;
+        ASSERT_EQ(S_OK, Decode(b, &pcm));
+        ASSERT_GT(pcm->frames, 300u);
+        for (size_t i = 0; i < pcm->samples.size(); ++i) {
+            ASSERT_TRUE(std::isfinite(pcm->samples[i])) << i;
+            // At the mix rate nothing is resampled: the rest is kept exactly.
+            if (rate == 48000) {
+                ASSERT_EQ(i % 100 == 50 ? 0.0f : 0.25f, pcm->samples[i]) << i;
+            }
+        }
     }
 }
 
