@@ -7,6 +7,7 @@
 #include "GraphicEngine/Surface.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -22,8 +23,8 @@ const int kLostRetries = 100;
 const int kStillDrawingRetries = 1000;
 
 void CopyName(char (&dest)[256], const char* src) {
-    std::strncpy(dest, src ? src : "", 255);
-    dest[255] = '\0';
+    // Longer names are cut at 255 characters.
+    std::snprintf(dest, sizeof dest, "%s", src ? src : "");
 }
 
 void ZeroDesc(DDSURFACEDESC2* desc) {

@@ -188,8 +188,9 @@ TEST(JpegLoader, ScansCutShortAreRefusedAndAMissingEndMarkerIsNot) {
                     ASSERT_EQ(1u, lines.size()) << what;
                     // Without a marker after the cut the reason is plain;
                     // one put back inside a later segment reads as damage.
-                    if (cut >= scanData && (!endMarker || !c.opt.progressive))
+                    if (cut >= scanData && (!endMarker || !c.opt.progressive)) {
                         EXPECT_NE(std::string::npos, lines[0].find("truncated")) << what << ": " << lines[0];
+                    }
                 }
                 if (s) s->Release();
             }
