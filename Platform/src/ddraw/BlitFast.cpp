@@ -49,18 +49,6 @@ bool HaveAvx2() {
 // ---------------------------------------------------------------------------
 // Pixels and small copies.
 
-template <int B>
-inline DWORD Load(const uint8_t* p) {
-    DWORD v = 0;
-    std::memcpy(&v, p, B);
-    return v;
-}
-
-template <int B>
-inline void Store(uint8_t* p, DWORD v) {
-    std::memcpy(p, &v, B);
-}
-
 // Copies of n bytes between blocks that do not overlap. Sprite rows are
 // runs of tens to hundreds of bytes: an inline vector loop beats the library
 // call there. The last vector may overlap the one before it.
@@ -473,9 +461,7 @@ void CopyKeyedFast(uint8_t* dst, LONG dstPitch, const uint8_t* src, LONG srcPitc
 
 void StretchFast(uint8_t* dst, LONG dstPitch, const uint8_t* src, LONG srcPitch, int bytesPerPixel,
                  const StretchArgs& args) {
-    if (args.x1 <= args.x0 || args.y1 <= args.y0 || args.srcW <= 0 || args.srcH <= 0 || args.dstW <= 0 ||
-        args.dstH <= 0)
-        return;
+    if (NothingToStretch(args)) return;
     switch (bytesPerPixel) {
         case 1: StretchFastT<1>(dst, dstPitch, src, srcPitch, args); break;
         case 2: StretchFastT<2>(dst, dstPitch, src, srcPitch, args); break;

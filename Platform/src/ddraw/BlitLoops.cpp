@@ -11,18 +11,6 @@ namespace blit {
 namespace {
 
 template <int B>
-inline DWORD Load(const uint8_t* p) {
-    DWORD v = 0;
-    std::memcpy(&v, p, B);
-    return v;
-}
-
-template <int B>
-inline void Store(uint8_t* p, DWORD v) {
-    std::memcpy(p, &v, B);
-}
-
-template <int B>
 void FillT(uint8_t* dst, LONG pitch, int w, int h, DWORD value) {
     for (int y = 0; y < h; ++y) {
         uint8_t* row = dst + static_cast<ptrdiff_t>(y) * pitch;
@@ -107,9 +95,7 @@ void CopyKeyed(uint8_t* dst, LONG dstPitch, const uint8_t* src, LONG srcPitch, i
 
 void Stretch(uint8_t* dst, LONG dstPitch, const uint8_t* src, LONG srcPitch, int bytesPerPixel,
              const StretchArgs& args) {
-    if (args.x1 <= args.x0 || args.y1 <= args.y0 || args.srcW <= 0 || args.srcH <= 0 || args.dstW <= 0 ||
-        args.dstH <= 0)
-        return;
+    if (NothingToStretch(args)) return;
     switch (bytesPerPixel) {
         case 1: StretchT<1>(dst, dstPitch, src, srcPitch, args); break;
         case 2: StretchT<2>(dst, dstPitch, src, srcPitch, args); break;

@@ -6,12 +6,26 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/Types.h"
 
 namespace qndx {
 namespace platform {
 namespace blit {
+
+// One pixel of B bytes (1 to 4), little-endian, at any alignment.
+template <int B>
+inline DWORD Load(const uint8_t* p) {
+    DWORD v = 0;
+    std::memcpy(&v, p, B);
+    return v;
+}
+
+template <int B>
+inline void Store(uint8_t* p, DWORD v) {
+    std::memcpy(p, &v, B);
+}
 
 // Fills w x h pixels with the low `bytesPerPixel` bytes of value.
 void Fill(uint8_t* dst, LONG pitch, int bytesPerPixel, int w, int h, DWORD value);
@@ -43,6 +57,11 @@ struct StretchArgs {
 };
 void Stretch(uint8_t* dst, LONG dstPitch, const uint8_t* src, LONG srcPitch, int bytesPerPixel,
              const StretchArgs& args);
+
+// True when a stretch would write nothing (or its sizes are not usable).
+inline bool NothingToStretch(const StretchArgs& a) {
+    return a.x1 <= a.x0 || a.y1 <= a.y0 || a.srcW <= 0 || a.srcH <= 0 || a.dstW <= 0 || a.dstH <= 0;
+}
 
 }  // namespace blit
 }  // namespace platform

@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+#include "ddraw/BlitLoops.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -16,18 +18,8 @@ namespace platform {
 
 namespace {
 
-inline uint16_t Load16(const uint8_t* p) {
-    uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
-}
-inline void Store16(uint8_t* p, uint16_t v) { std::memcpy(p, &v, 2); }
-inline uint32_t Load32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-inline void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+using blit::Load;
+using blit::Store;
 
 inline uint32_t Widen5(uint32_t c) { return c << 3 | c >> 2; }
 inline uint32_t Widen6(uint32_t c) { return c << 2 | c >> 4; }
@@ -39,35 +31,35 @@ void CopyRow(uint8_t* dst, const uint8_t* src, int count) {
 
 void Rgb565ToXrgb(uint8_t* dst, const uint8_t* src, int count) {
     for (int i = 0; i < count; ++i, src += 2, dst += 4) {
-        const uint32_t p = Load16(src);
-        Store32(dst, Widen5(p >> 11) << 16 | Widen6(p >> 5 & 63) << 8 | Widen5(p & 31));
+        const uint32_t p = Load<2>(src);
+        Store<4>(dst, Widen5(p >> 11) << 16 | Widen6(p >> 5 & 63) << 8 | Widen5(p & 31));
     }
 }
 
 void Rgb555ToXrgb(uint8_t* dst, const uint8_t* src, int count) {
     for (int i = 0; i < count; ++i, src += 2, dst += 4) {
-        const uint32_t p = Load16(src);
-        Store32(dst, (p & 0x8000) << 16 | Widen5(p >> 10 & 31) << 16 | Widen5(p >> 5 & 31) << 8 | Widen5(p & 31));
+        const uint32_t p = Load<2>(src);
+        Store<4>(dst, (p & 0x8000) << 16 | Widen5(p >> 10 & 31) << 16 | Widen5(p >> 5 & 31) << 8 | Widen5(p & 31));
     }
 }
 
 void Bgr24ToXrgb(uint8_t* dst, const uint8_t* src, int count) {
     for (int i = 0; i < count; ++i, src += 3, dst += 4)
-        Store32(dst, static_cast<uint32_t>(src[0]) | static_cast<uint32_t>(src[1]) << 8 |
+        Store<4>(dst, static_cast<uint32_t>(src[0]) | static_cast<uint32_t>(src[1]) << 8 |
                          static_cast<uint32_t>(src[2]) << 16);
 }
 
 void XrgbToRgb565(uint8_t* dst, const uint8_t* src, int count) {
     for (int i = 0; i < count; ++i, src += 4, dst += 2) {
-        const uint32_t p = Load32(src);
-        Store16(dst, static_cast<uint16_t>((p >> 19 & 31) << 11 | (p >> 10 & 63) << 5 | (p >> 3 & 31)));
+        const uint32_t p = Load<4>(src);
+        Store<2>(dst, static_cast<uint16_t>((p >> 19 & 31) << 11 | (p >> 10 & 63) << 5 | (p >> 3 & 31)));
     }
 }
 
 void XrgbToRgb555(uint8_t* dst, const uint8_t* src, int count) {
     for (int i = 0; i < count; ++i, src += 4, dst += 2) {
-        const uint32_t p = Load32(src);
-        Store16(dst, static_cast<uint16_t>((p >> 16 & 0x8000) | (p >> 19 & 31) << 10 | (p >> 11 & 31) << 5 |
+        const uint32_t p = Load<4>(src);
+        Store<2>(dst, static_cast<uint16_t>((p >> 16 & 0x8000) | (p >> 19 & 31) << 10 | (p >> 11 & 31) << 5 |
                                            (p >> 3 & 31)));
     }
 }
