@@ -80,26 +80,18 @@ bool RiffLooksWhole(const uint8_t* data, size_t size, WaveFormat* format) {
     return false;
 }
 
-// The resampler holds back the end of its input until more follows (and
-// SDL's flush does not always release it): a tenth of a second of silence
-// after the wave, at the wave's own rate, carries its last frames out.
-bool PutSilence(SDL_AudioStream* stream, const SDL_AudioSpec& spec, Uint32 frameBytes) {
-    if (!frameBytes) return true;
+// The wave's whole frames followed by a tenth of a second of silence at its
+// own rate: the resampler holds back the end of its input until more
+// follows (and SDL's flush does not always release it), so the silence
+// carries the last frames out. The converter gets it all in one call, since
+// SDL 2's resampler starts every call afresh and loses a fraction of a frame
+// at each boundary between calls.
+std::vector<Uint8> WaveThenSilence(const Uint8* bytes, Uint32 length, const SDL_AudioSpec& spec, Uint32 frameBytes) {
     const Uint8 silence = spec.format == AUDIO_U8 ? 0x80 : 0x00;
-    std::vector<Uint8> pad((size_t)frameBytes * (size_t)((spec.freq + 9) / 10), silence);
-    return SDL_AudioStreamPut(stream, pad.data(), (int)pad.size()) == 0;
-}
-
-// Feeds the converter in pieces of whole frames, so that no size it works
-// out from one call can grow past what it holds.
-bool PutInPieces(SDL_AudioStream* stream, const Uint8* bytes, Uint32 length, Uint32 frameBytes) {
-    const Uint32 piece = frameBytes * (65536u / frameBytes > 0 ? 65536u / frameBytes : 1u);
-    for (Uint32 at = 0; at < length;) {
-        const Uint32 n = length - at < piece ? length - at : piece;
-        if (SDL_AudioStreamPut(stream, bytes + at, (int)n) != 0) return false;
-        at += n;
-    }
-    return true;
+    const size_t pad = (size_t)frameBytes * (size_t)((spec.freq + 9) / 10);
+    std::vector<Uint8> input((size_t)length + pad, silence);
+    if (length) std::memcpy(input.data(), bytes, length);
+    return input;
 }
 
 }  // namespace
@@ -152,20 +144,20 @@ HRESULT DecodeWave(const uint8_t* data, size_t size, std::shared_ptr<PcmData>* o
     // converted to floats at the mix rate.
     const double expected =
         frameBytes && spec.freq > 0 ? (double)(whole / frameBytes) * kMixRate / spec.freq * outChannels : 0.0;
-    HRESULT hr = S_OK;
     if (expected > (double)kMaxDecodedSamples) {
         SetErrorText("too large: the wave would take %.0f samples at the mix rate (at most %zu)", expected,
                      kMaxDecodedSamples);
-        hr = E_OUTOFMEMORY;
-    } else if ((whole && !PutInPieces(stream, raw, whole, frameBytes)) || !PutSilence(stream, spec, frameBytes) ||
-               SDL_AudioStreamFlush(stream) != 0) {
-        SetErrorText("the wave cannot be converted (%s)", SDL_GetError());
-        hr = DMUS_E_LOADER_FORMATNOTSUPPORTED;
-    }
-    SDL_FreeWAV(raw);
-    if (FAILED(hr)) {
+        SDL_FreeWAV(raw);
         SDL_FreeAudioStream(stream);
-        return hr;
+        return E_OUTOFMEMORY;
+    }
+    const std::vector<Uint8> input = WaveThenSilence(raw, whole, spec, frameBytes);
+    SDL_FreeWAV(raw);
+    if ((!input.empty() && SDL_AudioStreamPut(stream, input.data(), (int)input.size()) != 0) ||
+        SDL_AudioStreamFlush(stream) != 0) {
+        SetErrorText("the wave cannot be converted (%s)", SDL_GetError());
+        SDL_FreeAudioStream(stream);
+        return DMUS_E_LOADER_FORMATNOTSUPPORTED;
     }
     auto pcm = std::make_shared<PcmData>();
     pcm->channels = outChannels;
