@@ -481,3 +481,71 @@ TEST(SoundPlay, SinesAtEveryRateKeepTheirLengthAndPhase) {
         SOUND_CHECK_EQ(0, failures);
     });
 }
+
+namespace {
+
+// A format-1 MIDI file of `count` tracks, 96 ticks per quarter at 120 per
+// minute: middle C from 0 to 0.25 s in the second track, G above it from
+// 1 s to 1.25 s in the last; every other track is empty.
+Bytes ManyTrackMidi(unsigned count) {
+    const Bytes first = {0x00, 0x90, 60, 100, 0x30, 0x80, 60, 0};
+    const Bytes last = {0x81, 0x40, 0x90, 67, 100, 0x30, 0x80, 67, 0};  // delta 192
+    Bytes b{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, (uint8_t)(count >> 8), (uint8_t)count, 0, 96};
+    for (unsigned t = 0; t < count; ++t) {
+        Bytes events = t == 1 ? first : t + 1 == count ? last : Bytes();
+        events.insert(events.end(), {0x00, 0xFF, 0x2F, 0x00});
+        b.insert(b.end(), {'M', 'T', 'r', 'k', 0, 0, 0, (uint8_t)events.size()});
+        b.insert(b.end(), events.begin(), events.end());
+    }
+    return b;
+}
+
+// The first frame at or after `from` where either side reaches `level`.
+size_t Onset(const std::vector<float>& mix, size_t from, float level) {
+    for (size_t f = from; 2 * f + 1 < mix.size(); ++f)
+        if (std::fabs(mix[2 * f]) >= level || std::fabs(mix[2 * f + 1]) >= level) return f;
+    return mix.size() / 2;
+}
+
+}  // namespace
+
+// FluidSynth's player takes at most 127 tracks; files with more play all
+// the same, each note where a three-track file with the same notes has it.
+TEST(SoundMidi, FilesWithHundredsOfTracksPlayEveryNoteOnTime) {
+    if (!qndx::sim::MidiAvailable()) GTEST_SKIP() << "no FluidSynth or no General MIDI SoundFont on this machine";
+    ScratchDir dir;
+    IN_SOUND_CHILD({
+        CQNDXSoundEngine* engine = StartSound(dir.path());
+        CQNDXAudioPath* path = engine->CreateAudioPath(64);
+        size_t reference[2] = {0, 0};
+        for (unsigned count : {3u, 127u, 128u, 300u}) {
+            const std::string name = std::to_string(count) + ".mid";
+            WriteFile(dir.path() + "/sounds/" + name, ManyTrackMidi(count));
+            CQNDXSound tune(engine);
+            SOUND_CHECK(tune.Load(name.c_str(), 1) == 0);
+            SOUND_CHECK(tune.PlaySecondary(path, 0) == 0);
+            std::vector<float> mix;
+            for (int part = 0; part < 3; ++part) {
+                SOUND_CHECK(tune.IsPlaying() == 1);
+                const std::vector<float> more = Render(24000);
+                mix.insert(mix.end(), more.begin(), more.end());
+            }
+            const size_t first = Onset(mix, 0, 0.01f), second = Onset(mix, 24000, 0.01f);
+            std::fprintf(stderr, "%u tracks: notes from frames %zu and %zu\n", count, first, second);
+            SOUND_CHECK(first < 480);
+            SOUND_CHECK(second >= 48000 && second < 48480);
+            SOUND_CHECK(Peak(mix, 0, 36000, 48000) < 0.001);  // nothing early
+            if (count == 3) {
+                reference[0] = first;
+                reference[1] = second;
+            }
+            SOUND_CHECK_EQ(reference[0], first);
+            SOUND_CHECK_EQ(reference[1], second);
+            // Then the tune ends.
+            for (int frames = 0; tune.IsPlaying() == 1; frames += 4800) {
+                SOUND_CHECK(frames < 5 * 48000);
+                Render(4800);
+            }
+        }
+    });
+}
