@@ -407,3 +407,102 @@ TEST(WaveDecode, EachRefusalSaysWhatIsWrong) {
         EXPECT_TRUE(texts.insert(text).second) << "the same text as another case: " << text;
     }
 }
+
+namespace {
+
+// Every event of a checked file as (absolute tick, bytes with the status
+// made explicit), in playing order: by tick, then track, then place.
+std::vector<std::pair<uint64_t, Bytes>> PlayingOrder(const Bytes& file, uint64_t* end) {
+    std::vector<std::pair<uint64_t, Bytes>> events;
+    auto vlq = [&](size_t* p) {
+        uint32_t v = 0;
+        uint8_t c;
+        do {
+            c = file[(*p)++];
+            v = v << 7 | (c & 0x7F);
+        } while (c & 0x80);
+        return v;
+    };
+    *end = 0;
+    for (size_t at = 14; at + 8 <= file.size();) {
+        const size_t stop =
+            at + 8 + ((size_t)file[at + 4] << 24 | file[at + 5] << 16 | file[at + 6] << 8 | file[at + 7]);
+        uint64_t tick = 0;
+        uint8_t running = 0;
+        for (size_t p = at + 8; p < stop;) {
+            tick += vlq(&p);
+            const uint8_t status = file[p] & 0x80 ? file[p++] : running;
+            const size_t from = p;
+            if (status < 0xF0) {
+                running = status;
+                p += (status & 0xE0) == 0xC0 ? 1 : 2;
+            } else {
+                running = 0;
+                if (status == 0xFF) ++p;
+                p += vlq(&p);
+            }
+            Bytes event{status};
+            event.insert(event.end(), file.begin() + (ptrdiff_t)from, file.begin() + (ptrdiff_t)p);
+            if (status == 0xFF && event[1] == 0x2F)
+                *end = std::max(*end, tick);
+            else
+                events.push_back({tick, event});
+        }
+        at = stop;
+    }
+    std::stable_sort(events.begin(), events.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    return events;
+}
+
+}  // namespace
+
+// The player takes at most 127 tracks; a file with more comes out of the
+// check as one track of format 0 holding every event at its tick, in the
+// order the tracks would play them, and ending where the longest track
+// ends. Random files: running status, program changes, tempo, system
+// exclusive, deltas up to the largest a file can hold.
+TEST(MidiCheck, FilesWithMoreTracksThanThePlayerTakesAreMergedEventForEvent) {
+    std::mt19937 rng(31);
+    for (int round = 0; round < 60; ++round) {
+        const unsigned count = round == 0 ? 127 : 128 + rng() % 300;
+        std::vector<Bytes> tracks(count);
+        for (Bytes& track : tracks) {
+            uint8_t running = 0;
+            for (int n = (int)(rng() % 5); n > 0; --n) {
+                qndx_test::PutDelta(&track, rng() % 3 ? rng() % 50 : rng() % 0x10000000);
+                const uint8_t status = (uint8_t)((rng() % 2 ? 0x90 : 0xC0) | rng() % 16);
+                switch (rng() % 4) {
+                    case 0:
+                        track.insert(track.end(), {0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20});
+                        running = 0;
+                        break;
+                    case 1:
+                        track.insert(track.end(), {0xF0, 0x02, 0x7E, 0xF7});
+                        running = 0;
+                        break;
+                    default:
+                        if (status != running) track.push_back(status);
+                        running = status;
+                        track.push_back((uint8_t)(rng() % 128));
+                        if (status < 0xC0) track.push_back((uint8_t)(rng() % 128));
+                }
+            }
+            // Its own end, some time after its last event (what follows is dropped).
+            qndx_test::PutDelta(&track, rng() % 200);
+            track.insert(track.end(), {0xFF, 0x2F, 0x00});
+        }
+        const Bytes file = qndx_test::MultiTrackMidi(tracks);
+        std::vector<uint8_t> out;
+        ASSERT_EQ(S_OK, CheckMidiFile(file.data(), file.size(), &out)) << round;
+        uint64_t fileEnd, outEnd;
+        const auto expected = PlayingOrder(file, &fileEnd);
+        ASSERT_EQ(expected, PlayingOrder(out, &outEnd)) << round;
+        EXPECT_EQ(fileEnd, outEnd) << round;
+        const bool merged = count > 127;
+        EXPECT_EQ(merged ? 0 : 1, out[9]) << round;  // format
+        EXPECT_EQ(merged ? 1u : count, (unsigned)(out[10] << 8 | out[11])) << round;
+        std::vector<uint8_t> again;
+        ASSERT_EQ(S_OK, CheckMidiFile(out.data(), out.size(), &again));
+        ASSERT_EQ(out, again);
+    }
+}
