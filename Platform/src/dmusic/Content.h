@@ -49,7 +49,9 @@ HRESULT DecodeWave(const uint8_t* data, size_t size, std::shared_ptr<PcmData>* o
 // metrical time); S_OK only when everything lies inside the file and is
 // well formed, so the synthesiser only ever sees sound data. `normalized`
 // (optional) gets the copy to play: the header and the track chunks, each
-// ending at its end-of-track event (added where a track lacks one).
+// ending at its end-of-track event (added where a track lacks one); a file
+// with more tracks than the synthesiser's player takes (127) comes out as
+// one track of format 0 that plays the same events at the same ticks.
 HRESULT CheckMidiFile(const uint8_t* data, size_t size, std::vector<uint8_t>* normalized);
 
 // Tells the kind by content and builds the segment's content.

@@ -25,10 +25,19 @@ uint32_t Le32(const uint8_t* p) {
     return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
 }
 
-// What the format chunk says, as far as the checks need it.
+uint16_t Le16(const uint8_t* p) { return (uint16_t)(p[0] | p[1] << 8); }
+
+// What the header says, as far as the checks and the reasons need it. The
+// format is the first format chunk's: the one SDL reads.
 struct WaveFormat {
+    uint32_t riffLength = 0;  // as the RIFF header gives it
+    size_t formatAt = 0;      // offsets of the chunks' headers
+    size_t dataAt = 0;
+    uint16_t tag = 0;
     uint32_t channels = 0;
     uint32_t rate = 0;
+    uint32_t blockAlign = 0;
+    uint32_t bits = 0;
 };
 
 // The format chunk must come before a data chunk that lies wholly inside
@@ -39,6 +48,7 @@ bool RiffLooksWhole(const uint8_t* data, size_t size, WaveFormat* format) {
         SetErrorText("unsupported format: not a RIFF WAVE file");
         return false;
     }
+    format->riffLength = Le32(data + 4);
     bool haveFormat = false;
     size_t at = 12;
     while (size - at >= 8) {
@@ -46,14 +56,20 @@ bool RiffLooksWhole(const uint8_t* data, size_t size, WaveFormat* format) {
         const size_t left = size - at - 8;
         if (std::memcmp(data + at, "fmt ", 4) == 0) {
             if (len < 16 || len > left) {
-                SetErrorText(len < 16 ? "damaged wave file: a format chunk of %u bytes"
+                SetErrorText(len < 16 ? "damaged wave file: a format chunk of %u bytes (a format takes 16)"
                                       : "truncated wave file: the %u-byte format chunk passes the end",
                              len);
                 return false;
             }
-            const uint8_t* f = data + at + 8;
-            format->channels = (uint32_t)(f[2] | f[3] << 8);
-            format->rate = Le32(f + 4);
+            if (!haveFormat) {
+                const uint8_t* f = data + at + 8;
+                format->formatAt = at;
+                format->tag = Le16(f);
+                format->channels = Le16(f + 2);
+                format->rate = Le32(f + 4);
+                format->blockAlign = Le16(f + 12);
+                format->bits = Le16(f + 14);
+            }
             haveFormat = true;
         } else if (std::memcmp(data + at, "data", 4) == 0) {
             if (!haveFormat) {
@@ -64,6 +80,7 @@ bool RiffLooksWhole(const uint8_t* data, size_t size, WaveFormat* format) {
                 SetErrorText("truncated wave file: the data chunk claims %u bytes, %zu follow", len, left);
                 return false;
             }
+            format->dataAt = at;
             return true;
         }
         if (len > left) {
@@ -80,26 +97,48 @@ bool RiffLooksWhole(const uint8_t* data, size_t size, WaveFormat* format) {
     return false;
 }
 
-// The resampler holds back the end of its input until more follows (and
-// SDL's flush does not always release it): a tenth of a second of silence
-// after the wave, at the wave's own rate, carries its last frames out.
-bool PutSilence(SDL_AudioStream* stream, const SDL_AudioSpec& spec, Uint32 frameBytes) {
-    if (!frameBytes) return true;
-    const Uint8 silence = spec.format == AUDIO_U8 ? 0x80 : 0x00;
-    std::vector<Uint8> pad((size_t)frameBytes * (size_t)((spec.freq + 9) / 10), silence);
-    return SDL_AudioStreamPut(stream, pad.data(), (int)pad.size()) == 0;
+// Why SDL refused a wave whose chunks are whole, where the header shows it
+// (SDL's own texts name the symptom, such as a missing chunk, rather than
+// the cause); false when SDL's text is the best reason there is.
+bool DescribeDamage(const WaveFormat& f) {
+    // SDL reads no further than the RIFF length says (0 meaning unknown).
+    const uint64_t riffEnd = 8 + (uint64_t)f.riffLength;
+    if (f.riffLength != 0 && riffEnd < f.dataAt + 8) {
+        SetErrorText("damaged wave file: the RIFF length of %u bytes ends before the %s chunk", f.riffLength,
+                     riffEnd < f.formatAt + 8 + 16 ? "format" : "data");
+        return true;
+    }
+    if (f.blockAlign == 0) {
+        SetErrorText("damaged wave file: the format gives a block align of 0 bytes");
+        return true;
+    }
+    if (f.bits == 0) {
+        SetErrorText("damaged wave file: the format gives 0 bits per sample");
+        return true;
+    }
+    // PCM, IEEE float, A-law and mu-law store whole bytes per sample.
+    const bool plain = f.tag == 1 || f.tag == 3 || f.tag == 6 || f.tag == 7;
+    const uint32_t frame = f.channels * ((f.bits + 7) / 8);
+    if (plain && f.blockAlign != frame) {
+        SetErrorText("damaged wave file: a block align of %u bytes where a frame (%u channel%s, %u bits) takes %u",
+                     f.blockAlign, f.channels, f.channels == 1 ? "" : "s", f.bits, frame);
+        return true;
+    }
+    return false;
 }
 
-// Feeds the converter in pieces of whole frames, so that no size it works
-// out from one call can grow past what it holds.
-bool PutInPieces(SDL_AudioStream* stream, const Uint8* bytes, Uint32 length, Uint32 frameBytes) {
-    const Uint32 piece = frameBytes * (65536u / frameBytes > 0 ? 65536u / frameBytes : 1u);
-    for (Uint32 at = 0; at < length;) {
-        const Uint32 n = length - at < piece ? length - at : piece;
-        if (SDL_AudioStreamPut(stream, bytes + at, (int)n) != 0) return false;
-        at += n;
-    }
-    return true;
+// The wave's whole frames followed by a tenth of a second of silence at its
+// own rate: the resampler holds back the end of its input until more
+// follows (and SDL's flush does not always release it), so the silence
+// carries the last frames out. The converter gets it all in one call, since
+// SDL 2's resampler starts every call afresh and loses a fraction of a frame
+// at each boundary between calls.
+std::vector<Uint8> WaveThenSilence(const Uint8* bytes, Uint32 length, const SDL_AudioSpec& spec, Uint32 frameBytes) {
+    const Uint8 silence = spec.format == AUDIO_U8 ? 0x80 : 0x00;
+    const size_t pad = (size_t)frameBytes * (size_t)((spec.freq + 9) / 10);
+    std::vector<Uint8> input((size_t)length + pad, silence);
+    if (length) std::memcpy(input.data(), bytes, length);
+    return input;
 }
 
 }  // namespace
@@ -127,6 +166,7 @@ HRESULT DecodeWave(const uint8_t* data, size_t size, std::shared_ptr<PcmData>* o
     Uint8* raw = nullptr;
     Uint32 rawLen = 0;
     if (!SDL_LoadWAV_RW(rw, 1, &spec, &raw, &rawLen)) {
+        if (DescribeDamage(format)) return DMUS_E_INVALIDFILE;
         SetErrorText("unsupported format: the wave cannot be read (%s)", SDL_GetError());
         return DMUS_E_LOADER_FORMATNOTSUPPORTED;
     }
@@ -152,20 +192,20 @@ HRESULT DecodeWave(const uint8_t* data, size_t size, std::shared_ptr<PcmData>* o
     // converted to floats at the mix rate.
     const double expected =
         frameBytes && spec.freq > 0 ? (double)(whole / frameBytes) * kMixRate / spec.freq * outChannels : 0.0;
-    HRESULT hr = S_OK;
     if (expected > (double)kMaxDecodedSamples) {
         SetErrorText("too large: the wave would take %.0f samples at the mix rate (at most %zu)", expected,
                      kMaxDecodedSamples);
-        hr = E_OUTOFMEMORY;
-    } else if ((whole && !PutInPieces(stream, raw, whole, frameBytes)) || !PutSilence(stream, spec, frameBytes) ||
-               SDL_AudioStreamFlush(stream) != 0) {
-        SetErrorText("the wave cannot be converted (%s)", SDL_GetError());
-        hr = DMUS_E_LOADER_FORMATNOTSUPPORTED;
-    }
-    SDL_FreeWAV(raw);
-    if (FAILED(hr)) {
+        SDL_FreeWAV(raw);
         SDL_FreeAudioStream(stream);
-        return hr;
+        return E_OUTOFMEMORY;
+    }
+    const std::vector<Uint8> input = WaveThenSilence(raw, whole, spec, frameBytes);
+    SDL_FreeWAV(raw);
+    if ((!input.empty() && SDL_AudioStreamPut(stream, input.data(), (int)input.size()) != 0) ||
+        SDL_AudioStreamFlush(stream) != 0) {
+        SetErrorText("the wave cannot be converted (%s)", SDL_GetError());
+        SDL_FreeAudioStream(stream);
+        return DMUS_E_LOADER_FORMATNOTSUPPORTED;
     }
     auto pcm = std::make_shared<PcmData>();
     pcm->channels = outChannels;

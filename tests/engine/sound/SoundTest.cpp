@@ -377,3 +377,175 @@ TEST(SoundMidi, AStandardMidiFilePlaysThroughTheEngine) {
         SOUND_CHECK(Peak(Render(4800), 0, 0, 4800) == 0.0);
     });
 }
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// A 16-bit PCM wave of `seconds` seconds: channel c holds a sine of
+// frequency `hz[c]` at amplitude 0.5, starting at phase 0.
+Bytes SineWave(int rate, int channels, const double* hz, int seconds) {
+    const size_t frames = (size_t)rate * (size_t)seconds;
+    Bytes b{'R', 'I', 'F', 'F'};
+    Put32(&b, (uint32_t)(36 + 2 * channels * frames));
+    b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    Put32(&b, 16);
+    Put16(&b, 1);
+    Put16(&b, (uint32_t)channels);
+    Put32(&b, (uint32_t)rate);
+    Put32(&b, (uint32_t)(rate * channels * 2));
+    Put16(&b, (uint32_t)(channels * 2));
+    Put16(&b, 16);
+    b.insert(b.end(), {'d', 'a', 't', 'a'});
+    Put32(&b, (uint32_t)(2 * channels * frames));
+    for (size_t f = 0; f < frames; ++f)
+        for (int c = 0; c < channels; ++c)
+            Put16(&b, (uint32_t)(int16_t)std::lround(16384.0 * std::sin(2 * kPi * hz[c] * (double)f / rate)));
+    return b;
+}
+
+// Least-squares fit of a sine of the known angular frequency `w` (radians
+// per mix frame) to one channel over frames [from, to): amplitude and phase
+// of a * sin(w t + phase), t counted from the start of the mix.
+struct SineFit {
+    double amplitude;
+    double phase;
+};
+
+SineFit FitSine(const std::vector<float>& mix, int channel, double w, size_t from, size_t to) {
+    double ss = 0, sc = 0, cc = 0, ys = 0, yc = 0;
+    for (size_t t = from; t < to; ++t) {
+        const double s = std::sin(w * (double)t), c = std::cos(w * (double)t), y = mix[2 * t + channel];
+        ss += s * s;
+        sc += s * c;
+        cc += c * c;
+        ys += y * s;
+        yc += y * c;
+    }
+    // y = p sin + q cos = a sin(w t + phase) with p = a cos(phase), q = a sin(phase).
+    const double det = ss * cc - sc * sc;
+    const double p = (ys * cc - yc * sc) / det, q = (yc * ss - ys * sc) / det;
+    return {std::hypot(p, q), std::atan2(q, p)};
+}
+
+}  // namespace
+
+// Six-second sines at every common rate, mono and stereo, played through
+// the engine and mixed offline, against the ideal sine at the mix rate:
+// the right length, the phase fitted at the start and at the end within
+// half a frame of the ideal (no frame lost or gained on the way through the
+// resampler), and no click anywhere between.
+TEST(SoundPlay, SinesAtEveryRateKeepTheirLengthAndPhase) {
+    ScratchDir dir;
+    IN_SOUND_CHILD({
+        CQNDXSoundEngine* engine = StartSound(dir.path());
+        CQNDXAudioPath* path = engine->CreateAudioPath(64);
+        SOUND_CHECK(path != nullptr);
+        const double hz[2] = {440.0, 660.0};
+        constexpr int kSeconds = 6;
+        constexpr size_t kFrames = (size_t)kSeconds * 48000;
+        // The fit windows; the resampler's filter blurs a few frames at each end.
+        constexpr size_t kWindow = 4800, kEdge = 480;
+        int failures = 0;
+        for (int rate : {8000, 11025, 22050, 32000, 44100, 48000}) {
+            for (int channels : {1, 2}) {
+                const std::string name = "sine-" + std::to_string(rate) + "-" + std::to_string(channels) + ".wav";
+                WriteFile(dir.path() + "/sounds/" + name, SineWave(rate, channels, hz, kSeconds));
+                CQNDXSound sine(engine);
+                SOUND_CHECK(sine.Load(name.c_str(), 0) == 0);
+                SOUND_CHECK(sine.PlaySecondary(path, 0) == 0);
+                const std::vector<float> mix = Render(kFrames + 4800);
+                const size_t end = SoundEnd(mix);
+                bool bad = end + 1 < kFrames || end > kFrames + 1;
+                std::fprintf(stderr, "%s: %zu frames", name.c_str(), end);
+                for (int c = 0; c < 2; ++c) {
+                    // A mono wave plays on both sides.
+                    const double w = 2 * kPi * hz[channels == 1 ? 0 : c] / 48000.0;
+                    const SineFit head = FitSine(mix, c, w, kEdge, kEdge + kWindow);
+                    const SineFit tail = FitSine(mix, c, w, kFrames - kEdge - kWindow, kFrames - kEdge);
+                    const double headLag = std::remainder(head.phase, 2 * kPi) / w;
+                    const double tailLag = std::remainder(tail.phase, 2 * kPi) / w;
+                    double worst = 0;
+                    for (size_t t = kEdge; t < kFrames - kEdge; ++t)
+                        worst = std::max(worst, std::fabs(mix[2 * t + c] - 0.5 * std::sin(w * (double)t)));
+                    std::fprintf(stderr, "; channel %d: phase %+.3f and %+.3f frames, amplitude %.4f, worst %.4f", c,
+                                 headLag, tailLag, tail.amplitude, worst);
+                    // A frame lost or gained is a step of 0.03 or more at these frequencies.
+                    bad = bad || std::fabs(headLag) > 0.5 || std::fabs(tailLag - headLag) > 0.5 ||
+                          std::fabs(tail.amplitude - 0.5) > 0.005 || worst > 0.005;
+                }
+                std::fprintf(stderr, "%s\n", bad ? "  <- wrong" : "");
+                failures += bad;
+            }
+        }
+        SOUND_CHECK_EQ(0, failures);
+    });
+}
+
+namespace {
+
+// A format-1 MIDI file of `count` tracks, 96 ticks per quarter at 120 per
+// minute: middle C from 0 to 0.25 s in the second track, G above it from
+// 1 s to 1.25 s in the last; every other track is empty.
+Bytes ManyTrackMidi(unsigned count) {
+    const Bytes first = {0x00, 0x90, 60, 100, 0x30, 0x80, 60, 0};
+    const Bytes last = {0x81, 0x40, 0x90, 67, 100, 0x30, 0x80, 67, 0};  // delta 192
+    Bytes b{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, (uint8_t)(count >> 8), (uint8_t)count, 0, 96};
+    for (unsigned t = 0; t < count; ++t) {
+        Bytes events = t == 1 ? first : t + 1 == count ? last : Bytes();
+        events.insert(events.end(), {0x00, 0xFF, 0x2F, 0x00});
+        b.insert(b.end(), {'M', 'T', 'r', 'k', 0, 0, 0, (uint8_t)events.size()});
+        b.insert(b.end(), events.begin(), events.end());
+    }
+    return b;
+}
+
+// The first frame at or after `from` where either side reaches `level`.
+size_t Onset(const std::vector<float>& mix, size_t from, float level) {
+    for (size_t f = from; 2 * f + 1 < mix.size(); ++f)
+        if (std::fabs(mix[2 * f]) >= level || std::fabs(mix[2 * f + 1]) >= level) return f;
+    return mix.size() / 2;
+}
+
+}  // namespace
+
+// FluidSynth's player takes at most 127 tracks; files with more play all
+// the same, each note where a three-track file with the same notes has it.
+TEST(SoundMidi, FilesWithHundredsOfTracksPlayEveryNoteOnTime) {
+    if (!qndx::sim::MidiAvailable()) GTEST_SKIP() << "no FluidSynth or no General MIDI SoundFont on this machine";
+    ScratchDir dir;
+    IN_SOUND_CHILD({
+        CQNDXSoundEngine* engine = StartSound(dir.path());
+        CQNDXAudioPath* path = engine->CreateAudioPath(64);
+        size_t reference[2] = {0, 0};
+        for (unsigned count : {3u, 127u, 128u, 300u}) {
+            const std::string name = std::to_string(count) + ".mid";
+            WriteFile(dir.path() + "/sounds/" + name, ManyTrackMidi(count));
+            CQNDXSound tune(engine);
+            SOUND_CHECK(tune.Load(name.c_str(), 1) == 0);
+            SOUND_CHECK(tune.PlaySecondary(path, 0) == 0);
+            std::vector<float> mix;
+            for (int part = 0; part < 3; ++part) {
+                SOUND_CHECK(tune.IsPlaying() == 1);
+                const std::vector<float> more = Render(24000);
+                mix.insert(mix.end(), more.begin(), more.end());
+            }
+            const size_t first = Onset(mix, 0, 0.01f), second = Onset(mix, 24000, 0.01f);
+            std::fprintf(stderr, "%u tracks: notes from frames %zu and %zu\n", count, first, second);
+            SOUND_CHECK(first < 480);
+            SOUND_CHECK(second >= 48000 && second < 48480);
+            SOUND_CHECK(Peak(mix, 0, 36000, 48000) < 0.001);  // nothing early
+            if (count == 3) {
+                reference[0] = first;
+                reference[1] = second;
+            }
+            SOUND_CHECK_EQ(reference[0], first);
+            SOUND_CHECK_EQ(reference[1], second);
+            // Then the tune ends.
+            for (int frames = 0; tune.IsPlaying() == 1; frames += 4800) {
+                SOUND_CHECK(frames < 5 * 48000);
+                Render(4800);
+            }
+        }
+    });
+}

@@ -81,6 +81,34 @@ inline Bytes MidiFile(const Bytes& events, bool endTrack = true, uint16_t format
     return b;
 }
 
+// A Standard MIDI file of format 1, 96 ticks per quarter note, with the
+// given tracks (events with their delta times; each gets its end of track).
+inline Bytes MultiTrackMidi(const std::vector<Bytes>& tracks) {
+    Bytes b;
+    PutTag(&b, "MThd");
+    b.insert(b.end(), {0, 0, 0, 6, 0, 1, (uint8_t)(tracks.size() >> 8), (uint8_t)tracks.size(), 0, 96});
+    for (const Bytes& events : tracks) {
+        const uint32_t len = (uint32_t)events.size() + 4;
+        PutTag(&b, "MTrk");
+        b.insert(b.end(), {(uint8_t)(len >> 24), (uint8_t)(len >> 16), (uint8_t)(len >> 8), (uint8_t)len});
+        b.insert(b.end(), events.begin(), events.end());
+        b.insert(b.end(), {0x00, 0xFF, 0x2F, 0x00});
+    }
+    return b;
+}
+
+// A delta time as a variable-length number.
+inline void PutDelta(Bytes* b, uint32_t ticks) {
+    uint8_t bytes[5];
+    int n = 0;
+    do {
+        bytes[n++] = (uint8_t)(ticks & 0x7F);
+        ticks >>= 7;
+    } while (ticks);
+    while (n > 1) b->push_back((uint8_t)(bytes[--n] | 0x80));
+    b->push_back(bytes[0]);
+}
+
 // Piano middle C for one quarter note, then a second note on channel 1
 // (a string ensemble) for one more; 120 beats per minute: one second in all.
 inline Bytes TwoNoteTune() {

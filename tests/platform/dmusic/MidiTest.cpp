@@ -3,6 +3,9 @@
 // reason) where FluidSynth or the SoundFont is missing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "DMusicTestSupport.h"
 
 using qndx_test::Bytes;
@@ -103,6 +106,83 @@ TEST_F(Midi, ChannelsBeyondThePathsCountAreDropped) {
     EXPECT_LT(Peak(PlayAndRender(tune, 24000, 1), 0, 0, 24000), 1e-5);
     perf->StopEx(nullptr, 0, 0);
     EXPECT_GT(Peak(PlayAndRender(tune, 24000, 2), 0, 0, 24000), 0.01);
+}
+
+namespace {
+
+// One timed event of a tune: absolute tick and its bytes (status first).
+struct TimedEvent {
+    uint32_t tick;
+    Bytes bytes;
+};
+
+// The events of one track with their delta times; where `running` allows,
+// a status equal to the previous one is left out.
+Bytes TrackOf(const std::vector<TimedEvent>& events, bool running) {
+    Bytes track;
+    uint32_t last = 0;
+    uint8_t status = 0;
+    for (const TimedEvent& e : events) {
+        qndx_test::PutDelta(&track, e.tick - last);
+        last = e.tick;
+        const bool skip = running && e.bytes[0] == status && status < 0xF0;
+        track.insert(track.end(), e.bytes.begin() + (skip ? 1 : 0), e.bytes.end());
+        status = e.bytes[0] < 0xF0 ? e.bytes[0] : 0;
+    }
+    return track;
+}
+
+}  // namespace
+
+// FluidSynth's player takes at most 127 tracks. A random tune (notes on four
+// channels, program changes, a tempo change) spread over 127, 128 and 300
+// tracks, with running status inside the tracks, plays exactly as the same
+// tune in two tracks: same samples, so every note sounds at its time.
+// (127 tracks still go to the player as they are.)
+TEST_F(Midi, FilesWithMoreTracksThanThePlayerTakesPlayTheSameNotesAtTheSameTimes) {
+    std::mt19937 rng(2024);
+    // Distinct ticks, a tick apart or more (over 64 frames at either tempo),
+    // so no order between events of one moment is in question.
+    std::vector<uint32_t> ticks;
+    for (uint32_t t = 4; t < 480; t += 1 + rng() % 6) ticks.push_back(t);
+    std::vector<TimedEvent> tempo = {{0, {0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}},     // 120 per minute
+                                     {192, {0xFF, 0x51, 0x03, 0x03, 0xD0, 0x90}}};  // 240 per minute
+    std::vector<TimedEvent> notes = {{0, {0xC1, 48}}, {1, {0xC2, 73}}, {2, {0xC3, 11}}};
+    for (size_t i = 0; i + 1 < ticks.size(); i += 2) {
+        const uint8_t channel = (uint8_t)(rng() % 4), key = (uint8_t)(48 + rng() % 36);
+        notes.push_back({ticks[i], {(uint8_t)(0x90 | channel), key, (uint8_t)(60 + rng() % 60)}});
+        notes.push_back({ticks[i + 1], {(uint8_t)(0x80 | channel), key, 0}});
+    }
+    std::sort(notes.begin(), notes.end(), [](const TimedEvent& a, const TimedEvent& b) { return a.tick < b.tick; });
+    const Bytes twoTracks = qndx_test::MultiTrackMidi({TrackOf(tempo, false), TrackOf(notes, false)});
+    const size_t frames = 4 * 48000;
+    const std::vector<float> reference = PlayAndRender(twoTracks, frames);
+    perf->StopEx(nullptr, 0, 0);
+    // The reference itself sounds: a note starts within each of its first beats.
+    for (size_t beat = 0; beat < 4; ++beat)
+        EXPECT_GT(Peak(reference, 0, beat * 24000, (beat + 1) * 24000), 0.01) << "beat " << beat;
+
+    for (size_t count : {127u, 128u, 300u}) {
+        SCOPED_TRACE(std::to_string(count) + " tracks");
+        std::vector<std::vector<TimedEvent>> spread(count);
+        spread[0] = tempo;
+        for (size_t i = 0; i < notes.size(); ++i)  // the last track holds the last note's end
+            spread[i + 1 == notes.size() ? count - 1 : 1 + rng() % (count - 1)].push_back(notes[i]);
+        std::vector<Bytes> tracks;
+        for (const auto& events : spread) tracks.push_back(TrackOf(events, true));
+        IDirectMusicSegment8* seg = Segment(qndx_test::MultiTrackMidi(tracks));
+        ASSERT_NE(nullptr, seg);
+        ASSERT_EQ(S_OK, Play(seg, Path(DMUS_APATH_DYNAMIC_STEREO)));
+        std::vector<float> mix = Render(frames / 2);
+        EXPECT_EQ(S_OK, perf->IsPlaying(seg, nullptr));
+        const std::vector<float> rest = Render(frames / 2);
+        mix.insert(mix.end(), rest.begin(), rest.end());
+        perf->StopEx(nullptr, 0, 0);
+        ASSERT_EQ(reference.size(), mix.size());
+        size_t first = 0;
+        while (first < mix.size() && mix[first] == reference[first]) ++first;
+        EXPECT_EQ(mix.size(), first) << "first difference at frame " << first / 2;
+    }
 }
 
 TEST(MidiWithoutSoundFont, DownloadFailsVisiblyAndNothingPlays) {

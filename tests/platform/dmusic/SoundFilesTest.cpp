@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <random>
+#include <set>
 
 #include "DMusicTestSupport.h"
 #include "dmusic/Content.h"
@@ -337,5 +338,171 @@ TEST(MidiCheck, RandomDamageNeverReadsOutsideTheFile) {
             ASSERT_EQ(S_OK, CheckMidiFile(out.data(), out.size(), &again));
             ASSERT_EQ(out, again);
         }
+    }
+}
+
+// Every refusal of a wave names what is wrong with it, as the header shows
+// it, rather than the symptom a reader meets further on.
+TEST(WaveDecode, EachRefusalSaysWhatIsWrong) {
+    const Bytes good = qndx_test::WaveFile(22050, 1, 16, {1000}, 100);  // 200 bytes of data at 44
+    auto patch16 = [](Bytes b, size_t at, uint32_t v) {
+        b[at] = (uint8_t)v;
+        b[at + 1] = (uint8_t)(v >> 8);
+        return b;
+    };
+    auto patch32 = [&](Bytes b, size_t at, uint32_t v) { return patch16(patch16(b, at, v & 0xFFFF), at + 2, v >> 16); };
+    auto withChunks = [](std::initializer_list<Bytes> chunks) {
+        Bytes b;
+        qndx_test::PutTag(&b, "RIFF");
+        qndx_test::Put32(&b, 0);
+        qndx_test::PutTag(&b, "WAVE");
+        for (const Bytes& c : chunks) b.insert(b.end(), c.begin(), c.end());
+        return b;
+    };
+    const Bytes format(good.begin() + 12, good.begin() + 36);
+    const Bytes dataChunk(good.begin() + 36, good.end());
+    const Bytes oddJunk = {'j', 'u', 'n', 'k', 3, 0, 0, 0, 1, 2, 3};
+    const Bytes hugeList = {'L', 'I', 'S', 'T', 0xE8, 3, 0, 0};
+    // Over 64 Mi samples once at the mix rate: 1.4 M frames at 1000 Hz.
+    Bytes tooLong = qndx_test::WaveFile(1000, 1, 8, {200}, 1400000);
+
+    const struct {
+        const char* what;
+        Bytes file;
+        HRESULT code;
+        std::vector<std::string> reason;  // every piece must be in the text
+    } cases[] = {
+        {"not RIFF", patch32(good, 0, 0x58464952), DMUS_E_INVALIDFILE, {"not a RIFF WAVE file"}},
+        {"short format", patch32(good, 16, 8), DMUS_E_INVALIDFILE, {"damaged", "format chunk of 8 bytes"}},
+        {"format cut", Bytes(good.begin(), good.begin() + 30), DMUS_E_INVALIDFILE,
+         {"truncated", "16-byte format chunk passes the end"}},
+        {"data first", withChunks({dataChunk, format}), DMUS_E_INVALIDFILE, {"no format chunk before the data"}},
+        {"data cut", Bytes(good.begin(), good.end() - 10), DMUS_E_INVALIDFILE,
+         {"truncated", "data chunk claims 200 bytes, 190 follow"}},
+        {"chunk cut", withChunks({format, hugeList}), DMUS_E_INVALIDFILE, {"truncated", "chunk of 1000 bytes"}},
+        {"padding cut", withChunks({format, oddJunk}), DMUS_E_INVALIDFILE, {"truncated", "padding"}},
+        {"no data", withChunks({format}), DMUS_E_INVALIDFILE, {"truncated", "no data chunk"}},
+        {"no format", withChunks({oddJunk, {0}}), DMUS_E_INVALIDFILE, {"truncated", "no format chunk"}},
+        {"RIFF length short of the data", patch32(good, 4, 28), DMUS_E_INVALIDFILE,
+         {"damaged", "RIFF length of 28 bytes ends before the data chunk"}},
+        {"RIFF length short of the format", patch32(good, 4, 4), DMUS_E_INVALIDFILE,
+         {"damaged", "RIFF length of 4 bytes ends before the format chunk"}},
+        {"block align 0", patch16(good, 32, 0), DMUS_E_INVALIDFILE, {"damaged", "block align of 0 bytes"}},
+        {"block align 3", patch16(good, 32, 3), DMUS_E_INVALIDFILE,
+         {"damaged", "block align of 3 bytes", "a frame (1 channel, 16 bits) takes 2"}},
+        {"no bits", patch16(good, 34, 0), DMUS_E_INVALIDFILE, {"damaged", "0 bits per sample"}},
+        {"unknown encoding", patch16(good, 20, 0x1234), DMUS_E_LOADER_FORMATNOTSUPPORTED,
+         {"unsupported format", "0x1234"}},
+        {"12-bit PCM", patch16(good, 34, 12), DMUS_E_LOADER_FORMATNOTSUPPORTED, {"unsupported format", "12-bit"}},
+        {"too long", tooLong, E_OUTOFMEMORY, {"too large", "67200000 samples"}},
+    };
+    std::set<std::string> texts;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QndxSetLastErrorText(nullptr);
+        std::shared_ptr<PcmData> pcm;
+        EXPECT_EQ(c.code, Decode(c.file, &pcm));
+        const std::string text = QndxGetLastErrorText();
+        for (const std::string& piece : c.reason) EXPECT_NE(std::string::npos, text.find(piece)) << text;
+        EXPECT_TRUE(texts.insert(text).second) << "the same text as another case: " << text;
+    }
+}
+
+namespace {
+
+// Every event of a checked file as (absolute tick, bytes with the status
+// made explicit), in playing order: by tick, then track, then place.
+std::vector<std::pair<uint64_t, Bytes>> PlayingOrder(const Bytes& file, uint64_t* end) {
+    std::vector<std::pair<uint64_t, Bytes>> events;
+    auto vlq = [&](size_t* p) {
+        uint32_t v = 0;
+        uint8_t c;
+        do {
+            c = file[(*p)++];
+            v = v << 7 | (c & 0x7F);
+        } while (c & 0x80);
+        return v;
+    };
+    *end = 0;
+    for (size_t at = 14; at + 8 <= file.size();) {
+        const size_t stop =
+            at + 8 + ((size_t)file[at + 4] << 24 | file[at + 5] << 16 | file[at + 6] << 8 | file[at + 7]);
+        uint64_t tick = 0;
+        uint8_t running = 0;
+        for (size_t p = at + 8; p < stop;) {
+            tick += vlq(&p);
+            const uint8_t status = file[p] & 0x80 ? file[p++] : running;
+            const size_t from = p;
+            if (status < 0xF0) {
+                running = status;
+                p += (status & 0xE0) == 0xC0 ? 1 : 2;
+            } else {
+                running = 0;
+                if (status == 0xFF) ++p;
+                p += vlq(&p);
+            }
+            Bytes event{status};
+            event.insert(event.end(), file.begin() + (ptrdiff_t)from, file.begin() + (ptrdiff_t)p);
+            if (status == 0xFF && event[1] == 0x2F)
+                *end = std::max(*end, tick);
+            else
+                events.push_back({tick, event});
+        }
+        at = stop;
+    }
+    std::stable_sort(events.begin(), events.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    return events;
+}
+
+}  // namespace
+
+// The player takes at most 127 tracks; a file with more comes out of the
+// check as one track of format 0 holding every event at its tick, in the
+// order the tracks would play them, and ending where the longest track
+// ends. Random files: running status, program changes, tempo, system
+// exclusive, deltas up to the largest a file can hold.
+TEST(MidiCheck, FilesWithMoreTracksThanThePlayerTakesAreMergedEventForEvent) {
+    std::mt19937 rng(31);
+    for (int round = 0; round < 60; ++round) {
+        const unsigned count = round == 0 ? 127 : 128 + rng() % 300;
+        std::vector<Bytes> tracks(count);
+        for (Bytes& track : tracks) {
+            uint8_t running = 0;
+            for (int n = (int)(rng() % 5); n > 0; --n) {
+                qndx_test::PutDelta(&track, rng() % 3 ? rng() % 50 : rng() % 0x10000000);
+                const uint8_t status = (uint8_t)((rng() % 2 ? 0x90 : 0xC0) | rng() % 16);
+                switch (rng() % 4) {
+                    case 0:
+                        track.insert(track.end(), {0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20});
+                        running = 0;
+                        break;
+                    case 1:
+                        track.insert(track.end(), {0xF0, 0x02, 0x7E, 0xF7});
+                        running = 0;
+                        break;
+                    default:
+                        if (status != running) track.push_back(status);
+                        running = status;
+                        track.push_back((uint8_t)(rng() % 128));
+                        if (status < 0xC0) track.push_back((uint8_t)(rng() % 128));
+                }
+            }
+            // Its own end, some time after its last event (what follows is dropped).
+            qndx_test::PutDelta(&track, rng() % 200);
+            track.insert(track.end(), {0xFF, 0x2F, 0x00});
+        }
+        const Bytes file = qndx_test::MultiTrackMidi(tracks);
+        std::vector<uint8_t> out;
+        ASSERT_EQ(S_OK, CheckMidiFile(file.data(), file.size(), &out)) << round;
+        uint64_t fileEnd, outEnd;
+        const auto expected = PlayingOrder(file, &fileEnd);
+        ASSERT_EQ(expected, PlayingOrder(out, &outEnd)) << round;
+        EXPECT_EQ(fileEnd, outEnd) << round;
+        const bool merged = count > 127;
+        EXPECT_EQ(merged ? 0 : 1, out[9]) << round;  // format
+        EXPECT_EQ(merged ? 1u : count, (unsigned)(out[10] << 8 | out[11])) << round;
+        std::vector<uint8_t> again;
+        ASSERT_EQ(S_OK, CheckMidiFile(out.data(), out.size(), &again));
+        ASSERT_EQ(out, again);
     }
 }
