@@ -76,24 +76,6 @@ void ReferenceSpan(Model* m, int64_t x1, int64_t y1, int64_t x2, int64_t y2, DWO
 
 // ---------------------------------------------------------------- lines
 
-// Whether (x, y) lies on the plain line from (x1, y1) to (x2, y2): step t of
-// the long axis has the short-axis offset t * rise / span truncated toward
-// zero, stated by cross-multiplication over each pixel.
-bool OnLine(int64_t x1, int64_t y1, int64_t x2, int64_t y2, int64_t x, int64_t y) {
-    if (std::llabs(y2 - y1) >= std::llabs(x2 - x1)) {
-        std::swap(x1, y1);
-        std::swap(x2, y2);
-        std::swap(x, y);
-    }
-    if (x1 > x2) {
-        std::swap(x1, x2);
-        std::swap(y1, y2);
-    }
-    if (x < x1 || x > x2) return false;
-    const __int128 span = x2 - x1, k = y - y1, num = (__int128)(x - x1) * (y2 - y1);
-    return num >= 0 ? k * span <= num && num < (k + 1) * span : (k - 1) * span < num && num <= k * span;
-}
-
 // Wu's line: the ends ordered top to bottom; the top end put; a diagonal
 // drawn as the plain line; else a 16-bit accumulator stepped by adj =
 // (short << 16) / long along the long axis, the short axis moving whenever
