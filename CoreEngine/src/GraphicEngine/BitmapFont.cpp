@@ -173,7 +173,7 @@ int CQNDXBitmapFont::DrawText(CQNDXSurface* dest, int x, int y, const char* text
             m_pGlyphSurface->Restore();
             result = m_pGlyphSurface->BlitClipToSurface(dest, x, y, &glyph, 1);
         }
-        x += glyph.right - glyph.left;
+        x = qndx::gfx::OffsetPosition(x, static_cast<int64_t>(glyph.right) - glyph.left);
     }
     return result;
 }

@@ -20,19 +20,18 @@ bool IsEmpty(const RECT& r) { return r.left >= r.right || r.top >= r.bottom; }
 
 // Clip mode 1 only bounds the destination; the reads must still stay inside
 // the source, so the rectangle is cut to the source's bounds and the
-// position moves with its left and top edges.
+// position moves with its left and top edges. Nothing moves when nothing is
+// left: a rectangle reaching far past the source would push it out of range.
 bool KeepInsideSource(const CQNDXSurface* src, int* x, int* y, RECT* r) {
-    if (r->left < 0) {
-        *x -= r->left;
-        r->left = 0;
-    }
-    if (r->top < 0) {
-        *y -= r->top;
-        r->top = 0;
-    }
-    r->right = std::min<LONG>(r->right, src->GetWidth());
-    r->bottom = std::min<LONG>(r->bottom, src->GetHeight());
-    return !IsEmpty(*r);
+    const RECT cut = {std::max<LONG>(r->left, 0), std::max<LONG>(r->top, 0), std::min<LONG>(r->right, src->GetWidth()),
+                      std::min<LONG>(r->bottom, src->GetHeight())};
+    if (IsEmpty(cut)) return false;
+    // The position stays left of the destination's right edge, as the
+    // rectangle's right edge stays where it was.
+    *x = static_cast<int>(*x + (static_cast<int64_t>(cut.left) - r->left));
+    *y = static_cast<int>(*y + (static_cast<int64_t>(cut.top) - r->top));
+    *r = cut;
+    return true;
 }
 
 }  // namespace

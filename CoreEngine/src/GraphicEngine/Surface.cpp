@@ -7,6 +7,7 @@
 #include "GraphicEngine/Surface.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -378,36 +379,60 @@ int CQNDXSurface::ClipRect(RECT* rect) {
     return 1;
 }
 
+namespace {
+
+// A rectangle with 64-bit edges: a blit's destination rectangle reaches past
+// the int range when its position lies near the limits.
+struct WideRect {
+    int64_t left, top, right, bottom;
+};
+
+WideRect PlacedAt(int x, int y, const RECT& source) {
+    return WideRect{x, y, static_cast<int64_t>(x) + (static_cast<int64_t>(source.right) - source.left),
+                    static_cast<int64_t>(y) + (static_cast<int64_t>(source.bottom) - source.top)};
+}
+
+// An edge held to the range a RECT stores. Every surface lies well inside
+// it, so a held edge clips exactly as the true one would.
+LONG Held(int64_t v) {
+    return static_cast<LONG>(std::min<int64_t>(std::max<int64_t>(v, INT32_MIN), INT32_MAX));
+}
+
+// Moves each edge of the source rectangle by as much as the same edge of the
+// destination rectangle moved from `before` to `after`, and the position to
+// the clipped corner. The clipped rectangle lies inside the unclipped one, so
+// every moved edge stays between the source's old edges.
+void MoveWithClip(const WideRect& before, const RECT& after, RECT* srcRect, int* x, int* y) {
+    srcRect->left = static_cast<LONG>(srcRect->left + (after.left - before.left));
+    srcRect->top = static_cast<LONG>(srcRect->top + (after.top - before.top));
+    srcRect->right = static_cast<LONG>(srcRect->right + (after.right - before.right));
+    srcRect->bottom = static_cast<LONG>(srcRect->bottom + (after.bottom - before.bottom));
+    *x = after.left;
+    *y = after.top;
+}
+
+}  // namespace
+
 int CQNDXSurface::ClipBlit(CQNDXSurface* dest, int* x, int* y, RECT* srcRect) {
     if (!dest || !x || !y || !srcRect) return 0;
     if (!ClipRect(srcRect)) return 0;
-    RECT d = {*x, *y, *x + (srcRect->right - srcRect->left), *y + (srcRect->bottom - srcRect->top)};
-    const RECT d0 = d;
+    const WideRect d0 = PlacedAt(*x, *y, *srcRect);
+    RECT d = {Held(d0.left), Held(d0.top), Held(d0.right), Held(d0.bottom)};
     if (!dest->ClipRect(&d)) return 0;
-    srcRect->top += d.top - d0.top;
-    srcRect->left += d.left - d0.left;
-    srcRect->bottom += d.bottom - d0.bottom;
-    srcRect->right += d.right - d0.right;
-    *x = d.left;
-    *y = d.top;
+    MoveWithClip(d0, d, srcRect, x, y);
     return 1;
 }
 
 int CQNDXSurface::ClipToSurface(CQNDXSurface* dest, int* x, int* y, RECT* srcRect) {
     if (!dest || !x || !y || !srcRect) return 0;
-    const RECT d = {*x, *y, *x + (srcRect->right - srcRect->left), *y + (srcRect->bottom - srcRect->top)};
+    const WideRect d = PlacedAt(*x, *y, *srcRect);
     RECT r;
-    r.left = std::max(d.left, 0);
-    r.top = std::max(d.top, 0);
-    r.right = std::min(d.right, static_cast<LONG>(dest->GetWidth()));
-    r.bottom = std::min(d.bottom, static_cast<LONG>(dest->GetHeight()));
+    r.left = Held(std::max<int64_t>(d.left, 0));
+    r.top = Held(std::max<int64_t>(d.top, 0));
+    r.right = Held(std::min<int64_t>(d.right, dest->GetWidth()));
+    r.bottom = Held(std::min<int64_t>(d.bottom, dest->GetHeight()));
     if (r.left >= r.right || r.top >= r.bottom) return 0;
-    srcRect->left += r.left - d.left;
-    srcRect->top += r.top - d.top;
-    *x += r.left - d.left;
-    *y += r.top - d.top;
-    srcRect->right += r.right - d.right;
-    srcRect->bottom += r.bottom - d.bottom;
+    MoveWithClip(d, r, srcRect, x, y);
     return 1;
 }
 

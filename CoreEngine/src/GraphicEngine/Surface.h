@@ -7,6 +7,7 @@
 // front, back and third buffers are surfaces too, with IDs -8, -16 and -32.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 #include "GraphicEngine/DDUtils.h"
@@ -26,6 +27,20 @@ enum {
     QNDX_SURFACE_NO_FREE_ID = -100,
     QNDX_SURFACE_COPY_UNREGISTERED = -20000,
 };
+
+namespace qndx {
+namespace gfx {
+
+// A drawing position moved by an offset (a tile's hot spot, a glyph's
+// advance), held to the int range: a picture placed past it lies off every
+// surface, and placed at the bound it still does, so the blit's clip drops it.
+inline int OffsetPosition(int position, int64_t offset) {
+    const int64_t moved = position + offset;
+    return moved > INT32_MAX ? INT32_MAX : moved < INT32_MIN ? INT32_MIN : static_cast<int>(moved);
+}
+
+}  // namespace gfx
+}  // namespace qndx
 
 class CQNDXSurface {
 public:

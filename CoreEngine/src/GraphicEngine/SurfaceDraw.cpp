@@ -5,10 +5,12 @@
 // rectangles). The routines work on the locked pixel memory only; every
 // memory access goes through memcpy so odd pitches and addresses are safe.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <utility>
 
@@ -417,6 +419,32 @@ int CQNDXSurface::DrawLine(int x1, int y1, int x2, int y2, DWORD colour) {
     return CloseDrawing(this);
 }
 
+namespace {
+
+// A wide coordinate as the int the pixel routines take. Beyond the int range
+// it lies outside every clip rectangle, and so does the nearest int, so the
+// routines' own clip tests still decide.
+inline int Coord(int64_t v) {
+    return v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v);
+}
+
+// The steps k of [first, last] at which base + dir * k lies in [lo, hi):
+// a walk along one axis visits only the steps that can reach the clip.
+inline void StepsInside(int64_t base, int dir, LONG lo, LONG hi, int64_t* first, int64_t* last) {
+    const int64_t from = dir > 0 ? lo - base : base - (static_cast<int64_t>(hi) - 1);
+    const int64_t to = dir > 0 ? (static_cast<int64_t>(hi) - 1) - base : base - lo;
+    *first = std::max(*first, from);
+    *last = std::min(*last, to);
+}
+
+}  // namespace
+
+// Wu's line with a 16-bit accumulator. After k steps the accumulator holds
+// k * adj mod 2^16 and the minor axis has moved once per wrap, that is
+// floor(k * adj / 2^16) times, so the walk starts at the first step that
+// reaches the clip rectangle and ends at the last. A step of 0 (a long axis
+// over 65536 times the short one) never wraps: such a line keeps its row or
+// column rather than moving at every step.
 int CQNDXSurface::DrawLineAA(int x1, int y1, int x2, int y2, DWORD colour) {
     if (!HasPixelFunctions()) return -1;
     if (Lock() < 0) return -1;
@@ -433,36 +461,35 @@ int CQNDXSurface::DrawLineAA(int x1, int y1, int x2, int y2, DWORD colour) {
         std::swap(y1, y2);
     }
     PutPixel(x1, y1, colour);
-    int dx = x2 - x1;
-    int xdir = dx >= 0 ? 1 : -1;
-    dx = std::abs(dx);
-    int dy = y2 - y1;
+    const int xdir = x2 >= x1 ? 1 : -1;
+    const int64_t dx = std::llabs(static_cast<int64_t>(x2) - x1);
+    const int64_t dy = static_cast<int64_t>(y2) - y1;
     if (dx == dy) {
         DrawLine(x1, y1, x2, y2, colour);
         return Unlock();
     }
-    uint16_t acc = 0;
-    if (dy > dx) {
-        uint16_t adj = static_cast<uint16_t>((static_cast<uint64_t>(dx) << 16) / static_cast<uint64_t>(dy));
-        for (int n = dy - 1; n > 0; --n) {
-            uint16_t old = acc;
-            acc = static_cast<uint16_t>(acc + adj);
-            if (acc <= old) x1 += xdir;
-            y1 += 1;
-            WORD w = static_cast<WORD>(acc >> 8);
-            BlendPixel(x1, y1, colour, static_cast<WORD>(w ^ 255));
-            BlendPixel(x1 + xdir, y1, colour, w);
-        }
-    } else {
-        uint16_t adj = static_cast<uint16_t>((static_cast<uint64_t>(dy) << 16) / static_cast<uint64_t>(dx));
-        for (int n = dx - 1; n > 0; --n) {
-            uint16_t old = acc;
-            acc = static_cast<uint16_t>(acc + adj);
-            if (acc <= old) y1 += 1;
-            x1 += xdir;
-            WORD w = static_cast<WORD>(acc >> 8);
-            BlendPixel(x1, y1, colour, static_cast<WORD>(w ^ 255));
-            BlendPixel(x1, y1 + 1, colour, w);
+    const bool steep = dy > dx;
+    const int64_t major = steep ? dy : dx;
+    const uint64_t adj = ((static_cast<uint64_t>(steep ? dx : dy) << 16) / static_cast<uint64_t>(major)) & 0xFFFF;
+    RECT bounds;
+    if (!__LockedClip(&bounds)) bounds = RECT{0, 0, 0, 0};
+    int64_t first = 1, last = major - 1;
+    if (steep)
+        StepsInside(y1, 1, bounds.top, bounds.bottom, &first, &last);
+    else
+        StepsInside(x1, xdir, bounds.left, bounds.right, &first, &last);
+    for (int64_t k = first; k <= last; ++k) {
+        const uint64_t sum = static_cast<uint64_t>(k) * adj;
+        const int64_t wraps = static_cast<int64_t>(sum >> 16);
+        const WORD w = static_cast<WORD>((sum & 0xFFFF) >> 8);
+        if (steep) {
+            const int64_t x = x1 + xdir * wraps;
+            BlendPixel(Coord(x), Coord(y1 + k), colour, static_cast<WORD>(w ^ 255));
+            BlendPixel(Coord(x + xdir), Coord(y1 + k), colour, w);
+        } else {
+            const int64_t x = x1 + xdir * k;
+            BlendPixel(Coord(x), Coord(y1 + wraps), colour, static_cast<WORD>(w ^ 255));
+            BlendPixel(Coord(x), Coord(y1 + wraps + 1), colour, w);
         }
     }
     PutPixel(x2, y2, colour);
@@ -471,12 +498,61 @@ int CQNDXSurface::DrawLineAA(int x1, int y1, int x2, int y2, DWORD colour) {
 
 namespace {
 
-// One step of the circle walk: the next j for i, or -1 when the radicand is
-// negative (the walk ends).
-inline int CircleJ(int r, int i) {
-    double radicand = static_cast<double>(r) * r - static_cast<double>(i) * i;
+// The circle walk of radius r: step i puts the points (+-i, +-j) and
+// (+-j, +-i) around a centre, with j = round(sqrt(r^2 - i^2)) (j = r at step
+// 0), for as long as i <= j. This is j at a step i >= 1, -1 when the radicand
+// is negative. |r| and i are at most 2^31, so their squares fit.
+inline int64_t CircleJ(int64_t r, int64_t i) {
+    const int64_t radicand = r * r - i * i;
     if (radicand < 0) return -1;
-    return static_cast<int>(std::sqrt(radicand) + 0.5);
+    return static_cast<int64_t>(std::sqrt(static_cast<double>(radicand)) + 0.5);
+}
+
+// The last step of the walk. j falls as i rises, so i <= j holds up to some
+// step and never again: the end is found by bisection, not by walking.
+int64_t LastCircleStep(int64_t r) {
+    int64_t good = 0, bad = std::llabs(r) + 1;  // i <= j at step 0; i > |r| has no j
+    while (bad - good > 1) {
+        const int64_t mid = good + (bad - good) / 2;
+        (CircleJ(r, mid) >= mid ? good : bad) = mid;
+    }
+    return good;
+}
+
+// Puts the arcs of a circle walk about four corner centres: the right arcs
+// about column xr, the left about xl, the upper about row yt, the lower about
+// yb (a circle has all four on its centre). Every point has a coordinate
+// xr + i, xl - i, yt - i or yb + i, so only the steps that put one of those
+// inside the clip rectangle can show, at most as many as the clip is wide and
+// high; those are walked in rising order.
+void PutArcs(CQNDXSurface* s, const RECT& clip, int64_t xl, int64_t xr, int64_t yt, int64_t yb, int r,
+             DWORD colour) {
+    const int64_t end = LastCircleStep(r);
+    struct Span {
+        int64_t first, last;
+    } spans[4] = {{0, end}, {0, end}, {0, end}, {0, end}};
+    StepsInside(xr, 1, clip.left, clip.right, &spans[0].first, &spans[0].last);
+    StepsInside(xl, -1, clip.left, clip.right, &spans[1].first, &spans[1].last);
+    StepsInside(yt, -1, clip.top, clip.bottom, &spans[2].first, &spans[2].last);
+    StepsInside(yb, 1, clip.top, clip.bottom, &spans[3].first, &spans[3].last);
+    std::sort(std::begin(spans), std::end(spans), [](const Span& a, const Span& b) { return a.first < b.first; });
+    auto put = [s, colour](int64_t x, int64_t y) { s->PutPixel(Coord(x), Coord(y), colour); };
+    int64_t next = 0;  // steps below this are done
+    for (const Span& span : spans) {
+        if (span.first > span.last) continue;
+        for (int64_t i = std::max(span.first, next); i <= span.last; ++i) {
+            const int64_t j = i == 0 ? r : CircleJ(r, i);
+            put(xr + i, yt - j);
+            put(xr + j, yt - i);
+            put(xl - j, yt - i);
+            put(xl - i, yt - j);
+            put(xr + i, yb + j);
+            put(xr + j, yb + i);
+            put(xl - i, yb + j);
+            put(xl - j, yb + i);
+        }
+        next = std::max(next, span.last + 1);
+    }
 }
 
 }  // namespace
@@ -484,37 +560,30 @@ inline int CircleJ(int r, int i) {
 int CQNDXSurface::DrawCircle(int cx, int cy, int radius, DWORD colour) {
     if (!HasPixelFunctions()) return -1;
     if (Lock() < 0) return -1;
-    int i = 0, j = radius;
-    for (;;) {
-        PutPixel(cx + i, cy - j, colour);
-        PutPixel(cx - i, cy - j, colour);
-        PutPixel(cx + i, cy + j, colour);
-        PutPixel(cx - i, cy + j, colour);
-        PutPixel(cx + j, cy - i, colour);
-        PutPixel(cx - j, cy - i, colour);
-        PutPixel(cx + j, cy + i, colour);
-        PutPixel(cx - j, cy + i, colour);
-        ++i;
-        j = CircleJ(radius, i);
-        if (j < 0 || i > j) break;
-    }
+    RECT bounds;
+    if (__LockedClip(&bounds)) PutArcs(this, bounds, cx, cx, cy, cy, radius, colour);
     return CloseDrawing(this);
 }
 
 int CQNDXSurface::FillCircle(int cx, int cy, int radius, DWORD colour) {
     if (!HasPixelFunctions()) return -1;
-    int top = cy - radius;
+    int64_t top = static_cast<int64_t>(cy) - radius;
     if (top < m_ClipRect.top) top = m_ClipRect.top;
     if (top > m_ClipRect.bottom) return 0;
-    int bottom = cy + radius;
+    int64_t bottom = static_cast<int64_t>(cy) + radius;
     if (bottom > m_ClipRect.bottom) bottom = m_ClipRect.bottom;
     if (bottom < m_ClipRect.top) return 0;
     if (Lock() < 0) return -1;
-    for (int y = top; y < bottom; ++y) {
-        double radicand = static_cast<double>(radius) * radius - static_cast<double>(cy - y) * (cy - y);
-        if (radicand < 0) continue;
-        int half = static_cast<int>(std::sqrt(radicand) + 0.5);
-        HLine(cx - half, cx + half, y, colour);
+    // Rows outside the locked clip would draw nothing. The rows walked lie
+    // within the radius of the centre, so CircleJ's bounds hold.
+    RECT bounds;
+    if (!__LockedClip(&bounds)) bounds = RECT{0, 0, 0, 0};
+    top = std::max<int64_t>(top, bounds.top);
+    bottom = std::min<int64_t>(bottom, bounds.bottom);
+    for (int64_t y = top; y < bottom; ++y) {
+        const int64_t half = CircleJ(radius, cy - y);
+        if (half < 0) continue;
+        HLine(Coord(cx - half), Coord(cx + half), static_cast<int>(y), colour);
     }
     return CloseDrawing(this);
 }
@@ -524,25 +593,13 @@ int CQNDXSurface::DrawRoundRect(int x1, int y1, int x2, int y2, int radius, DWOR
     if (Lock() < 0) return -1;
     if (x1 > x2) std::swap(x1, x2);
     if (y1 > y2) std::swap(y1, y2);
-    const int r = radius;
-    HLine(x1 + r, x2 - r, y1, colour);
-    HLine(x1 + r, x2 - r, y2, colour);
-    VLine(y1 + r, y2 - r, x1, colour);
-    VLine(y1 + r, y2 - r, x2, colour);
-    int i = 0, j = r;
-    for (;;) {
-        PutPixel(x2 - r + i, y1 + r - j, colour);
-        PutPixel(x2 - r + j, y1 + r - i, colour);
-        PutPixel(x1 + r - j, y1 + r - i, colour);
-        PutPixel(x1 + r - i, y1 + r - j, colour);
-        PutPixel(x2 - r + i, y2 - r + j, colour);
-        PutPixel(x2 - r + j, y2 - r + i, colour);
-        PutPixel(x1 + r - i, y2 - r + j, colour);
-        PutPixel(x1 + r - j, y2 - r + i, colour);
-        ++i;
-        j = CircleJ(r, i);
-        if (j < 0 || i > j) break;
-    }
+    const int64_t r = radius;
+    HLine(Coord(x1 + r), Coord(x2 - r), y1, colour);
+    HLine(Coord(x1 + r), Coord(x2 - r), y2, colour);
+    VLine(Coord(y1 + r), Coord(y2 - r), x1, colour);
+    VLine(Coord(y1 + r), Coord(y2 - r), x2, colour);
+    RECT bounds;
+    if (__LockedClip(&bounds)) PutArcs(this, bounds, x1 + r, x2 - r, y1 + r, y2 - r, radius, colour);
     return CloseDrawing(this);
 }
 

@@ -264,46 +264,56 @@ const CQNDXTile* CQNDXTileset::__TileToDraw(int index) {
     return &m_pTiles[m_iCurrentTile];
 }
 
+namespace {
+
+// Where a tile's rectangle goes so that its hot spot falls on (x, y).
+POINT PlacedAt(int x, int y, const CQNDXTile* tile) {
+    const RECT* o = tile->GetOffsetRect();
+    return POINT{qndx::gfx::OffsetPosition(x, o->left), qndx::gfx::OffsetPosition(y, o->top)};
+}
+
+}  // namespace
+
 int CQNDXTileset::DrawTile(CQNDXSurface* dest, int x, int y, int index, BOOL keyed) {
     const CQNDXTile* tile = __TileToDraw(index);
     if (!tile) return -1;
-    const RECT* o = tile->GetOffsetRect();
-    return Blit(dest, x + o->left, y + o->top, tile->GetRect(), keyed);
+    const POINT at = PlacedAt(x, y, tile);
+    return Blit(dest, at.x, at.y, tile->GetRect(), keyed);
 }
 
 int CQNDXTileset::DrawTileClipToSurface(CQNDXSurface* dest, int x, int y, int index, BOOL keyed) {
     const CQNDXTile* tile = __TileToDraw(index);
     if (!tile) return -1;
-    const RECT* o = tile->GetOffsetRect();
-    return BlitClipToSurface(dest, x + o->left, y + o->top, tile->GetRect(), keyed);
+    const POINT at = PlacedAt(x, y, tile);
+    return BlitClipToSurface(dest, at.x, at.y, tile->GetRect(), keyed);
 }
 
 int CQNDXTileset::DrawTileMirrorLeftRight(CQNDXSurface* dest, int x, int y, int index, BOOL keyed) {
     const CQNDXTile* tile = __TileToDraw(index);
     if (!tile) return -1;
-    const RECT* o = tile->GetOffsetRect();
-    return BlitMirrorLeftRight(dest, x + o->left, y + o->top, tile->GetRect(), keyed);
+    const POINT at = PlacedAt(x, y, tile);
+    return BlitMirrorLeftRight(dest, at.x, at.y, tile->GetRect(), keyed);
 }
 
 int CQNDXTileset::DrawTileMirrorUpDown(CQNDXSurface* dest, int x, int y, int index, BOOL keyed) {
     const CQNDXTile* tile = __TileToDraw(index);
     if (!tile) return -1;
-    const RECT* o = tile->GetOffsetRect();
-    return BlitMirrorUpDown(dest, x + o->left, y + o->top, tile->GetRect(), keyed);
+    const POINT at = PlacedAt(x, y, tile);
+    return BlitMirrorUpDown(dest, at.x, at.y, tile->GetRect(), keyed);
 }
 
 int CQNDXTileset::DrawTileAlpha(CQNDXSurface* dest, int x, int y, int index, WORD alpha, BOOL keyed) {
     const CQNDXTile* tile = __TileToDraw(index);
     if (!tile) return -1;
-    const RECT* o = tile->GetOffsetRect();
-    return BlitAlpha(dest, x + o->left, y + o->top, tile->GetRect(), alpha, keyed);
+    const POINT at = PlacedAt(x, y, tile);
+    return BlitAlpha(dest, at.x, at.y, tile->GetRect(), alpha, keyed);
 }
 
 int CQNDXTileset::DrawTileTranslucent(CQNDXSurface* dest, int x, int y, int index, WORD value, BOOL keyed) {
     const CQNDXTile* tile = __TileToDraw(index);
     if (!tile) return -1;
-    const RECT* o = tile->GetOffsetRect();
-    return BlitTranslucent(dest, x + o->left, y + o->top, tile->GetRect(), value, keyed);
+    const POINT at = PlacedAt(x, y, tile);
+    return BlitTranslucent(dest, at.x, at.y, tile->GetRect(), value, keyed);
 }
 
 int CQNDXTileset::DrawTileReserved(CQNDXSurface*, int, int, int) { return 0; }
@@ -311,21 +321,21 @@ int CQNDXTileset::DrawTileReserved(CQNDXSurface*, int, int, int) { return 0; }
 int CQNDXTileset::DrawTileScaled(CQNDXSurface* dest, int x, int y, int index, float scale, BOOL keyed) {
     const CQNDXTile* tile = __TileToDraw(index);
     if (!tile) return -1;
-    const RECT* o = tile->GetOffsetRect();
-    return BlitScaled(dest, x + o->left, y + o->top, tile->GetRect(), scale, keyed);
+    const POINT at = PlacedAt(x, y, tile);
+    return BlitScaled(dest, at.x, at.y, tile->GetRect(), scale, keyed);
 }
 
 int CQNDXTileset::DrawTileStretched(CQNDXSurface* dest, int x, int y, int index, int width, int height,
                                     BOOL keyed) {
     const CQNDXTile* tile = __TileToDraw(index);
     if (!tile) return -1;
-    const RECT* o = tile->GetOffsetRect();
-    return BlitStretched(dest, x + o->left, y + o->top, tile->GetRect(), width, height, keyed);
+    const POINT at = PlacedAt(x, y, tile);
+    return BlitStretched(dest, at.x, at.y, tile->GetRect(), width, height, keyed);
 }
 
 int CQNDXTileset::DrawTileBlend(CQNDXSurface* dest, int x, int y, int index, WORD value) {
     const CQNDXTile* tile = __TileToDraw(index);
     if (!tile) return -1;
-    const RECT* o = tile->GetOffsetRect();
-    return BlitBlend(dest, x + o->left, y + o->top, tile->GetRect(), value);
+    const POINT at = PlacedAt(x, y, tile);
+    return BlitBlend(dest, at.x, at.y, tile->GetRect(), value);
 }

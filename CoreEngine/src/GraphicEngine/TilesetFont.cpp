@@ -75,8 +75,9 @@ int CQNDXTilesetFont::DrawText(CQNDXSurface* dest, int x, int y, const char* tex
         const RECT* offset = tile->GetOffsetRect();
         // DrawTile places the tile by its offset rectangle; undo that so the
         // tile's top-left corner sits on the pen.
-        result = m_pTileset->DrawTile(dest, x - offset->left, y - offset->top, index, 1);
-        x += rect->right - rect->left;
+        result = m_pTileset->DrawTile(dest, qndx::gfx::OffsetPosition(x, -static_cast<int64_t>(offset->left)),
+                                      qndx::gfx::OffsetPosition(y, -static_cast<int64_t>(offset->top)), index, 1);
+        x = qndx::gfx::OffsetPosition(x, static_cast<int64_t>(rect->right) - rect->left);
     }
     return result;
 }

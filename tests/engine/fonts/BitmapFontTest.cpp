@@ -3,6 +3,7 @@
 // rebuilding, and keyed drawing onto a coloured background.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <set>
 
 #include "GraphicEngine/Font.h"
@@ -197,4 +198,16 @@ TEST_F(BitmapFont, DrawingStopsAtTheLengthAndAtTheEndOfTheText) {
     FillSurface(dest, 0);
     EXPECT_EQ(0, font.DrawText(dest, 0, 0, "abc", 0));
     EXPECT_EQ(0, Ink(dest, 0).right);
+}
+
+TEST_F(BitmapFont, TextRunningPastTheIntRangeDrawsNothing) {
+    SKIP_WITHOUT_COPIES();
+    CQNDXBitmapFont font(engine);
+    CQNDXSurface* dest = NewSurface(60, 20);
+    FillSurface(dest, 0);
+    const std::vector<DWORD> blank = All(dest);
+    // The pen passes INT_MAX a few glyphs in; nothing shows either way.
+    EXPECT_EQ(0, font.DrawText(dest, INT_MAX - 20, 0, "abcdefghijklmnop", -1));
+    EXPECT_EQ(0, font.DrawText(dest, INT_MIN, INT_MAX, "abcdefghijklmnop", -1));
+    EXPECT_EQ(blank, All(dest));
 }

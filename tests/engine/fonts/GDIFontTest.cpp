@@ -3,6 +3,7 @@
 // alignment, wrapping) and measuring.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <memory>
 
 #include "GraphicEngine/Font.h"
@@ -201,6 +202,26 @@ TEST_F(GDIFontDraw, AlignedTextSitsBetweenXAndTheSurfacesRightEdge) {
     EXPECT_LE(right.right, 200);
     EXPECT_EQ(left.left, other.left);
     EXPECT_GE(left.top, 10);
+}
+
+TEST_F(GDIFontDraw, TextAtTheIntLimitsThroughTheSurface) {
+    CQNDXGDIFont font;
+    ASSERT_EQ(0, surface->SetFont(&font));
+    const std::vector<DWORD> blank = All(surface);
+    const int limits[] = {INT_MIN, INT_MIN + 1, 10, INT_MAX - 1, INT_MAX};
+    for (int x : limits)
+        for (int y : limits) {
+            // Plain text starts at (x, y): off the surface unless both are near.
+            FillSurface(surface, 0);
+            EXPECT_EQ(0, surface->DrawText(x, y, "Quendrix", -1)) << x << ", " << y;
+            if (x != 10 || y != 10) EXPECT_EQ(blank, All(surface)) << x << ", " << y;
+            // Aligned text lies between x and the right edge, so it may show.
+            for (int align = 0; align < 3; ++align) {
+                const int r = surface->DrawTextEx(x, y, "Quendrix", align);
+                EXPECT_TRUE(r == 0 || r == -1) << x << ", " << y << ", " << align;
+            }
+        }
+    EXPECT_EQ(0u, surface->GetDCCount());
 }
 
 TEST_F(GDIFontDraw, LongAlignedTextWrapsAtWordsAtTheRightEdge) {

@@ -2,6 +2,8 @@
 // caller), characters drawn from tiles, and measuring.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "GraphicEngine/Font.h"
 #include "GraphicEngine/Tileset.h"
 #include "engine/fonts/FontTestSupport.h"
@@ -48,6 +50,19 @@ TEST_F(TilesetFont, CharactersAreDrawnFromTheirTilesSideBySide) {
     ASSERT_EQ(0, font.DrawTextAligned(dest, 0, 0, "DD", 2));
     EXPECT_EQ(2u, glyphs->calls.size());
     EXPECT_EQ(8, glyphs->calls[1].x);
+}
+
+TEST_F(TilesetFont, APenPastTheIntRangeStaysThere) {
+    CQNDXTilesetFont font(engine);
+    ASSERT_EQ(0, font.SetTileset(glyphs, 'A', 4));
+    ASSERT_EQ(0, font.DrawText(dest, INT_MAX - 10, INT_MIN, "ABCDABCD", -1));
+    ASSERT_EQ(8u, glyphs->calls.size());
+    EXPECT_EQ(INT_MAX - 10, glyphs->calls[0].x);
+    EXPECT_EQ(INT_MAX - 2, glyphs->calls[1].x);
+    for (const auto& call : glyphs->calls) {
+        EXPECT_GE(call.x, INT_MAX - 10) << "the pen wrapped round";
+        EXPECT_EQ(INT_MIN, call.y);
+    }
 }
 
 TEST_F(TilesetFont, TheCharacterCountLimitsTheTilesUsed) {

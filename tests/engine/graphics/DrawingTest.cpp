@@ -109,26 +109,6 @@ TEST_P(Drawing, DrawLineStraightLinesAndClipping) {
     ExpectOnly(Shot(), expected, Red(Kind()), kFill);
 }
 
-// Whether (x, y) lies on the line from (x1, y1) to (x2, y2): walking the long
-// axis from the end with the smaller coordinate, step t has the short-axis
-// offset t * rise / span truncated toward zero. Stated by cross-multiplication
-// instead of division, and over each pixel instead of each step.
-bool OnLine(int64_t x1, int64_t y1, int64_t x2, int64_t y2, int64_t x, int64_t y) {
-    bool steep = std::llabs(y2 - y1) >= std::llabs(x2 - x1);
-    if (steep) {
-        std::swap(x1, y1);
-        std::swap(x2, y2);
-        std::swap(x, y);
-    }
-    if (x1 > x2) {
-        std::swap(x1, x2);
-        std::swap(y1, y2);
-    }
-    if (x < x1 || x > x2) return false;
-    const __int128 span = x2 - x1, k = y - y1, num = (__int128)(x - x1) * (y2 - y1);
-    return num >= 0 ? k * span <= num && num < (k + 1) * span : (k - 1) * span < num && num <= k * span;
-}
-
 TEST_P(Drawing, DrawLineMatchesAnIntegerReferenceInEveryOctant) {
     RECT clip = {1, 2, 11, 10};
     std::mt19937 rng(20240611);

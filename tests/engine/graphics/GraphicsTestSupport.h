@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
@@ -191,6 +193,26 @@ inline void ExpectOnly(const Snapshot& snap, const PointSet& points, DWORD insid
         for (size_t b = static_cast<size_t>(snap.width) * snap.bpp; b < static_cast<size_t>(snap.pitch); ++b)
             if (snap.bytes[static_cast<size_t>(y) * snap.pitch + b] != outsideByte && reported++ < 8)
                 ADD_FAILURE() << "padding byte " << b << " of row " << y << " was written";
+}
+
+// Whether (x, y) lies on the line from (x1, y1) to (x2, y2): walking the long
+// axis from the end with the smaller coordinate, step t has the short-axis
+// offset t * rise / span truncated toward zero. Stated by cross-multiplication
+// instead of division, and over each pixel instead of each step.
+inline bool OnLine(int64_t x1, int64_t y1, int64_t x2, int64_t y2, int64_t x, int64_t y) {
+    bool steep = std::llabs(y2 - y1) >= std::llabs(x2 - x1);
+    if (steep) {
+        std::swap(x1, y1);
+        std::swap(x2, y2);
+        std::swap(x, y);
+    }
+    if (x1 > x2) {
+        std::swap(x1, x2);
+        std::swap(y1, y2);
+    }
+    if (x < x1 || x > x2) return false;
+    const __int128 span = x2 - x1, k = y - y1, num = (__int128)(x - x1) * (y2 - y1);
+    return num >= 0 ? k * span <= num && num < (k + 1) * span : (k - 1) * span < num && num <= k * span;
 }
 
 // Fixture: desktop of the given depth, an installed engine; the engine is

@@ -1,6 +1,11 @@
 // The surface object: creation and registration, nested locks and device
 // contexts with their limits, lost surfaces, change notices, clipping,
 // colour keys, restoring, empty wrappers, copies and alpha masks.
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <random>
+
 #include "GraphicsTestSupport.h"
 #include "platform/sim/Sim.h"
 
@@ -365,6 +370,80 @@ TEST_F(Surface, ClipToSurfaceUsesTheDestinationBoundsNotItsClip) {
     x = 10;
     y = 0;
     EXPECT_EQ(0, src.ClipToSurface(&dest, &x, &y, &r2));
+}
+
+// The two blit clips as their rules state them, in 64-bit arithmetic.
+// Edges are left, top, right, bottom.
+struct Wide {
+    int64_t e[4];
+};
+
+// ClipRect: nothing when wholly outside the clip (or inverted), else each
+// edge pulled inside.
+bool ClipWide(const RECT& clip, Wide* r) {
+    int64_t* e = r->e;
+    if (e[1] >= clip.bottom || e[0] >= clip.right || e[3] <= clip.top || e[2] <= clip.left) return false;
+    if (e[0] >= e[2] || e[1] >= e[3]) return false;
+    e[0] = std::max<int64_t>(e[0], clip.left), e[1] = std::max<int64_t>(e[1], clip.top);
+    e[2] = std::min<int64_t>(e[2], clip.right), e[3] = std::min<int64_t>(e[3], clip.bottom);
+    return true;
+}
+
+// The destination rectangle D = {x, y, x + w, y + h} is clipped (ClipBlit:
+// by the destination's clip, after the source rectangle was cut to the
+// source's; ClipToSurface: by the destination's bounds), each source edge
+// moves as the same edge of D did, and the position becomes D's corner.
+int ReferenceClip(bool toSurface, const RECT& srcClip, const RECT& dstArea, int64_t* x, int64_t* y, Wide* src) {
+    if (!toSurface && !ClipWide(srcClip, src)) return 0;
+    const int64_t* e = src->e;
+    const Wide d0 = {{*x, *y, *x + (e[2] - e[0]), *y + (e[3] - e[1])}};
+    Wide d = d0;
+    if (toSurface) {
+        d.e[0] = std::max<int64_t>(d.e[0], 0), d.e[1] = std::max<int64_t>(d.e[1], 0);
+        d.e[2] = std::min<int64_t>(d.e[2], dstArea.right), d.e[3] = std::min<int64_t>(d.e[3], dstArea.bottom);
+        if (d.e[0] >= d.e[2] || d.e[1] >= d.e[3]) return 0;
+    } else if (!ClipWide(dstArea, &d)) {
+        return 0;
+    }
+    for (int i = 0; i < 4; ++i) src->e[i] += d.e[i] - d0.e[i];
+    *x = d.e[0];
+    *y = d.e[1];
+    return 1;
+}
+
+TEST_F(Surface, BlitClipsMatchTheirRulesAnywhereInTheIntRange) {
+    TestSurface src, dest;
+    src.SetSize(40, 30);
+    dest.SetSize(25, 20);
+    const int64_t limits[] = {INT_MIN, INT_MIN + 1, -40, -1, 0, 7, 24, 41, INT_MAX - 1, INT_MAX};
+    std::mt19937 rng(777);
+    auto pick = [&]() -> int {
+        return static_cast<int>(rng() % 2 ? limits[rng() % 10] : static_cast<int64_t>(rng() % 90) - 40);
+    };
+    for (int n = 0; n < 20000; ++n) {
+        const RECT srcClip = n % 3 ? RECT{0, 0, 40, 30} : RECT{5, 2, 33, 26};
+        const RECT dstClip = n % 4 ? RECT{0, 0, 25, 20} : RECT{3, 4, 19, 15};
+        src.SetClipRect(&srcClip);
+        dest.SetClipRect(&dstClip);
+        const bool toSurface = n % 2;
+        int x = pick(), y = pick();
+        RECT r = {pick(), pick(), pick(), pick()};
+        int64_t wx = x, wy = y;
+        Wide want = {{r.left, r.top, r.right, r.bottom}};
+        SCOPED_TRACE(::testing::Message() << (toSurface ? "ClipToSurface" : "ClipBlit") << " at (" << x << ", " << y
+                                          << ") of {" << r.left << ", " << r.top << ", " << r.right << ", "
+                                          << r.bottom << "}");
+        const int expected = ReferenceClip(toSurface, srcClip, toSurface ? RECT{0, 0, 25, 20} : dstClip, &wx, &wy, &want);
+        const int got = toSurface ? src.ClipToSurface(&dest, &x, &y, &r) : src.ClipBlit(&dest, &x, &y, &r);
+        ASSERT_EQ(expected, got);
+        if (!got) continue;
+        ASSERT_EQ(wx, x);
+        ASSERT_EQ(wy, y);
+        ASSERT_EQ(want.e[0], r.left);
+        ASSERT_EQ(want.e[1], r.top);
+        ASSERT_EQ(want.e[2], r.right);
+        ASSERT_EQ(want.e[3], r.bottom);
+    }
 }
 
 TEST_F(Surface, SetClipRectStaysInsideTheSurface) {

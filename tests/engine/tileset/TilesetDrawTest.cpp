@@ -3,6 +3,8 @@
 // real pixels once the engine's copies exist.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "GraphicEngine/Tileset.h"
 #include "engine/tileset/SheetTestSupport.h"
 
@@ -64,6 +66,21 @@ TEST_F(TilesetDraw, ATileIsPlacedWithItsHotSpotOnThePoint) {
     EXPECT_EQ(95, Last().x);
     EXPECT_EQ(93, Last().y);
     EXPECT_TRUE(SameRect(RECT{40, 30, 50, 45}, Last().rect));
+}
+
+TEST_F(TilesetDraw, APlacePastTheIntRangeIsHeldAtItsBound) {
+    // Grid tile 3 goes 32 right of and below the point; past the int range it
+    // is held at the bound, where nothing shows, rather than wrapping round.
+    sheet->DrawTile(dest, INT_MAX - 5, INT_MAX, 3, 0);
+    EXPECT_EQ(INT_MAX, Last().x);
+    EXPECT_EQ(INT_MAX, Last().y);
+    CQNDXTile tile;
+    tile.SetRect(40, 30, 50, 45);
+    tile.SetHotSpot(45, 37);
+    sheet->SetTiles(1, &tile);
+    sheet->DrawTileMirrorUpDown(dest, INT_MIN + 2, INT_MIN + 7, 0, 0);
+    EXPECT_EQ(INT_MIN, Last().x);
+    EXPECT_EQ(INT_MIN, Last().y);
 }
 
 TEST_F(TilesetDraw, EachDrawOperationGoesThroughItsOwnBlitWithItsArguments) {
