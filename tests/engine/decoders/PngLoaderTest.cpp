@@ -4,11 +4,7 @@
 // no pixel and cost nothing however much text they carry.
 #include <gtest/gtest.h>
 
-#include <png.h>
-
 #include <algorithm>
-#include <csetjmp>
-#include <cstring>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -161,7 +157,8 @@ void AddAncillaryChunks(const ti::PngPicture& p, std::vector<uint8_t>* file) {
     ti::PngChunk(header, "sRGB", {0});
     const int sampleDepth = p.colourType == 3 ? 8 : p.bitDepth;
     const int sbits[] = {1, 0, 3, 3, 2, 0, 4};
-    ti::PngChunk(header, "sBIT", std::vector<uint8_t>((size_t)sbits[p.colourType], (uint8_t)std::max(1, sampleDepth - 1)));
+    const uint8_t significant = (uint8_t)std::max(1, sampleDepth - 1);
+    ti::PngChunk(header, "sBIT", std::vector<uint8_t>((size_t)sbits[p.colourType], significant));
     ti::PngChunk(header, "tEXt", Bytes("Title" + z + "A picture"));
     ti::PngChunk(header, "zTXt", Cat({Bytes("Comment" + z), {0}, ti::ZlibStored(Bytes("made for a test"))}));
     ti::PngChunk(header, "iTXt", Cat({Bytes("Author" + z), {1, 0}, Bytes("en" + z + "Author" + z),
@@ -191,8 +188,8 @@ TEST(PngLoader, EveryVariantDecodesToTheExpectedPixelsInEveryKind) {
         ti::DisplayAt display(bpp);
         for (const PngCase& c : cases) {
             for (bool ancillary : {false, true}) {
-                const std::string what =
-                    c.name + (ancillary ? " with every ancillary chunk" : "") + " into " + std::to_string(bpp) + " bits";
+                const std::string what = c.name + (ancillary ? " with every ancillary chunk" : "") + " into " +
+                                         std::to_string(bpp) + " bits";
                 std::vector<uint8_t> file = ti::EncodePng(c.pic);
                 if (ancillary) AddAncillaryChunks(c.pic, &file);
                 ti::ExactCopy data(file);
@@ -342,61 +339,13 @@ TEST(PngLoader, HostileAndCorruptFilesAreRefusedWithOneErrorLine) {
     EXPECT_EQ(0, qndx::sim::LiveSurfaceCount());
 }
 
-struct WrittenPng {
-    std::vector<uint8_t> bytes;
-};
-
-void WriteToMemory(png_structp png, png_bytep data, png_size_t length) {
-    WrittenPng* out = static_cast<WrittenPng*>(png_get_io_ptr(png));
-    out->bytes.insert(out->bytes.end(), data, data + length);
-}
-
-// Writes a 1 x 1 grey PNG with the text through libpng; false on a libpng
-// error. Nothing here needs destroying when libpng jumps back.
-bool WriteWithLibpng(png_structp png, png_infop info, png_textp text, WrittenPng* out) {
-    if (setjmp(png_jmpbuf(png))) return false;
-    png_set_write_fn(png, out, WriteToMemory, nullptr);
-    png_set_IHDR(png, info, 1, 1, 8, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_set_text(png, info, text, 1);
-    png_write_info(png, info);
-    png_byte row[1] = {0};
-    png_write_row(png, row);
-    png_write_end(png, nullptr);
-    return true;
-}
-
-// One compressed text chunk (zTXt or iTXt) of `length` letters as libpng's
-// writer makes it: a few kilobytes that inflate to `length` bytes.
-std::vector<uint8_t> LibpngTextChunk(int compression, size_t length) {
-    std::string letters(length, 'a');
-    char key[] = "Comment";
-    png_text text;
-    std::memset(&text, 0, sizeof text);
-    text.compression = compression;
-    text.key = key;
-    text.text = &letters[0];
-    text.text_length = length;
-    WrittenPng out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    const bool ok = info && WriteWithLibpng(png, info, &text, &out);
-    png_destroy_write_struct(&png, &info);
-    if (!ok) return {};
-    const char* type = compression == PNG_TEXT_COMPRESSION_zTXt ? "zTXt" : "iTXt";
-    const size_t at = FindChunk(out.bytes, type);
-    const size_t len = ((size_t)out.bytes[at] << 24) | ((size_t)out.bytes[at + 1] << 16) |
-                       ((size_t)out.bytes[at + 2] << 8) | out.bytes[at + 3];
-    return std::vector<uint8_t>(out.bytes.begin() + (long)at, out.bytes.begin() + (long)(at + 12 + len));
-}
-
 // Text chunks that each inflate to 4 MB, a hundred before the image data or
 // a hundred after it: the picture loads with its pixels, and the whole load
 // asks the heap for less than 32 MiB (keeping the text would take 400 MB).
 TEST(PngLoader, TextChunksAreNeitherInflatedNorKept) {
     const size_t kLetters = 4000000;  // under libpng's limit for one chunk
-    const std::vector<uint8_t> ztxt = LibpngTextChunk(PNG_TEXT_COMPRESSION_zTXt, kLetters);
-    const std::vector<uint8_t> itxt = LibpngTextChunk(PNG_ITXT_COMPRESSION_zTXt, kLetters);
+    const std::vector<uint8_t> ztxt = ti::LibpngTextChunk(PNG_TEXT_COMPRESSION_zTXt, kLetters);
+    const std::vector<uint8_t> itxt = ti::LibpngTextChunk(PNG_ITXT_COMPRESSION_zTXt, kLetters);
     ASSERT_FALSE(ztxt.empty());
     ASSERT_FALSE(itxt.empty());
     ASSERT_LT(ztxt.size(), 16000u);  // compressed

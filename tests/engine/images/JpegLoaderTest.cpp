@@ -2,7 +2,6 @@
 // detection, truncated and hostile data, and each platform step failing.
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -230,16 +229,6 @@ TEST(JpegLoader, ScansCutShortAreRefusedAndAMissingEndMarkerIsNot) {
     EXPECT_EQ(0, qndx::sim::LiveSurfaceCount());
 }
 
-jpeg_scan_info Scan(std::initializer_list<int> components, int ss, int se, int ah, int al) {
-    jpeg_scan_info scan = {};
-    for (int ci : components) scan.component_index[scan.comps_in_scan++] = ci;
-    scan.Ss = ss;
-    scan.Se = se;
-    scan.Ah = ah;
-    scan.Al = al;
-    return scan;
-}
-
 // Progressive files that leave coefficients, or their low bits, unsent are
 // legal (encoders stop early to save bytes). Each loads in every kind with
 // exactly libjpeg's pixels, and so does every cut at the end of one of its
@@ -250,15 +239,17 @@ TEST(JpegLoader, ProgressiveFilesThatStopEarlyShowWhatLibjpegShows) {
         bool grey;
         std::vector<jpeg_scan_info> scans;  // none: libjpeg's standard full progression
     };
+    using ti::JpegScan;
     const std::vector<Script> scripts = {
         {"spectral selection ending at 20", false,
-         {Scan({0, 1, 2}, 0, 0, 0, 0), Scan({0}, 1, 5, 0, 0), Scan({1}, 1, 5, 0, 0), Scan({2}, 1, 5, 0, 0),
-          Scan({0}, 6, 20, 0, 0)}},
+         {JpegScan({0, 1, 2}, 0, 0, 0, 0), JpegScan({0}, 1, 5, 0, 0), JpegScan({1}, 1, 5, 0, 0),
+          JpegScan({2}, 1, 5, 0, 0), JpegScan({0}, 6, 20, 0, 0)}},
         {"DC and AC low bits never refined", false,
-         {Scan({0, 1, 2}, 0, 0, 0, 1), Scan({0}, 1, 63, 0, 1), Scan({1}, 1, 63, 0, 0), Scan({2}, 1, 63, 0, 2)}},
-        {"grey, DC only with its low bit unsent", true, {Scan({0}, 0, 0, 0, 1)}},
+         {JpegScan({0, 1, 2}, 0, 0, 0, 1), JpegScan({0}, 1, 63, 0, 1), JpegScan({1}, 1, 63, 0, 0),
+          JpegScan({2}, 1, 63, 0, 2)}},
+        {"grey, DC only with its low bit unsent", true, {JpegScan({0}, 0, 0, 0, 1)}},
         {"grey, spectral selection ending at 9, refined once", true,
-         {Scan({0}, 0, 0, 0, 0), Scan({0}, 1, 9, 0, 1), Scan({0}, 1, 9, 1, 0)}},
+         {JpegScan({0}, 0, 0, 0, 0), JpegScan({0}, 1, 9, 0, 1), JpegScan({0}, 1, 9, 1, 0)}},
         {"standard full progression", false, {}},
     };
     const ti::Image src = ti::Pattern(37, 23);
@@ -279,7 +270,8 @@ TEST(JpegLoader, ProgressiveFilesThatStopEarlyShowWhatLibjpegShows) {
         for (int bpp : ti::kSurfaceKinds) {
             ti::DisplayAt display(bpp);
             for (const auto& load : loads) {
-                const std::string what = std::string(script.name) + ", " + load.first + ", " + std::to_string(bpp) + " bits";
+                const std::string what =
+                    std::string(script.name) + ", " + load.first + ", " + std::to_string(bpp) + " bits";
                 const ti::JpegVerdict libjpeg = ti::JudgeJpeg(load.second);
                 ASSERT_TRUE(libjpeg.whole) << what << ": libjpeg does not show it";
                 ti::ExactCopy data(load.second);

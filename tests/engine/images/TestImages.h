@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <stdexcept>
 #include <vector>
 
@@ -221,6 +222,18 @@ struct JpegOptions {
     bool exif = false;  // an Exif APP1 segment first, no JFIF segment
     std::vector<jpeg_scan_info> scans;  // a scan script of its own, when not empty
 };
+
+// One entry of a scan script: the components, the spectral selection Ss to
+// Se, and the successive approximation bits Ah and Al.
+inline jpeg_scan_info JpegScan(std::initializer_list<int> components, int ss, int se, int ah, int al) {
+    jpeg_scan_info scan = {};
+    for (int ci : components) scan.component_index[scan.comps_in_scan++] = ci;
+    scan.Ss = ss;
+    scan.Se = se;
+    scan.Ah = ah;
+    scan.Al = al;
+    return scan;
+}
 
 inline void JpegThrow(j_common_ptr cinfo) {
     char text[JMSG_LENGTH_MAX];
