@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,44 @@ std::vector<std::pair<std::string, Bytes>> BmpFiles() {
     return files;
 }
 
+// For the passes with inputs up to 1 MiB: pictures of a few hundred
+// kilobytes, and a small picture carrying 250 text chunks that each inflate
+// to 4 MB (a decoder that keeps its text needs 1 GB for it), within 1 MiB.
+void LargePictureSeeds() {
+    ti::JpegOptions o;
+    o.quality = 90;
+    o.progressive = true;
+    Write("jpeg-1m", "progressive-512.jpg", ti::EncodeJpeg(ti::Pattern(512, 512), o));
+    o.progressive = false;
+    o.subsample420 = true;
+    Write("jpeg-1m", "baseline-480x400.jpg", ti::EncodeJpeg(ti::Pattern(480, 400, 5), o));
+
+    ti::PngPicture big;
+    big.width = 500;
+    big.height = 400;
+    big.colourType = 2;
+    const ti::Image pattern = ti::Pattern(big.width, big.height);
+    for (uint32_t c : pattern.px) big.samples.insert(big.samples.end(), {ti::Red(c), ti::Green(c), ti::Blue(c)});
+    Write("png-1m", "rgb-500x400.png", ti::EncodePng(big));
+
+    ti::PngPicture small;
+    small.width = 16;
+    small.height = 8;
+    small.colourType = 2;
+    for (int i = 0; i < 16 * 8 * 3; ++i) small.samples.push_back((uint16_t)(i * 7 & 0xFF));
+    const Bytes plain = ti::EncodePng(small);
+    const Bytes ztxt = ti::LibpngTextChunk(PNG_TEXT_COMPRESSION_zTXt, 4000000);
+    const Bytes itxt = ti::LibpngTextChunk(PNG_ITXT_COMPRESSION_zTXt, 4000000);
+    if (ztxt.empty() || itxt.empty()) throw std::runtime_error("libpng wrote no text chunk");
+    Bytes before = plain, after = plain;
+    for (int i = 0; i < 250; ++i) {
+        before.insert(before.begin() + 33, ztxt.begin(), ztxt.end());  // after the header
+        after.insert(after.end() - 12, itxt.begin(), itxt.end());      // before the end chunk
+    }
+    Write("png-1m", "text-before-data.png", before);
+    Write("png-1m", "text-after-data.png", after);
+}
+
 void PictureSeeds() {
     // The engine's decoder reads run-length files; LoadImageA's reads bit
     // fields and the core header.
@@ -149,6 +188,13 @@ void PictureSeeds() {
     ti::JpegOptions exif;
     exif.exif = true;
     Write("jpeg", "exif.jpg", ti::EncodeJpeg(ti::Smooth(9, 11), exif));
+    // Progressive scans that stop early: coefficients past 20 and the DC's
+    // low bit never sent.
+    ti::JpegOptions early;
+    early.subsample420 = true;
+    early.scans = {ti::JpegScan({0, 1, 2}, 0, 0, 0, 1), ti::JpegScan({0}, 1, 20, 0, 0), ti::JpegScan({1}, 1, 5, 0, 1),
+                   ti::JpegScan({2}, 1, 5, 0, 0)};
+    Write("jpeg", "progressive-early-stop.jpg", ti::EncodeJpeg(ti::Pattern(21, 13), early));
 
     struct PngKind {
         const char* name;
@@ -175,6 +221,8 @@ void PictureSeeds() {
         for (size_t i = 0; i < p.samples.size(); ++i) p.samples[i] = (uint16_t)((i * 2654435761u >> 7) % most);
         Write("png", std::string(k.name) + ".png", ti::EncodePng(p));
     }
+
+    LargePictureSeeds();
 
     Write("pcx", "index8.pcx", ti::WritePcx8(ti::IndexedPattern(10, 6, 8, 256)));
     ti::PcxLayout odd;

@@ -6,7 +6,9 @@
 // hands libjpeg an end marker without a warning, so reading ahead past the
 // last scan (a file without its end marker) costs nothing, while scan data
 // that really ends early shows as libjpeg's "premature end of data segment"
-// warning, which refuses the picture.
+// warning, which refuses the picture. A progressive file may stop between two
+// scans (encoders may leave coefficients or their low bits unsent): it shows
+// what its scans hold, as libjpeg does.
 #include "ole/JpegDecode.h"
 
 #include <csetjmp>
@@ -109,16 +111,6 @@ uint64_t LeastScanBytes(const jpeg_decompress_struct* cinfo) {
     return (cinfo->progressive_mode ? blocks : 2 * blocks) / 8;
 }
 
-// After a progressive file's scans: true when every coefficient of every
-// component got all its bits.
-bool AllCoefficientsRefined(const jpeg_decompress_struct* cinfo) {
-    if (!cinfo->coef_bits) return true;
-    for (int ci = 0; ci < cinfo->num_components; ++ci)
-        for (int k = 0; k < DCTSIZE2; ++k)
-            if (cinfo->coef_bits[ci][k] != 0) return false;
-    return true;
-}
-
 bool DecodeGuarded(jpeg_decompress_struct* cinfo, ErrorManager* err, jpeg_progress_mgr* progress, Source* src,
                    const uint8_t* data, size_t size, DecodedPicture* out, std::string* error) {
     if (setjmp(err->jump)) {
@@ -188,13 +180,6 @@ bool DecodeGuarded(jpeg_decompress_struct* cinfo, ErrorManager* err, jpeg_progre
     if (cinfo->output_width != cinfo->image_width || cinfo->output_height != cinfo->image_height ||
         cinfo->output_components != 3) {
         SetError(error, "unexpected output layout");
-        return false;
-    }
-    // Progressive scans that stop between two scans leave no warning (an end
-    // marker may even follow): the missing refinements show in what libjpeg
-    // has of each coefficient. Encoders send every coefficient in full.
-    if (cinfo->progressive_mode && !AllCoefficientsRefined(cinfo)) {
-        SetError(error, "truncated: the progressive scans end before the picture is complete");
         return false;
     }
     try {

@@ -1,7 +1,8 @@
 // JPEG decoding for the picture object, on libjpeg-turbo: errors come back
 // as a failed result with a reason (never an exit); scan data that ends
-// before the last row is refused, while a missing end marker or bytes after
-// it do not matter once every row is decoded; sides and memory are capped.
+// inside a scan is refused, while a missing end marker or bytes after it do
+// not matter once every scan there is whole (a progressive file that stops
+// between scans shows what they hold); sides and memory are capped.
 #pragma once
 
 #include <cstddef>

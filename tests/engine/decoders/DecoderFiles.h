@@ -1,11 +1,17 @@
 // Writers of PNG, PCX and TGA test files, made in memory from the pictures of
 // engine/images/TestImages.h. The PNG writer needs no zlib: its image data is
 // a zlib stream of stored deflate blocks, with its own CRC-32 and Adler-32.
+// Compressed text chunks come from libpng's own writer.
 // Header-only so that the fuzz harnesses can build seed inputs from it.
 #pragma once
 
+#include <png.h>
+
 #include <algorithm>
+#include <csetjmp>
 #include <cstdint>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "../images/TestImages.h"  // relative: the fuzz harnesses have no tests include root
@@ -156,6 +162,59 @@ inline std::vector<uint8_t> EncodePng(const PngPicture& p) {
     PngChunk(f, "IDAT", ZlibStored(PngScanLines(p)));
     PngChunk(f, "IEND", {});
     return f;
+}
+
+namespace detail {
+
+inline void AppendWrittenBytes(png_structp png, png_bytep data, png_size_t length) {
+    std::vector<uint8_t>* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+// A 1 x 1 grey PNG with one text entry; false on a libpng error. Holds
+// nothing that libpng's jump back would need to destroy.
+inline bool WriteTextPng(png_structp png, png_infop info, png_textp text, std::vector<uint8_t>* out) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_set_write_fn(png, out, AppendWrittenBytes, nullptr);
+    png_set_IHDR(png, info, 1, 1, 8, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_text(png, info, text, 1);
+    png_write_info(png, info);
+    png_byte row[1] = {0};
+    png_write_row(png, row);
+    png_write_end(png, nullptr);
+    return true;
+}
+
+}  // namespace detail
+
+// One compressed text chunk (zTXt, or iTXt with PNG_ITXT_COMPRESSION_zTXt),
+// whole with its framing, of `length` letters as libpng's writer makes it: a
+// few kilobytes that inflate to `length` bytes. Empty on a libpng error.
+inline std::vector<uint8_t> LibpngTextChunk(int compression, size_t length) {
+    std::string letters(length, 'a');
+    char key[] = "Comment";
+    png_text text;
+    std::memset(&text, 0, sizeof text);
+    text.compression = compression;
+    text.key = key;
+    text.text = &letters[0];
+    text.text_length = length;
+    std::vector<uint8_t> file;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    const bool ok = info && detail::WriteTextPng(png, info, &text, &file);
+    png_destroy_write_struct(&png, &info);
+    const char* type = compression == PNG_TEXT_COMPRESSION_zTXt ? "zTXt" : "iTXt";
+    for (size_t at = 8; ok && at + 12 <= file.size();) {
+        const size_t len =
+            ((size_t)file[at] << 24) | ((size_t)file[at + 1] << 16) | ((size_t)file[at + 2] << 8) | file[at + 3];
+        if (len > file.size() - at - 12) break;
+        if (std::memcmp(&file[at + 4], type, 4) == 0)
+            return std::vector<uint8_t>(file.begin() + (long)at, file.begin() + (long)(at + 12 + len));
+        at += 12 + len;
+    }
+    return {};
 }
 
 // ---------------------------------------------------------------------------

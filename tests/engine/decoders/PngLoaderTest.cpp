@@ -1,9 +1,12 @@
 // The PNG decoder: every colour type and bit depth, interlaced or not, with
 // and without transparency, in every surface pixel kind; the buffer layout
-// it hands GDI; truncated and hostile files.
+// it hands GDI; truncated and hostile files; ancillary chunks, which change
+// no pixel and cost nothing however much text they carry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -11,6 +14,7 @@
 #include "engine/decoders/DecoderFiles.h"
 #include "engine/images/LoaderTestSupport.h"
 #include "platform/sim/Sim.h"
+#include "support/AllocationCounter.h"
 
 namespace {
 
@@ -99,22 +103,106 @@ std::vector<PngCase> AllVariants() {
     return cases;
 }
 
+// Offset of the first chunk of that type in a PNG file.
+size_t FindChunk(const std::vector<uint8_t>& f, const char* type) {
+    for (size_t at = 8; at + 8 <= f.size();) {
+        const size_t len = ((size_t)f[at] << 24) | ((size_t)f[at + 1] << 16) | ((size_t)f[at + 2] << 8) | f[at + 3];
+        if (std::equal(type, type + 4, f.begin() + (long)at + 4)) return at;
+        at += 12 + len;
+    }
+    ADD_FAILURE() << "no " << type << " chunk";
+    return 0;
+}
+
+// Changes a chunk's data and writes its CRC again, so only the change is wrong.
+std::vector<uint8_t> Patched(std::vector<uint8_t> f, const char* type, size_t offset, std::vector<uint8_t> bytes) {
+    const size_t at = FindChunk(f, type);
+    const size_t len = ((size_t)f[at + 2] << 8) | f[at + 3];
+    std::copy(bytes.begin(), bytes.end(), f.begin() + (long)(at + 8 + offset));
+    const uint32_t crc = ti::Crc32(f.data() + at + 4, len + 4);
+    for (int i = 0; i < 4; ++i) f[at + 8 + len + i] = (uint8_t)(crc >> (24 - 8 * i));
+    return f;
+}
+
+std::vector<uint8_t> Be32(uint32_t v) { return {(uint8_t)(v >> 24), (uint8_t)(v >> 16), (uint8_t)(v >> 8), (uint8_t)v}; }
+
+// The file with chunks (whole, with their framing) put after the header,
+// before the first data chunk and before the end chunk.
+std::vector<uint8_t> WithChunks(std::vector<uint8_t> f, const std::vector<uint8_t>& afterHeader,
+                                const std::vector<uint8_t>& beforeData, const std::vector<uint8_t>& afterData) {
+    f.insert(f.end() - 12, afterData.begin(), afterData.end());
+    f.insert(f.begin() + (long)FindChunk(f, "IDAT"), beforeData.begin(), beforeData.end());
+    f.insert(f.begin() + 33, afterHeader.begin(), afterHeader.end());
+    return f;
+}
+
+std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+
+std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> all;
+    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+// Every standard ancillary chunk, valid for the picture's colour type, and
+// one private chunk: colour management, significant bits (one below the
+// depth), background, histogram, suggested palette, resolution, time and
+// text of the three kinds, before and after the image data.
+void AddAncillaryChunks(const ti::PngPicture& p, std::vector<uint8_t>* file) {
+    const std::string z("\0", 1);
+    std::vector<uint8_t> header, beforeData, afterData;
+    ti::PngChunk(header, "gAMA", Be32(45455));
+    ti::PngChunk(header, "cHRM", Cat({Be32(31270), Be32(32900), Be32(64000), Be32(33000), Be32(30000), Be32(60000),
+                                      Be32(15000), Be32(6000)}));
+    ti::PngChunk(header, "sRGB", {0});
+    const int sampleDepth = p.colourType == 3 ? 8 : p.bitDepth;
+    const int sbits[] = {1, 0, 3, 3, 2, 0, 4};
+    const uint8_t significant = (uint8_t)std::max(1, sampleDepth - 1);
+    ti::PngChunk(header, "sBIT", std::vector<uint8_t>((size_t)sbits[p.colourType], significant));
+    ti::PngChunk(header, "tEXt", Bytes("Title" + z + "A picture"));
+    ti::PngChunk(header, "zTXt", Cat({Bytes("Comment" + z), {0}, ti::ZlibStored(Bytes("made for a test"))}));
+    ti::PngChunk(header, "iTXt", Cat({Bytes("Author" + z), {1, 0}, Bytes("en" + z + "Author" + z),
+                                      ti::ZlibStored(Bytes("nobody in particular"))}));
+    ti::PngChunk(header, "xvIz", Bytes("private data that no decoder knows"));
+    if (p.colourType == 3) {
+        ti::PngChunk(beforeData, "bKGD", {1});
+        ti::PngChunk(beforeData, "hIST", std::vector<uint8_t>(2 * p.palette.size(), 3));
+    } else if (p.colourType == 0 || p.colourType == 4) {
+        ti::PngChunk(beforeData, "bKGD", {0, 1});
+    } else {
+        ti::PngChunk(beforeData, "bKGD", {0, 1, 0, 0, 0, 1});
+    }
+    ti::PngChunk(beforeData, "pHYs", Cat({Be32(2835), Be32(2835), {1}}));
+    ti::PngChunk(beforeData, "sPLT", Cat({Bytes("Few" + z), {8, 10, 20, 30, 255, 0, 9, 200, 100, 50, 128, 0, 4}}));
+    ti::PngChunk(afterData, "tIME", {0x07, 0xE6, 5, 17, 12, 30, 59});
+    ti::PngChunk(afterData, "tEXt", Bytes("Software" + z + "a test"));
+    ti::PngChunk(afterData, "zTXt", Cat({Bytes("Disclaimer" + z), {0}, ti::ZlibStored(Bytes("none"))}));
+    ti::PngChunk(afterData, "iTXt", Cat({Bytes("Comment" + z), {0, 0}, Bytes(z + z + "plain text after the data")}));
+    *file = WithChunks(*file, header, beforeData, afterData);
+}
+
+// Plain, and with every ancillary chunk, which changes no pixel.
 TEST(PngLoader, EveryVariantDecodesToTheExpectedPixelsInEveryKind) {
     const std::vector<PngCase> cases = AllVariants();
     for (int bpp : ti::kSurfaceKinds) {
         ti::DisplayAt display(bpp);
         for (const PngCase& c : cases) {
-            const std::string what = c.name + " into " + std::to_string(bpp) + " bits";
-            ti::ExactCopy data(ti::EncodePng(c.pic));
-            ti::ErrorLines errors;
-            CQNDXPNGImageLoader loader;
-            IDirectDrawSurface7* s = loader.Load(display.Get(), data.Size(), data.Data());
-            EXPECT_TRUE(errors.Take().empty()) << what;
-            ASSERT_NE(nullptr, s) << what;
-            ti::SurfacePixels px = ti::ReadSurface(s);
-            EXPECT_EQ(bpp, px.bpp) << what;
-            ti::ExpectExactly(px, Expected(c.pic), what);
-            EXPECT_EQ(0u, s->Release());
+            for (bool ancillary : {false, true}) {
+                const std::string what = c.name + (ancillary ? " with every ancillary chunk" : "") + " into " +
+                                         std::to_string(bpp) + " bits";
+                std::vector<uint8_t> file = ti::EncodePng(c.pic);
+                if (ancillary) AddAncillaryChunks(c.pic, &file);
+                ti::ExactCopy data(file);
+                ti::ErrorLines errors;
+                CQNDXPNGImageLoader loader;
+                IDirectDrawSurface7* s = loader.Load(display.Get(), data.Size(), data.Data());
+                EXPECT_TRUE(errors.Take().empty()) << what;
+                ASSERT_NE(nullptr, s) << what;
+                ti::SurfacePixels px = ti::ReadSurface(s);
+                EXPECT_EQ(bpp, px.bpp) << what;
+                ti::ExpectExactly(px, Expected(c.pic), what);
+                EXPECT_EQ(0u, s->Release());
+            }
         }
     }
     EXPECT_EQ(0, qndx::sim::LiveSurfaceCount());
@@ -207,29 +295,6 @@ TEST(PngLoader, EveryTruncationFailsWithOneErrorLineAndNoSurface) {
     EXPECT_EQ(0, qndx::sim::LiveSurfaceCount());
 }
 
-// Offset of the first chunk of that type in a PNG file.
-size_t FindChunk(const std::vector<uint8_t>& f, const char* type) {
-    for (size_t at = 8; at + 8 <= f.size();) {
-        const size_t len = ((size_t)f[at] << 24) | ((size_t)f[at + 1] << 16) | ((size_t)f[at + 2] << 8) | f[at + 3];
-        if (std::equal(type, type + 4, f.begin() + (long)at + 4)) return at;
-        at += 12 + len;
-    }
-    ADD_FAILURE() << "no " << type << " chunk";
-    return 0;
-}
-
-// Changes a chunk's data and writes its CRC again, so only the change is wrong.
-std::vector<uint8_t> Patched(std::vector<uint8_t> f, const char* type, size_t offset, std::vector<uint8_t> bytes) {
-    const size_t at = FindChunk(f, type);
-    const size_t len = ((size_t)f[at + 2] << 8) | f[at + 3];
-    std::copy(bytes.begin(), bytes.end(), f.begin() + (long)(at + 8 + offset));
-    const uint32_t crc = ti::Crc32(f.data() + at + 4, len + 4);
-    for (int i = 0; i < 4; ++i) f[at + 8 + len + i] = (uint8_t)(crc >> (24 - 8 * i));
-    return f;
-}
-
-std::vector<uint8_t> Be32(uint32_t v) { return {(uint8_t)(v >> 24), (uint8_t)(v >> 16), (uint8_t)(v >> 8), (uint8_t)v}; }
-
 TEST(PngLoader, HostileAndCorruptFilesAreRefusedWithOneErrorLine) {
     const std::vector<uint8_t> rgb = ti::EncodePng(Picture(6, 5, 2, 8));
     ti::PngPicture noPlte = Picture(6, 5, 3, 8);
@@ -270,6 +335,50 @@ TEST(PngLoader, HostileAndCorruptFilesAreRefusedWithOneErrorLine) {
         EXPECT_EQ(nullptr, s) << c.what;
         EXPECT_EQ(1u, errors.Take().size()) << c.what;
         if (s) s->Release();
+    }
+    EXPECT_EQ(0, qndx::sim::LiveSurfaceCount());
+}
+
+// Text chunks that each inflate to 4 MB, a hundred before the image data or
+// a hundred after it: the picture loads with its pixels, and the whole load
+// asks the heap for less than 32 MiB (keeping the text would take 400 MB).
+TEST(PngLoader, TextChunksAreNeitherInflatedNorKept) {
+    const size_t kLetters = 4000000;  // under libpng's limit for one chunk
+    const std::vector<uint8_t> ztxt = ti::LibpngTextChunk(PNG_TEXT_COMPRESSION_zTXt, kLetters);
+    const std::vector<uint8_t> itxt = ti::LibpngTextChunk(PNG_ITXT_COMPRESSION_zTXt, kLetters);
+    ASSERT_FALSE(ztxt.empty());
+    ASSERT_FALSE(itxt.empty());
+    ASSERT_LT(ztxt.size(), 16000u);  // compressed
+    std::vector<uint8_t> hundredZ, hundredI;
+    for (int i = 0; i < 100; ++i) {
+        hundredZ.insert(hundredZ.end(), ztxt.begin(), ztxt.end());
+        hundredI.insert(hundredI.end(), itxt.begin(), itxt.end());
+    }
+    const ti::PngPicture pic = Picture(16, 8, 2, 8);
+    const std::vector<uint8_t> plain = ti::EncodePng(pic);
+    const struct {
+        const char* what;
+        std::vector<uint8_t> file;
+    } cases[] = {
+        {"100 zTXt chunks before the data", WithChunks(plain, hundredZ, {}, {})},
+        {"100 iTXt chunks after the data", WithChunks(plain, {}, {}, hundredI)},
+    };
+    ti::DisplayAt display(32);
+    for (const auto& c : cases) {
+        ti::ExactCopy data(c.file);
+        ti::ErrorLines errors;
+        IDirectDrawSurface7* s;
+        uint64_t asked;
+        {
+            qndx_test::AllocationCounter counter;
+            s = CQNDXPNGImageLoader().Load(display.Get(), data.Size(), data.Data());
+            asked = counter.Bytes();
+        }
+        EXPECT_TRUE(errors.Take().empty()) << c.what;
+        ASSERT_NE(nullptr, s) << c.what;
+        EXPECT_LT(asked, 32u << 20) << c.what << ": bytes asked of the heap";
+        ti::ExpectExactly(ti::ReadSurface(s), Expected(pic), c.what);
+        s->Release();
     }
     EXPECT_EQ(0, qndx::sim::LiveSurfaceCount());
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "GraphicEngine/ImageLoader/JPEGImageLoader.h"
@@ -159,8 +160,11 @@ TEST(JpegLoader, TheFrameSizeIsFoundThroughTheMarkerStructure) {
 }
 
 // Scan data cut short is refused even with an end marker put back after
-// it; a file whose rows are all there loads with libjpeg's own pixels
-// whether its end marker is missing, cut in half, or followed by bytes.
+// it; a file whose scans are all whole loads with libjpeg's own pixels
+// whether its end marker is missing, cut in half, or followed by bytes. A
+// progressive file cut between two scans shows what they hold: a cut inside
+// a scan is refused, one at a scan's end loads, and one inside the markers
+// between two scans loads when libjpeg shows the same bytes whole.
 TEST(JpegLoader, ScansCutShortAreRefusedAndAMissingEndMarkerIsNot) {
     ti::DisplayAt display(32);
     for (const JpegCase& c : Layouts()) {
@@ -168,21 +172,39 @@ TEST(JpegLoader, ScansCutShortAreRefusedAndAMissingEndMarkerIsNot) {
         ASSERT_EQ(0xD9, file.back());
         const ti::Image reference = ti::DecodeJpegReference(file);
         const size_t scanData = FirstScanData(file);
+        const std::vector<ti::ScanData> scans = ti::JpegScans(file);
+        ASSERT_EQ(c.opt.progressive ? 10u : 1u, scans.size()) << c.name;
         for (size_t cut = 0; cut <= file.size(); ++cut) {
+            bool insideScan = false, atScanEnd = false;
+            for (const ti::ScanData& scan : scans) {
+                insideScan = insideScan || (cut >= scan.begin && cut < scan.end);
+                atScanEnd = atScanEnd || cut == scan.end;
+            }
             for (bool endMarker : {false, true}) {
                 std::vector<uint8_t> bytes(file.begin(), file.begin() + (long)cut);
                 if (endMarker) bytes.insert(bytes.end(), {0xFF, 0xD9});
-                const bool whole = cut >= file.size() - 2;
                 const std::string what = c.name + " cut at " + std::to_string(cut) + (endMarker ? " + EOI" : "");
+                ti::JpegVerdict expected;
+                expected.whole = cut >= file.size() - 2;
+                expected.image = reference;
+                if (c.opt.progressive && !expected.whole) {
+                    expected = ti::JudgeJpeg(bytes);
+                    if (insideScan) {
+                        EXPECT_FALSE(expected.whole) << what << ": libjpeg shows a cut scan whole";
+                    }
+                    if (atScanEnd) {
+                        EXPECT_TRUE(expected.whole) << what << ": libjpeg refuses whole scans";
+                    }
+                }
                 ti::ExactCopy data(bytes);
                 ti::ErrorLines errors;
                 CQNDXJPEGImageLoader loader;
                 IDirectDrawSurface7* s = loader.Load(display.Get(), data.Size(), data.Data());
                 std::vector<std::string> lines = errors.Take();
-                if (whole) {
-                    ASSERT_NE(nullptr, s) << what;
+                if (expected.whole) {
+                    ASSERT_NE(nullptr, s) << what << ": " << (lines.empty() ? "" : lines[0]);
                     EXPECT_EQ(0u, lines.size()) << what;
-                    ti::ExpectExactly(ti::ReadSurface(s), reference, what);
+                    ti::ExpectExactly(ti::ReadSurface(s), expected.image, what);
                 } else {
                     EXPECT_EQ(nullptr, s) << what;
                     ASSERT_EQ(1u, lines.size()) << what;
@@ -203,6 +225,79 @@ TEST(JpegLoader, ScansCutShortAreRefusedAndAMissingEndMarkerIsNot) {
         ASSERT_NE(nullptr, s) << c.name << " with bytes after its end";
         ti::ExpectExactly(ti::ReadSurface(s), reference, c.name + " with bytes after its end");
         s->Release();
+    }
+    EXPECT_EQ(0, qndx::sim::LiveSurfaceCount());
+}
+
+// Progressive files that leave coefficients, or their low bits, unsent are
+// legal (encoders stop early to save bytes). Each loads in every kind with
+// exactly libjpeg's pixels, and so does every cut at the end of one of its
+// scans; a cut inside a scan is refused.
+TEST(JpegLoader, ProgressiveFilesThatStopEarlyShowWhatLibjpegShows) {
+    struct Script {
+        const char* name;
+        bool grey;
+        std::vector<jpeg_scan_info> scans;  // none: libjpeg's standard full progression
+    };
+    using ti::JpegScan;
+    const std::vector<Script> scripts = {
+        {"spectral selection ending at 20", false,
+         {JpegScan({0, 1, 2}, 0, 0, 0, 0), JpegScan({0}, 1, 5, 0, 0), JpegScan({1}, 1, 5, 0, 0),
+          JpegScan({2}, 1, 5, 0, 0), JpegScan({0}, 6, 20, 0, 0)}},
+        {"DC and AC low bits never refined", false,
+         {JpegScan({0, 1, 2}, 0, 0, 0, 1), JpegScan({0}, 1, 63, 0, 1), JpegScan({1}, 1, 63, 0, 0),
+          JpegScan({2}, 1, 63, 0, 2)}},
+        {"grey, DC only with its low bit unsent", true, {JpegScan({0}, 0, 0, 0, 1)}},
+        {"grey, spectral selection ending at 9, refined once", true,
+         {JpegScan({0}, 0, 0, 0, 0), JpegScan({0}, 1, 9, 0, 1), JpegScan({0}, 1, 9, 1, 0)}},
+        {"standard full progression", false, {}},
+    };
+    const ti::Image src = ti::Pattern(37, 23);
+    for (const Script& script : scripts) {
+        ti::JpegOptions opt;
+        opt.grey = script.grey;
+        opt.subsample420 = true;
+        opt.scans = script.scans;
+        opt.progressive = script.scans.empty();
+        const std::vector<uint8_t> file = ti::EncodeJpeg(src, opt);
+        const std::vector<ti::ScanData> scans = ti::JpegScans(file);
+        ASSERT_EQ(script.scans.empty() ? 10u : script.scans.size(), scans.size()) << script.name;
+        // The whole file, then the file cut after each scan but the last.
+        std::vector<std::pair<std::string, std::vector<uint8_t>>> loads = {{"whole", file}};
+        for (size_t k = 0; k + 1 < scans.size(); ++k)
+            loads.push_back({"cut after scan " + std::to_string(k + 1),
+                             std::vector<uint8_t>(file.begin(), file.begin() + (long)scans[k].end)});
+        for (int bpp : ti::kSurfaceKinds) {
+            ti::DisplayAt display(bpp);
+            for (const auto& load : loads) {
+                const std::string what =
+                    std::string(script.name) + ", " + load.first + ", " + std::to_string(bpp) + " bits";
+                const ti::JpegVerdict libjpeg = ti::JudgeJpeg(load.second);
+                ASSERT_TRUE(libjpeg.whole) << what << ": libjpeg does not show it";
+                ti::ExactCopy data(load.second);
+                ti::ErrorLines errors;
+                IDirectDrawSurface7* s = CQNDXJPEGImageLoader().Load(display.Get(), data.Size(), data.Data());
+                const std::vector<std::string> lines = errors.Take();
+                ASSERT_NE(nullptr, s) << what << ": " << (lines.empty() ? "" : lines[0]);
+                EXPECT_TRUE(lines.empty()) << what;
+                ti::ExpectExactly(ti::ReadSurface(s), libjpeg.image, what);
+                s->Release();
+            }
+            // Half-way through each scan's data, with an end marker put back.
+            for (size_t k = 0; k < scans.size(); ++k) {
+                std::vector<uint8_t> cut(file.begin(), file.begin() + (long)((scans[k].begin + scans[k].end) / 2));
+                cut.insert(cut.end(), {0xFF, 0xD9});
+                const std::string what = std::string(script.name) + ", cut inside scan " + std::to_string(k + 1);
+                ti::ExactCopy data(cut);
+                ti::ErrorLines errors;
+                IDirectDrawSurface7* s = CQNDXJPEGImageLoader().Load(display.Get(), data.Size(), data.Data());
+                const std::vector<std::string> lines = errors.Take();
+                EXPECT_EQ(nullptr, s) << what;
+                ASSERT_EQ(1u, lines.size()) << what;
+                EXPECT_NE(std::string::npos, lines[0].find("truncated")) << what << ": " << lines[0];
+                if (s) s->Release();
+            }
+        }
     }
     EXPECT_EQ(0, qndx::sim::LiveSurfaceCount());
 }

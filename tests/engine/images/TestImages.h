@@ -9,10 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <stdexcept>
 #include <vector>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace qndx {
 namespace testimg {
@@ -218,7 +220,20 @@ struct JpegOptions {
     bool subsample420 = false;  // 4:4:4 otherwise
     bool progressive = false;
     bool exif = false;  // an Exif APP1 segment first, no JFIF segment
+    std::vector<jpeg_scan_info> scans;  // a scan script of its own, when not empty
 };
+
+// One entry of a scan script: the components, the spectral selection Ss to
+// Se, and the successive approximation bits Ah and Al.
+inline jpeg_scan_info JpegScan(std::initializer_list<int> components, int ss, int se, int ah, int al) {
+    jpeg_scan_info scan = {};
+    for (int ci : components) scan.component_index[scan.comps_in_scan++] = ci;
+    scan.Ss = ss;
+    scan.Se = se;
+    scan.Ah = ah;
+    scan.Al = al;
+    return scan;
+}
 
 inline void JpegThrow(j_common_ptr cinfo) {
     char text[JMSG_LENGTH_MAX];
@@ -252,6 +267,10 @@ inline std::vector<uint8_t> EncodeJpeg(const Image& img, const JpegOptions& opt 
             c.comp_info[2].h_samp_factor = c.comp_info[2].v_samp_factor = 1;
         }
         if (opt.progressive) jpeg_simple_progression(&c);
+        if (!opt.scans.empty()) {
+            c.scan_info = opt.scans.data();
+            c.num_scans = (int)opt.scans.size();
+        }
         if (opt.exif) c.write_JFIF_header = FALSE;
         jpeg_start_compress(&c, TRUE);
         if (opt.exif) {
@@ -286,14 +305,24 @@ inline std::vector<uint8_t> EncodeJpeg(const Image& img, const JpegOptions& opt 
     return result;
 }
 
+// Notes libjpeg's warning that scan data ended where the scan needs more.
+inline void JpegNoteEarlyEnd(j_common_ptr cinfo, int level) {
+    if (level == -1 && cinfo->err->msg_code == JWRN_HIT_MARKER && cinfo->client_data)
+        *static_cast<bool*>(cinfo->client_data) = true;
+}
+
 // Decodes with libjpeg's default settings into an Image (the reference the
-// loaders' output is held against). Throws on a library error.
-inline Image DecodeJpegReference(const std::vector<uint8_t>& file) {
+// loaders' output is held against). Throws on a library error; *endedEarly,
+// when given, tells whether some scan's data ended before the scan did.
+inline Image DecodeJpegReference(const std::vector<uint8_t>& file, bool* endedEarly = nullptr) {
     jpeg_decompress_struct d;
     jpeg_error_mgr err;
     d.err = jpeg_std_error(&err);
     err.error_exit = JpegThrow;
+    err.emit_message = JpegNoteEarlyEnd;
+    bool early = false;
     jpeg_create_decompress(&d);
+    d.client_data = &early;
     Image img;
     try {
         jpeg_mem_src(&d, file.data(), (unsigned long)file.size());
@@ -317,7 +346,63 @@ inline Image DecodeJpegReference(const std::vector<uint8_t>& file) {
         throw;
     }
     jpeg_destroy_decompress(&d);
+    if (endedEarly) *endedEarly = early;
     return img;
+}
+
+// Whether libjpeg shows the data whole (no error, no scan cut short), and
+// its picture when it does.
+struct JpegVerdict {
+    bool whole = false;
+    Image image;
+};
+
+inline JpegVerdict JudgeJpeg(const std::vector<uint8_t>& file) {
+    JpegVerdict v;
+    try {
+        bool early = false;
+        v.image = DecodeJpegReference(file, &early);
+        v.whole = !early;
+    } catch (const std::runtime_error&) {
+        v.whole = false;
+    }
+    if (!v.whole) v.image = Image();
+    return v;
+}
+
+// Where each scan's entropy-coded data lies: [begin, end) in the file.
+struct ScanData {
+    size_t begin, end;
+};
+
+inline std::vector<ScanData> JpegScans(const std::vector<uint8_t>& f) {
+    std::vector<ScanData> scans;
+    size_t i = 2;
+    while (i + 3 < f.size() && f[i] == 0xFF) {
+        const uint8_t m = f[i + 1];
+        if (m == 0xFF) {  // fill byte
+            ++i;
+            continue;
+        }
+        if (m == 0xD9) break;
+        if (m == 0x01 || (m >= 0xD0 && m <= 0xD7)) {
+            i += 2;
+            continue;
+        }
+        const size_t next = i + 2 + ((size_t)f[i + 2] << 8 | f[i + 3]);
+        if (m != 0xDA) {
+            i = next;
+            continue;
+        }
+        // Entropy data runs to the first marker that is not a stuffed zero
+        // or a restart.
+        size_t j = next;
+        while (j + 1 < f.size() && !(f[j] == 0xFF && f[j + 1] != 0 && (f[j + 1] < 0xD0 || f[j + 1] > 0xD7))) ++j;
+        if (j + 1 >= f.size()) j = f.size();
+        scans.push_back({next, j});
+        i = j;
+    }
+    return scans;
 }
 
 // A minimal but valid header for a JPEG whose frame claims the given size;

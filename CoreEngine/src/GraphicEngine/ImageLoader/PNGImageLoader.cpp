@@ -109,6 +109,13 @@ int CQNDXPNGImageLoader::__ReadWithLibpng(png_struct_def* png, png_info_def* inf
     // few MiB, whatever length it claims.
     png_set_user_limits(png, MAX_SIDE, MAX_SIDE);
     png_set_chunk_malloc_max(png, kMaxChunkBytes);
+    // The pixels need the header, the palette, its transparency and the
+    // image data, which libpng always handles. Every other chunk (text,
+    // colour profiles, unknown ones) is skipped unread, checked only by its
+    // CRC: libpng would otherwise inflate and keep each text chunk, so a
+    // small file could cost gigabytes. Nothing is kept should one get by.
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    png_set_chunk_cache_max(png, 1);
     png_read_info(png, info);
 
     png_uint_32 width = 0, height = 0;

@@ -3,8 +3,10 @@
 // buffer with a grey colour table, RGB and palette images into 24-bit
 // blue-green-red rows, images with alpha (RGBA, grey with alpha, palette
 // with a transparency chunk) into 32-bit rows whose fourth byte GDI ignores.
-// Rows are laid out bottom-up. libpng's errors, a short read included, come
-// back through its non-local jump and fail the load with an error line.
+// Rows are laid out bottom-up. Ancillary chunks other than transparency
+// change no pixel and are skipped unread. libpng's errors, a short read
+// included, come back through its non-local jump and fail the load with an
+// error line.
 #pragma once
 
 #include "GraphicEngine/ImageLoader/BaseImageLoader.h"
