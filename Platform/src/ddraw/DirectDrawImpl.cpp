@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "ddraw/PrimaryPresent.h"
 #include "platform/Kernel.h"
-#include "sdl/WindowPresenter.h"
 #include "sim/SimInternal.h"
 
 const IID IID_IDirectDraw = {0x6C14DB80, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};

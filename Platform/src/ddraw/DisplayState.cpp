@@ -11,8 +11,8 @@
 #include "ddraw/DirectDrawImpl.h"
 #include "platform/sim/Display.h"
 #include "platform/sim/Window.h"
-#include "sdl/SdlWindow.h"
 #include "sim/SimInternal.h"
+#include "user/WindowQueries.h"
 
 namespace qndx {
 namespace platform {

@@ -1,5 +1,5 @@
 // The primary's side of held pixels (see PrimaryHoldHooks in SurfaceImpl.h):
-// which blits are offered to the window side, and the calls that bring held
+// which blits are offered to the present, and the calls that bring held
 // pixels back or drop them.
 #include "ddraw/SurfaceImpl.h"
 

@@ -1,8 +1,8 @@
 // DirectDraw surfaces inside the layer. Everything is system RAM; a surface
 // in "video memory" only counts against the budget. Besides the interface
 // methods, this header is how the rest of the layer reaches a surface's
-// pixels: the window presenter reads the primary through GetSurfaceMemory
-// and learns about changes through the primary write hook.
+// pixels: the present reads the primary through GetSurfaceMemory and learns
+// about changes through the primary write hook.
 #pragma once
 
 #include <cstdint>
@@ -48,8 +48,8 @@ typedef void (*PrimaryWriteHook)(IDirectDrawSurface7* primary, const RECT* dirty
 void SetPrimaryWriteHook(PrimaryWriteHook hook);
 
 // A windowed present may leave part of a primary's picture in the window
-// alone: the window side copies a plain 1:1 blit onto the primary straight
-// into the window and holds that rectangle of the primary there, so the
+// alone: the present (ddraw/PrimaryPresent.cpp) copies a plain 1:1 blit onto
+// the primary straight into the window and holds that rectangle there, so the
 // frame is copied once. Held pixels come back into the primary's memory
 // (settle) before anything reads or writes it: Lock, GetDC, a blit from or
 // onto it, a colour fill, GetSurfaceMemory, Restore. One set of hooks at a

@@ -7,6 +7,7 @@
 
 #include "dinput/Device.h"
 #include "dinput/InputHub.h"
+#include "dinput/InputSource.h"
 #include "sim/RefCounted.h"
 #include "sim/SimInternal.h"
 
@@ -122,7 +123,7 @@ HRESULT DirectInput8Create(HINSTANCE hinst, DWORD version, REFIID riid, LPVOID* 
     if (version > DIRECTINPUT_VERSION) return DIERR_BETADIRECTINPUTVERSION;
     if (riid != IID_IDirectInput8A) return DIERR_NOINTERFACE;
     InputHub::Get();
-    ConnectSdlEvents();
+    ConnectInputEvents();
     *out = static_cast<IDirectInput8A*>(new DirectInput());
     return DI_OK;
 }

@@ -5,10 +5,11 @@
 #include <algorithm>
 
 #include "dinput/Device.h"
+#include "dinput/InputSource.h"
 #include "platform/DirectInput.h"
 #include "platform/User.h"
-#include "sdl/SdlWindow.h"
 #include "sim/SimInternal.h"
+#include "user/WindowQueries.h"
 
 namespace qndx {
 namespace platform {
@@ -128,7 +129,7 @@ void InputHub::ExclusiveMouseChanged() {
         if (d->Kind() == DeviceKind::Mouse && d->IsAcquired() && d->IsExclusive()) capture = true;
     if (capture == m_mouseCaptured) return;
     m_mouseCaptured = capture;
-    SetSdlMouseCapture(capture);
+    SetPointerCapture(capture);
 }
 
 void InputHub::Reset() {

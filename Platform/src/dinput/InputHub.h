@@ -77,11 +77,6 @@ private:
     std::unique_ptr<ControllerBackend> m_controllers;
 };
 
-// Ties the hub to the window's SDL pump; called when DirectInput is created.
-void ConnectSdlEvents();
-// Hides and captures the pointer for an exclusive mouse (SDL side).
-void SetSdlMouseCapture(bool on);
-
 // Converts a controller's hat bits into a point-of-view value (hundredths of
 // a degree clockwise from north, 0xFFFFFFFF centred).
 DWORD PovFromHatBits(int bits);

@@ -9,7 +9,7 @@
 
 #include "dinput/InputHub.h"
 #include "platform/sim/Input.h"
-#include "sdl/InputEvents.h"
+#include "platform/sim/Window.h"
 #include "sim/SimInternal.h"
 
 namespace qndx {
@@ -33,7 +33,7 @@ int IndexOf(int id) {
 
 void Deliver() {
     SDL_JoystickUpdate();
-    platform::PumpSdlEvents();
+    PumpWindowEvents();
 }
 
 void DetachAll() {

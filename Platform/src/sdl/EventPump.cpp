@@ -11,7 +11,7 @@
 
 #include "sdl/InputEvents.h"
 #include "sim/SimInternal.h"
-#include "user/FocusReport.h"
+#include "user/HostEvents.h"
 #include "user/StopSignals.h"
 #include "user/WindowManager.h"
 
@@ -172,7 +172,30 @@ void SetInputEventListener(InputEventListener* listener) { EventPump::Get().SetL
 
 InputEventListener* GetInputEventListener() { return EventPump::Get().Listener(); }
 
-void PumpSdlEvents() { EventPump::Get().Pump(); }
+void PumpHostEvents() { EventPump::Get().Pump(); }
+
+void WaitForHostEvents(int ms) {
+    if (SDL_WasInit(SDL_INIT_EVENTS))
+        SDL_WaitEventTimeout(nullptr, ms);
+    else
+        SDL_Delay(static_cast<Uint32>(ms));
+}
+
+void QueueHostWindowEvent(uint32_t hostId, HostWindowEvent event) {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.timestamp = SDL_GetTicks();
+    e.window.windowID = hostId;
+    switch (event) {
+        case HostWindowEvent::FocusGained: e.window.event = SDL_WINDOWEVENT_FOCUS_GAINED; break;
+        case HostWindowEvent::FocusLost: e.window.event = SDL_WINDOWEVENT_FOCUS_LOST; break;
+        case HostWindowEvent::Minimised: e.window.event = SDL_WINDOWEVENT_MINIMIZED; break;
+        case HostWindowEvent::Restored: e.window.event = SDL_WINDOWEVENT_RESTORED; break;
+        case HostWindowEvent::Close: e.window.event = SDL_WINDOWEVENT_CLOSE; break;
+        case HostWindowEvent::Exposed: e.window.event = SDL_WINDOWEVENT_EXPOSED; break;
+    }
+    EventPump::Get().Queue(e);
+}
 
 void QueueSdlEvent(const SDL_Event& event) { EventPump::Get().Queue(event); }
 

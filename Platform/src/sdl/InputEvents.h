@@ -1,5 +1,5 @@
 // Hand-over of SDL input events from the window side's event pump to the
-// input devices. The pump (run by PeekMessageA, or by PumpSdlEvents) reads
+// input devices. The pump (run by PeekMessageA, or by PumpHostEvents) reads
 // SDL's queue once; window events become window messages, and keyboard,
 // mouse, wheel, joystick, game-controller and window-focus events go, in
 // arrival order, to the one registered listener. Nothing is dropped: events
@@ -11,7 +11,7 @@
 // layer's foreground window changes, whatever the cause (SDL focus, minimise
 // and restore, ShowWindow, DestroyWindow, the sim panel). Raw SDL focus events
 // are not forwarded as such; they are turned into these. windowID names the
-// layer window: HwndForWindowId (sdl/SdlWindow.h) maps it back to the HWND.
+// layer window: HwndForWindowId (user/WindowQueries.h) maps it back to the HWND.
 //
 // Everything here runs on the main thread.
 #pragma once
@@ -32,13 +32,12 @@ struct InputEventListener {
 void SetInputEventListener(InputEventListener* listener);
 InputEventListener* GetInputEventListener();
 
-// Reads SDL's queue and dispatches it as described above. PeekMessageA calls
-// it; an input device may call it when it reads without a message loop.
-void PumpSdlEvents();
+// The pump itself is PumpHostEvents (user/HostEvents.h): PeekMessageA and
+// the sim panel run it.
 
 // Puts an event behind the ones already waiting for the pump, as if SDL had
-// produced it (the sim panel's injection path; keeps the order of injected
-// window and input events). Processed by the next pump.
+// produced it (keeps the order of injected window and input events).
+// Processed by the next pump.
 void QueueSdlEvent(const SDL_Event& event);
 
 // True for the event kinds that go to the input listener.

@@ -13,8 +13,8 @@
 #include <map>
 
 #include "platform/User.h"
+#include "sdl/SdlBackend.h"
 #include "sdl/WindowPresenter.h"
-#include "user/WindowBackend.h"
 
 namespace qndx {
 namespace platform {
@@ -58,10 +58,12 @@ SDL_SystemCursor SystemCursorFor(PointerShape shape) {
 
 class SdlWindowBackend : public WindowBackend {
 public:
-    explicit SdlWindowBackend(bool headless) : m_headless(headless) {}
+    explicit SdlWindowBackend(bool headless) : m_headless(headless), m_display(CreateSdlDisplayWindow()) {}
+
+    SdlDisplayWindow* Display() const { return m_display.get(); }
 
     ~SdlWindowBackend() override {
-        SettleWindowHeldPixels();
+        m_display->BeforeSurfaceChange();
         for (auto& entry : m_windows) SDL_DestroyWindow(entry.second.window);
         for (auto& entry : m_cursors) SDL_FreeCursor(entry.second);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -112,7 +114,7 @@ public:
         HostWindowState& a = it->second.applied;
         if (a == s) return;
         // Size and mode changes may replace the window's surface.
-        SettleWindowHeldPixels();
+        m_display->BeforeSurfaceChange();
 
         if (a.title != s.title) SDL_SetWindowTitle(win, s.title.c_str());
         const bool leavingFull = a.fullScreen && !s.fullScreen;
@@ -167,7 +169,7 @@ public:
     void DestroyHostWindow(uint32_t id) override {
         auto it = m_windows.find(id);
         if (it == m_windows.end()) return;
-        SettleWindowHeldPixels();
+        m_display->BeforeSurfaceChange();
         SDL_DestroyWindow(it->second.window);
         m_windows.erase(it);
     }
@@ -271,13 +273,14 @@ private:
     }
 
     bool m_headless;
+    std::unique_ptr<SdlDisplayWindow> m_display;
     std::map<uint32_t, Entry> m_windows;
     std::map<PointerShape, SDL_Cursor*> m_cursors;
 };
 
 }  // namespace
 
-std::unique_ptr<WindowBackend> CreateSdlWindowBackend() {
+std::unique_ptr<WindowBackend> CreateSdlWindowBackend(DisplayWindow** display) {
     // SDL would turn every SIGINT and SIGTERM into a quit event that only a
     // running message loop sees; a process that is not pumping (a hung test,
     // a timeout) must still end when told to. The program's entry point
@@ -291,7 +294,9 @@ std::unique_ptr<WindowBackend> CreateSdlWindowBackend() {
     SDL_StopTextInput();
     const char* driver = SDL_GetCurrentVideoDriver();
     bool headless = !driver || std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0;
-    return std::unique_ptr<WindowBackend>(new SdlWindowBackend(headless));
+    SdlWindowBackend* backend = new SdlWindowBackend(headless);
+    *display = backend->Display();
+    return std::unique_ptr<WindowBackend>(backend);
 }
 
 }  // namespace platform

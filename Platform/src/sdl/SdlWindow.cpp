@@ -1,5 +1,5 @@
-// Answers for the other areas of the layer about windows and the desktop
-// (see SdlWindow.h), read from the window manager.
+// The SDL window behind a layer window (see SdlWindow.h), found through the
+// window manager's host id.
 #include "sdl/SdlWindow.h"
 
 #include "user/WindowManager.h"
@@ -12,29 +12,6 @@ SDL_Window* SdlWindowFor(HWND hwnd) {
     if (!w || !w->hostId) return nullptr;
     return Wm().Backend().SdlWindow(w->hostId);
 }
-
-HWND HwndForWindowId(uint32_t windowId) {
-    WindowRec* w = Wm().FindByHostId(windowId);
-    return w ? w->hwnd : nullptr;
-}
-
-uint32_t WindowIdFor(HWND hwnd) {
-    WindowRec* w = Wm().Find(hwnd);
-    return w ? w->hostId : 0;
-}
-
-bool IsWindowForeground(HWND hwnd) { return hwnd && Wm().Active() == hwnd; }
-
-bool IsWindowMinimised(HWND hwnd) {
-    WindowRec* w = Wm().Find(hwnd);
-    return w && w->minimised;
-}
-
-SIZE DesktopSize() { return Wm().DesktopSize(); }
-
-bool IsHeadlessDesktop() { return Wm().HeadlessDesktop(); }
-
-void SetDisplayModeSize(int width, int height) { Wm().SetModeSize(width, height); }
 
 }  // namespace platform
 }  // namespace qndx

@@ -3,13 +3,11 @@
 // posted messages are gone, then WM_PAINT for a visible window with an update
 // rectangle (it stays until validated). Sent messages never queue: they call
 // the procedure at once.
-#include <SDL.h>
-
 #include <cstdio>
 
 #include "platform/Kernel.h"
-#include "sdl/InputEvents.h"
 #include "sim/SimInternal.h"
+#include "user/HostEvents.h"
 #include "user/WindowManager.h"
 
 namespace qndx {
@@ -95,7 +93,7 @@ using qndx::platform::Wm;
 
 BOOL PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
     if (!msg) return FALSE;
-    qndx::platform::PumpSdlEvents();
+    qndx::platform::PumpHostEvents();
     return Wm().Peek(msg, hwnd, filterMin, filterMax, removeFlags) ? TRUE : FALSE;
 }
 
@@ -108,10 +106,7 @@ BOOL GetMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax) {
     while (!PeekMessageA(msg, hwnd, filterMin, filterMax, PM_REMOVE)) {
         // Wakes on the next host event or after a short wait, for messages
         // posted from other threads.
-        if (SDL_WasInit(SDL_INIT_EVENTS))
-            SDL_WaitEventTimeout(nullptr, 10);
-        else
-            SDL_Delay(10);
+        qndx::platform::WaitForHostEvents(10);
     }
     return msg->message == WM_QUIT ? FALSE : TRUE;
 }

@@ -1,44 +1,39 @@
 // The window side of the test control panel. Injected window events take the
 // same path as SDL's own: they are queued for the event pump and handled by
 // the next PeekMessageA.
-#include <SDL.h>
-
 #include "platform/sim/Window.h"
-#include "sdl/InputEvents.h"
+#include "user/HostEvents.h"
 #include "user/WindowManager.h"
 
 namespace qndx {
 namespace sim {
 namespace {
 
-bool Inject(HWND hwnd, Uint8 event) {
+using platform::HostWindowEvent;
+
+bool Inject(HWND hwnd, HostWindowEvent event) {
     platform::WindowRec* w = platform::Wm().Find(hwnd);
     if (!w) return false;
     if (!w->hostId) return false;  // no host window could be made for it
-    SDL_Event e{};
-    e.type = SDL_WINDOWEVENT;
-    e.window.timestamp = SDL_GetTicks();
-    e.window.windowID = w->hostId;
-    e.window.event = event;
-    platform::QueueSdlEvent(e);
+    platform::QueueHostWindowEvent(w->hostId, event);
     return true;
 }
 
 }  // namespace
 
 bool InjectFocus(HWND hwnd, bool gained) {
-    return Inject(hwnd, gained ? SDL_WINDOWEVENT_FOCUS_GAINED : SDL_WINDOWEVENT_FOCUS_LOST);
+    return Inject(hwnd, gained ? HostWindowEvent::FocusGained : HostWindowEvent::FocusLost);
 }
 
 bool InjectMinimise(HWND hwnd, bool minimised) {
-    return Inject(hwnd, minimised ? SDL_WINDOWEVENT_MINIMIZED : SDL_WINDOWEVENT_RESTORED);
+    return Inject(hwnd, minimised ? HostWindowEvent::Minimised : HostWindowEvent::Restored);
 }
 
-bool InjectClose(HWND hwnd) { return Inject(hwnd, SDL_WINDOWEVENT_CLOSE); }
+bool InjectClose(HWND hwnd) { return Inject(hwnd, HostWindowEvent::Close); }
 
-bool InjectExpose(HWND hwnd) { return Inject(hwnd, SDL_WINDOWEVENT_EXPOSED); }
+bool InjectExpose(HWND hwnd) { return Inject(hwnd, HostWindowEvent::Exposed); }
 
-void PumpWindowEvents() { platform::PumpSdlEvents(); }
+void PumpWindowEvents() { platform::PumpHostEvents(); }
 
 void SetDesktopSize(int width, int height) { platform::Wm().SetSimDesktop(width, height); }
 

@@ -2,7 +2,7 @@
 // window system (below). A backend only mirrors what the manager decided: it
 // makes, updates and removes host windows, reports the host desktop, shows the
 // pointer and message boxes. Events come back through the shared event pump
-// (sdl/EventPump.cpp). Two backends: SDL (a real or dummy SDL video driver)
+// (user/HostEvents.h). Two backends: SDL (a real or dummy SDL video driver)
 // and null (no SDL video at all); CreateWindowBackend picks one.
 #pragma once
 
@@ -69,13 +69,11 @@ public:
     virtual bool ShowMessageBox(const std::string& caption, const std::string& text, UINT type, int* pressed) = 0;
 };
 
-// The one place a backend is chosen: SDL when SDL video starts (any driver),
-// else the null backend.
+// Defined where the backend is chosen (sdl/BackendChoice.cpp): SDL when SDL
+// video starts (any driver), else the null backend.
 std::unique_ptr<WindowBackend> CreateWindowBackend();
 
 std::unique_ptr<WindowBackend> CreateNullWindowBackend();
-// Null when SDL video cannot start.
-std::unique_ptr<WindowBackend> CreateSdlWindowBackend();
 
 }  // namespace platform
 }  // namespace qndx

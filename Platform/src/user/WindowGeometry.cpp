@@ -8,7 +8,7 @@
 
 #include "platform/Kernel.h"
 #include "sim/SimInternal.h"
-#include "user/FocusReport.h"
+#include "user/HostEvents.h"
 #include "user/WindowManager.h"
 
 namespace qndx {

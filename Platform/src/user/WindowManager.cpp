@@ -11,7 +11,7 @@
 
 #include "platform/Kernel.h"
 #include "sim/SimInternal.h"
-#include "user/FocusReport.h"
+#include "user/HostEvents.h"
 
 namespace qndx {
 namespace platform {

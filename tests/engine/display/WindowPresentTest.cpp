@@ -9,9 +9,9 @@
 
 #include "GraphicEngine/DDUtils.h"
 #include "Util/Window.h"
+#include "ddraw/PrimaryPresent.h"
 #include "platform/User.h"
 #include "sdl/SdlWindow.h"
-#include "sdl/WindowPresenter.h"
 
 namespace display_test {
 namespace {
@@ -151,6 +151,63 @@ TEST(WindowPresentFull, FlipShowsTheWholeFrontInTheFullScreenWindow) {
             std::_Exit(0);
         },
         ::testing::ExitedWithCode(0), "");
+}
+
+// Without any SDL video the layer keeps windows in memory only and no window
+// shows anything: a windowed present must still leave the whole frame in the
+// primary at the window's place, and report nothing shown.
+void RunWithoutDisplay() {
+    CQNDXGameManager* gm = StartManager(nullptr);
+    CQNDXVideoEngine* ve = gm->GetVideoEngine();
+    DISPLAY_CHILD_CHECK(ve->CreateWindowed(320, 200, 0) == 0);
+    ve->SetWaitForVSync(false);
+    HWND hwnd = gm->GetWindow()->GetHWND();
+    DISPLAY_CHILD_CHECK(qndx::platform::SdlWindowFor(hwnd) == nullptr);
+
+    IDirectDrawSurface7* back = ve->GetBackBuffer()->GetDDSurface();
+    PaintPattern(back);
+    qndx::platform::ResetPresenterStats();
+    for (int i = 0; i < 3; ++i) DISPLAY_CHILD_CHECK(ve->Flip() == DD_OK);
+    DISPLAY_CHILD_CHECK(qndx::platform::GetPresenterStats().presents == 0);
+    // The frame as presented: the statistics overlay is drawn into it first.
+    const Pixels frame = Read(back);
+
+    POINT origin = {0, 0};
+    ClientToScreen(hwnd, &origin);
+    const Pixels desktop = Read(ve->GetFrontSurface()->GetDDSurface());
+    DISPLAY_CHILD_CHECK(frame.width >= 320 && frame.height >= 200 && desktop.bpp == frame.bpp);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 320; ++x)
+            if (desktop.At(origin.x + x, origin.y + y) != frame.At(x, y)) {
+                std::fprintf(stderr, "desktop (%d, %d) is 0x%x, frame 0x%x\n", origin.x + x, origin.y + y,
+                             desktop.At(origin.x + x, origin.y + y), frame.At(x, y));
+                std::_Exit(1);
+            }
+}
+
+TEST(WindowPresentNoDisplay, WithoutVideoTheFrameStaysInThePrimary) {
+    // The backend is chosen once per process: the child starts afresh, with
+    // a video driver SDL does not have.
+    const std::string style = ::testing::GTEST_FLAG(death_test_style);
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    const std::string saved = driver ? driver : "";
+    ::testing::GTEST_FLAG(death_test_style) = "threadsafe";
+    setenv("SDL_VIDEODRIVER", "qndx-no-such-driver", 1);
+    EXPECT_EXIT(
+        {
+            {
+                ScratchDirectory dir;
+                dir.Enter();
+                RunWithoutDisplay();
+            }
+            std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    if (driver)
+        setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
+    else
+        unsetenv("SDL_VIDEODRIVER");
+    ::testing::GTEST_FLAG(death_test_style) = style;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "DInputFixture.h"
 #include "dinput/ScanCodes.h"
 #include "sdl/InputEvents.h"
+#include "user/HostEvents.h"
 
 using qndx::platform::dinput::DikFromSdlScancode;
 
@@ -87,7 +88,7 @@ TEST_F(DInputTest, SdlKeysReachTheKeyboardInOrderWithoutRepeats) {
     QueueKey(SDL_SCANCODE_RCTRL, true);
     QueueKey(SDL_SCANCODE_G, false);
     QueueKey(SDL_SCANCODE_F24, true);  // no set-1 code: dropped
-    qndx::platform::PumpSdlEvents();
+    qndx::platform::PumpHostEvents();
     HRESULT hr;
     auto recs = Read(kb, &hr);
     ASSERT_EQ(3u, recs.size());
@@ -121,7 +122,7 @@ TEST_F(DInputTest, SdlMouseEventsBecomeRelativeMotionWheelUnitsAndButtons) {
         e.button.state = SDL_PRESSED;
         qndx::platform::QueueSdlEvent(e);
     }
-    qndx::platform::PumpSdlEvents();
+    qndx::platform::PumpHostEvents();
 
     DIMOUSESTATE2 st;
     ASSERT_EQ(DI_OK, m->GetDeviceState(sizeof(st), &st));

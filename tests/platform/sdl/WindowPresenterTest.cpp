@@ -14,13 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "ddraw/PrimaryPresent.h"
 #include "ddraw/SurfaceImpl.h"
 #include "platform/DirectDraw.h"
 #include "platform/User.h"
 #include "platform/sim/Display.h"
 #include "platform/sim/Sim.h"
 #include "sdl/SdlWindow.h"
-#include "sdl/WindowPresenter.h"
 
 namespace {
 

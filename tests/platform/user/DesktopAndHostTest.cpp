@@ -10,6 +10,7 @@
 #include "platform/sim/Window.h"
 #include "platform/sim/Sim.h"
 #include "sdl/SdlWindow.h"
+#include "user/WindowQueries.h"
 
 using namespace usertest;
 namespace qp = qndx::platform;

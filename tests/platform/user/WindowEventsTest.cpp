@@ -8,7 +8,7 @@
 #include "platform/sim/Window.h"
 #include "sdl/InputEvents.h"
 #include "platform/sim/Sim.h"
-#include "sdl/SdlWindow.h"
+#include "user/WindowQueries.h"
 
 using namespace usertest;
 namespace qp = qndx::platform;

@@ -1,9 +1,11 @@
-// The SDL side of the input devices: the listener that takes keyboard,
-// mouse, wheel, joystick and focus events from the window's pump and hands
-// them to the hub, and the pointer capture of an exclusive mouse.
+// The input devices' event source on SDL (dinput/InputSource.h): the
+// listener that takes keyboard, mouse, wheel, joystick and focus events from
+// the window's pump and hands them to the hub, and the pointer capture of an
+// exclusive mouse.
 #include <SDL.h>
 
 #include "dinput/InputHub.h"
+#include "dinput/InputSource.h"
 #include "dinput/ScanCodes.h"
 #include "sdl/InputEvents.h"
 
@@ -61,12 +63,12 @@ public:
 
 }  // namespace
 
-void ConnectSdlEvents() {
+void ConnectInputEvents() {
     static SdlInputListener* listener = new SdlInputListener();  // lives as long as the hub
     if (GetInputEventListener() != listener) SetInputEventListener(listener);
 }
 
-void SetSdlMouseCapture(bool on) {
+void SetPointerCapture(bool on) {
     if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return;
     // Not every video driver can capture; the device works without it.
     SDL_SetRelativeMouseMode(on ? SDL_TRUE : SDL_FALSE);
