@@ -4,20 +4,19 @@
 // times those), beside memcpy of the same rows and SDL's own SDL_BlitSurface
 // on the same surfaces. The keyed sources have a third of their pixels keyed
 // at random and SDL runs without RLE: a loop stress, not sprite data. After
-// the usual table a summary prints each loop's time as a ratio to memcpy and
-// to SDL.
+// the usual table a summary prints each loop beside memcpy and SDL as the
+// reference's time over the loop's (higher is better).
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <random>
 #include <string>
-#include <vector>
 
 #include "GraphicEngine/BlitLoops.h"
+#include "TimesReporter.h"
 
 namespace blit = qndx::gfx::blit;
 
@@ -129,38 +128,19 @@ std::string Name(const char* what, int kind, Size size) {
     return buf;
 }
 
-// Keeps each run's time per iteration for the summary.
-class Collector : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs)
-            if (!r.error_occurred) times[r.benchmark_name()] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
-void PrintSummary(const Collector& c) {
-    auto get = [&](const std::string& n) {
-        auto it = c.times.find(n);
-        return it == c.times.end() ? 0.0 : it->second;
-    };
-    auto ratio = [](double a, double b) { return (a > 0 && b > 0) ? a / b : 0.0; };
-    std::printf("\nRaw loops, time ratios (lower is faster; 1.00 = the same time as the reference)\n");
-    std::printf("%-12s %-10s %12s %12s %12s %12s %12s\n", "size", "kind", "plain/memcpy", "plain/SDL",
-                "keyed/SDLkey", "keyed/memcpy", "fast/scalar");
+void PrintSummary(const qndx::bench::TimesReporter& t) {
+    std::printf("\nRaw loops, ratios: the reference's time over the loop's\n");
+    std::printf("%-12s %-6s %15s %15s %15s %15s %15s\n", "size", "kind", "plain vs memcpy", "plain vs SDL",
+                "keyed vs SDLkey", "keyed vs memcpy", "keyed vs scalar");
     for (Size s : kSizes) {
         for (int k : kKinds) {
-            double mem = get(Name("memcpy", k, s));
-            double plain = get(Name("qndx_plain", k, s));
-            double keyed = get(Name("qndx_keyed", k, s));
-            double keyedScalar = get(Name("qndx_keyed_scalar", k, s));
-            double sdl = get(Name("sdl_plain", k, s));
-            double sdlKey = get(Name("sdl_keyed", k, s));
+            const std::string plain = Name("qndx_plain", k, s), keyed = Name("qndx_keyed", k, s);
             char size[24];
             std::snprintf(size, sizeof size, "%dx%d", s.w, s.h);
-            std::printf("%-12s %-10d %12.2f %12.2f %12.2f %12.2f %12.2f\n", size, k, ratio(plain, mem),
-                        ratio(plain, sdl), ratio(keyed, sdlKey), ratio(keyed, mem), ratio(keyed, keyedScalar));
+            std::printf("%-12s %-6d %15.2f %15.2f %15.2f %15.2f %15.2f\n", size, k,
+                        t.Ratio(plain, Name("memcpy", k, s)), t.Ratio(plain, Name("sdl_plain", k, s)),
+                        t.Ratio(keyed, Name("sdl_keyed", k, s)), t.Ratio(keyed, Name("memcpy", k, s)),
+                        t.Ratio(keyed, Name("qndx_keyed_scalar", k, s)));
         }
     }
 }
@@ -182,9 +162,9 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     std::printf("Raw loops: the engine's copy loops called directly on memory (no public call, no frame);\n"
                 "random keyed pixels (a third), SDL's key without RLE\n");
-    Collector collector;
-    benchmark::RunSpecifiedBenchmarks(&collector);
-    PrintSummary(collector);
+    qndx::bench::TimesReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    PrintSummary(reporter);
     benchmark::Shutdown();
     return 0;
 }

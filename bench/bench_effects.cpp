@@ -5,20 +5,20 @@
 // of the same rows, and SDL's own blitter where it has the same operation
 // (SDL_BlitSurface with a surface alpha for the weighted blend,
 // SDL_BlitScaled beside the platform's nearest-neighbour stretch at twice the
-// size). A summary of time ratios follows the table.
+// size). A summary follows the table: the reference's time over the loop's
+// (higher is better).
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <random>
 #include <string>
-#include <vector>
 
 #include "GraphicEngine/BlitEffects.h"
 #include "GraphicEngine/BlitLoops.h"
+#include "TimesReporter.h"
 #include "ddraw/BlitLoops.h"
 
 namespace fx = qndx::gfx::effects;
@@ -158,39 +158,24 @@ std::string Name(const std::string& what, int kind, Size size) {
     return buf;
 }
 
-class Collector : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs)
-            if (!r.error_occurred) times[r.benchmark_name()] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
-void PrintSummary(const Collector& c) {
-    auto get = [&](const std::string& n) {
-        auto it = c.times.find(n);
-        return it == c.times.end() ? 0.0 : it->second;
-    };
-    auto ratio = [](double a, double b) { return (a > 0 && b > 0) ? a / b : 0.0; };
-    std::printf("\nRaw loops, time ratios (lower is faster; 1.00 = the reference's time)\n");
-    std::printf("%-10s %-5s %-18s %12s %12s\n", "size", "kind", "loop", "fast/plain", "fast/memcpy");
+void PrintSummary(const qndx::bench::TimesReporter& t) {
+    std::printf("\nRaw loops, ratios: the reference's time over the loop's\n");
+    std::printf("%-10s %-5s %-18s %14s %14s\n", "size", "kind", "loop", "fast vs plain", "fast vs memcpy");
     for (Size s : kSizes)
         for (int k : kKinds) {
             char size[24];
             std::snprintf(size, sizeof size, "%dx%d", s.w, s.h);
-            const double mem = get(Name("memcpy", k, s));
-            if (mem <= 0) continue;  // filtered out of this run
+            const std::string mem = Name("memcpy", k, s);
+            if (!t.Ran(mem)) continue;  // filtered out of this run
             for (const Measured& m : kEffects) {
-                const double fast = get(Name(std::string(m.name), k, s));
-                const double plain = get(Name(std::string(m.name) + "_plain", k, s));
-                std::printf("%-10s %-5d %-18s %12.2f %12.2f\n", size, k, m.name, ratio(fast, plain), ratio(fast, mem));
+                const std::string fast = Name(m.name, k, s);
+                std::printf("%-10s %-5d %-18s %14.2f %14.2f\n", size, k, m.name,
+                            t.Ratio(fast, Name(std::string(m.name) + "_plain", k, s)), t.Ratio(fast, mem));
             }
-            std::printf("%-10s %-5d %-18s %12s %12.2f   (alpha / SDL alpha blit)\n", size, k, "alpha vs SDL", "",
-                        ratio(get(Name("alpha", k, s)), get(Name("sdl_alpha", k, s))));
-            std::printf("%-10s %-5d %-18s %12s %12.2f   (platform / SDL_BlitScaled)\n", size, k, "stretch x2", "",
-                        ratio(get(Name("stretch_x2", k, s)), get(Name("sdl_stretch_x2", k, s))));
+            std::printf("%-10s %-5d %-18s %14s %14.2f   (SDL alpha blit / alpha)\n", size, k, "alpha vs SDL", "",
+                        t.Ratio(Name("alpha", k, s), Name("sdl_alpha", k, s)));
+            std::printf("%-10s %-5d %-18s %14s %14.2f   (SDL_BlitScaled / platform)\n", size, k, "stretch x2", "",
+                        t.Ratio(Name("stretch_x2", k, s), Name("sdl_stretch_x2", k, s)));
         }
 }
 
@@ -213,9 +198,9 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     std::printf("Raw loops: the engine's effect loops called directly on memory (no public call, no frame);\n"
                 "a third of the source pixels keyed at random\n");
-    Collector collector;
-    benchmark::RunSpecifiedBenchmarks(&collector);
-    PrintSummary(collector);
+    qndx::bench::TimesReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    PrintSummary(reporter);
     benchmark::Shutdown();
     return 0;
 }

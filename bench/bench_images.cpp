@@ -1,21 +1,21 @@
 // Decoding an 800 x 600 picture into a surface through the image loader's
 // BMP and JPEG decoders, beside SDL_LoadBMP_RW on the same BMP bytes and
 // libjpeg-turbo alone on the same JPEG bytes, in one run. After the usual
-// table a summary prints each loader time as a ratio to its reference.
+// table a summary prints each loader beside its reference: the reference's
+// time over the loader's (higher is better).
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <map>
-#include <string>
 #include <vector>
 
 #include <jpeglib.h>
 
 #include "GraphicEngine/ImageLoader/BMPImageLoader.h"
 #include "GraphicEngine/ImageLoader/JPEGImageLoader.h"
+#include "TimesReporter.h"
 #include "engine/images/TestImages.h"
 #include "platform/DirectDraw.h"
 
@@ -110,32 +110,16 @@ void LibjpegAlone(benchmark::State& state, const std::vector<uint8_t>* file) {
     state.SetBytesProcessed((int64_t)state.iterations() * kWidth * kHeight * 4);
 }
 
-// Keeps each run's time per iteration for the ratio summary.
-class SummaryReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs)
-            if (r.iterations > 0) m_times[r.benchmark_name()] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        std::printf("\nLoader time as a ratio to the reference on the same bytes:\n");
-        Ratio("loader/bmp24", "sdl/LoadBMP_RW/bmp24");
-        Ratio("loader/bmp24", "sdl/LoadBMP_RW+convert/bmp24");
-        Ratio("loader/bmp8", "sdl/LoadBMP_RW+convert/bmp8");
-        Ratio("loader/jpeg444", "libjpeg/jpeg444");
-        Ratio("loader/jpeg420", "libjpeg/jpeg420");
-    }
-
-private:
-    void Ratio(const std::string& ours, const std::string& ref) {
-        auto a = m_times.find(ours), b = m_times.find(ref);
-        if (a == m_times.end() || b == m_times.end() || b->second <= 0) return;
-        std::printf("  %-16s / %-30s %6.2f\n", ours.c_str(), ref.c_str(), a->second / b->second);
-    }
-    std::map<std::string, double> m_times;
-};
+void PrintSummary(const qndx::bench::TimesReporter& t) {
+    std::printf("\nLoaders beside their reference on the same bytes, the reference's time over the loader's:\n");
+    const char* pairs[][2] = {
+        {"loader/bmp24", "sdl/LoadBMP_RW/bmp24"},  {"loader/bmp24", "sdl/LoadBMP_RW+convert/bmp24"},
+        {"loader/bmp8", "sdl/LoadBMP_RW+convert/bmp8"}, {"loader/jpeg444", "libjpeg/jpeg444"},
+        {"loader/jpeg420", "libjpeg/jpeg420"},
+    };
+    for (const auto& p : pairs)
+        if (t.Ran(p[0]) && t.Ran(p[1])) std::printf("  %-16s vs %-30s %6.2f\n", p[0], p[1], t.Ratio(p[0], p[1]));
+}
 
 }  // namespace
 
@@ -152,8 +136,9 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("loader/jpeg420", LoaderDecode<CQNDXJPEGImageLoader>, &in.jpeg420);
     benchmark::RegisterBenchmark("libjpeg/jpeg420", LibjpegAlone, &in.jpeg420);
     benchmark::Initialize(&argc, argv);
-    SummaryReporter reporter;
+    qndx::bench::TimesReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
+    PrintSummary(reporter);
     benchmark::Shutdown();
     in.dd->Release();
     return 0;

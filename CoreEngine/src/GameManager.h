@@ -43,7 +43,9 @@ public:
     virtual ~CQNDXGameManager();
     virtual void Dump(std::ostream& os) const;
 
-    // The main loop; returns when WM_QUIT is taken. A second call returns at once.
+    // The main loop; returns when WM_QUIT is taken. The video engine's
+    // CreateWindowed and CreateFullScreen call it once the display exists, so
+    // a game does not: a second call returns at once.
     void Run();
     // Posts the quit message and stops presenting; the argument has no effect.
     void Quit(int code);

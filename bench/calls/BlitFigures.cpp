@@ -27,7 +27,15 @@ struct Size {
 };
 const Size kSizes[] = {{8, 8}, {64, 64}, {256, 256}, {800, 600}};
 
-pixman_format_code_t PixmanFormatOf(int kind) { return kind == 16 ? PIXMAN_r5g6b5 : PIXMAN_x8r8g8b8; }
+// pixman's r8g8b8 is 0xRRGGBB in three bytes, lowest first: blue, green, red.
+pixman_format_code_t PixmanFormatOf(int kind) {
+    switch (kind) {
+    case 15: return PIXMAN_x1r5g5b5;
+    case 16: return PIXMAN_r5g6b5;
+    case 24: return PIXMAN_r8g8b8;
+    default: return PIXMAN_x8r8g8b8;
+    }
+}
 
 bool Fail(std::string* why, const std::string& text) {
     *why = text;

@@ -23,8 +23,8 @@ namespace qndx {
 namespace bench {
 namespace {
 
-// What the window shows equals the frame converted to its format (the
-// 5-6-5 widening may round the last bit either way).
+// What the window shows equals the frame converted to its format (widening
+// 5- and 6-bit channels may round the last bit either way).
 bool Shows(SDL_Surface* window, const SDL_Surface* frame, int slack) {
     if (!window || window->w < frame->w || window->h < frame->h) return false;
     if (SDL_MUSTLOCK(window)) SDL_LockSurface(window);
@@ -90,7 +90,7 @@ int RunPresentFigures(int bpp, const Options& opt, FILE* out) {
     // overlay and cursor the present drew into the back buffer).
     PresentFigure f;
     f.bpp = bpp;
-    const int slack = bpp == 16 ? 2 : 0;
+    const int slack = bpp == 15 || bpp == 16 ? 2 : 0;
     const bool flipped = ve->Flip() == DD_OK;
     SDL_Surface* shown = CopyToSdl(back, format);
     const bool gameOk = flipped && shown && Shows(SDL_GetWindowSurface(gameWindow), shown, slack);

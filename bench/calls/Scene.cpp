@@ -34,7 +34,9 @@ CQNDXVideoEngine* StartEngine(std::string* why) {
 
 Uint32 SdlFormatOf(int kind) {
     switch (kind) {
+    case 15: return SDL_PIXELFORMAT_RGB555;
     case 16: return SDL_PIXELFORMAT_RGB565;
+    case 24: return SDL_PIXELFORMAT_BGR24;  // bytes blue, green, red, as the engine's
     case 32: return SDL_PIXELFORMAT_XRGB8888;
     default: return 0;
     }

@@ -23,8 +23,8 @@ constexpr int kScreenH = 600;
 // calls a game state's Render makes. Null with the reason on failure.
 CQNDXVideoEngine* StartEngine(std::string* why);
 
-// SDL's format of an engine pixel kind (16: 5-6-5, 32: x8r8g8b8); 0 for
-// kinds the bench does not time.
+// SDL's format of an engine pixel kind (15: x1r5g5b5, 16: r5g6b5, 24: bytes
+// b, g, r, 32: x8r8g8b8); 0 for any other kind.
 Uint32 SdlFormatOf(int kind);
 
 // A sprite w x h: a textured disc (an ellipse filling the box) with two

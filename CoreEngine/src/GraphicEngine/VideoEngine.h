@@ -134,6 +134,13 @@ public:
     DWORD ColorToNative(COLORREF colour, bool frontSurface);
 
     // ---- Display creation (VideoEngineDisplay.cpp) ----
+    // Both make the display and then run the game: their last step is the
+    // game manager's Run, so they return only when the main loop has ended
+    // (Quit, the window closed, a stop signal). Add the game states first;
+    // code after the call runs after the game. 0 once the loop has run; a
+    // negative QNDX_VE_ code when no display was made and no frame ran.
+    // memoryMode: 0 video memory, falling back to system memory; 1 video
+    // memory only; any other value system memory.
     int CreateWindowed(int width, int height, int memoryMode);
     int CreateFullScreen(int width, int height, int bitsPerPixel, int refreshRate, int memoryMode);
     int RecreateSurfaces(int memoryMode);
