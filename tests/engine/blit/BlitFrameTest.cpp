@@ -273,8 +273,9 @@ TEST_P(BlitClipTest, BlitsAnywhereInTheIntRangeDrawWhatLandsOnTheDestination) {
                 // The blends may change only what the copy would have.
                 for (int py = 0; py < got.height; ++py)
                     for (int px = 0; px < got.width; ++px)
-                        if (!landed[static_cast<size_t>(py) * got.width + px])
+                        if (!landed[static_cast<size_t>(py) * got.width + px]) {
                             ASSERT_EQ(before.At(px, py), got.At(px, py)) << what << " at " << px << ", " << py;
+                        }
             }
             Write(dst->GetDDSurface(), before);
         };

@@ -214,7 +214,9 @@ TEST_F(GDIFontDraw, TextAtTheIntLimitsThroughTheSurface) {
             // Plain text starts at (x, y): off the surface unless both are near.
             FillSurface(surface, 0);
             EXPECT_EQ(0, surface->DrawText(x, y, "Quendrix", -1)) << x << ", " << y;
-            if (x != 10 || y != 10) EXPECT_EQ(blank, All(surface)) << x << ", " << y;
+            if (x != 10 || y != 10) {
+                EXPECT_EQ(blank, All(surface)) << x << ", " << y;
+            }
             // Aligned text lies between x and the right edge, so it may show.
             for (int align = 0; align < 3; ++align) {
                 const int r = surface->DrawTextEx(x, y, "Quendrix", align);
