@@ -6,7 +6,7 @@
 // surfaces, and the channel scaling used by the fades.
 #include "BlitTestSupport.h"
 
-#include "GraphicEngine/BlitLoops.h"
+#include "platform/sim/Display.h"
 
 namespace blit_test {
 namespace {
@@ -228,14 +228,14 @@ TEST_P(KeyedBlitTest, KeyColouredPixelsLeaveTheDestinationAlone) {
     Write(src->GetDDSurface(), sp);
 
     for (bool fast : {true, false}) {
-        qndx::gfx::blit::SetFastPaths(fast);
+        qndx::sim::SetBlitFastPaths(fast);
         Randomise(dst->GetDDSurface(), 24);
         Pixels want = Read(dst->GetDDSurface());
         RefCopy(Kind(), &want, 3, 5, sp, 0, 0, 37, 9, true, key);
         EXPECT_EQ(0, src->Blit(dst, 3, 5, nullptr, TRUE));
         EXPECT_EQ("", FirstDifference(Read(dst->GetDDSurface()), want)) << (fast ? "fast" : "plain");
     }
-    qndx::gfx::blit::SetFastPaths(true);
+    qndx::sim::SetBlitFastPaths(true);
 }
 
 class Keyed32BlitTest : public BlitFixture {
