@@ -534,9 +534,11 @@ HRESULT SurfaceImpl::BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& src
         uint8_t* to = at(m_bits.get(), m_pitch, clip.left, clip.top);
         const int w = clip.right - clip.left, h = clip.bottom - clip.top;
         const uint8_t* from = srcBits + static_cast<ptrdiff_t>(oy) * srcPitch + static_cast<ptrdiff_t>(ox) * bpp;
-        // The span form is an optimisation: with the vector forms off the
-        // plain keyed copy runs alone.
-        const bool spansAllowed = src != this && pixels::ActiveSimd() != pixels::Simd::None;
+        // The span form is an optimisation: with the vector forms turned off
+        // the plain keyed copy runs alone (a build without vector forms
+        // keeps it).
+        const bool spansAllowed = src != this && (pixels::ActiveSimd() != pixels::Simd::None ||
+                                                  pixels::BestSimd() == pixels::Simd::None);
         if (const pixels::KeySpans* spans = spansAllowed ? src->SpansFor(maskedKey) : nullptr)
             spans->Copy(to, m_pitch, srcRect.left + ox, srcRect.top + oy, w, h);
         else if (const pixels::KeyedFn copy = pixels::KeyedCopy(kind))
