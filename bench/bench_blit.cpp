@@ -15,10 +15,10 @@
 #include <random>
 #include <string>
 
-#include "GraphicEngine/BlitLoops.h"
 #include "TimesReporter.h"
+#include "pixels/Pixels.h"
 
-namespace blit = qndx::gfx::blit;
+namespace blit = qndx::pixels;
 
 namespace {
 
@@ -86,26 +86,26 @@ void Memcpy(benchmark::State& state, int kind, Size size) {
 void QndxPlain(benchmark::State& state, int kind, Size size, bool fast) {
     Pair p(kind, size.w, size.h);
     if (!p.ok()) return state.SkipWithError("SDL surface");
-    blit::SetFastPaths(fast);
-    blit::PlainCopyFn fn = blit::PlainCopyFor(kind);
+    blit::SetSimd(fast ? blit::BestSimd() : blit::Simd::None);
+    blit::CopyFn fn = blit::PlainCopy(kind);
     for (auto _ : state) {
         fn(p.D(), p.dst->pitch, p.S(), p.src->pitch, size.w, size.h);
         benchmark::ClobberMemory();
     }
-    blit::SetFastPaths(true);
+    blit::ResetSimd();
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * p.Bytes()));
 }
 
 void QndxKeyed(benchmark::State& state, int kind, Size size, bool fast) {
     Pair p(kind, size.w, size.h);
     if (!p.ok()) return state.SkipWithError("SDL surface");
-    blit::SetFastPaths(fast);
-    blit::KeyedCopyFn fn = blit::KeyedCopyFor(kind);
+    blit::SetSimd(fast ? blit::BestSimd() : blit::Simd::None);
+    blit::KeyedFn fn = blit::KeyedCopy(kind);
     for (auto _ : state) {
         fn(p.D(), p.dst->pitch, p.S(), p.src->pitch, size.w, size.h, p.key);
         benchmark::ClobberMemory();
     }
-    blit::SetFastPaths(true);
+    blit::ResetSimd();
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * p.Bytes()));
 }
 

@@ -16,13 +16,11 @@
 #include <random>
 #include <string>
 
-#include "GraphicEngine/BlitEffects.h"
-#include "GraphicEngine/BlitLoops.h"
 #include "TimesReporter.h"
-#include "ddraw/BlitLoops.h"
+#include "pixels/Pixels.h"
 
-namespace fx = qndx::gfx::effects;
-namespace blit = qndx::gfx::blit;
+namespace fx = qndx::pixels;
+namespace blit = qndx::pixels;
 using fx::Effect;
 
 namespace {
@@ -101,7 +99,9 @@ void Memcpy(benchmark::State& state, int kind, Size size) {
 void Loop(benchmark::State& state, Effect e, int kind, Size size, bool fast) {
     Pair p(kind, size.w, size.h);
     if (!p.ok()) return state.SkipWithError("SDL surface");
-    fx::EffectFn fn = fast ? fx::FastEffect(e, kind) : fx::PlainEffect(e, kind);
+    fx::SetSimd(fast ? fx::BestSimd() : fx::Simd::None);
+    const fx::EffectFn fn = fx::EffectFor(e, kind);
+    fx::ResetSimd();
     const fx::EffectArgs args{100, KeyFor(kind)};
     for (auto _ : state) {
         fn(p.D(), p.dst->pitch, p.S(), p.src->pitch, size.w, size.h, args);
@@ -128,13 +128,13 @@ void SdlAlpha(benchmark::State& state, int kind, Size size) {
 void PlatformStretch(benchmark::State& state, int kind, Size size) {
     Pair p(kind, size.w, size.h, 2);
     if (!p.ok()) return state.SkipWithError("SDL surface");
-    qndx::platform::blit::StretchArgs a{};
+    qndx::pixels::StretchArgs a;
     a.srcW = size.w;
     a.srcH = size.h;
     a.dstW = a.x1 = size.w * 2;
     a.dstH = a.y1 = size.h * 2;
     for (auto _ : state) {
-        qndx::platform::blit::Stretch(p.D(), p.dst->pitch, p.S(), p.src->pitch, blit::BytesPerPixel(kind), a);
+        qndx::pixels::Stretch(p.D(), p.dst->pitch, p.S(), p.src->pitch, kind, a);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * p.Bytes() * 4));

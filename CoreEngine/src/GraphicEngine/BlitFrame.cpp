@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "GraphicEngine/BlitLoops.h"
+#include "pixels/Pixels.h"
 #include "GraphicEngine/Cache.h"
 #include "GraphicEngine/Surface.h"
 #include "GraphicEngine/VideoEngine.h"
@@ -168,8 +168,9 @@ LockPair::~LockPair() {
 bool LockPair::ok() const {
     if (!m_readLocked || !m_destLocked || !read().lpSurface || !dest().lpSurface) return false;
     // The copy is read with its source's pixel size; a copy of any other
-    // format is never read.
-    return !m_read.copy || LockedBytesPerPixel(m_copyDesc) == blit::BytesPerPixel(m_read.source->GetPixelKind());
+    // format, or of a kind without loops, is never read.
+    const uint32_t kind = m_read.source->GetPixelKind();
+    return !m_read.copy || (kind != 8 && LockedBytesPerPixel(m_copyDesc) == pixels::BytesPerPixel(kind));
 }
 
 bool MakeBlock(const DDSURFACEDESC2& read, const DDSURFACEDESC2& dest, const RECT& r, int x, int y, int bpp,
@@ -193,7 +194,7 @@ bool MakeBlock(const DDSURFACEDESC2& read, const DDSURFACEDESC2& dest, const REC
 
 void DetachIfOverlapping(Block* b, int bpp, std::vector<uint8_t>* scratch) {
     const size_t rowBytes = static_cast<size_t>(b->w) * bpp;
-    if (!blit::BlocksOverlap(b->dst, b->dstPitch, b->src, b->srcPitch, rowBytes, b->h)) return;
+    if (!pixels::BlocksOverlap(b->dst, b->dstPitch, b->src, b->srcPitch, rowBytes, b->h)) return;
     scratch->resize(rowBytes * b->h);
     for (int row = 0; row < b->h; ++row)
         std::memcpy(scratch->data() + row * rowBytes, b->src + row * b->srcPitch, rowBytes);

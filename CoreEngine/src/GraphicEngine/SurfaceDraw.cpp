@@ -14,58 +14,19 @@
 #include <new>
 #include <utility>
 
-#include "GraphicEngine/BlitLoops.h"
 #include "GraphicEngine/Surface.h"
 #include "GraphicEngine/VideoEngine.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "pixels/Access.h"
+#include "pixels/Pixels.h"
 
 namespace {
 
-inline WORD Load16(const BYTE* p) {
-    WORD v;
-    std::memcpy(&v, p, 2);
-    return v;
-}
-inline void Store16(BYTE* p, WORD v) { std::memcpy(p, &v, 2); }
-inline DWORD Load32(const BYTE* p) {
-    DWORD v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-inline void Store32(BYTE* p, DWORD v) { std::memcpy(p, &v, 4); }
-inline DWORD Load24(const BYTE* p) { return p[0] | (p[1] << 8) | (p[2] << 16); }
-inline void Store24(BYTE* p, DWORD v) {
-    p[0] = static_cast<BYTE>(v);
-    p[1] = static_cast<BYTE>(v >> 8);
-    p[2] = static_cast<BYTE>(v >> 16);
-}
-
-// d + floor(a * (c - d) / 256) for one channel; a is 0..256.
-inline int BlendChannel(int d, int c, int a) {
-    int v = a * (c - d);
-    return d + (v >= 0 ? v / 256 : -((-v + 255) / 256));
-}
-
-// Channel layouts of the four kinds: blue lowest, red highest.
-struct Layout {
-    int blueShift, blueMax, greenShift, greenMax, redShift, redMax;
-};
-const Layout kLayout15 = {0, 31, 5, 31, 10, 31};
-const Layout kLayout16 = {0, 31, 5, 63, 11, 31};
-const Layout kLayout888 = {0, 255, 8, 255, 16, 255};
-
-// Blends colour c into pixel d channel by channel; the result holds the three
-// channels only.
-inline DWORD BlendChannels(DWORD d, DWORD c, int a, const Layout& l) {
-    int b = BlendChannel((d >> l.blueShift) & l.blueMax, (c >> l.blueShift) & l.blueMax, a);
-    int g = BlendChannel((d >> l.greenShift) & l.greenMax, (c >> l.greenShift) & l.greenMax, a);
-    int r = BlendChannel((d >> l.redShift) & l.redMax, (c >> l.redShift) & l.redMax, a);
-    return (static_cast<DWORD>(b) << l.blueShift) | (static_cast<DWORD>(g) << l.greenShift) |
-           (static_cast<DWORD>(r) << l.redShift);
-}
+using qndx::pixels::Load16;
+using qndx::pixels::Load24;
+using qndx::pixels::Load32;
+using qndx::pixels::Store16;
+using qndx::pixels::Store24;
+using qndx::pixels::Store32;
 
 inline int ClampAlpha(WORD alpha) { return alpha > 256 ? 256 : alpha; }
 
@@ -171,7 +132,7 @@ int CQNDXSurface::BlendPixel15(int x, int y, DWORD colour, WORD alpha) {
     RECT bounds;
     if (!__LockedClip(&bounds) || !Contains(bounds, x, y)) return 0;
     BYTE* p = __PixelAddress(x, y);
-    Store16(p, static_cast<WORD>(BlendChannels(Load16(p), colour, ClampAlpha(alpha), kLayout15)));
+    Store16(p, qndx::pixels::BlendColour(15, Load16(p), colour, alpha));
     m_bDirty = 1;
     return 0;
 }
@@ -180,7 +141,7 @@ int CQNDXSurface::BlendPixel16(int x, int y, DWORD colour, WORD alpha) {
     RECT bounds;
     if (!__LockedClip(&bounds) || !Contains(bounds, x, y)) return 0;
     BYTE* p = __PixelAddress(x, y);
-    Store16(p, static_cast<WORD>(BlendChannels(Load16(p), colour, ClampAlpha(alpha), kLayout16)));
+    Store16(p, qndx::pixels::BlendColour(16, Load16(p), colour, alpha));
     m_bDirty = 1;
     return 0;
 }
@@ -189,7 +150,7 @@ int CQNDXSurface::BlendPixel24(int x, int y, DWORD colour, WORD alpha) {
     RECT bounds;
     if (!__LockedClip(&bounds) || !Contains(bounds, x, y)) return 0;
     BYTE* p = __PixelAddress(x, y);
-    Store24(p, BlendChannels(Load24(p), colour, ClampAlpha(alpha), kLayout888));
+    Store24(p, qndx::pixels::BlendColour(24, Load24(p), colour, alpha));
     m_bDirty = 1;
     return 0;
 }
@@ -198,7 +159,7 @@ int CQNDXSurface::BlendPixel32(int x, int y, DWORD colour, WORD alpha) {
     RECT bounds;
     if (!__LockedClip(&bounds) || !Contains(bounds, x, y)) return 0;
     BYTE* p = __PixelAddress(x, y);
-    Store32(p, BlendChannels(Load32(p), colour, ClampAlpha(alpha), kLayout888));
+    Store32(p, qndx::pixels::BlendColour(32, Load32(p), colour, alpha));
     m_bDirty = 1;
     return 0;
 }
@@ -606,132 +567,6 @@ int CQNDXSurface::DrawRoundRect(int x1, int y1, int x2, int y2, int radius, DWOR
 // ---------------------------------------------------------------------------
 // Blended rectangle
 
-namespace {
-
-// Kinds 24 and 32 blend every colour byte on its own, so whole vectors of
-// bytes go at once: byte i of a row moves towards colour byte i mod the
-// pixel size; byte 3 of a 32-bit pixel is kept. With the halving mask each
-// byte becomes (d >> 1) + (c >> 1) on its top seven bits; else
-// d + floor(a (c - d) / 256), which equals ((256 - a) d + a c) >> 8 and
-// never leaves 16 bits. Without SSE2 it does nothing and the pixel loop
-// does all.
-class ByteBlend {
-public:
-    ByteBlend(int step, DWORD c, int alpha)
-        : m_vectors(step == 3 ? 3 : 1), m_half(alpha == 127 || alpha == 128), m_inverse(256 - alpha) {
-        for (int i = 0; i < 48; ++i) {
-            const int channel = i % step;
-            const uint8_t cb = channel < 3 ? static_cast<uint8_t>(c >> (8 * channel)) : 0;
-            m_keep[i] = channel < 3 ? 0 : 0xFF;
-            m_colour[i] = m_half ? static_cast<uint8_t>((cb & 0xFE) >> 1) : cb;
-            m_weighted[i] = static_cast<uint16_t>(alpha * cb);
-        }
-    }
-
-    // Blends the leading whole blocks of `bytes` bytes (16 bytes hold four
-    // 32-bit pixels, 48 bytes sixteen 24-bit ones); returns the bytes done.
-    size_t Run(BYTE* p, size_t bytes) const {
-#if defined(__SSE2__)
-        if (m_vectors == 1) return m_half ? Blocks<1, true>(p, bytes) : Blocks<1, false>(p, bytes);
-        return m_half ? Blocks<3, true>(p, bytes) : Blocks<3, false>(p, bytes);
-#else
-        (void)p;
-        (void)bytes;
-        return 0;
-#endif
-    }
-
-private:
-#if defined(__SSE2__)
-    // Byte stores may alias the tables as far as the compiler knows, so the
-    // block's constants go into registers once, before the loop.
-    template <int Vectors, bool Half>
-    size_t Blocks(BYTE* p, size_t bytes) const {
-        __m128i keep[Vectors], colour[Vectors], wlo[Vectors], whi[Vectors];
-        for (int v = 0; v < Vectors; ++v) {
-            keep[v] = _mm_load_si128(reinterpret_cast<const __m128i*>(m_keep + 16 * v));
-            colour[v] = _mm_load_si128(reinterpret_cast<const __m128i*>(m_colour + 16 * v));
-            wlo[v] = _mm_load_si128(reinterpret_cast<const __m128i*>(m_weighted + 16 * v));
-            whi[v] = _mm_load_si128(reinterpret_cast<const __m128i*>(m_weighted + 16 * v + 8));
-        }
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i seven = _mm_set1_epi8(0x7F);
-        const __m128i inverse = _mm_set1_epi16(static_cast<short>(m_inverse));
-        const size_t block = static_cast<size_t>(Vectors) * 16;
-        size_t done = 0;
-        for (; done + block <= bytes; done += block) {
-            for (int v = 0; v < Vectors; ++v) {
-                BYTE* q = p + done + 16 * v;
-                const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
-                __m128i r;
-                if (Half) {
-                    r = _mm_add_epi8(_mm_and_si128(_mm_srli_epi16(d, 1), seven), colour[v]);
-                } else {
-                    __m128i lo = _mm_unpacklo_epi8(d, zero);
-                    __m128i hi = _mm_unpackhi_epi8(d, zero);
-                    lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(lo, inverse), wlo[v]), 8);
-                    hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(hi, inverse), whi[v]), 8);
-                    r = _mm_packus_epi16(lo, hi);
-                }
-                r = _mm_or_si128(_mm_andnot_si128(keep[v], r), _mm_and_si128(keep[v], d));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(q), r);
-            }
-        }
-        return done;
-    }
-#endif
-
-    int m_vectors;
-    bool m_half;
-    int m_inverse;
-    alignas(16) uint8_t m_colour[48];
-    alignas(16) uint8_t m_keep[48];
-    alignas(16) uint16_t m_weighted[48];
-};
-
-// Blends one row of `count` pixels of the given kind towards c; `wide`, when
-// given, does the leading bytes of kinds 24 and 32.
-void BlendRow(BYTE* p, int count, DWORD kind, DWORD c, int alpha, const ByteBlend* wide) {
-    const bool half = alpha == 127 || alpha == 128;
-    if (kind == 15 || kind == 16) {
-        const Layout& l = kind == 15 ? kLayout15 : kLayout16;
-        const DWORD mask = kind == 15 ? 0x7BDE : 0xF7DE;
-        const WORD c16 = static_cast<WORD>(c);
-        auto one = [&](WORD d) -> WORD {
-            if (half) return static_cast<WORD>(((d & mask) >> 1) + ((c16 & mask) >> 1));
-            return static_cast<WORD>(BlendChannels(d, c16, alpha, l));
-        };
-        if (count & 1) {
-            Store16(p, one(Load16(p)));
-            p += 2;
-        }
-        for (int n = count / 2; n > 0; --n, p += 4) {
-            DWORD pair = Load32(p);
-            DWORD lo = one(static_cast<WORD>(pair));
-            DWORD hi = one(static_cast<WORD>(pair >> 16));
-            Store32(p, lo | (hi << 16));
-        }
-        return;
-    }
-    if (kind == 24 || kind == 32) {
-        const int step = kind == 24 ? 3 : 4;
-        const DWORD c24 = c & 0xFFFFFF;
-        int n = 0;
-        if (wide) {
-            const size_t done = wide->Run(p, static_cast<size_t>(count) * step);
-            p += done;
-            n = static_cast<int>(done / step);
-        }
-        for (; n < count; ++n, p += step) {
-            DWORD d = Load24(p);
-            DWORD v = half ? ((d & 0xFEFEFE) >> 1) + ((c24 & 0xFEFEFE) >> 1) : BlendChannels(d, c24, alpha, kLayout888);
-            Store24(p, v);  // byte 3 of a 32-bit pixel keeps its value
-        }
-    }
-}
-
-}  // namespace
-
 int CQNDXSurface::BlendRect(int left, int top, int right, int bottom, WORD alpha, DWORD colour) {
     if (!m_pDDSurface || !m_pVideoEngine) return -1;
     RECT area = {left, top, right, bottom};
@@ -770,14 +605,11 @@ int CQNDXSurface::BlendRect(int left, int top, int right, int bottom, WORD alpha
     // The locked memory bounds the work area as well as the clip rectangle.
     if (workArea.right > static_cast<LONG>(work->m_Desc.dwWidth)) workArea.right = work->m_Desc.dwWidth;
     if (workArea.bottom > static_cast<LONG>(work->m_Desc.dwHeight)) workArea.bottom = work->m_Desc.dwHeight;
-    if (bits && bpp > 0) {
-        const bool wide = (kind == 24 || kind == 32) && qndx::gfx::blit::FastPaths();
-        const ByteBlend blender(wide ? bpp : 4, colour & 0xFFFFFF, a);
-        for (LONG y = workArea.top; y < workArea.bottom; ++y) {
-            BYTE* row = bits + static_cast<ptrdiff_t>(y) * work->m_Desc.lPitch + static_cast<ptrdiff_t>(workArea.left) * bpp;
-            BlendRow(row, workArea.right - workArea.left, kind, colour, a, wide ? &blender : nullptr);
-        }
-    }
+    if (bits && bpp > 0 && workArea.left < workArea.right && workArea.top < workArea.bottom)
+        qndx::pixels::BlendColourRect(bits + static_cast<ptrdiff_t>(workArea.top) * work->m_Desc.lPitch +
+                                          static_cast<ptrdiff_t>(workArea.left) * bpp,
+                                      work->m_Desc.lPitch, workArea.right - workArea.left,
+                                      workArea.bottom - workArea.top, kind, colour, a);
 
     if (!temp) {
         m_bDirty = 1;

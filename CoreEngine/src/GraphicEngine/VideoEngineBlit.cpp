@@ -1,7 +1,7 @@
 // The blit routines of the video engine. Plain and keyed copies share one
 // frame: check the surfaces, take and clip the source rectangle, choose the
 // hardware path (BltFast, when both surfaces count as video memory) or the
-// software path (locked memory and the loops of BlitLoops), restore a lost
+// software path (locked memory and the pixel library's loops), restore a lost
 // source, and cache a registered source drawn onto an engine buffer so its
 // next blits can take the hardware path. The channel scaling used by
 // BlitBlend (and the fades) is a software loop of the same family.
@@ -9,15 +9,18 @@
 #include <vector>
 
 #include "GraphicEngine/BlitFrame.h"
-#include "GraphicEngine/BlitLoops.h"
+#include "pixels/Pixels.h"
 #include "GraphicEngine/Cache.h"
 #include "GraphicEngine/Surface.h"
 #include "GraphicEngine/VideoEngine.h"
 
-namespace blit = qndx::gfx::blit;
+namespace pixels = qndx::pixels;
 namespace frame = qndx::gfx::frame;
 
 namespace {
+
+// The engine's software loops serve the four colour kinds only.
+bool ColourKind(uint32_t kind) { return kind == 15 || kind == 16 || kind == 24 || kind == 32; }
 
 const DWORD kBltFastWait = DDBLTFAST_WAIT;                          // 0x10
 const DWORD kBltFastKeyed = DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT;  // 0x11
@@ -93,14 +96,14 @@ int CQNDXVideoEngine::BlitPlainSw(int mode, CQNDXSurface* dest, CQNDXSurface* sr
 
     const uint32_t kind = dest->GetPixelKind();
     // Nothing converts between pixel kinds: mismatched surfaces are left alone.
-    blit::PlainCopyFn copy = blit::PlainCopyFor(kind);
+    const pixels::CopyFn copy = ColourKind(kind) ? pixels::PlainCopy(kind) : nullptr;
     if (!copy || src->GetPixelKind() != kind) return 0;
     const frame::ReadSource read = frame::SourceToRead(this, dest, src);
     {
         frame::LockPair locks(read, dest);
         if (!locks.ok()) return locks.failure();
         frame::Block b;
-        if (frame::MakeBlock(locks.read(), locks.dest(), r, x, y, blit::BytesPerPixel(kind), &b))
+        if (frame::MakeBlock(locks.read(), locks.dest(), r, x, y, pixels::BytesPerPixel(kind), &b))
             copy(b.dst, b.dstPitch, b.src, b.srcPitch, b.w, b.h);
     }
     frame::CacheAfterRead(this, dest, read);
@@ -115,13 +118,13 @@ int CQNDXVideoEngine::BlitKeyedSw(int mode, CQNDXSurface* dest, CQNDXSurface* sr
 
     const DWORD key = frame::SourceKey(src);
     const uint32_t kind = src->GetPixelKind();
-    blit::KeyedCopyFn copy = blit::KeyedCopyFor(kind);
+    const pixels::KeyedFn copy = ColourKind(kind) ? pixels::KeyedCopy(kind) : nullptr;
     if (!copy || dest->GetPixelKind() != kind) return 0;
     const frame::ReadSource read = frame::SourceToRead(this, dest, src);
     {
         frame::LockPair locks(read, dest);
         if (!locks.ok()) return locks.failure();
-        const int bpp = blit::BytesPerPixel(kind);
+        const int bpp = pixels::BytesPerPixel(kind);
         frame::Block b;
         if (frame::MakeBlock(locks.read(), locks.dest(), r, x, y, bpp, &b)) {
             std::vector<uint8_t> scratch;
@@ -146,14 +149,14 @@ int CQNDXVideoEngine::BlitBlend16(CQNDXSurface* dest, CQNDXSurface* src, int x, 
     // scaled onto itself) is copied aside first, so no row written feeds a
     // later read.
     const uint32_t kind = dest->GetPixelKind();
-    blit::ScaleCopyFn scale = blit::ScaleCopyFor(kind);
+    const pixels::ScaleFn scale = pixels::ScaleCopy(kind);
     int result = 0;
     if (scale && src->GetPixelKind() == kind) {
         frame::LockPair locks(frame::SourceItself(src), dest);
         if (!locks.ok()) {
             result = -1;
         } else {
-            const int bpp = blit::BytesPerPixel(kind);
+            const int bpp = pixels::BytesPerPixel(kind);
             frame::Block b;
             if (frame::MakeBlock(locks.read(), locks.dest(), r, x, y, bpp, &b)) {
                 std::vector<uint8_t> scratch;

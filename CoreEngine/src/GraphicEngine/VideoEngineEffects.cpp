@@ -2,21 +2,20 @@
 // with a software mirror when the platform refuses), zooms and stretches
 // (the platform's stretching Blt only), and the alpha and translucent blends
 // (software only, through the blend frame: clip, lock, blend in place, cache
-// the source). The per-pixel work is in BlitEffects; the shared steps of
+// the source). The per-pixel work is in the pixel library; the shared steps of
 // every blit in BlitFrame. The channel scaling behind BlitBlend lives with
 // the copies in VideoEngineBlit.
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
-#include "GraphicEngine/BlitEffects.h"
 #include "GraphicEngine/BlitFrame.h"
-#include "GraphicEngine/BlitLoops.h"
 #include "GraphicEngine/Surface.h"
 #include "GraphicEngine/SurfaceIDAllocator.h"
 #include "GraphicEngine/VideoEngine.h"
+#include "pixels/Pixels.h"
 
-namespace fx = qndx::gfx::effects;
+namespace fx = qndx::pixels;
 namespace frame = qndx::gfx::frame;
 using fx::Effect;
 
@@ -47,7 +46,7 @@ void RunEffect(Effect effect, const frame::LockPair& locks, uint32_t destKind, u
                int x, int y, fx::EffectArgs args) {
     fx::EffectFn fn = fx::EffectFor(effect, destKind);
     if (!fn) return;
-    const int bpp = qndx::gfx::blit::BytesPerPixel(destKind);
+    const int bpp = qndx::pixels::BytesPerPixel(destKind);
     frame::Block b;
     if (fx::ReadsSource(effect)) {
         if (readKind != destKind) return;

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "ddraw/BlitFast.h"
 #include "ddraw/DirectDrawImpl.h"
+#include "pixels/Pixels.h"
 #include "platform/sim/Display.h"
 #include "platform/sim/Window.h"
 #include "sim/SimInternal.h"
@@ -212,8 +212,23 @@ void AddDisplayDriver(const SimDisplayDriver& driver) {
     DisplayState::Get().drivers.push_back(e);
 }
 
-void SetBlitFastPaths(bool on) { platform::blit::SetFastPaths(on); }
-bool BlitFastPaths() { return platform::blit::FastPaths(); }
+// The pixel library's level is the program's one switch; Reset() puts it
+// back to what the environment asks.
+void SetBlitFastPaths(bool on) {
+    pixels::SetSimd(on ? pixels::BestSimd() : pixels::Simd::None);
+}
+bool BlitFastPaths() { return pixels::ActiveSimd() != pixels::Simd::None; }
+
+bool SetPixelSimd(const char* level) {
+    pixels::Simd simd;
+    if (!pixels::ParseSimd(level, &simd)) {
+        std::fprintf(stderr, "sim::SetPixelSimd: %s is none of none, sse2, avx2, avx512\n", level ? level : "(null)");
+        return false;
+    }
+    pixels::SetSimd(simd);
+    return pixels::ActiveSimd() == simd;
+}
+const char* PixelSimd() { return pixels::SimdName(pixels::ActiveSimd()); }
 
 void SetVideoMemoryBudget(DWORD bytes) { DisplayState::Get().budget = bytes; }
 DWORD VideoMemoryBudget() { return static_cast<DWORD>(DisplayState::Get().budget); }

@@ -10,7 +10,7 @@
 #include <new>
 #include <string>
 
-#include "ddraw/BlitLoops.h"
+#include "pixels/Pixels.h"
 #include "ddraw/DirectDrawImpl.h"
 #include "ddraw/DisplayState.h"
 #include "sim/SimInternal.h"
@@ -301,7 +301,7 @@ void SurfaceImpl::DropChainSpans() {
     for (SurfaceImpl* back : front->m_backs) back->DropSpans();
 }
 
-const blit::KeySpans* SurfaceImpl::SpansFor(DWORD maskedKey) {
+const pixels::KeySpans* SurfaceImpl::SpansFor(DWORD maskedKey) {
     if (m_locked || m_dc) return nullptr;  // the caller may be writing right now
     if (m_spanState != SpanState::None) {
         if (m_spanKey == maskedKey) return m_spanState == SpanState::Built ? m_spans.get() : nullptr;
@@ -313,9 +313,9 @@ const blit::KeySpans* SurfaceImpl::SpansFor(DWORD maskedKey) {
         return nullptr;
     }
     try {
-        if (!m_spans) m_spans.reset(new blit::KeySpans());
-        const bool built = m_spans->Build(m_bits.get(), m_pitch, BytesPerPixel(m_kind), static_cast<int>(m_width),
-                                          static_cast<int>(m_height), maskedKey, ColorBitsMask());
+        if (!m_spans) m_spans.reset(new pixels::KeySpans());
+        const bool built = m_spans->Build(m_bits.get(), m_pitch, LoopKind(), static_cast<int>(m_width),
+                                          static_cast<int>(m_height), maskedKey);
         m_spanState = built ? SpanState::Built : SpanState::Refused;
     } catch (const std::bad_alloc&) {
         m_spans.reset();  // the vector loop does without
@@ -326,12 +326,14 @@ const blit::KeySpans* SurfaceImpl::SpansFor(DWORD maskedKey) {
 
 HRESULT SurfaceImpl::CheckUsable() const { return m_lost ? DDERR_SURFACELOST : DD_OK; }
 
-DWORD SurfaceImpl::ColorBitsMask() const {
+uint32_t SurfaceImpl::LoopKind() const {
     switch (m_kind) {
-        case PixelKind::Indexed8: return 0xFF;
-        case PixelKind::Rgb555: return 0x7FFF;
-        case PixelKind::Rgb565: return 0xFFFF;
-        default: return 0xFFFFFF;
+        case PixelKind::Indexed8: return 8;
+        case PixelKind::Rgb555: return 15;
+        case PixelKind::Rgb565: return 16;
+        case PixelKind::Rgb888: return 24;
+        case PixelKind::Xrgb8888: return 32;
+        default: return 0;
     }
 }
 
@@ -494,7 +496,7 @@ HRESULT SurfaceImpl::BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& src
     const bool mirrorX = (ddfx & DDBLTFX_MIRRORLEFTRIGHT) != 0;
     const bool mirrorY = (ddfx & DDBLTFX_MIRRORUPDOWN) != 0;
     const bool sameSize = sw == dw && sh == dh && !mirrorX && !mirrorY;
-    const bool fast = blit::FastPaths();
+    const uint32_t kind = LoopKind();
     DropSpans();
 
     auto at = [bpp](uint8_t* bits, LONG pitch, LONG x, LONG y) {
@@ -504,8 +506,9 @@ HRESULT SurfaceImpl::BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& src
     if (sameSize && !keyed) {
         // Clipping keeps a 1:1 mapping: move the source by the same amount.
         const LONG sx = srcRect.left + (clip.left - dst.left), sy = srcRect.top + (clip.top - dst.top);
-        blit::Copy(at(m_bits.get(), m_pitch, clip.left, clip.top), m_pitch, at(src->m_bits.get(), src->m_pitch, sx, sy),
-                   src->m_pitch, static_cast<size_t>(clip.right - clip.left) * bpp, clip.bottom - clip.top);
+        pixels::CopyRows(at(m_bits.get(), m_pitch, clip.left, clip.top), m_pitch,
+                         at(src->m_bits.get(), src->m_pitch, sx, sy), src->m_pitch,
+                         static_cast<size_t>(clip.right - clip.left) * bpp, clip.bottom - clip.top);
         return DD_OK;
     }
 
@@ -515,29 +518,34 @@ HRESULT SurfaceImpl::BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& src
     LONG srcPitch = src->m_pitch;
     const bool detach = src == this && Overlap(srcRect, clip);
     const size_t asideRow = static_cast<size_t>(sw) * bpp;
-    blit::Scratch aside(blit::Scratch::Aside, detach ? asideRow * sh : 0);
+    pixels::Scratch aside(pixels::Scratch::Aside, detach ? asideRow * sh : 0);
     if (detach) {
         for (int y = 0; y < sh; ++y)
             std::memcpy(aside.data() + asideRow * y, srcBits + static_cast<ptrdiff_t>(y) * srcPitch, asideRow);
         srcBits = aside.data();
         srcPitch = static_cast<LONG>(asideRow);
     }
-    const DWORD mask = ColorBitsMask();
+    // Keys compare and write what the keyed copies do: the whole pixel at 8,
+    // 15 and 16 bits, the colour bytes at 24 and 32 (written with a top
+    // byte of 0).
+    const DWORD maskedKey = key & pixels::KeyBits(kind);
     if (sameSize) {
         const LONG ox = clip.left - dst.left, oy = clip.top - dst.top;
         uint8_t* to = at(m_bits.get(), m_pitch, clip.left, clip.top);
         const int w = clip.right - clip.left, h = clip.bottom - clip.top;
         const uint8_t* from = srcBits + static_cast<ptrdiff_t>(oy) * srcPitch + static_cast<ptrdiff_t>(ox) * bpp;
-        if (!fast) {
-            blit::CopyKeyed(to, m_pitch, from, srcPitch, bpp, w, h, key, mask);
-        } else if (const blit::KeySpans* spans = src != this ? src->SpansFor(key & mask) : nullptr) {
-            spans->Copy(to, m_pitch, bpp, srcRect.left + ox, srcRect.top + oy, w, h);
-        } else {
-            blit::CopyKeyedFast(to, m_pitch, from, srcPitch, bpp, w, h, key, mask);
-        }
+        // The span form is an optimisation: with the vector forms turned off
+        // the plain keyed copy runs alone (a build without vector forms
+        // keeps it).
+        const bool spansAllowed = src != this && (pixels::ActiveSimd() != pixels::Simd::None ||
+                                                  pixels::BestSimd() == pixels::Simd::None);
+        if (const pixels::KeySpans* spans = spansAllowed ? src->SpansFor(maskedKey) : nullptr)
+            spans->Copy(to, m_pitch, srcRect.left + ox, srcRect.top + oy, w, h);
+        else if (const pixels::KeyedFn copy = pixels::KeyedCopy(kind))
+            copy(to, m_pitch, from, srcPitch, w, h, maskedKey);
         return DD_OK;
     }
-    blit::StretchArgs args;
+    pixels::StretchArgs args;
     args.srcW = sw;
     args.srcH = sh;
     args.dstW = dw;
@@ -549,12 +557,8 @@ HRESULT SurfaceImpl::BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& src
     args.mirrorX = mirrorX;
     args.mirrorY = mirrorY;
     args.keyed = keyed;
-    args.key = key;
-    args.colorMask = mask;
-    if (fast)
-        blit::StretchFast(at(m_bits.get(), m_pitch, dst.left, dst.top), m_pitch, srcBits, srcPitch, bpp, args);
-    else
-        blit::Stretch(at(m_bits.get(), m_pitch, dst.left, dst.top), m_pitch, srcBits, srcPitch, bpp, args);
+    args.key = maskedKey;
+    pixels::Stretch(at(m_bits.get(), m_pitch, dst.left, dst.top), m_pitch, srcBits, srcPitch, kind, args);
     return DD_OK;
 }
 
@@ -592,7 +596,7 @@ HRESULT SurfaceImpl::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE7 lpSrc, LPRECT l
         Settle();
         DropSpans();
         const int bpp = BytesPerPixel(m_kind);
-        blit::Fill(m_bits.get() + static_cast<ptrdiff_t>(clip.top) * m_pitch + static_cast<ptrdiff_t>(clip.left) * bpp,
+        pixels::Fill(m_bits.get() + static_cast<ptrdiff_t>(clip.top) * m_pitch + static_cast<ptrdiff_t>(clip.left) * bpp,
                    m_pitch, bpp, clip.right - clip.left, clip.bottom - clip.top, fx->dwFillColor);
         NotifyWrite(&clip);
         return DD_OK;

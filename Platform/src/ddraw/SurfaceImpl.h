@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
-#include "ddraw/BlitFast.h"
 #include "gdi/DeviceContext.h"
+#include "pixels/Pixels.h"
 #include "platform/DirectDraw.h"
 
 namespace qndx {
@@ -150,7 +150,7 @@ public:
     // The span form of this surface for a masked key, or null when the
     // vector loop should draw it (first keyed blit since the last change,
     // runs too short, surface locked or its DC out).
-    const blit::KeySpans* SpansFor(DWORD maskedKey);
+    const pixels::KeySpans* SpansFor(DWORD maskedKey);
     // Whether a usable span form is held now (tests check they reach it).
     bool HasSpans() const { return m_spanState == SpanState::Built; }
     // Called whenever the pixels or the key may change.
@@ -173,7 +173,8 @@ private:
                        bool keyed);
     void ForgetHeld();
     void FillGarbage();
-    DWORD ColorBitsMask() const;
+    // The pixel library's name for this surface's pixel kind.
+    uint32_t LoopKind() const;
 
     ULONG m_refs = 1;
     DirectDrawImpl* m_owner;  // referenced
@@ -202,7 +203,7 @@ private:
     // frame never pays for the scan. Dropping keeps the buffers for the
     // next build.
     enum class SpanState { None, Built, Refused };
-    std::unique_ptr<blit::KeySpans> m_spans;
+    std::unique_ptr<pixels::KeySpans> m_spans;
     SpanState m_spanState = SpanState::None;
     DWORD m_spanKey = 0;
     int m_keyedUses = 0;

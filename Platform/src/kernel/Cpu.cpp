@@ -1,17 +1,13 @@
-// Processor identification behind the engine's CPU feature query: the real
-// CPUID instruction on x86, or values a test injected.
+// Processor identification behind the engine's CPU feature query: the pixel
+// library's processor probe (the program's one), or values a test injected.
 #include <cstring>
 #include <map>
 #include <mutex>
 
+#include "pixels/Pixels.h"
 #include "platform/Kernel.h"
 #include "platform/sim/Kernel.h"
 #include "sim/SimInternal.h"
-
-#if defined(__i386__) || defined(__x86_64__)
-#include <cpuid.h>
-#define QNDX_HAVE_CPUID 1
-#endif
 
 namespace qndx {
 namespace platform {
@@ -79,32 +75,13 @@ public:
 private:
     static void ResetHook() { Get().UseReal(); }
 
-    static bool RealSupported() {
-#ifdef QNDX_HAVE_CPUID
-        // Also answers whether the EFLAGS ID bit toggles on 32-bit builds.
-        return __get_cpuid_max(0, nullptr) != 0;
-#else
-        return false;
-#endif
-    }
+    static bool RealSupported() { return pixels::HasCpuid(); }
 
     static bool RealQuery(int leaf, int regs[4]) {
-        std::memset(regs, 0, 4 * sizeof(int));
-#ifdef QNDX_HAVE_CPUID
-        if (!RealSupported()) return false;
-        unsigned a = 0, b = 0, c = 0, d = 0;
-        // Out-of-range leaves give zeros instead of the processor's
-        // repeat of its highest leaf.
-        if (__get_cpuid(static_cast<unsigned>(leaf), &a, &b, &c, &d)) {
-            regs[0] = static_cast<int>(a);
-            regs[1] = static_cast<int>(b);
-            regs[2] = static_cast<int>(c);
-            regs[3] = static_cast<int>(d);
-        }
-        return true;
-#else
-        return false;
-#endif
+        uint32_t r[4];
+        const bool ok = pixels::Cpuid(static_cast<uint32_t>(leaf), 0, r);
+        for (int i = 0; i < 4; ++i) regs[i] = static_cast<int>(r[i]);
+        return ok;
     }
 
     std::mutex m_lock;

@@ -26,7 +26,8 @@ struct WindowRowCopy {
 
 // The copy between a desktop kind and an SDL window format (an
 // SDL_PIXELFORMAT_* value); false when they do not convert back exactly.
-// `fast` picks the SSE2 rows where there are some.
+// `fast` picks the pixel library's rows in use (vector ones where there are
+// some), else its scalar ones.
 bool ExactWindowRowCopy(PixelKind desktop, uint32_t windowFormat, bool fast, WindowRowCopy* out);
 
 // Orders the fast rows' non-temporal stores before anything that follows

@@ -1,4 +1,5 @@
 // Fault injection, call journal and the reset registry shared by every area.
+#include "pixels/Pixels.h"
 #include "sim/SimInternal.h"
 
 #include <algorithm>
@@ -57,6 +58,8 @@ void Reset() {
         UpdateArmed(s);
     }
     for (auto hook : hooks) hook();
+    // The pixel loops' level is the whole program's, not one area's.
+    pixels::ResetSimd();
 }
 
 void FailNext(const char* call, int count, HRESULT code) {

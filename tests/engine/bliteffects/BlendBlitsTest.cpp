@@ -8,13 +8,13 @@
 // place on an engine buffer from a cached copy.
 #include <functional>
 
-#include "EffectReference.h"
+#include "support/PixelReference.h"
 #include "engine/blit/BlitTestSupport.h"
 
 namespace blit_test {
 namespace {
 
-using namespace effect_ref;
+using namespace pixel_ref;
 
 const int kKinds[] = {15, 16, 24, 32};
 

@@ -8,7 +8,7 @@
 #include <random>
 #include <utility>
 
-#include "GraphicEngine/BlitLoops.h"
+#include "platform/sim/Display.h"
 #include "GraphicsTestSupport.h"
 
 namespace qndx_test {
@@ -373,7 +373,7 @@ TEST_P(Drawing, BlendRectMatchesTheReferenceOnRandomAreasWithFastPathsOnAndOff) 
     const int alphas[] = {0, 1, 64, 126, 127, 128, 129, 255, 256, 300};
     for (int round = 0; round < 120; ++round) {
         const bool fast = round % 2 == 0;
-        qndx::gfx::blit::SetFastPaths(fast);
+        qndx::sim::SetBlitFastPaths(fast);
         DDSURFACEDESC2 d;
         std::memset(&d, 0, sizeof(d));
         d.dwSize = 124;
@@ -402,7 +402,7 @@ TEST_P(Drawing, BlendRectMatchesTheReferenceOnRandomAreasWithFastPathsOnAndOff) 
             for (size_t b = static_cast<size_t>(before.width) * bpp; b < static_cast<size_t>(before.pitch); ++b)
                 ASSERT_EQ(before.bytes[y * before.pitch + b], after.bytes[y * after.pitch + b]);
     }
-    qndx::gfx::blit::SetFastPaths(true);
+    qndx::sim::SetBlitFastPaths(true);
     delete wide;
 }
 

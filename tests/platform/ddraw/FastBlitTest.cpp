@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "DDrawTestUtil.h"
+#include "pixels/Pixels.h"
 #include "platform/sim/Window.h"
 
 using namespace ddtest;
@@ -21,7 +22,7 @@ const DWORD kDepths[] = {8, 15, 16, 24, 32};
 DWORD ColourMask(DWORD bits) {
     switch (bits) {
         case 8: return 0xFF;
-        case 15: return 0x7FFF;
+        case 15:
         case 16: return 0xFFFF;
         default: return 0xFFFFFF;
     }
@@ -47,10 +48,7 @@ std::string FirstDifference(const std::vector<uint8_t>& a, const std::vector<uin
 class FastBlit : public ::testing::TestWithParam<DWORD> {
 protected:
     void SetUp() override { dd = MakeDirectDraw(); }
-    void TearDown() override {
-        qndx::sim::SetBlitFastPaths(true);
-        qndx::platform::blit::AllowAvx2(true);
-    }
+    void TearDown() override { qndx::sim::SetBlitFastPaths(true); }
 
     Ref<IDirectDrawSurface7> Make(DWORD w, DWORD h) { return MakeSurface(dd.get(), DescIn(GetParam(), w, h)); }
 
@@ -104,7 +102,8 @@ protected:
 // Each case: a keyed source and two equal destinations, a few random blits
 // from the source (or, now and then, within the destination itself) done
 // with the fast loops on one destination and the plain loops on the other;
-// the fast loops once as the processor allows and once held to SSE2.
+// the fast loops at each vector level in turn, as far as the processor goes
+// (the random operations every level must draw alike).
 // Repeated keyed blits from one source reach the span form; clipped
 // destination rectangles (through a clipper) and sub-rectangles of the
 // source reach its clipping.
@@ -113,7 +112,8 @@ TEST_P(FastBlit, EveryBlitMatchesThePlainLoopsByteForByte) {
     const DWORD aligns[] = {4, 8, 16, 64};
     int spanBlits = 0, blits = 0;
     for (int c = 0; c < 240; ++c) {
-        qndx::platform::blit::AllowAvx2(c % 2 == 0);
+        const char* const levels[] = {"sse2", "avx2", "avx512"};
+        const char* fastLevel = levels[c % 3];  // each as far as the processor goes
         qndx::sim::SetPitchAlignment(aligns[Pick(4)]);
         const DWORD sw = 1 + Pick(80), sh = 1 + Pick(30);
         const DWORD dw = 1 + Pick(120), dh = 1 + Pick(50);
@@ -189,7 +189,7 @@ TEST_P(FastBlit, EveryBlitMatchesThePlainLoopsByteForByte) {
             }
             const bool useFast = kind == 0 && !clipped;
             const char* what = useFast ? "BltFast" : "Blt";
-            qndx::sim::SetBlitFastPaths(true);
+            qndx::sim::SetPixelSimd(fastLevel);
             if (useFast)
                 fastResult = fastDst->BltFast(static_cast<DWORD>(x), static_cast<DWORD>(y), fastFrom, &from, fastFlags);
             else
@@ -396,19 +396,36 @@ TEST(FastBlitFlip, AFlippedSourceShowsItsNewPixels) {
     EXPECT_EQ(0x0000FFu, Peek(dst.get(), 40, 3));
 }
 
-TEST(FastBlitSwitch, TheEnvironmentTurnsTheFastLoopsOffAtReset) {
+TEST(FastBlitSwitch, TheEnvironmentChoosesTheVectorLevelAtReset) {
     const char* was = std::getenv("QNDX_BLIT_NO_FAST");
     const std::string saved = was ? was : "";
+    const char* wasSimd = std::getenv("QNDX_SIMD");
+    const std::string savedSimd = wasSimd ? wasSimd : "";
+    unsetenv("QNDX_SIMD");
     ASSERT_EQ(0, setenv("QNDX_BLIT_NO_FAST", "1", 1));
     qndx::sim::Reset();
     EXPECT_FALSE(qndx::sim::BlitFastPaths());
+    EXPECT_STREQ("none", qndx::sim::PixelSimd());
     ASSERT_EQ(0, setenv("QNDX_BLIT_NO_FAST", "0", 1));
     qndx::sim::Reset();
-    EXPECT_TRUE(qndx::sim::BlitFastPaths());
+    EXPECT_TRUE(qndx::sim::BlitFastPaths() || qndx::pixels::BestSimd() == qndx::pixels::Simd::None);
     ASSERT_EQ(0, unsetenv("QNDX_BLIT_NO_FAST"));
-    qndx::sim::SetBlitFastPaths(false);
+    // QNDX_SIMD names a level; one beyond the processor gives its best.
+    ASSERT_EQ(0, setenv("QNDX_SIMD", "none", 1));
     qndx::sim::Reset();
-    EXPECT_TRUE(qndx::sim::BlitFastPaths());
+    EXPECT_STREQ("none", qndx::sim::PixelSimd());
+    ASSERT_EQ(0, setenv("QNDX_SIMD", "avx512", 1));
+    qndx::sim::Reset();
+    EXPECT_STREQ(qndx::pixels::SimdName(qndx::pixels::BestSimd()), qndx::sim::PixelSimd());
+    ASSERT_EQ(0, unsetenv("QNDX_SIMD"));
+    // The panel's setting lasts until the next reset.
+    EXPECT_TRUE(qndx::sim::SetPixelSimd("none"));
+    EXPECT_FALSE(qndx::sim::BlitFastPaths());
+    EXPECT_FALSE(qndx::sim::SetPixelSimd("mmx"));
+    EXPECT_STREQ("none", qndx::sim::PixelSimd());
+    qndx::sim::Reset();
+    EXPECT_STREQ(qndx::pixels::SimdName(qndx::pixels::BestSimd()), qndx::sim::PixelSimd());
     if (was) setenv("QNDX_BLIT_NO_FAST", saved.c_str(), 1);
+    if (wasSimd) setenv("QNDX_SIMD", savedSimd.c_str(), 1);
     qndx::sim::Reset();
 }

@@ -52,10 +52,15 @@ void SetVideoMemoryBudget(DWORD bytes);
 DWORD VideoMemoryBudget();
 DWORD VideoMemoryUsed();
 
-// The layer's fast blit loops (vector keyed copies, the span form of keyed
-// sources, the mirror and zoom loops) on or off. Off runs the plain loops,
-// which give the same pixels. Reset() goes back to what QNDX_BLIT_NO_FAST
-// asks (set to anything but "0", the fast loops are off).
+// The pixel loops' vector forms, for the engine and the layer alike (one
+// switch): "none" (the scalar loops, which give the same pixels; the span
+// form of keyed sources is off too), "sse2", "avx2" or "avx512". A level
+// beyond what the processor and build offer gives their best, and the call
+// answers false. Reset() goes back to what the environment asks: QNDX_SIMD,
+// or QNDX_BLIT_NO_FAST set to anything but "0" for none.
+bool SetPixelSimd(const char* level);
+const char* PixelSimd();
+// The same as on (the best level) or off (none).
 void SetBlitFastPaths(bool on);
 bool BlitFastPaths();
 

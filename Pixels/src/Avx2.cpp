@@ -1,0 +1,394 @@
+// The AVX2 forms, compiled for AVX2 and chosen only on processors that
+// have it: keyed copies thirty-two bytes a step (the last step of a row
+// overlapping the one before, rows too short for a step done sixteen bytes
+// at a time), the 15-, 16- and 32-bit blends and shades (the SSE2 forms'
+// arithmetic on twice the lanes, keyed steps of nothing but key skipped, a
+// row's rest in 16-, 8-, 4- and 2-byte steps in the low lanes, so nothing
+// outside the block is touched) and run copies for the span form. Each
+// gives exactly the bytes of its scalar twin.
+#include <immintrin.h>
+
+#include <cstring>
+
+#include "Vector128.h"
+
+namespace qndx {
+namespace pixels {
+
+namespace {
+
+inline __m256i Load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+inline void Store(uint8_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+inline __m128i Load4(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void Store4(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+
+// ------------------------------------------------------------ keyed copies
+
+template <int B>
+inline __m256i Splat256(uint32_t v) {
+    return B == 4   ? _mm256_set1_epi32(static_cast<int>(v))
+           : B == 2 ? _mm256_set1_epi16(static_cast<short>(v))
+                    : _mm256_set1_epi8(static_cast<char>(v));
+}
+
+template <int B>
+void KeyedBlock(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h,
+                uint32_t key) {
+    if (B < 4 && !KeyPossible<B>(key)) {
+        CopyRows(dst, dstPitch, src, srcPitch, static_cast<size_t>(w) * B, h);
+        return;
+    }
+    constexpr int V = 32 / B;
+    const __m256i kv = Splat256<B>(key);
+    const __m256i colour = _mm256_set1_epi32(B == 4 ? 0x00FFFFFF : -1);
+    auto step = [&](uint8_t* d, const uint8_t* s) {
+        const __m256i v = _mm256_and_si256(Load(s), colour);
+        const __m256i m = B == 4 ? _mm256_cmpeq_epi32(v, kv) : B == 2 ? _mm256_cmpeq_epi16(v, kv) : _mm256_cmpeq_epi8(v, kv);
+        const unsigned bits = static_cast<unsigned>(_mm256_movemask_epi8(m));
+        if (bits == 0xFFFFFFFFu) return;  // all key
+        Store(d, bits == 0 ? v : _mm256_blendv_epi8(v, Load(d), m));
+    };
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* s = src + y * srcPitch;
+        uint8_t* d = dst + y * dstPitch;
+        if (w < V) {
+            KeyedRow128<B>(d, s, w, key, KeyMask<B>());
+            continue;
+        }
+        int x = 0;
+        for (; x + V <= w; x += V) step(d + x * B, s + x * B);
+        if (x < w) step(d + (w - V) * B, s + (w - V) * B);
+    }
+}
+
+// -------------------------------------------------------- blends and shades
+
+
+template <int N>
+inline __m256i Srl16(__m256i v) {
+    return _mm256_srli_epi16(v, N);
+}
+template <int N>
+inline __m256i Sll16(__m256i v) {
+    return _mm256_slli_epi16(v, N);
+}
+
+// Sixteen 16-bit pixels split into their three fields, each in its own
+// lanes, and joined again.
+template <int Kind>
+struct Fields16 {
+    __m256i c[3];
+    Fields16(__m256i p, const __m256i (&mask)[3]) {
+        c[0] = _mm256_and_si256(p, mask[0]);
+        c[1] = _mm256_and_si256(Srl16<ChannelShift<Kind>(1)>(p), mask[1]);
+        c[2] = _mm256_and_si256(Srl16<ChannelShift<Kind>(2)>(p), mask[2]);
+    }
+    static __m256i Join(__m256i b, __m256i g, __m256i r) {
+        return _mm256_or_si256(b, _mm256_or_si256(Sll16<ChannelShift<Kind>(1)>(g), Sll16<ChannelShift<Kind>(2)>(r)));
+    }
+};
+
+template <int Kind>
+struct FieldMasks {
+    __m256i m[3];
+    FieldMasks() {
+        for (int i = 0; i < 3; ++i) m[i] = _mm256_set1_epi16(static_cast<short>(ChannelMask<Kind>(i)));
+    }
+};
+
+// The per-kind vector rules. kReads says whether the rule reads the source.
+template <int Kind>
+struct HalfAlphaV {
+    static constexpr bool kReads = true;
+    __m256i m;
+    explicit HalfAlphaV(const EffectArgs&) : m(_mm256_set1_epi16(static_cast<short>(HalvingMask<Kind>()))) {}
+    __m256i operator()(__m256i s, __m256i d) const {
+        return _mm256_add_epi16(_mm256_srli_epi16(_mm256_and_si256(s, m), 1),
+                                _mm256_srli_epi16(_mm256_and_si256(d, m), 1));
+    }
+};
+
+template <int Kind>
+struct AlphaV {
+    static constexpr bool kReads = true;
+    __m256i a, ia;
+    FieldMasks<Kind> fm;
+    explicit AlphaV(const EffectArgs& args)
+        : a(_mm256_set1_epi16(static_cast<short>(ClampWeight(args.weight)))),
+          ia(_mm256_set1_epi16(static_cast<short>(256 - ClampWeight(args.weight)))) {}
+    __m256i Mix(__m256i s, __m256i d) const {
+        return _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(s, ia), _mm256_mullo_epi16(d, a)), 8);
+    }
+    __m256i operator()(__m256i s, __m256i d) const {
+        const Fields16<Kind> sc(s, fm.m), dc(d, fm.m);
+        return Fields16<Kind>::Join(Mix(sc.c[0], dc.c[0]), Mix(sc.c[1], dc.c[1]), Mix(sc.c[2], dc.c[2]));
+    }
+};
+
+template <int Kind>
+struct ScaleV {
+    static constexpr bool kReads = false;
+    __m256i v;
+    FieldMasks<Kind> fm;
+    explicit ScaleV(const EffectArgs& args)
+        : v(_mm256_set1_epi16(static_cast<short>(ClampWeight(args.weight)))) {}
+    __m256i Mul(__m256i c) const { return _mm256_srli_epi16(_mm256_mullo_epi16(c, v), 8); }
+    __m256i operator()(__m256i, __m256i d) const {
+        const Fields16<Kind> dc(d, fm.m);
+        return Fields16<Kind>::Join(Mul(dc.c[0]), Mul(dc.c[1]), Mul(dc.c[2]));
+    }
+};
+
+template <int Kind>
+struct HalveV {
+    static constexpr bool kReads = false;
+    __m256i m;
+    explicit HalveV(const EffectArgs&) : m(_mm256_set1_epi16(static_cast<short>(HalvingMask<Kind>()))) {}
+    __m256i operator()(__m256i, __m256i d) const { return _mm256_srli_epi16(_mm256_and_si256(d, m), 1); }
+};
+
+// 32-bit pixels: the halving rules on whole words, the weighted ones on
+// bytes; byte 3 always comes from the destination.
+struct Top32 {
+    __m256i colour;  // bytes 0 to 2 of every pixel
+    Top32() : colour(_mm256_set1_epi32(0x00FFFFFF)) {}
+    __m256i Keep(__m256i channels, __m256i d) const { return _mm256_blendv_epi8(d, channels, colour); }
+};
+
+template <>
+struct HalfAlphaV<32> {
+    static constexpr bool kReads = true;
+    __m256i m;
+    Top32 top;
+    explicit HalfAlphaV(const EffectArgs&) : m(_mm256_set1_epi32(static_cast<int>(HalvingMask<32>()))) {}
+    __m256i operator()(__m256i s, __m256i d) const {
+        const __m256i sum = _mm256_add_epi32(_mm256_srli_epi32(_mm256_and_si256(s, m), 1),
+                                             _mm256_srli_epi32(_mm256_and_si256(d, m), 1));
+        return top.Keep(sum, d);
+    }
+};
+
+template <>
+struct AlphaV<32> {
+    static constexpr bool kReads = true;
+    __m256i a, ia;
+    Top32 top;
+    explicit AlphaV(const EffectArgs& args)
+        : a(_mm256_set1_epi16(static_cast<short>(ClampWeight(args.weight)))),
+          ia(_mm256_set1_epi16(static_cast<short>(256 - ClampWeight(args.weight)))) {}
+    __m256i operator()(__m256i s, __m256i d) const {
+        const __m256i z = _mm256_setzero_si256();
+        const __m256i lo = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(s, z), ia),
+                                            _mm256_mullo_epi16(_mm256_unpacklo_epi8(d, z), a));
+        const __m256i hi = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(s, z), ia),
+                                            _mm256_mullo_epi16(_mm256_unpackhi_epi8(d, z), a));
+        return top.Keep(_mm256_packus_epi16(_mm256_srli_epi16(lo, 8), _mm256_srli_epi16(hi, 8)), d);
+    }
+};
+
+template <>
+struct ScaleV<32> {
+    static constexpr bool kReads = false;
+    __m256i v;
+    Top32 top;
+    explicit ScaleV(const EffectArgs& args)
+        : v(_mm256_set1_epi16(static_cast<short>(ClampWeight(args.weight)))) {}
+    __m256i operator()(__m256i, __m256i d) const {
+        const __m256i z = _mm256_setzero_si256();
+        const __m256i lo = _mm256_mullo_epi16(_mm256_unpacklo_epi8(d, z), v);
+        const __m256i hi = _mm256_mullo_epi16(_mm256_unpackhi_epi8(d, z), v);
+        return top.Keep(_mm256_packus_epi16(_mm256_srli_epi16(lo, 8), _mm256_srli_epi16(hi, 8)), d);
+    }
+};
+
+template <>
+struct HalveV<32> {
+    static constexpr bool kReads = false;
+    __m256i m;
+    Top32 top;
+    explicit HalveV(const EffectArgs&) : m(_mm256_set1_epi32(static_cast<int>(HalvingMask<32>()))) {}
+    __m256i operator()(__m256i, __m256i d) const {
+        return top.Keep(_mm256_srli_epi32(_mm256_and_si256(d, m), 1), d);
+    }
+};
+
+// Which lanes of a source step hold the key (all bits set there).
+template <int Kind>
+struct KeyTest {
+    __m256i k;
+    explicit KeyTest(uint32_t key) : k(_mm256_set1_epi16(static_cast<short>(key))) {}
+    __m256i operator()(__m256i s) const { return _mm256_cmpeq_epi16(s, k); }
+};
+template <>
+struct KeyTest<32> {
+    __m256i k, colour;
+    explicit KeyTest(uint32_t key)
+        : k(_mm256_set1_epi32(static_cast<int>(key))), colour(_mm256_set1_epi32(0x00FFFFFF)) {}
+    __m256i operator()(__m256i s) const { return _mm256_cmpeq_epi32(_mm256_and_si256(s, colour), k); }
+};
+
+// The first N bytes at p in the low lanes of a vector (the rest zero), and
+// back. Steps of fewer than 32 bytes end a row.
+template <int N>
+struct Part;
+template <>
+struct Part<32> {
+    static __m256i Get(const uint8_t* p) { return Load(p); }
+    static void Put(uint8_t* p, __m256i v) { Store(p, v); }
+};
+template <>
+struct Part<16> {
+    static __m256i Get(const uint8_t* p) { return _mm256_set_m128i(_mm_setzero_si128(), Load4(p)); }
+    static void Put(uint8_t* p, __m256i v) { Store4(p, _mm256_castsi256_si128(v)); }
+};
+template <>
+struct Part<8> {
+    static __m256i Get(const uint8_t* p) {
+        return _mm256_set_m128i(_mm_setzero_si128(), _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+    }
+    static void Put(uint8_t* p, __m256i v) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(v));
+    }
+};
+template <>
+struct Part<4> {
+    static __m256i Get(const uint8_t* p) {
+        int32_t v;
+        std::memcpy(&v, p, 4);
+        return _mm256_set_m128i(_mm_setzero_si128(), _mm_cvtsi32_si128(v));
+    }
+    static void Put(uint8_t* p, __m256i v) {
+        const int32_t x = _mm_cvtsi128_si32(_mm256_castsi256_si128(v));
+        std::memcpy(p, &x, 4);
+    }
+};
+template <>
+struct Part<2> {
+    static __m256i Get(const uint8_t* p) {
+        uint16_t v;
+        std::memcpy(&v, p, 2);
+        return _mm256_set_m128i(_mm_setzero_si128(), _mm_cvtsi32_si128(v));
+    }
+    static void Put(uint8_t* p, __m256i v) {
+        const uint16_t x = static_cast<uint16_t>(_mm_cvtsi128_si32(_mm256_castsi256_si128(v)));
+        std::memcpy(p, &x, 2);
+    }
+};
+
+// One step of N bytes at d (and s when the rule reads the source).
+template <int N, bool Keyed, bool Reads, class Op, class Key>
+inline void Step(uint8_t* d, const uint8_t* s, const Op& op, const Key& key) {
+    const __m256i sv = Reads ? Part<N>::Get(s) : _mm256_setzero_si256();
+    if (Keyed) {
+        const __m256i isKey = key(sv);
+        if (static_cast<unsigned>(_mm256_movemask_epi8(isKey)) == 0xFFFFFFFFu) return;
+        const __m256i dv = Part<N>::Get(d);
+        Part<N>::Put(d, _mm256_blendv_epi8(op(sv, dv), dv, isKey));
+    } else {
+        Part<N>::Put(d, op(sv, Part<N>::Get(d)));
+    }
+}
+
+template <int Kind, bool Keyed, template <int> class OpT>
+struct WideLoop {
+    static void Run(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h,
+                    const EffectArgs& args);
+};
+
+template <int Kind, bool Keyed, template <int> class OpT>
+void WideLoop<Kind, Keyed, OpT>::Run(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w,
+                                     int h, const EffectArgs& args) {
+    if (Keyed && !EffectKeyPossible<Kind>(args.key)) {
+        WideLoop<Kind, false, OpT>::Run(dst, dstPitch, src, srcPitch, w, h, args);
+        return;
+    }
+    constexpr bool reads = Keyed || OpT<Kind>::kReads;
+    const OpT<Kind> op(args);
+    const KeyTest<Kind> key(args.key);
+    const size_t rowBytes = static_cast<size_t>(w) * (Kind == 32 ? 4 : 2);
+    const size_t whole = rowBytes & ~static_cast<size_t>(31);
+    const size_t rest = rowBytes & 31;
+    for (int row = 0; row < h; ++row) {
+        uint8_t* d = dst + row * dstPitch;
+        const uint8_t* s = reads ? src + row * srcPitch : nullptr;
+        size_t i = 0;
+        for (; i < whole; i += 32) Step<32, Keyed, reads>(d + i, reads ? s + i : nullptr, op, key);
+        if (rest & 16) {
+            Step<16, Keyed, reads>(d + i, reads ? s + i : nullptr, op, key);
+            i += 16;
+        }
+        if (rest & 8) {
+            Step<8, Keyed, reads>(d + i, reads ? s + i : nullptr, op, key);
+            i += 8;
+        }
+        if (rest & 4) {
+            Step<4, Keyed, reads>(d + i, reads ? s + i : nullptr, op, key);
+            i += 4;
+        }
+        if (Kind != 32 && (rest & 2)) Step<2, Keyed, reads>(d + i, reads ? s + i : nullptr, op, key);
+    }
+}
+
+
+template <int Kind>
+void FillWide(EffectFn (&row)[kEffects]) {
+    row[static_cast<int>(Effect::HalfAlpha)] = WideLoop<Kind, false, HalfAlphaV>::Run;
+    row[static_cast<int>(Effect::HalfAlphaKeyed)] = WideLoop<Kind, true, HalfAlphaV>::Run;
+    row[static_cast<int>(Effect::Alpha)] = WideLoop<Kind, false, AlphaV>::Run;
+    row[static_cast<int>(Effect::AlphaKeyed)] = WideLoop<Kind, true, AlphaV>::Run;
+    row[static_cast<int>(Effect::Translucent)] = WideLoop<Kind, false, ScaleV>::Run;
+    row[static_cast<int>(Effect::TranslucentKeyed)] = WideLoop<Kind, true, ScaleV>::Run;
+    row[static_cast<int>(Effect::HalfTranslucent)] = WideLoop<Kind, false, HalveV>::Run;
+    row[static_cast<int>(Effect::HalfTranslucentKeyed)] = WideLoop<Kind, true, HalveV>::Run;
+}
+
+// -------------------------------------------------------------- span runs
+
+struct CopyAvx2 {
+    static inline void Bytes(uint8_t* d, const uint8_t* s, size_t n) {
+        if (n < 32) {
+            CopySmall(d, s, n);
+            return;
+        }
+        if (n > kInlineCopyMax) {
+            std::memcpy(d, s, n);
+            return;
+        }
+        size_t i = 0;
+        for (; i + 64 <= n; i += 64) {
+            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
+            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i + 32));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), a);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i + 32), b);
+        }
+        if (i + 32 <= n) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i),
+                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i)));
+            i += 32;
+        }
+        if (i < n)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + n - 32),
+                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + n - 32)));
+    }
+};
+
+
+}  // namespace
+
+namespace detail {
+
+// 24-bit pixels keep their SSE2 forms.
+void FillAvx2(Loops* l) {
+    l->keyed[KindIndexOf(8)] = KeyedBlock<1>;
+    l->keyed[KindIndexOf(15)] = KeyedBlock<2>;
+    l->keyed[KindIndexOf(16)] = KeyedBlock<2>;
+    l->keyed[KindIndexOf(32)] = KeyedBlock<4>;
+    FillWide<15>(l->effect[KindIndexOf(15)]);
+    FillWide<16>(l->effect[KindIndexOf(16)]);
+    FillWide<32>(l->effect[KindIndexOf(32)]);
+    l->runs = CopyRuns<CopyAvx2>;
+}
+
+}  // namespace detail
+}  // namespace pixels
+}  // namespace qndx

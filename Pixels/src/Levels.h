@@ -1,0 +1,309 @@
+// Inside the pixel library: the table of loops that one vector level
+// offers, how each level's file fills it, and the per-pixel rules that the
+// scalar loops and the vector loops' tails share.
+//
+// The rules have internal linkage (an unnamed namespace): the vector files
+// are compiled with wider instruction sets, and a shared out-of-line copy
+// built there must never serve the scalar code.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "pixels/Access.h"
+#include "pixels/Pixels.h"
+
+namespace qndx {
+namespace pixels {
+
+// The table and the level files' entry points are shared between files;
+// everything else below is per file.
+namespace detail {
+
+// Kinds in table order: 8, 15, 16, 24, 32.
+const int kKinds = 5;
+const int kEffects = static_cast<int>(Effect::Count);
+const int kRows = static_cast<int>(Row::Count);
+
+}  // namespace detail
+
+namespace {
+
+using namespace detail;
+
+inline int KindIndexOf(uint32_t kind) {
+    switch (kind) {
+        case 8: return 0;
+        case 15: return 1;
+        case 16: return 2;
+        case 24: return 3;
+        case 32: return 4;
+        default: return -1;
+    }
+}
+
+template <int Kind>
+constexpr int Bpp() {
+    return Kind == 8 ? 1 : Kind == 24 ? 3 : Kind == 32 ? 4 : 2;
+}
+
+// What a keyed copy compares (and writes) of a pixel of B bytes.
+template <int B>
+constexpr uint32_t KeyMask() {
+    return B == 1 ? 0xFFu : B == 2 ? 0xFFFFu : 0xFFFFFFu;
+}
+// A key with bits beyond the compared ones: no pixel is the key.
+template <int B>
+inline bool KeyPossible(uint32_t key) {
+    return key <= KeyMask<B>();
+}
+
+
+// One keyed row, a pixel at a time: d[i] = s[i] & writeMask where s[i]'s
+// compared bits are not the key.
+template <int B>
+inline void KeyedPixelsRow(uint8_t* d, const uint8_t* s, int n, uint32_t key, uint32_t writeMask) {
+    for (int x = 0; x < n; ++x) {
+        const uint32_t p = Load<B>(s + x * B);
+        if ((p & KeyMask<B>()) != key) Store<B>(d + x * B, p & writeMask);
+    }
+}
+
+}  // namespace
+
+namespace detail {
+
+// One keyed row for the stretch: d[i] = s[i] & writeMask where s[i]'s
+// compared bits are not the key (the key is a possible one).
+typedef void (*KeyedRowFn)(uint8_t* d, const uint8_t* s, int n, uint32_t key, uint32_t writeMask);
+// d[i] = s[n - 1 - i], `s` at the lowest source column.
+typedef void (*ReverseRowFn)(uint8_t* d, const uint8_t* s, int n);
+typedef void (*ReverseKeyedRowFn)(uint8_t* d, const uint8_t* s, int n, uint32_t key, uint32_t writeMask);
+
+// h rows of span runs onto a destination block whose row r starts at
+// dst + r * pitch; the block's left edge is `left` bytes into a source row.
+struct RunBlock {
+    const KeySpans::Run* runs;
+    const uint32_t* rowStart;  // of the block's first row
+    const uint8_t* pixels;
+    uint8_t* dst;
+    ptrdiff_t pitch;
+    uint32_t left, right;  // bytes
+    bool whole;            // the block spans every column
+    int h;
+};
+typedef void (*RunsFn)(const RunBlock& block);
+
+// BlendColourRect.
+typedef void (*ColourRectFn)(uint8_t* dst, ptrdiff_t pitch, int w, int h, uint32_t kind, uint32_t colour,
+                             uint32_t alpha);
+
+struct Loops {
+    CopyFn copy[kKinds];
+    KeyedFn keyed[kKinds];
+    KeyedRowFn keyedRow[kKinds];
+    ReverseRowFn reverseRow[kKinds];
+    ReverseKeyedRowFn reverseKeyedRow[kKinds];
+    EffectFn effect[kKinds][kEffects];  // the mirrors are the stretch's
+    RunsFn runs;
+    ColourRectFn colourRect;
+    RowFn rows[kRows];
+    void (*finishRows)();
+};
+
+// Each level's file sets the loops it has and leaves the others as the
+// level below gave them.
+void FillScalar(Loops* loops);
+void FillSse2(Loops* loops);
+void FillAvx2(Loops* loops);
+void FillAvx512(Loops* loops);
+
+// The scalar blend of a colour over pixels [from, count) of a row
+// (BlendColourRect's rules; 15/16-bit rows start at 0).
+void BlendColourTail(uint8_t* row, int from, int count, uint32_t kind, uint32_t colour, uint32_t alpha);
+
+}  // namespace detail
+
+namespace {
+
+// ------------------------------------------------------------ channel rules
+
+template <int Kind>
+inline uint32_t LoadPx(const uint8_t* p) {
+    return Load<Bpp<Kind>()>(p);
+}
+template <int Kind>
+inline void StorePx(uint8_t* p, uint32_t v) {
+    Store<Bpp<Kind>()>(p, v);
+}
+
+template <int Kind>
+constexpr int ChannelShift(int i) {
+    return Kind == 15 ? 5 * i : Kind == 16 ? (i == 0 ? 0 : i == 1 ? 5 : 11) : 8 * i;
+}
+template <int Kind>
+constexpr uint32_t ChannelMask(int i) {
+    return (Kind == 16 && i == 1) ? 0x3Fu : (Kind == 15 || Kind == 16) ? 0x1Fu : 0xFFu;
+}
+// Clears the lowest bit of every channel and the bits outside the channels.
+template <int Kind>
+constexpr uint32_t HalvingMask() {
+    return Kind == 15 ? 0x7BDEu : Kind == 16 ? 0xF7DEu : 0xFEFEFEu;
+}
+// What of the destination survives a blend: byte 3 of a 32-bit pixel.
+template <int Kind>
+constexpr uint32_t KeptBits() {
+    return Kind == 32 ? 0xFF000000u : 0u;
+}
+// The part of a source pixel that is compared with the key.
+template <int Kind>
+inline uint32_t KeyBitsOf(uint32_t p) {
+    return Kind == 32 ? (p & 0x00FFFFFFu) : p;
+}
+
+inline uint32_t ClampWeight(uint32_t w) { return w > 256 ? 256 : w; }
+
+template <int Kind>
+inline uint32_t BlendPixel(uint32_t s, uint32_t d, uint32_t a) {
+    const uint32_t ia = 256 - a;
+    uint32_t out = d & KeptBits<Kind>();
+    for (int i = 0; i < 3; ++i) {
+        const int sh = ChannelShift<Kind>(i);
+        const uint32_t m = ChannelMask<Kind>(i);
+        out |= ((((s >> sh) & m) * ia + ((d >> sh) & m) * a) >> 8) << sh;
+    }
+    return out;
+}
+
+template <int Kind>
+inline uint32_t ScalePixel(uint32_t d, uint32_t v) {
+    uint32_t out = d & KeptBits<Kind>();
+    for (int i = 0; i < 3; ++i) {
+        const int sh = ChannelShift<Kind>(i);
+        out |= ((((d >> sh) & ChannelMask<Kind>(i)) * v) >> 8) << sh;
+    }
+    return out;
+}
+
+// The per-pixel rules as small objects the loops are written over. Apply
+// gives the new destination pixel; ApplyPair two 16-bit pixels at once;
+// ApplyByte one channel byte.
+template <int Kind>
+struct HalfAlphaOp {
+    static constexpr bool kReadsSource = true;
+    explicit HalfAlphaOp(const EffectArgs&) {}
+    uint32_t Apply(uint32_t s, uint32_t d) const {
+        const uint32_t m = HalvingMask<Kind>();
+        return (((s & m) >> 1) + ((d & m) >> 1)) | (d & KeptBits<Kind>());
+    }
+    uint32_t ApplyPair(uint32_t s, uint32_t d) const {
+        const uint32_t m = HalvingMask<Kind>() | HalvingMask<Kind>() << 16;
+        return ((s & m) >> 1) + ((d & m) >> 1);
+    }
+    uint32_t ApplyByte(uint32_t s, uint32_t d) const { return (s >> 1) + (d >> 1); }
+};
+
+template <int Kind>
+struct AlphaOp {
+    static constexpr bool kReadsSource = true;
+    explicit AlphaOp(const EffectArgs& args) : a(ClampWeight(args.weight)) {}
+    uint32_t Apply(uint32_t s, uint32_t d) const { return BlendPixel<Kind>(s, d, a); }
+    uint32_t ApplyPair(uint32_t s, uint32_t d) const {
+        return BlendPixel<Kind>(s & 0xFFFF, d & 0xFFFF, a) | BlendPixel<Kind>(s >> 16, d >> 16, a) << 16;
+    }
+    uint32_t ApplyByte(uint32_t s, uint32_t d) const { return (s * (256 - a) + d * a) >> 8; }
+    uint32_t a;
+};
+
+template <int Kind>
+struct ScaleOp {
+    static constexpr bool kReadsSource = false;
+    explicit ScaleOp(const EffectArgs& args) : v(ClampWeight(args.weight)) {}
+    uint32_t Apply(uint32_t, uint32_t d) const { return ScalePixel<Kind>(d, v); }
+    uint32_t ApplyPair(uint32_t, uint32_t d) const {
+        return ScalePixel<Kind>(d & 0xFFFF, v) | ScalePixel<Kind>(d >> 16, v) << 16;
+    }
+    uint32_t ApplyByte(uint32_t, uint32_t d) const { return (d * v) >> 8; }
+    uint32_t v;
+};
+
+template <int Kind>
+struct HalveOp {
+    static constexpr bool kReadsSource = false;
+    explicit HalveOp(const EffectArgs&) {}
+    uint32_t Apply(uint32_t, uint32_t d) const { return ((d & HalvingMask<Kind>()) >> 1) | (d & KeptBits<Kind>()); }
+    uint32_t ApplyPair(uint32_t, uint32_t d) const {
+        return (d & (HalvingMask<Kind>() | HalvingMask<Kind>() << 16)) >> 1;
+    }
+    uint32_t ApplyByte(uint32_t, uint32_t d) const { return d >> 1; }
+};
+
+// A keyed effect whose key no source pixel can equal is its unkeyed twin.
+template <int Kind>
+inline bool EffectKeyPossible(uint32_t key) {
+    return key <= ((Kind == 15 || Kind == 16) ? 0xFFFFu : 0xFFFFFFu);
+}
+
+// Fills the eight blend and shade entries of one kind's row of the effect
+// table with Loop<Kind, Keyed, Op>.
+template <int Kind, template <int, bool, template <int> class> class Loop>
+inline void FillEffects(EffectFn (&row)[kEffects]) {
+    row[static_cast<int>(Effect::HalfAlpha)] = Loop<Kind, false, HalfAlphaOp>::Run;
+    row[static_cast<int>(Effect::HalfAlphaKeyed)] = Loop<Kind, true, HalfAlphaOp>::Run;
+    row[static_cast<int>(Effect::Alpha)] = Loop<Kind, false, AlphaOp>::Run;
+    row[static_cast<int>(Effect::AlphaKeyed)] = Loop<Kind, true, AlphaOp>::Run;
+    row[static_cast<int>(Effect::Translucent)] = Loop<Kind, false, ScaleOp>::Run;
+    row[static_cast<int>(Effect::TranslucentKeyed)] = Loop<Kind, true, ScaleOp>::Run;
+    row[static_cast<int>(Effect::HalfTranslucent)] = Loop<Kind, false, HalveOp>::Run;
+    row[static_cast<int>(Effect::HalfTranslucentKeyed)] = Loop<Kind, true, HalveOp>::Run;
+}
+
+
+// 5- and 6-bit channels widened to 8 bits by repeating their top bits; the
+// 5-5-5 pixel's bit 15 goes into the top byte, so it comes back.
+inline uint32_t Widen5(uint32_t c) { return c << 3 | c >> 2; }
+inline uint32_t Widen6(uint32_t c) { return c << 2 | c >> 4; }
+inline uint32_t XrgbOf565(uint32_t p) { return Widen5(p >> 11) << 16 | Widen6(p >> 5 & 63) << 8 | Widen5(p & 31); }
+inline uint32_t XrgbOf555(uint32_t p) {
+    return (p & 0x8000) << 16 | Widen5(p >> 10 & 31) << 16 | Widen5(p >> 5 & 31) << 8 | Widen5(p & 31);
+}
+template <bool Kind565>
+inline void WidenRow(uint8_t* dst, const uint8_t* src, int count) {
+    for (int i = 0; i < count; ++i, src += 2, dst += 4) {
+        const uint32_t p = Load16(src);
+        Store32(dst, Kind565 ? XrgbOf565(p) : XrgbOf555(p));
+    }
+}
+
+// Copies a block's span runs with C::Bytes, clipped to the block's columns.
+template <class C>
+inline void CopyRuns(const RunBlock& b) {
+    uint8_t* row = b.dst;
+    for (int r = 0; r < b.h; ++r, row += b.pitch) {
+        const KeySpans::Run* run = b.runs + b.rowStart[r];
+        const KeySpans::Run* end = b.runs + b.rowStart[r + 1];
+        if (b.whole) {
+            for (; run != end; ++run) C::Bytes(row + run->x, b.pixels + run->offset, run->n);
+            continue;
+        }
+        // The first run that reaches past the left edge (runs are sorted).
+        for (ptrdiff_t count = end - run; count > 0;) {
+            const ptrdiff_t step = count / 2;
+            if (run[step].x + run[step].n <= b.left) {
+                run += step + 1;
+                count -= step + 1;
+            } else {
+                count = step;
+            }
+        }
+        for (; run != end && run->x < b.right; ++run) {
+            const uint32_t lo = run->x > b.left ? run->x : b.left;
+            const uint32_t hi = run->x + run->n < b.right ? run->x + run->n : b.right;
+            C::Bytes(row + (lo - b.left), b.pixels + run->offset + (lo - run->x), hi - lo);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace pixels
+}  // namespace qndx

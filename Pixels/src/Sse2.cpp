@@ -1,0 +1,590 @@
+// The SSE2 forms (the x86-64 baseline): keyed copies and rows sixteen
+// bytes a step (the last step of a row overlapping the one before), the
+// blends and shades eight 16-bit or four 32-bit pixels a step (24-bit blends
+// sixteen bytes), reversed rows for mirrors, run copies for the span form,
+// the colour blend of BlendColourRect, and window rows with streaming
+// stores. Each gives exactly the bytes of its scalar twin in Scalar.cpp.
+#include <emmintrin.h>
+
+#include <cstring>
+
+#include "Vector128.h"
+
+namespace qndx {
+namespace pixels {
+
+namespace {
+
+// ------------------------------------------------------------------ copies
+
+template <int B>
+void CopyBlock(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h) {
+    CopyRows(dst, dstPitch, src, srcPitch, static_cast<size_t>(w) * B, h);
+}
+
+template <int B>
+void KeyedBlock(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h,
+                uint32_t key) {
+    if (B < 4 && !KeyPossible<B>(key)) {
+        CopyBlock<B>(dst, dstPitch, src, srcPitch, w, h);
+        return;
+    }
+    for (int y = 0; y < h; ++y) KeyedRow128<B>(dst + y * dstPitch, src + y * srcPitch, w, key, KeyMask<B>());
+}
+
+// 24-bit keyed copy.
+void Keyed24Sse2(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h, uint32_t key) {
+    if (!KeyPossible<3>(key)) {
+        CopyRows(dst, dstPitch, src, srcPitch, static_cast<size_t>(w) * 3, h);
+        return;
+    }
+    // Five pixels (15 bytes) per step from a 16-byte load. Byte equality is
+    // folded over each 3-byte group onto its first byte, masked to the group
+    // starts, and spread back over the group. Byte 15 belongs to the next
+    // pixel and is stored back unchanged.
+    alignas(16) uint8_t pattern[16];
+    alignas(16) uint8_t starts[16];
+    alignas(16) uint8_t last[16];
+    for (int i = 0; i < 16; ++i) {
+        pattern[i] = static_cast<uint8_t>(key >> (8 * (i % 3)));
+        starts[i] = (i < 15 && i % 3 == 0) ? 0xFF : 0x00;
+        last[i] = i == 15 ? 0xFF : 0x00;
+    }
+    const __m128i kp = _mm_load_si128(reinterpret_cast<const __m128i*>(pattern));
+    const __m128i groupStarts = _mm_load_si128(reinterpret_cast<const __m128i*>(starts));
+    const __m128i keepLast = _mm_load_si128(reinterpret_cast<const __m128i*>(last));
+    for (int row = 0; row < h; ++row) {
+        uint8_t* d = dst + row * dstPitch;
+        const uint8_t* s = src + row * srcPitch;
+        int x = 0;
+        // Needs 16 readable bytes of the row: five pixels and one more. The
+        // next step's destination bytes are loaded before this step's store
+        // (which overlaps them by the one byte it leaves unchanged), so no
+        // load waits on a partly overlapping store.
+        __m128i dv = _mm_setzero_si128();
+        if (w >= 6) dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
+        for (; x + 6 <= w; x += 5) {
+            __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * x));
+            __m128i dnext = dv;
+            if (x + 11 <= w) dnext = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 3 * (x + 5)));
+            __m128i eq = _mm_cmpeq_epi8(sv, kp);
+            __m128i m = _mm_and_si128(eq, _mm_and_si128(_mm_srli_si128(eq, 1), _mm_srli_si128(eq, 2)));
+            m = _mm_and_si128(m, groupStarts);
+            m = _mm_or_si128(m, _mm_or_si128(_mm_slli_si128(m, 1), _mm_slli_si128(m, 2)));
+            m = _mm_or_si128(m, keepLast);
+            __m128i r = _mm_or_si128(_mm_and_si128(m, dv), _mm_andnot_si128(m, sv));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * x), r);
+            dv = dnext;
+        }
+        for (; x < w; ++x) {
+            uint32_t p = Load24(s + 3 * x);
+            if (p != key) Store24(d + 3 * x, p);
+        }
+    }
+}
+
+
+// ------------------------------------------------------- blends and shades
+
+// Eight 16-bit pixels: the three channels apart, each in its own lanes.
+template <int Kind>
+struct Channels16 {
+    __m128i c[3];
+    explicit Channels16(__m128i p) {
+        for (int i = 0; i < 3; ++i)
+            c[i] = _mm_and_si128(ShiftRight(p, ChannelShift<Kind>(i)),
+                                 _mm_set1_epi16(static_cast<short>(ChannelMask<Kind>(i))));
+    }
+    static __m128i ShiftRight(__m128i p, int n) { return _mm_srl_epi16(p, _mm_cvtsi32_si128(n)); }
+    static __m128i Join(const __m128i (&ch)[3]) {
+        __m128i out = ch[0];
+        for (int i = 1; i < 3; ++i) out = _mm_or_si128(out, _mm_sll_epi16(ch[i], _mm_cvtsi32_si128(ChannelShift<Kind>(i))));
+        return out;
+    }
+};
+
+template <int Kind>
+struct HalfAlphaV16 {
+    explicit HalfAlphaV16(const EffectArgs&) : m(_mm_set1_epi16(static_cast<short>(HalvingMask<Kind>()))) {}
+    __m128i operator()(__m128i s, __m128i d) const {
+        return _mm_add_epi16(_mm_srli_epi16(_mm_and_si128(s, m), 1), _mm_srli_epi16(_mm_and_si128(d, m), 1));
+    }
+    __m128i m;
+};
+
+template <int Kind>
+struct AlphaV16 {
+    explicit AlphaV16(const EffectArgs& args)
+        : a(_mm_set1_epi16(static_cast<short>(ClampWeight(args.weight)))),
+          ia(_mm_set1_epi16(static_cast<short>(256 - ClampWeight(args.weight)))) {}
+    __m128i operator()(__m128i s, __m128i d) const {
+        Channels16<Kind> sc(s), dc(d);
+        __m128i out[3];
+        for (int i = 0; i < 3; ++i)
+            out[i] = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(sc.c[i], ia), _mm_mullo_epi16(dc.c[i], a)), 8);
+        return Channels16<Kind>::Join(out);
+    }
+    __m128i a, ia;
+};
+
+template <int Kind>
+struct ScaleV16 {
+    explicit ScaleV16(const EffectArgs& args) : v(_mm_set1_epi16(static_cast<short>(ClampWeight(args.weight)))) {}
+    __m128i operator()(__m128i, __m128i d) const {
+        Channels16<Kind> dc(d);
+        __m128i out[3];
+        for (int i = 0; i < 3; ++i) out[i] = _mm_srli_epi16(_mm_mullo_epi16(dc.c[i], v), 8);
+        return Channels16<Kind>::Join(out);
+    }
+    __m128i v;
+};
+
+template <int Kind>
+struct HalveV16 {
+    explicit HalveV16(const EffectArgs&) : m(_mm_set1_epi16(static_cast<short>(HalvingMask<Kind>()))) {}
+    __m128i operator()(__m128i, __m128i d) const { return _mm_srli_epi16(_mm_and_si128(d, m), 1); }
+    __m128i m;
+};
+
+// Sixteen 8-bit channels at a time (24- and 32-bit pixels).
+inline __m128i BlendBytes(__m128i s, __m128i d, __m128i a, __m128i ia) {
+    const __m128i z = _mm_setzero_si128();
+    __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(s, z), ia), _mm_mullo_epi16(_mm_unpacklo_epi8(d, z), a));
+    __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(s, z), ia), _mm_mullo_epi16(_mm_unpackhi_epi8(d, z), a));
+    return _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8));
+}
+inline __m128i ScaleBytes(__m128i d, __m128i v) {
+    const __m128i z = _mm_setzero_si128();
+    __m128i lo = _mm_mullo_epi16(_mm_unpacklo_epi8(d, z), v);
+    __m128i hi = _mm_mullo_epi16(_mm_unpackhi_epi8(d, z), v);
+    return _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8));
+}
+inline __m128i HalveBytes(__m128i d) { return _mm_and_si128(_mm_srli_epi16(d, 1), _mm_set1_epi8(0x7F)); }
+
+struct HalfAlphaVBytes {
+    explicit HalfAlphaVBytes(const EffectArgs&) {}
+    __m128i operator()(__m128i s, __m128i d) const { return _mm_add_epi8(HalveBytes(s), HalveBytes(d)); }
+};
+struct AlphaVBytes {
+    explicit AlphaVBytes(const EffectArgs& args)
+        : a(_mm_set1_epi16(static_cast<short>(ClampWeight(args.weight)))),
+          ia(_mm_set1_epi16(static_cast<short>(256 - ClampWeight(args.weight)))) {}
+    __m128i operator()(__m128i s, __m128i d) const { return BlendBytes(s, d, a, ia); }
+    __m128i a, ia;
+};
+struct ScaleVBytes {
+    explicit ScaleVBytes(const EffectArgs& args) : v(_mm_set1_epi16(static_cast<short>(ClampWeight(args.weight)))) {}
+    __m128i operator()(__m128i, __m128i d) const { return ScaleBytes(d, v); }
+    __m128i v;
+};
+struct HalveVBytes {
+    explicit HalveVBytes(const EffectArgs&) {}
+    __m128i operator()(__m128i, __m128i d) const { return HalveBytes(d); }
+};
+
+// Four 32-bit pixels: the halving rules work on whole words with the
+// halving mask; the others on bytes, byte 3 put back from the destination.
+struct HalfAlphaV32 {
+    explicit HalfAlphaV32(const EffectArgs&)
+        : m(_mm_set1_epi32(static_cast<int>(HalvingMask<32>()))), top(_mm_set1_epi32(static_cast<int>(KeptBits<32>()))) {}
+    __m128i operator()(__m128i s, __m128i d) const {
+        const __m128i sum =
+            _mm_add_epi32(_mm_srli_epi32(_mm_and_si128(s, m), 1), _mm_srli_epi32(_mm_and_si128(d, m), 1));
+        return _mm_or_si128(sum, _mm_and_si128(d, top));
+    }
+    __m128i m, top;
+};
+struct HalveV32 {
+    explicit HalveV32(const EffectArgs&)
+        : m(_mm_set1_epi32(static_cast<int>(HalvingMask<32>()))), top(_mm_set1_epi32(static_cast<int>(KeptBits<32>()))) {}
+    __m128i operator()(__m128i, __m128i d) const {
+        return _mm_or_si128(_mm_srli_epi32(_mm_and_si128(d, m), 1), _mm_and_si128(d, top));
+    }
+    __m128i m, top;
+};
+template <class VBytes>
+struct BytesKeepingTop {
+    explicit BytesKeepingTop(const EffectArgs& args) : v(args), colour(_mm_set1_epi32(0x00FFFFFF)) {}
+    __m128i operator()(__m128i s, __m128i d) const { return Select(colour, v(s, d), d); }
+    VBytes v;
+    __m128i colour;
+};
+
+// Which vector rule goes with which scalar rule.
+template <int Kind, template <int> class OpT>
+struct VectorOf;
+template <int Kind>
+struct VectorOf<Kind, HalfAlphaOp> {
+    typedef HalfAlphaV16<Kind> V16;
+    typedef HalfAlphaVBytes VBytes;
+    typedef HalfAlphaV32 V32;
+};
+template <int Kind>
+struct VectorOf<Kind, AlphaOp> {
+    typedef AlphaV16<Kind> V16;
+    typedef AlphaVBytes VBytes;
+    typedef BytesKeepingTop<AlphaVBytes> V32;
+};
+template <int Kind>
+struct VectorOf<Kind, ScaleOp> {
+    typedef ScaleV16<Kind> V16;
+    typedef ScaleVBytes VBytes;
+    typedef BytesKeepingTop<ScaleVBytes> V32;
+};
+template <int Kind>
+struct VectorOf<Kind, HalveOp> {
+    typedef HalveV16<Kind> V16;
+    typedef HalveVBytes VBytes;
+    typedef HalveV32 V32;
+};
+
+// 15/16 bits: eight pixels a step, keyed pixels put back from the destination.
+template <int Kind, bool Keyed, template <int> class OpT>
+void FastLoop16(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h,
+                const EffectArgs& args) {
+    constexpr bool reads = Keyed || OpT<Kind>::kReadsSource;
+    const OpT<Kind> op(args);
+    const typename VectorOf<Kind, OpT>::V16 vop(args);
+    const uint32_t key = args.key;
+    const __m128i k = _mm_set1_epi16(static_cast<short>(key));
+    for (int row = 0; row < h; ++row) {
+        uint8_t* d = dst + row * dstPitch;
+        const uint8_t* s = reads ? src + row * srcPitch : nullptr;
+        int x = 0;
+        for (; x + 8 <= w; x += 8) {
+            const __m128i sv = reads ? LoadV(s + 2 * x) : _mm_setzero_si128();
+            const __m128i dv = LoadV(d + 2 * x);
+            __m128i r = vop(sv, dv);
+            if (Keyed) r = Select(_mm_cmpeq_epi16(sv, k), dv, r);
+            StoreV(d + 2 * x, r);
+        }
+        for (; x < w; ++x) {
+            const uint32_t sp = reads ? Load16(s + 2 * x) : 0;
+            if (Keyed && sp == key) continue;
+            Store16(d + 2 * x, op.Apply(sp, Load16(d + 2 * x)));
+        }
+    }
+}
+
+// 32 bits: four pixels a step; byte 3 of the destination is put back.
+template <bool Keyed, template <int> class OpT>
+void FastLoop32(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h,
+                const EffectArgs& args) {
+    constexpr bool reads = Keyed || OpT<32>::kReadsSource;
+    const OpT<32> op(args);
+    const typename VectorOf<32, OpT>::V32 vop(args);
+    const uint32_t key = args.key;
+    const __m128i k = _mm_set1_epi32(static_cast<int>(key));
+    const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
+    for (int row = 0; row < h; ++row) {
+        uint8_t* d = dst + row * dstPitch;
+        const uint8_t* s = reads ? src + row * srcPitch : nullptr;
+        int x = 0;
+        for (; x + 4 <= w; x += 4) {
+            const __m128i sv = reads ? LoadV(s + 4 * x) : _mm_setzero_si128();
+            const __m128i dv = LoadV(d + 4 * x);
+            __m128i r = vop(sv, dv);
+            if (Keyed) r = Select(_mm_cmpeq_epi32(_mm_and_si128(sv, colour), k), dv, r);
+            StoreV(d + 4 * x, r);
+        }
+        for (; x < w; ++x) {
+            const uint32_t sp = reads ? Load32(s + 4 * x) : 0;
+            if (Keyed && KeyBitsOf<32>(sp) == key) continue;
+            Store32(d + 4 * x, op.Apply(sp, Load32(d + 4 * x)));
+        }
+    }
+}
+
+// 24 bits without a key: every byte is a channel, so the row is one run of
+// bytes, sixteen a step and the rest one by one.
+template <template <int> class OpT>
+void FastLoop24(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h,
+                const EffectArgs& args) {
+    constexpr bool reads = OpT<24>::kReadsSource;
+    const OpT<24> op(args);
+    const typename VectorOf<24, OpT>::VBytes vop(args);
+    const int n = 3 * w;
+    for (int row = 0; row < h; ++row) {
+        uint8_t* d = dst + row * dstPitch;
+        const uint8_t* s = reads ? src + row * srcPitch : nullptr;
+        int i = 0;
+        for (; i + 16 <= n; i += 16) StoreV(d + i, vop(reads ? LoadV(s + i) : _mm_setzero_si128(), LoadV(d + i)));
+        for (; i < n; ++i) d[i] = static_cast<uint8_t>(op.ApplyByte(reads ? s[i] : 0, d[i]));
+    }
+}
+
+// 24 bits with a key: one pixel at a time, but the key decides by a mask
+// instead of a branch (keys scattered through a picture defeat prediction).
+template <template <int> class OpT>
+void FastKeyed24(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h,
+                 const EffectArgs& args) {
+    const OpT<24> op(args);
+    const uint32_t key = args.key;
+    for (int row = 0; row < h; ++row) {
+        uint8_t* d = dst + row * dstPitch;
+        const uint8_t* s = src + row * srcPitch;
+        for (int x = 0; x < w; ++x, d += 3, s += 3) {
+            const uint32_t sp = Load24(s);
+            const uint32_t dp = Load24(d);
+            const uint32_t keep = 0u - static_cast<uint32_t>(sp == key);
+            Store24(d, (dp & keep) | (op.Apply(sp, dp) & ~keep));
+        }
+    }
+}
+
+template <int Kind, bool Keyed, template <int> class OpT>
+struct FastLoop {
+    static void Run(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h,
+                    const EffectArgs& args) {
+        if (Keyed && !EffectKeyPossible<Kind>(args.key)) {
+            FastLoop<Kind, false, OpT>::Run(dst, dstPitch, src, srcPitch, w, h, args);
+            return;
+        }
+        if constexpr (Kind == 15 || Kind == 16)
+            FastLoop16<Kind, Keyed, OpT>(dst, dstPitch, src, srcPitch, w, h, args);
+        else if constexpr (Kind == 32)
+            FastLoop32<Keyed, OpT>(dst, dstPitch, src, srcPitch, w, h, args);
+        else if constexpr (!Keyed)
+            FastLoop24<OpT>(dst, dstPitch, src, srcPitch, w, h, args);
+        else
+            FastKeyed24<OpT>(dst, dstPitch, src, srcPitch, w, h, args);
+    }
+};
+
+// -------------------------------------------------------------- span runs
+
+struct CopySse2 {
+    static inline void Bytes(uint8_t* d, const uint8_t* s, size_t n) {
+        if (n <= 32) {
+            if (n > 16) {
+                const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+                const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 16));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d), a);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + n - 16), b);
+            } else {
+                CopySmall(d, s, n);
+            }
+            return;
+        }
+        if (n > kInlineCopyMax) {
+            std::memcpy(d, s, n);
+            return;
+        }
+        size_t i = 0;
+        for (; i + 32 <= n; i += 32) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 16));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), a);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 16), b);
+        }
+        if (i < n) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 32));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 16));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + n - 32), a);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + n - 16), b);
+        }
+    }
+};
+
+
+// ------------------------------------------------------------ colour blend
+
+// Kinds 24 and 32 blend every colour byte on its own, so whole vectors of
+// bytes go at once: byte i of a row moves towards colour byte i mod the
+// pixel size; byte 3 of a 32-bit pixel is kept. With the halving mask each
+// byte becomes (d >> 1) + (c >> 1) on its top seven bits; else
+// d + floor(a (c - d) / 256), which equals ((256 - a) d + a c) >> 8 and
+// never leaves 16 bits.
+class ByteBlend {
+public:
+    ByteBlend(int step, uint32_t c, int alpha)
+        : m_vectors(step == 3 ? 3 : 1), m_half(alpha == 127 || alpha == 128), m_inverse(256 - alpha) {
+        for (int i = 0; i < 48; ++i) {
+            const int channel = i % step;
+            const uint8_t cb = channel < 3 ? static_cast<uint8_t>(c >> (8 * channel)) : 0;
+            m_keep[i] = channel < 3 ? 0 : 0xFF;
+            m_colour[i] = m_half ? static_cast<uint8_t>((cb & 0xFE) >> 1) : cb;
+            m_weighted[i] = static_cast<uint16_t>(alpha * cb);
+        }
+    }
+
+    // Blends the leading whole blocks of `bytes` bytes (16 bytes hold four
+    // 32-bit pixels, 48 bytes sixteen 24-bit ones); returns the bytes done.
+    size_t Run(uint8_t* p, size_t bytes) const {
+        if (m_vectors == 1) return m_half ? Blocks<1, true>(p, bytes) : Blocks<1, false>(p, bytes);
+        return m_half ? Blocks<3, true>(p, bytes) : Blocks<3, false>(p, bytes);
+    }
+
+private:
+    // Byte stores may alias the tables as far as the compiler knows, so the
+    // block's constants go into registers once, before the loop.
+    template <int Vectors, bool Half>
+    size_t Blocks(uint8_t* p, size_t bytes) const {
+        __m128i keep[Vectors], colour[Vectors], wlo[Vectors], whi[Vectors];
+        for (int v = 0; v < Vectors; ++v) {
+            keep[v] = _mm_load_si128(reinterpret_cast<const __m128i*>(m_keep + 16 * v));
+            colour[v] = _mm_load_si128(reinterpret_cast<const __m128i*>(m_colour + 16 * v));
+            wlo[v] = _mm_load_si128(reinterpret_cast<const __m128i*>(m_weighted + 16 * v));
+            whi[v] = _mm_load_si128(reinterpret_cast<const __m128i*>(m_weighted + 16 * v + 8));
+        }
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i seven = _mm_set1_epi8(0x7F);
+        const __m128i inverse = _mm_set1_epi16(static_cast<short>(m_inverse));
+        const size_t block = static_cast<size_t>(Vectors) * 16;
+        size_t done = 0;
+        for (; done + block <= bytes; done += block) {
+            for (int v = 0; v < Vectors; ++v) {
+                uint8_t* q = p + done + 16 * v;
+                const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+                __m128i r;
+                if (Half) {
+                    r = _mm_add_epi8(_mm_and_si128(_mm_srli_epi16(d, 1), seven), colour[v]);
+                } else {
+                    __m128i lo = _mm_unpacklo_epi8(d, zero);
+                    __m128i hi = _mm_unpackhi_epi8(d, zero);
+                    lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(lo, inverse), wlo[v]), 8);
+                    hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(hi, inverse), whi[v]), 8);
+                    r = _mm_packus_epi16(lo, hi);
+                }
+                r = _mm_or_si128(_mm_andnot_si128(keep[v], r), _mm_and_si128(keep[v], d));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(q), r);
+            }
+        }
+        return done;
+    }
+
+    int m_vectors;
+    bool m_half;
+    int m_inverse;
+    alignas(16) uint8_t m_colour[48];
+    alignas(16) uint8_t m_keep[48];
+    alignas(16) uint16_t m_weighted[48];
+};
+
+void ColourRect(uint8_t* dst, ptrdiff_t pitch, int w, int h, uint32_t kind, uint32_t colour, uint32_t alpha) {
+    const bool bytes = kind == 24 || kind == 32;
+    const int step = kind == 24 ? 3 : 4;
+    const ByteBlend blender(step, colour & 0xFFFFFF, static_cast<int>(alpha));
+    for (int y = 0; y < h; ++y) {
+        uint8_t* row = dst + y * pitch;
+        const int done = bytes ? static_cast<int>(blender.Run(row, static_cast<size_t>(w) * step) / step) : 0;
+        BlendColourTail(row, done, w, kind, colour, alpha);
+    }
+}
+
+// ------------------------------------------------------------- window rows
+
+// Rows go into the window with non-temporal 16-byte stores: the display
+// server reads that memory from another core between frames, and stores
+// that first pull each line back into this core's cache measured two to
+// three times slower (the C library's copy included) than streaming past
+// it. The caller fences once after the last row (FinishWindowRows): a fence
+// per row costs as much as the copy.
+void VectorBytes(uint8_t* dst, const uint8_t* src, size_t n) {
+    size_t head = (16 - (reinterpret_cast<uintptr_t>(dst) & 15)) & 15;
+    if (head > n) head = n;
+    std::memcpy(dst, src, head);
+    size_t i = head;
+    for (; i + 64 <= n; i += 64) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 16));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 32));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 48));
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i), a);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i + 16), b);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i + 32), c);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i + 48), d);
+    }
+    for (; i + 16 <= n; i += 16)
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
+    std::memcpy(dst + i, src + i, n - i);
+}
+
+template <int Bytes>
+void VectorRow(uint8_t* dst, const uint8_t* src, int count) {
+    VectorBytes(dst, src, static_cast<size_t>(count) * Bytes);
+}
+
+// Eight 16-bit pixels a step; the plain loop does the rest. Kind565 picks
+// the 5-6-5 layout, else 5-5-5 with bit 15 carried into the top byte.
+template <bool Kind565>
+void Widen16Fast(uint8_t* dst, const uint8_t* src, int count) {
+    const __m128i five = _mm_set1_epi16(31);
+    const __m128i six = _mm_set1_epi16(63);
+    const __m128i top = _mm_set1_epi16(static_cast<short>(0x8000));
+    // Plain pixels up to a 16-byte boundary of the window row, then
+    // aligned stores.
+    int i = 0;
+    while (i < count && (reinterpret_cast<uintptr_t>(dst) & 15) != 0) {
+        WidenRow<Kind565>(dst, src, 1);
+        ++i;
+        src += 2;
+        dst += 4;
+    }
+    for (; i + 8 <= count; i += 8, src += 16, dst += 32) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+        __m128i r, g, b;
+        b = _mm_and_si128(p, five);
+        if (Kind565) {
+            r = _mm_srli_epi16(p, 11);
+            g = _mm_and_si128(_mm_srli_epi16(p, 5), six);
+            g = _mm_or_si128(_mm_slli_epi16(g, 2), _mm_srli_epi16(g, 4));
+        } else {
+            r = _mm_and_si128(_mm_srli_epi16(p, 10), five);
+            g = _mm_and_si128(_mm_srli_epi16(p, 5), five);
+            g = _mm_or_si128(_mm_slli_epi16(g, 3), _mm_srli_epi16(g, 2));
+        }
+        r = _mm_or_si128(_mm_slli_epi16(r, 3), _mm_srli_epi16(r, 2));
+        b = _mm_or_si128(_mm_slli_epi16(b, 3), _mm_srli_epi16(b, 2));
+        // Low halves blue | green << 8, high halves red | (bit 15 << 8).
+        const __m128i low = _mm_or_si128(b, _mm_slli_epi16(g, 8));
+        __m128i high = r;
+        if (!Kind565) high = _mm_or_si128(high, _mm_and_si128(p, top));
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst), _mm_unpacklo_epi16(low, high));
+        _mm_stream_si128(reinterpret_cast<__m128i*>(dst + 16), _mm_unpackhi_epi16(low, high));
+    }
+    WidenRow<Kind565>(dst, src, count - i);
+}
+
+void Fence() { _mm_sfence(); }
+
+template <int Kind>
+void FillKind(Loops* l) {
+    constexpr int B = Bpp<Kind>();
+    const int k = KindIndexOf(Kind);
+    l->copy[k] = CopyBlock<B>;
+    if constexpr (B == 3) {
+        l->keyed[k] = Keyed24Sse2;
+    } else {
+        l->keyed[k] = KeyedBlock<B>;
+        l->keyedRow[k] = KeyedRow128<B>;
+        l->reverseRow[k] = ReverseRow128<B>;
+        l->reverseKeyedRow[k] = ReverseKeyedRow128<B>;
+    }
+    if constexpr (Kind != 8) FillEffects<Kind, FastLoop>(l->effect[k]);
+}
+
+}  // namespace
+
+namespace detail {
+
+void FillSse2(Loops* l) {
+    FillKind<8>(l);
+    FillKind<15>(l);
+    FillKind<16>(l);
+    FillKind<24>(l);
+    FillKind<32>(l);
+    l->runs = CopyRuns<CopySse2>;
+    l->colourRect = ColourRect;
+    l->rows[static_cast<int>(Row::Copy16)] = VectorRow<2>;
+    l->rows[static_cast<int>(Row::Copy24)] = VectorRow<3>;
+    l->rows[static_cast<int>(Row::Copy32)] = VectorRow<4>;
+    l->rows[static_cast<int>(Row::Rgb555ToXrgb)] = Widen16Fast<false>;
+    l->rows[static_cast<int>(Row::Rgb565ToXrgb)] = Widen16Fast<true>;
+    l->finishRows = Fence;
+}
+
+}  // namespace detail
+}  // namespace pixels
+}  // namespace qndx

@@ -1,0 +1,130 @@
+// Sixteen-byte keyed rows and reversals, shared by the SSE2 file and by the
+// wider levels for the rows too short for their own steps. Included only by
+// the vector files, each compiled for its level (internal linkage).
+#pragma once
+
+#include <emmintrin.h>
+
+#include "Levels.h"
+
+namespace qndx {
+namespace pixels {
+namespace {
+
+inline __m128i LoadV(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void StoreV(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+// Lanes of `keep` where the mask is set, of `put` elsewhere.
+inline __m128i Select(__m128i mask, __m128i keep, __m128i put) {
+    return _mm_or_si128(_mm_and_si128(mask, keep), _mm_andnot_si128(mask, put));
+}
+
+template <int B>
+inline __m128i Splat128(uint32_t v) {
+    return B == 4   ? _mm_set1_epi32(static_cast<int>(v))
+           : B == 2 ? _mm_set1_epi16(static_cast<short>(v))
+                    : _mm_set1_epi8(static_cast<char>(v));
+}
+
+// All ones in the lanes of the pixels whose compared bits are the key.
+template <int B>
+inline __m128i KeyLanes128(__m128i v, __m128i kv) {
+    if (B == 4) return _mm_cmpeq_epi32(_mm_and_si128(v, _mm_set1_epi32(0x00FFFFFF)), kv);
+    return B == 2 ? _mm_cmpeq_epi16(v, kv) : _mm_cmpeq_epi8(v, kv);
+}
+
+// One vector of source `v` onto d: key pixels keep the destination, the
+// others are written through the write mask (32-bit pixels only).
+template <int B>
+inline void KeyedStore128(uint8_t* d, __m128i v, __m128i kv, __m128i wv) {
+    const __m128i m = KeyLanes128<B>(v, kv);
+    const int bits = _mm_movemask_epi8(m);
+    if (bits == 0xFFFF) return;  // all key
+    if (B == 4) v = _mm_and_si128(v, wv);
+    if (bits == 0) {
+        StoreV(d, v);
+        return;
+    }
+    StoreV(d, Select(m, LoadV(d), v));
+}
+
+// A keyed row of 1-, 2- or 4-byte pixels. Writing a vector back over pixels
+// already done gives the same bytes, so the last vector of a row may overlap
+// the one before it instead of falling to a scalar tail.
+template <int B>
+inline void KeyedRow128(uint8_t* d, const uint8_t* s, int n, uint32_t key, uint32_t writeMask) {
+    constexpr int V = 16 / B;
+    if (n < V) {
+        KeyedPixelsRow<B>(d, s, n, key, writeMask);
+        return;
+    }
+    const __m128i kv = Splat128<B>(key), wv = _mm_set1_epi32(static_cast<int>(writeMask));
+    int x = 0;
+    for (; x + V <= n; x += V) KeyedStore128<B>(d + x * B, LoadV(s + x * B), kv, wv);
+    if (x < n) {
+        x = n - V;
+        KeyedStore128<B>(d + x * B, LoadV(s + x * B), kv, wv);
+    }
+}
+
+template <int B>
+inline __m128i Reverse128(__m128i v) {
+    if (B == 4) return _mm_shuffle_epi32(v, _MM_SHUFFLE(0, 1, 2, 3));
+    v = _mm_shufflelo_epi16(v, _MM_SHUFFLE(0, 1, 2, 3));
+    v = _mm_shufflehi_epi16(v, _MM_SHUFFLE(0, 1, 2, 3));
+    v = _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2));
+    if (B == 1) v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+    return v;
+}
+
+// d[i] = s[n - 1 - i] for 1-, 2- and 4-byte pixels.
+template <int B>
+void ReverseRow128(uint8_t* d, const uint8_t* s, int n) {
+    constexpr int V = 16 / B;
+    int i = 0;
+    for (; i + V <= n; i += V) StoreV(d + i * B, Reverse128<B>(LoadV(s + (n - i - V) * B)));
+    for (; i < n; ++i) Store<B>(d + i * B, Load<B>(s + (n - 1 - i) * B));
+}
+
+template <int B>
+void ReverseKeyedRow128(uint8_t* d, const uint8_t* s, int n, uint32_t key, uint32_t writeMask) {
+    constexpr int V = 16 / B;
+    const __m128i kv = Splat128<B>(key), wv = _mm_set1_epi32(static_cast<int>(writeMask));
+    int i = 0;
+    for (; i + V <= n; i += V) KeyedStore128<B>(d + i * B, Reverse128<B>(LoadV(s + (n - i - V) * B)), kv, wv);
+    for (; i < n; ++i) {
+        const uint32_t p = Load<B>(s + (n - 1 - i) * B);
+        if ((p & KeyMask<B>()) != key) Store<B>(d + i * B, p & writeMask);
+    }
+}
+
+// Copies of n bytes between blocks that do not overlap. Sprite rows are
+// runs of tens to hundreds of bytes: an inline vector loop beats the library
+// call there. The last vector may overlap the one before it.
+inline void CopySmall(uint8_t* d, const uint8_t* s, size_t n) {
+    if (n >= 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), a);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + n - 16), b);
+    } else if (n >= 8) {
+        uint64_t a, b;
+        std::memcpy(&a, s, 8);
+        std::memcpy(&b, s + n - 8, 8);
+        std::memcpy(d, &a, 8);
+        std::memcpy(d + n - 8, &b, 8);
+    } else if (n >= 4) {
+        uint32_t a, b;
+        std::memcpy(&a, s, 4);
+        std::memcpy(&b, s + n - 4, 4);
+        std::memcpy(d, &a, 4);
+        std::memcpy(d + n - 4, &b, 4);
+    } else {
+        for (size_t i = 0; i < n; ++i) d[i] = s[i];
+    }
+}
+
+const size_t kInlineCopyMax = 1024;
+
+}  // namespace
+}  // namespace pixels
+}  // namespace qndx
