@@ -135,6 +135,26 @@ void StretchRows(const Loops& l, int k, uint8_t* dst, ptrdiff_t dstPitch, const 
     const bool keyed = a.keyed && (B == 4 || KeyPossible<B>(a.key));
     const uint32_t key = a.key, write = a.wholePixels ? 0xFFFFFFFFu : KeyMask<B>();
 
+    if (a.srcW == a.dstW && a.srcH == a.dstH) {
+        // 1:1, mirrored or not: the window's block is one block of the
+        // source, walked upwards for an upside-down mirror.
+        const int rows = a.y1 - a.y0;
+        const int firstColumn = a.mirrorX ? a.srcW - a.x1 : a.x0;
+        const int firstRow = a.mirrorY ? a.srcH - 1 - a.y0 : a.y0;
+        const ptrdiff_t step = a.mirrorY ? -srcPitch : srcPitch;
+        uint8_t* d = dst + static_cast<ptrdiff_t>(a.y0) * dstPitch + static_cast<ptrdiff_t>(a.x0) * B;
+        const uint8_t* s = src + static_cast<ptrdiff_t>(firstRow) * srcPitch + static_cast<ptrdiff_t>(firstColumn) * B;
+        if (a.mirrorX && keyed)
+            l.reverseKeyedBlock[k](d, dstPitch, s, step, n, rows, key, write);
+        else if (a.mirrorX)
+            l.reverseBlock[k](d, dstPitch, s, step, n, rows);
+        else if (keyed)
+            l.keyedBlock[k](d, dstPitch, s, step, n, rows, key, write);
+        else
+            CopyRows(d, dstPitch, s, step, rowBytes, rows);
+        return;
+    }
+
     // Widths differ: one table of source columns for the whole call.
     Scratch table(Scratch::Columns, sameWidth ? 0 : static_cast<size_t>(n) * sizeof(int32_t));
     int32_t* cols = reinterpret_cast<int32_t*>(table.data());

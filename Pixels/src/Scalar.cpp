@@ -177,6 +177,9 @@ void FillKind(Loops* l) {
     l->keyedRow[k] = KeyedRow<B>;
     l->reverseRow[k] = ReverseRow<B>;
     l->reverseKeyedRow[k] = ReverseKeyedRow<B>;
+    l->keyedBlock[k] = KeyedRowBlock<KeyedRow<B>>;
+    l->reverseBlock[k] = RowBlock<ReverseRow<B>>;
+    l->reverseKeyedBlock[k] = KeyedRowBlock<ReverseKeyedRow<B>>;
     if constexpr (Kind != 8) FillEffects<Kind, PlainLoop>(l->effect[k]);
 }
 
