@@ -498,6 +498,8 @@ void FillAvx2(Loops* l) {
     FillWide<16>(l->effect[KindIndexOf(16)]);
     FillWide<32>(l->effect[KindIndexOf(32)]);
     l->runs = CopyRuns<CopyAvx2>;
+    // As at SSE2, up to about 64 x 64 pixels at 16 bits.
+    for (int k : {KindIndexOf(8), KindIndexOf(15), KindIndexOf(16), KindIndexOf(32)}) l->spansFrom[k] = 8192;
 }
 
 }  // namespace detail

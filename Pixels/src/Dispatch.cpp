@@ -102,7 +102,12 @@ struct Tables {
             FillMirrors<24>(l.effect[KindIndexOf(24)]);
             FillMirrors<32>(l.effect[KindIndexOf(32)]);
         }
+        // The scalar level of a build with vector forms is the reference
+        // the others are compared with: its keyed copies never take runs.
+        if (BestSimd() != Simd::None)
+            for (size_t& from : level[0].spansFrom) from = kNever;
     }
+    static constexpr size_t kNever = ~size_t(0);
 };
 
 const Tables& AllTables() {
@@ -110,16 +115,26 @@ const Tables& AllTables() {
     return tables;
 }
 
-// The level in use; -1 until the environment has been read.
+// The level in use, and its table; -1 and null until the environment has
+// been read. Every blit reads the table: one load, no guard of a static.
 std::atomic<int> g_level(-1);
+std::atomic<const Loops*> g_active(nullptr);
+// SetSpansForAllSizes.
+std::atomic<bool> g_spansForAllSizes(false);
+
+void Use(Simd level) {
+    const int i = static_cast<int>(level);
+    g_level.store(i, std::memory_order_relaxed);
+    g_active.store(&AllTables().level[i], std::memory_order_release);
+}
 
 inline const Loops& Active() {
-    int level = g_level.load(std::memory_order_relaxed);
-    if (level < 0) {
+    const Loops* l = g_active.load(std::memory_order_acquire);
+    if (!l) {
         ResetSimd();
-        level = g_level.load(std::memory_order_relaxed);
+        l = g_active.load(std::memory_order_acquire);
     }
-    return AllTables().level[level];
+    return *l;
 }
 
 // ----------------------------------------------------------------- stretch
@@ -218,9 +233,9 @@ Simd ActiveSimd() {
     return static_cast<Simd>(g_level.load(std::memory_order_relaxed));
 }
 
-void SetSimd(Simd most) { g_level.store(static_cast<int>(Lower(most, BestSimd())), std::memory_order_relaxed); }
+void SetSimd(Simd most) { Use(Lower(most, BestSimd())); }
 
-void ResetSimd() { g_level.store(static_cast<int>(FromEnvironment()), std::memory_order_relaxed); }
+void ResetSimd() { Use(FromEnvironment()); }
 
 bool ParseSimd(const char* name, Simd* out) {
     const Simd all[] = {Simd::None, Simd::Sse2, Simd::Avx2, Simd::Avx512};
@@ -303,6 +318,17 @@ void Stretch(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t src
         default: break;
     }
 }
+
+bool SpansPay(uint32_t kind, int w, int h) {
+    const int k = KindIndexOf(kind);
+    if (k < 0 || w <= 0 || h <= 0) return false;
+    const size_t from = Active().spansFrom[k];
+    if (from == Tables::kNever) return false;
+    if (g_spansForAllSizes.load(std::memory_order_relaxed)) return true;
+    return static_cast<uint64_t>(w) * static_cast<uint64_t>(h) * BytesPerPixel(kind) >= from;
+}
+
+void SetSpansForAllSizes(bool on) { g_spansForAllSizes.store(on, std::memory_order_relaxed); }
 
 void KeySpans::Copy(uint8_t* dst, ptrdiff_t dstPitch, int sx, int sy, int w, int h) const {
     RunBlock b;

@@ -115,6 +115,9 @@ struct Loops {
     KeyedBlockFn reverseKeyedBlock[kKinds];
     EffectFn effect[kKinds][kEffects];  // the mirrors are the stretch's
     RunsFn runs;
+    // Blocks of at least this many bytes copy faster from their span form
+    // than through `keyed` (per kind; SpansPay).
+    size_t spansFrom[kKinds];
     ColourRectFn colourRect;
     RowFn rows[kRows];
     void (*finishRows)();
