@@ -84,12 +84,17 @@ public:
         SDL_Joystick* j = it->second.joystick;
         if (SDL_JoystickGetAttached(j) != SDL_TRUE) return false;
         *st = ControllerState();
-        st->axisCount = Clamp(SDL_JoystickNumAxes(j), ControllerState::kAxes);
-        st->buttonCount = Clamp(SDL_JoystickNumButtons(j), ControllerState::kButtons);
-        st->hatCount = Clamp(SDL_JoystickNumHats(j), ControllerState::kHats);
-        for (int a = 0; a < st->axisCount; ++a) st->axes[a] = SDL_JoystickGetAxis(j, a);
-        for (int b = 0; b < st->buttonCount; ++b) st->buttons[b] = SDL_JoystickGetButton(j, b) ? 1 : 0;
-        for (int h = 0; h < st->hatCount; ++h) st->hats[h] = SDL_JoystickGetHat(j, h);
+        // The counts stay in locals: a byte written into the state could, as
+        // far as the compiler knows, change a count read back from it.
+        const int axes = Clamp(SDL_JoystickNumAxes(j), ControllerState::kAxes);
+        const int buttons = Clamp(SDL_JoystickNumButtons(j), ControllerState::kButtons);
+        const int hats = Clamp(SDL_JoystickNumHats(j), ControllerState::kHats);
+        st->axisCount = axes;
+        st->buttonCount = buttons;
+        st->hatCount = hats;
+        for (int a = 0; a < axes; ++a) st->axes[a] = SDL_JoystickGetAxis(j, a);
+        for (int b = 0; b < buttons; ++b) st->buttons[b] = SDL_JoystickGetButton(j, b) ? 1 : 0;
+        for (int h = 0; h < hats; ++h) st->hats[h] = SDL_JoystickGetHat(j, h);
         return true;
     }
 
