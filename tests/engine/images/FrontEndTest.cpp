@@ -27,6 +27,7 @@
 #include "platform/sim/Display.h"
 #include "platform/sim/Kernel.h"
 #include "platform/sim/Sim.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -229,8 +230,7 @@ struct Scene {
 class ProgramDir {
 public:
     ProgramDir() {
-        char templ[] = "/tmp/qndx-images-XXXXXX";
-        m_dir = mkdtemp(templ);
+        m_dir = qndx::test::MakeTempDir("qndx-images");
         fs::create_directories(m_dir + "/graphics");
         Write("graphics/pic.bmp", ti::WriteBmpRgb(Picture(), 24));
         Write("graphics/pic.jpg", ti::EncodeJpeg(ti::Smooth(20, 10)));
