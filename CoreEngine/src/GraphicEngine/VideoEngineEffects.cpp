@@ -261,16 +261,8 @@ int BlendThroughCopy(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface*
                      Effect effect, const fx::EffectArgs& args) {
     const int w = r.right - r.left;
     const int h = r.bottom - r.top;
-    IDirectDraw7* dd = engine->GetDirectDraw();
-    if (!dd) return -1;
-    DDSURFACEDESC2 desc = {};
-    desc.dwSize = 124;
-    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
-    desc.dwWidth = static_cast<DWORD>(w);
-    desc.dwHeight = static_cast<DWORD>(h);
-    IDirectDrawSurface7* made = nullptr;
-    if (dd->CreateSurface(&desc, &made, nullptr) < 0 || !made) return -1;
+    IDirectDrawSurface7* made = engine->GetDirectDraw() ? CreateSystemSurface(engine->GetDirectDraw(), w, h) : nullptr;
+    if (!made) return -1;
     CQNDXSurface copy(made);  // takes the reference
     RECT area = {x, y, x + w, y + h};
     if (copy.GetDDSurface()->BltFast(0, 0, dest->GetDDSurface(), &area, DDBLTFAST_WAIT) < 0) return -1;
