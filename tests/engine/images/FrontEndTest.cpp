@@ -443,9 +443,7 @@ TEST(ImageLoaderWithManager, FileObjectsAndStreamsReadOnlyWhatTheyHold) {
     ProgramDir dir;
     std::vector<uint8_t> bmp = ti::WriteBmpRgb(ProgramDir::Picture(), 24);
     std::vector<uint8_t> jpg = ti::EncodeJpeg(ti::Smooth(20, 10));
-    std::vector<uint8_t> pack(10, 0x33);
-    pack.insert(pack.end(), bmp.begin(), bmp.end());
-    pack.insert(pack.end(), jpg.begin(), jpg.end());
+    std::vector<uint8_t> pack = ti::Concat(ti::Concat(std::vector<uint8_t>(10, 0x33), bmp), jpg);
     dir.Write("pack.dat", pack);
     // A PCX head whose file ends with a TGA footer: only the real end of the
     // data makes it a TGA.
