@@ -84,7 +84,8 @@ public:
 
     // The field only; never creates.
     CQNDXSoundEngine* GetSoundEngine() const { return m_pSoundEngine; }
-    // Creates and initialises the sound engine on first request.
+    // Creates and initialises the sound engine on first request (and again
+    // after it was destroyed).
     CQNDXSoundEngine* GetSoundEngine(int pchannels);
 
     // Bit set of QNDX_CPU_MMX, QNDX_CPU_3DNOW, QNDX_CPU_SSE.
