@@ -276,6 +276,13 @@ CQNDXGameManager::~CQNDXGameManager() {
     s_Destroyer.Release(this);
 }
 
+void CQNDXGameManager::__ForgetEngine(const void* engine) {
+    if (!engine) return;
+    if (m_pVideoEngine == engine) m_pVideoEngine = nullptr;
+    if (m_pInputEngine == engine) m_pInputEngine = nullptr;
+    if (m_pSoundEngine == engine) m_pSoundEngine = nullptr;
+}
+
 void CQNDXGameManager::Dump(std::ostream& os) const {
     os << "CQNDXGameManager@" << static_cast<const void*>(this);
 }

@@ -86,7 +86,8 @@ public:
 
     // The field only; never creates.
     CQNDXSoundEngine* GetSoundEngine() const { return m_pSoundEngine; }
-    // Creates and initialises the sound engine on first request.
+    // Creates and initialises the sound engine on first request (and again
+    // after it was destroyed).
     CQNDXSoundEngine* GetSoundEngine(int pchannels);
 
     // Bit set of QNDX_CPU_MMX, QNDX_CPU_3DNOW, QNDX_CPU_SSE.
@@ -101,6 +102,16 @@ public:
 
 private:
     friend class CQNDXGameManagerDestroyer;
+    // The engines tell the manager when one of them is made or destroyed
+    // outside its own start-up and shutdown, so it never hands out (or runs
+    // the loop on) an engine that no longer exists.
+    friend class CQNDXVideoEngine;
+    friend class CQNDXInputEngine;
+    friend class CQNDXSoundEngine;
+    void __AdoptVideoEngine(CQNDXVideoEngine* engine) { m_pVideoEngine = engine; }
+    void __AdoptInputEngine(CQNDXInputEngine* engine) { m_pInputEngine = engine; }
+    // Clears whichever engine field holds `engine`.
+    void __ForgetEngine(const void* engine);
 
     CQNDXGameManager();
     CQNDXGameManager(const CQNDXGameManager&) = delete;

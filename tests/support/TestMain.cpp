@@ -1,10 +1,12 @@
 // Shared test entry point: headless SDL drivers unless a test asks otherwise,
-// and the platform layer reset before every test.
+// a temporary folder of the process's own (TempDir.h), and the platform
+// layer reset before every test.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
 #include "platform/sim/Sim.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -18,7 +20,10 @@ class ResetLayer : public ::testing::EmptyTestEventListener {
 int main(int argc, char** argv) {
     setenv("SDL_VIDEODRIVER", "dummy", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
+    qndx::test::StartTempRoot();
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new ResetLayer);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    qndx::test::EndTempRoot();
+    return result;
 }

@@ -128,6 +128,14 @@ void CacheAfterRead(CQNDXVideoEngine* engine, CQNDXSurface* dest, const ReadSour
     CacheSource(engine, dest, read.source);
 }
 
+WorkingCopyID::WorkingCopyID(CQNDXVideoEngine* engine) : m_engine(engine) {
+    m_held = engine->RegisterSurface(&m_stand) >= 0 && m_stand.GetID() >= 0;
+}
+
+WorkingCopyID::~WorkingCopyID() {
+    if (m_held) m_engine->UnregisterSurface(&m_stand);
+}
+
 namespace {
 
 // Bytes per pixel a locked description shows, 0 when it is no RGB format.

@@ -138,6 +138,27 @@ private:
     DDSURFACEDESC2 m_copyDesc;  // filled only when the cached copy is read
 };
 
+// The surface ID a working copy of an engine buffer's area holds for the
+// length of one blend: registered as a new surface would be (taking an ID
+// from the engine's allocator, whatever allocator the game set) and
+// unregistered when the object goes (giving it back). The blend itself may
+// work in place without any copy; the allocator and the surface manager
+// still see what a copy would have done, and held() is false where a copy
+// could not have been registered (no ID free).
+class WorkingCopyID {
+public:
+    explicit WorkingCopyID(CQNDXVideoEngine* engine);
+    ~WorkingCopyID();
+    WorkingCopyID(const WorkingCopyID&) = delete;
+    WorkingCopyID& operator=(const WorkingCopyID&) = delete;
+    bool held() const { return m_held; }
+
+private:
+    CQNDXVideoEngine* m_engine;
+    CQNDXSurface m_stand;  // registered in the copy's place; never has pixels
+    bool m_held = false;
+};
+
 // A copy area as pointers into two locked surfaces.
 struct Block {
     uint8_t* dst = nullptr;

@@ -5,6 +5,7 @@
 // position and draws the current cursor there while it is visible.
 #pragma once
 
+#include "EngineLink.h"
 #include "InputListeners.h"
 #include "platform/Types.h"
 
@@ -62,7 +63,7 @@ private:
     int m_bOwnsImage;
     int m_iLoops;
     HCURSOR m_hCursor;
-    CQNDXVideoEngine* m_pVideoEngine;
+    CQNDXEngineLink<CQNDXVideoEngine> m_pVideoEngine;  // cleared when the engine goes
 };
 
 class CQNDXCursorManager : public CQNDXMouseListener {

@@ -67,22 +67,6 @@ HBITMAP LoadBitmapEither(const char* name, int cx, int cy) {
     return bitmap;
 }
 
-IDirectDrawSurface7* CreateSystemSurface(IDirectDraw7* dd, int width, int height) {
-    DDSURFACEDESC2 desc;
-    std::memset(&desc, 0, sizeof(desc));
-    desc.dwSize = 124;
-    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
-    desc.dwWidth = static_cast<DWORD>(width);
-    desc.dwHeight = static_cast<DWORD>(height);
-    IDirectDrawSurface7* surface = nullptr;
-    if (dd->CreateSurface(&desc, &surface, nullptr) != DD_OK) {
-        if (surface) surface->Release();
-        return nullptr;
-    }
-    return surface;
-}
-
 IDirectDrawSurface7* LoadBitmapCommon(IDirectDraw7* dd, const char* name, int cx, int cy, int* width,
                                       int* height) {
     if (!dd || !name) return nullptr;
@@ -482,6 +466,22 @@ HRESULT CopyBitmapToSurface(IDirectDrawSurface7* surface, HBITMAP bitmap, int x,
         DeleteDC(imageDC);
     }
     return hr;
+}
+
+IDirectDrawSurface7* CreateSystemSurface(IDirectDraw7* dd, int width, int height) {
+    DDSURFACEDESC2 desc;
+    std::memset(&desc, 0, sizeof(desc));
+    desc.dwSize = 124;
+    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+    desc.dwWidth = static_cast<DWORD>(width);
+    desc.dwHeight = static_cast<DWORD>(height);
+    IDirectDrawSurface7* surface = nullptr;
+    if (dd->CreateSurface(&desc, &surface, nullptr) != DD_OK) {
+        if (surface) surface->Release();
+        return nullptr;
+    }
+    return surface;
 }
 
 IDirectDrawSurface7* CreateOffscreenSurface(IDirectDraw7* dd, int width, int height, DDSURFACEDESC2* desc) {

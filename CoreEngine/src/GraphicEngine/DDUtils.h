@@ -48,6 +48,8 @@ IDirectDrawSurface7* LoadBitmapSurfaceGetSize(IDirectDraw7* dd, const char* name
 HRESULT ReloadBitmap(IDirectDrawSurface7* surface, const char* name);
 HRESULT CopyBitmapToSurface(IDirectDrawSurface7* surface, HBITMAP bitmap, int x, int y, int dx, int dy);
 IDirectDrawSurface7* CreateOffscreenSurface(IDirectDraw7* dd, int width, int height, DDSURFACEDESC2* desc);
+// A system-memory offscreen surface of the display's format; null on failure.
+IDirectDrawSurface7* CreateSystemSurface(IDirectDraw7* dd, int width, int height);
 
 // Plain memory copy; returns dest.
 void* CopyBytes(void* dest, const void* src, int count);

@@ -5,6 +5,7 @@
 // character; CQNDXTilesetFont draws characters from the tiles of a tileset.
 #pragma once
 
+#include "EngineLink.h"
 #include "platform/Gdi.h"
 
 class CQNDXSurface;
@@ -111,7 +112,7 @@ private:
 
     RECT m_GlyphRects[256];
     CQNDXSurface* m_pGlyphSurface;
-    CQNDXVideoEngine* m_pVideoEngine;
+    CQNDXEngineLink<CQNDXVideoEngine> m_pVideoEngine;  // cleared when the engine goes
 };
 
 class CQNDXTilesetFont : public CQNDXFont {
@@ -149,7 +150,7 @@ private:
     int __TileIndex(unsigned char code) const;
 
     CQNDXTileset* m_pTileset;
-    CQNDXVideoEngine* m_pVideoEngine;
+    CQNDXEngineLink<CQNDXVideoEngine> m_pVideoEngine;  // cleared when the engine goes
     int m_bOwnsTileset;
     unsigned char m_FirstChar;
     int m_iCharCount;

@@ -144,7 +144,10 @@ CQNDXSurface::CQNDXSurface(const CQNDXSurface& other) {
     ::GetPixelFormatInfo(m_pDDSurface, &m_PixelFormat);
     SetupPixelFunctions();
     RECT all = {0, 0, other.m_iWidth, other.m_iHeight};
-    const_cast<CQNDXSurface&>(other).Blit(this, 0, 0, &all, FALSE);
+    // A source without an engine (one whose engine was destroyed) cannot
+    // blit itself; its pixels still come over, through the platform.
+    if (const_cast<CQNDXSurface&>(other).Blit(this, 0, 0, &all, FALSE) < 0 && other.m_pDDSurface)
+        m_pDDSurface->BltFast(0, 0, other.m_pDDSurface, &all, DDBLTFAST_WAIT);
     if (engine->RegisterSurface(this) < 0) m_iID = QNDX_SURFACE_COPY_UNREGISTERED;
 }
 

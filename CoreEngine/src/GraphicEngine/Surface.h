@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "EngineLink.h"
 #include "GraphicEngine/DDUtils.h"
 #include "platform/DirectDraw.h"
 #include "platform/Gdi.h"
@@ -227,7 +228,8 @@ protected:
     bool __RowSpan(int x1, int x2, int y, BYTE** first, int* count) const;
     bool __ColumnSpan(int y1, int y2, int x, BYTE** first, int* count) const;
 
-    CQNDXVideoEngine* m_pVideoEngine;
+    // Cleared when the engine is destroyed (the surface is then unregistered).
+    CQNDXEngineLink<CQNDXVideoEngine> m_pVideoEngine;
     DDSURFACEDESC2 m_Desc;
     IDirectDrawSurface7* m_pDDSurface;
     int m_iWidth;

@@ -17,8 +17,6 @@ public:
     virtual std::ostream& Dump(std::ostream& os) const;
     virtual int GetNewID() = 0;
     virtual void ReleaseID(int id) = 0;
-    // Whether GetNewID would give an ID now (without taking one).
-    virtual bool HasFreeID() const { return true; }
 };
 
 class CQNDXBasicSurfaceIDManager : public CQNDXSurfaceIDManager {
@@ -30,7 +28,6 @@ public:
     int GetNewID() override;
     // Nothing: IDs are never reused.
     void ReleaseID(int id) override;
-    bool HasFreeID() const override { return m_iLastID < g_iMaxSurfaces; }
 
 protected:
     int m_iLastID;
@@ -46,7 +43,6 @@ public:
     // Queues the ID for reuse. IDs outside the table or already queued are
     // refused so one ID is never handed to two surfaces.
     void ReleaseID(int id) override;
-    bool HasFreeID() const override { return !m_FreeIDs.empty() || CQNDXBasicSurfaceIDManager::HasFreeID(); }
     int GetFreeCount() const { return static_cast<int>(m_FreeIDs.size()); }
 
 protected:

@@ -6,6 +6,7 @@
 #include "GraphicEngine/Font.h"
 #include "GraphicEngine/Surface.h"
 #include "GraphicEngine/Tileset.h"
+#include "GraphicEngine/VideoEngine.h"
 
 CQNDXTilesetFont::CQNDXTilesetFont(CQNDXVideoEngine* engine)
     : m_pTileset(nullptr), m_pVideoEngine(engine), m_bOwnsTileset(1), m_FirstChar(0), m_iCharCount(0) {}

@@ -64,6 +64,7 @@ CQNDXVideoEngine* CQNDXVideoEngine::Create(CQNDXGameManager* manager) {
         return nullptr;
     }
     ms_pInstance = engine;
+    manager->__AdoptVideoEngine(engine);
     return engine;
 }
 
@@ -489,6 +490,15 @@ CQNDXVideoEngine::~CQNDXVideoEngine() {
     delete m_pFrontSurface;
     m_pFrontSurface = nullptr;
 
+    // What the application still holds lets go of this engine: its
+    // registered surfaces become unregistered (their IDs mean nothing to a
+    // later engine), and every surface, cursor and font forgets the engine.
+    if (m_pSurfaceManager) {
+        for (int id = 0; id < g_iMaxSurfaces; ++id)
+            if (CQNDXSurface* s = m_pSurfaceManager->GetSurface(id)) s->m_iID = QNDX_SURFACE_UNREGISTERED;
+    }
+    m_EngineLinks.ReleaseAll();
+
     delete m_pCache;
     m_pCache = nullptr;
     delete m_pSurfaceManager;
@@ -505,5 +515,6 @@ CQNDXVideoEngine::~CQNDXVideoEngine() {
         m_pDD = nullptr;
     }
     qndx::gfx::LogInfo("END: CQNDXVideoEngine::~CQNDXVideoEngine");
+    if (CQNDXGameManager* gm = CQNDXGameManager::GetInstance()) gm->__ForgetEngine(this);
     if (ms_pInstance == this) ms_pInstance = nullptr;
 }

@@ -10,6 +10,7 @@
 // blits in VideoEngineEffects.cpp.
 #pragma once
 
+#include "EngineLink.h"
 #include "Time.h"
 #include "platform/DirectDraw.h"
 #include "platform/Gdi.h"
@@ -67,8 +68,10 @@ class CQNDXVideoEngine {
 public:
     // Null when the manager is null or the game manager does not exist; the
     // existing engine when there is one; else a new engine, kept only when its
-    // DirectDraw object was created.
+    // DirectDraw object was created (the manager then hands it out).
     static CQNDXVideoEngine* Create(CQNDXGameManager* manager);
+    // Surfaces, cursors and fonts made on the engine and still held by the
+    // application let go of it: they are unregistered and find no engine.
     static void Destroy();
     static int Exists();
     static CQNDXVideoEngine* GetInstance();
@@ -104,6 +107,8 @@ public:
     void SetCursorFlag(bool visible);
     int SetCursor(CQNDXCursor* cursor);
     CQNDXCursor* GetCursor();
+    // The links of the objects that hold this engine (EngineLink.h).
+    CQNDXEngineLinkList& GetEngineLinks() { return m_EngineLinks; }
     // The blit routines' view of where the engine buffers live.
     int GetBackBufferHwFlag() const { return m_bBackBufferInVideoMemory; }
     int GetThirdSurfaceHwFlag() const { return m_bThirdSurfaceInVideoMemory; }
@@ -248,6 +253,7 @@ protected:
     int m_bOwnsDefaultFont;
     CQNDXCursorManager* m_pCursorManager;
     int m_iDesktopBitsPerPixel;
+    CQNDXEngineLinkList m_EngineLinks;
 
     static CQNDXVideoEngine* ms_pInstance;
 };

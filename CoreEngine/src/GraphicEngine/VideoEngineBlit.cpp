@@ -6,6 +6,7 @@
 // next blits can take the hardware path. The channel scaling used by
 // BlitBlend (and the fades) is a software loop of the same family.
 // Mirrors, stretches, alpha and translucent blits are in VideoEngineEffects.cpp.
+#include <optional>
 #include <vector>
 
 #include "GraphicEngine/BlitFrame.h"
@@ -151,7 +152,10 @@ int CQNDXVideoEngine::BlitBlend16(CQNDXSurface* dest, CQNDXSurface* src, int x, 
 
     // Read in place: a source sharing memory with the destination (a buffer
     // scaled onto itself) is copied aside first, so no row written feeds a
-    // later read.
+    // later read. A source with a negative ID still takes a surface ID for
+    // the call, as its temporary copy would; none free reads it all the same.
+    std::optional<frame::WorkingCopyID> working;
+    if (src->GetID() < 0) working.emplace(this);
     const uint32_t kind = dest->GetPixelKind();
     const pixels::ScaleFn scale = pixels::ScaleCopy(kind);
     int result = 0;

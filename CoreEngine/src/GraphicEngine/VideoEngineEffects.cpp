@@ -11,7 +11,6 @@
 
 #include "GraphicEngine/BlitFrame.h"
 #include "GraphicEngine/Surface.h"
-#include "GraphicEngine/SurfaceIDAllocator.h"
 #include "GraphicEngine/VideoEngine.h"
 #include "pixels/Pixels.h"
 
@@ -255,16 +254,17 @@ namespace {
 // copy of the area and copy it back, both copies with BltFast. A surface
 // held by a device context or locked outside the engine accepts those; one
 // with a clipper (the windowed primary) refuses the copy back, as it always
-// has, and keeps its pixels.
+// has, and keeps its pixels. The copy is not registered: the blend's
+// WorkingCopyID already holds the one surface ID a copy takes.
 int BlendThroughCopy(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT& r,
                      Effect effect, const fx::EffectArgs& args) {
     const int w = r.right - r.left;
     const int h = r.bottom - r.top;
-    CQNDXSurface copy;
-    copy.Create(engine, w, h);
+    IDirectDrawSurface7* made = engine->GetDirectDraw() ? CreateSystemSurface(engine->GetDirectDraw(), w, h) : nullptr;
+    if (!made) return -1;
+    CQNDXSurface copy(made);  // takes the reference
     RECT area = {x, y, x + w, y + h};
-    if (!copy.GetDDSurface() || copy.GetDDSurface()->BltFast(0, 0, dest->GetDDSurface(), &area, DDBLTFAST_WAIT) < 0)
-        return -1;
+    if (copy.GetDDSurface()->BltFast(0, 0, dest->GetDDSurface(), &area, DDBLTFAST_WAIT) < 0) return -1;
     {
         frame::LockPair locks(frame::SourceItself(src), &copy);
         // No memory to work on: nothing is touched, and the copy is not put back.
@@ -278,15 +278,6 @@ int BlendThroughCopy(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface*
     return 0;
 }
 
-// An engine buffer is blended in place, yet refuses (-1, nothing drawn)
-// where a working copy of its area could not be made, which callers rely
-// on: a lost buffer, and no surface ID left for such a copy.
-bool EngineBufferRefused(CQNDXVideoEngine* engine, CQNDXSurface* dest) {
-    if (dest->GetDDSurface()->IsLost() != DD_OK) return true;
-    CQNDXSurfaceIDManager* ids = engine->GetSurfaceIDManager();
-    return !ids || !engine->GetSurfaceManager() || !ids->HasFreeID();
-}
-
 bool HasClipper(IDirectDrawSurface7* surface) {
     IDirectDrawClipper* clipper = nullptr;
     if (surface->GetClipper(&clipper) < 0 || !clipper) return false;
@@ -294,29 +285,44 @@ bool HasClipper(IDirectDrawSurface7* surface) {
     return true;
 }
 
+// Blends onto an engine buffer (negative ID) in place where it can, else
+// through a copy of the area. -1 where the buffer's area could not have
+// been copied: a lost buffer, no memory to work on.
+int BlendOntoBuffer(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT& r,
+                    Effect effect, const fx::EffectArgs& args) {
+    if (dest->GetDDSurface()->IsLost() != DD_OK) return -1;
+    if (!HasClipper(dest->GetDDSurface())) {
+        frame::LockPair locks(frame::SourceItself(src), dest);
+        if (locks.ok()) {
+            RunEffect(effect, locks, dest->GetPixelKind(), src->GetPixelKind(), r, x, y, args);
+            return 0;
+        }
+        if (!locks.destBusy()) return -1;  // no memory to work on: nothing is touched
+    }
+    return BlendThroughCopy(engine, dest, src, x, y, r, effect, args);
+}
+
 // The blend frame shared by the alpha and translucent blits: clip, lock the
-// source and the destination, blend in place, cache the source.
+// source and the destination, blend in place, cache the source. An engine
+// buffer takes a surface ID for the call, as the working copy of its area
+// does, and gives it back before the source is cached.
 int Blend(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT* srcRect,
           Effect effect, uint32_t weight) {
     if (!frame::HaveSurfaces(dest, src)) return -1;
     RECT r = frame::SourceRect(src, srcRect);
     if (IsEmpty(r) || !src->ClipBlit(dest, &x, &y, &r)) return 0;
     if (r.right - r.left < 1 || r.bottom - r.top < 1) return 0;
-    const bool engineBuffer = dest->GetID() < 0;
-    if (engineBuffer && EngineBufferRefused(engine, dest)) return -1;
-
-    const fx::EffectArgs args{weight, fx::IsKeyed(effect) ? frame::SourceKey(src) : 0};
-    bool throughCopy = engineBuffer && HasClipper(dest->GetDDSurface());
-    if (!throughCopy) {
+    if (dest->GetID() >= 0) {
+        const fx::EffectArgs args{weight, fx::IsKeyed(effect) ? frame::SourceKey(src) : 0};
         frame::LockPair locks(frame::SourceItself(src), dest);
-        if (locks.ok())
-            RunEffect(effect, locks, dest->GetPixelKind(), src->GetPixelKind(), r, x, y, args);
-        else if (engineBuffer && locks.destBusy())
-            throughCopy = true;
-        else
-            return -1;  // no memory to work on: nothing is touched
+        if (!locks.ok()) return -1;  // no memory to work on: nothing is touched
+        RunEffect(effect, locks, dest->GetPixelKind(), src->GetPixelKind(), r, x, y, args);
+    } else {
+        frame::WorkingCopyID working(engine);
+        if (!working.held()) return -1;
+        const fx::EffectArgs args{weight, fx::IsKeyed(effect) ? frame::SourceKey(src) : 0};
+        if (BlendOntoBuffer(engine, dest, src, x, y, r, effect, args) < 0) return -1;
     }
-    if (throughCopy && BlendThroughCopy(engine, dest, src, x, y, r, effect, args) < 0) return -1;
     frame::CacheSource(engine, dest, src);
     return 0;
 }

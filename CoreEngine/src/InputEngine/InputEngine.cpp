@@ -39,7 +39,11 @@ bool CanOpen(IDirectInput8A* directInput, LPCDIDEVICEINSTANCEA instance) {
 
 CQNDXInputEngine* CQNDXInputEngine::Create(CQNDXGameManager* manager) {
     if (!manager || !CQNDXGameManager::IsCreated()) return nullptr;
-    if (!s_pInstance) s_pInstance = new (std::nothrow) CQNDXInputEngine();
+    if (!s_pInstance) {
+        s_pInstance = new (std::nothrow) CQNDXInputEngine();
+        // The manager polls and hands out the engine that exists now.
+        if (s_pInstance) manager->__AdoptInputEngine(s_pInstance);
+    }
     return s_pInstance;
 }
 
@@ -75,6 +79,7 @@ CQNDXInputEngine::~CQNDXInputEngine() {
         m_pDirectInput->Release();
         m_pDirectInput = nullptr;
     }
+    if (CQNDXGameManager* gm = CQNDXGameManager::GetInstance()) gm->__ForgetEngine(this);
 }
 
 void CQNDXInputEngine::ResetFields() {

@@ -140,8 +140,9 @@ HRESULT CQNDXJoystick::Update() {
     DWORD count = kBufferSize;
     hr = m_pDevice->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), records, &count, 0);
     if (FAILED(hr)) {
+        // The state above was read; the next poll reads the records again.
         Acquire();
-        return hr;
+        return 0;
     }
     if (count > kBufferSize) count = kBufferSize;
     for (DWORD i = 0; i < count; ++i) {
@@ -155,10 +156,9 @@ HRESULT CQNDXJoystick::Update() {
         else
             NotifyButtonUp(button);
     }
-    if (hr == DI_BUFFEROVERFLOW) {
-        __ReportButtonDifferences();
-        return hr;
-    }
+    // Records were lost: the buttons whose change went with them are told
+    // from the state read above, so no release goes missing.
+    if (hr == DI_BUFFEROVERFLOW) __ReportButtonDifferences();
     return 0;
 }
 

@@ -40,6 +40,8 @@ public:
     HRESULT Init(CQNDXInputEngine* engine, int exclusive, int foreground);
     HRESULT SetCooperativeLevel(int exclusive, int foreground);
 
+    // -1 without a device; a failed state read's result (after re-acquiring);
+    // else 0, also when the buffered read failed (re-acquired) or overflowed.
     HRESULT Update() override;
     HRESULT Acquire() override;
 

@@ -28,7 +28,9 @@ CQNDX3DAudioPath::CQNDX3DAudioPath() : m_p3DBuffer(nullptr), m_pListener(nullptr
 CQNDX3DAudioPath::CQNDX3DAudioPath(CQNDXSoundEngine* engine)
     : CQNDXAudioPath(engine), m_p3DBuffer(nullptr), m_pListener(nullptr) {}
 
-CQNDX3DAudioPath::~CQNDX3DAudioPath() {
+CQNDX3DAudioPath::~CQNDX3DAudioPath() { __ReleaseBuffers(); }
+
+void CQNDX3DAudioPath::__ReleaseBuffers() {
     if (m_pListener) {
         m_pListener->Release();
         m_pListener = nullptr;
@@ -37,6 +39,11 @@ CQNDX3DAudioPath::~CQNDX3DAudioPath() {
         m_p3DBuffer->Release();
         m_p3DBuffer = nullptr;
     }
+}
+
+void CQNDX3DAudioPath::__ReleaseObjects() {
+    __ReleaseBuffers();
+    CQNDXAudioPath::__ReleaseObjects();
 }
 
 int CQNDX3DAudioPath::Destroy() { return __Destroy(); }

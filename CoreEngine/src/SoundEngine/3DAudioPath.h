@@ -57,7 +57,13 @@ public:
     IDirectSound3DBuffer* Get3DBuffer() const { return m_p3DBuffer; }
     IDirectSound3DListener* GetListener() const { return m_pListener; }
 
+protected:
+    void __ReleaseObjects() override;
+
 private:
+    // The listener, then the 3D buffer.
+    void __ReleaseBuffers();
+
     IDirectSound3DBuffer* m_p3DBuffer;
     IDirectSound3DListener* m_pListener;
 };

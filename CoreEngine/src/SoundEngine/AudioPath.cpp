@@ -5,13 +5,22 @@
 #include "SoundEngine/Sound.h"
 #include "SoundEngine/SoundEngine.h"
 
-CQNDXAudioPath::CQNDXAudioPath() : m_pAudioPath(nullptr), m_pSoundEngine(nullptr) {}
+CQNDXAudioPath::CQNDXAudioPath() : m_pAudioPath(nullptr) {}
 
-CQNDXAudioPath::CQNDXAudioPath(CQNDXSoundEngine* engine) : m_pAudioPath(nullptr), m_pSoundEngine(engine) {}
+CQNDXAudioPath::CQNDXAudioPath(CQNDXSoundEngine* engine) : m_pAudioPath(nullptr), m_pSoundEngine(engine) {
+    m_pSoundEngine.OnEngineGone(&CQNDXAudioPath::__EngineGone, this);
+}
 
 CQNDXAudioPath::~CQNDXAudioPath() {
     // Deleted without Destroy: no list and no sound may keep this path.
     if (m_pSoundEngine) __Detach();
+    if (m_pAudioPath) {
+        m_pAudioPath->Release();
+        m_pAudioPath = nullptr;
+    }
+}
+
+void CQNDXAudioPath::__ReleaseObjects() {
     if (m_pAudioPath) {
         m_pAudioPath->Release();
         m_pAudioPath = nullptr;

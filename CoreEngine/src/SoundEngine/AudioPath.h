@@ -3,6 +3,7 @@
 // kinds add the DirectSound objects of the path.
 #pragma once
 
+#include "EngineLink.h"
 #include "platform/DirectMusic.h"
 
 class CQNDXSoundEngine;
@@ -28,18 +29,18 @@ public:
 protected:
     // The Destroy steps shared by both kinds.
     int __Destroy();
+    // Releases the performance's objects the path holds (its engine is
+    // going): afterwards the path is as before Create, and its calls give -1.
+    virtual void __ReleaseObjects();
 
     IDirectMusicAudioPath8* m_pAudioPath;
-    CQNDXSoundEngine* m_pSoundEngine;
+    CQNDXEngineLink<CQNDXSoundEngine> m_pSoundEngine;
 
 private:
-    friend class CQNDXSoundEngine;
-
     CQNDXAudioPath(const CQNDXAudioPath&) = delete;
     CQNDXAudioPath& operator=(const CQNDXAudioPath&) = delete;
 
     // Out of the engine's list and out of every sound of the engine.
     int __Detach();
-    // The engine is going: forget it.
-    void __DetachEngine() { m_pSoundEngine = nullptr; }
+    static void __EngineGone(void* path) { static_cast<CQNDXAudioPath*>(path)->__ReleaseObjects(); }
 };

@@ -14,6 +14,7 @@
 #include "platform/Kernel.h"
 
 CQNDXSound::CQNDXSound(CQNDXSoundEngine* engine) : m_pSegment(nullptr), m_pSoundEngine(engine) {
+    m_pSoundEngine.OnEngineGone(&CQNDXSound::__EngineGone, this);
     if (m_pSoundEngine) m_pSoundEngine->AddSound(this);
 }
 
@@ -195,7 +196,6 @@ void CQNDXSound::__DetachEngine() {
             if (path->GetAudioPath()) m_pSegment->Unload(path->GetAudioPath());
     }
     m_AudioPaths.clear();
-    m_pSoundEngine = nullptr;
 }
 
 void CQNDXSound::__ForgetAudioPath(CQNDXAudioPath* path) {

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "EngineLink.h"
 #include "platform/DirectMusic.h"
 
 class CQNDXSoundEngine;
@@ -56,14 +57,14 @@ public:
     static void MultiByteToWide(WCHAR* out, const char* in, int count);
 
 private:
-    friend class CQNDXSoundEngine;
     friend class CQNDXAudioPath;
 
     CQNDXSound(const CQNDXSound&) = delete;
     CQNDXSound& operator=(const CQNDXSound&) = delete;
 
-    // The engine is going: stop, unload everywhere and forget it.
+    // The engine is going: stop, unload everywhere; the link then forgets it.
     void __DetachEngine();
+    static void __EngineGone(void* sound) { static_cast<CQNDXSound*>(sound)->__DetachEngine(); }
     // A path is going: it leaves the list whatever the unload said.
     void __ForgetAudioPath(CQNDXAudioPath* path);
     // Sets the just-loaded segment up as MIDI; releases it on failure. A
@@ -71,6 +72,6 @@ private:
     int __FinishLoad(HRESULT hr, int isMidi, const char* what);
 
     IDirectMusicSegment8* m_pSegment;
-    CQNDXSoundEngine* m_pSoundEngine;
+    CQNDXEngineLink<CQNDXSoundEngine> m_pSoundEngine;
     std::vector<CQNDXAudioPath*> m_AudioPaths;
 };

@@ -90,13 +90,10 @@ CQNDXSoundEngine::CQNDXSoundEngine(CQNDXGameManager* manager)
 }
 
 CQNDXSoundEngine::~CQNDXSoundEngine() {
-    // Sounds and paths still listed hold a pointer to this engine: they
-    // let go of it here (sounds stop and unload while the performance can
-    // still do so), so none of them reaches a deleted engine later.
-    const std::vector<CQNDXSound*> sounds = m_Sounds;
-    for (CQNDXSound* sound : sounds) sound->__DetachEngine();
-    const std::vector<CQNDXAudioPath*> paths = m_AudioPaths;
-    for (CQNDXAudioPath* path : paths) path->__DetachEngine();
+    // Sounds and paths the application still holds let go of this engine
+    // while the performance can still stop and unload (EngineLink.h), so
+    // none of them reaches a deleted engine, or a later one, afterwards.
+    m_EngineLinks.ReleaseAll();
 
     delete[] m_szSoundDirectory;
     m_szSoundDirectory = nullptr;
@@ -112,6 +109,7 @@ CQNDXSoundEngine::~CQNDXSoundEngine() {
     CoUninitialize();
     m_AudioPaths.clear();
     m_Sounds.clear();
+    if (CQNDXGameManager* gm = CQNDXGameManager::GetInstance()) gm->__ForgetEngine(this);
 }
 
 WCHAR* CQNDXSoundEngine::__WideDirectory(const char* directory) {

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "EngineLink.h"
 #include "platform/DirectMusic.h"
 
 class CQNDXGameManager;
@@ -17,6 +18,9 @@ class CQNDXSoundEngine {
 public:
     // Null without a game manager; a second call returns the same engine.
     static CQNDXSoundEngine* Create(CQNDXGameManager* manager);
+    // Sounds and paths made on the engine and still held by the application
+    // let go of it: sounds stop and unload, paths drop the performance's
+    // objects, and both find no engine afterwards.
     static void Destroy();
     static int Exists();
     static CQNDXSoundEngine* GetInstance();
@@ -57,6 +61,9 @@ public:
     int GetSoundCount() const { return (int)m_Sounds.size(); }
     CQNDXSound* GetSound(int index) const;
 
+    // The links of the sounds and paths that hold this engine (EngineLink.h).
+    CQNDXEngineLinkList& GetEngineLinks() { return m_EngineLinks; }
+
 private:
     explicit CQNDXSoundEngine(CQNDXGameManager* manager);
     CQNDXSoundEngine(const CQNDXSoundEngine&) = delete;
@@ -72,6 +79,7 @@ private:
     char* m_szSoundDirectory;
     std::vector<CQNDXAudioPath*> m_AudioPaths;
     std::vector<CQNDXSound*> m_Sounds;
+    CQNDXEngineLinkList m_EngineLinks;
 
     static CQNDXSoundEngine* ms_pInstance;
 };

@@ -8,11 +8,18 @@ CQNDXStereoAudioPath::CQNDXStereoAudioPath() : m_pBuffer(nullptr) {}
 
 CQNDXStereoAudioPath::CQNDXStereoAudioPath(CQNDXSoundEngine* engine) : CQNDXAudioPath(engine), m_pBuffer(nullptr) {}
 
-CQNDXStereoAudioPath::~CQNDXStereoAudioPath() {
+CQNDXStereoAudioPath::~CQNDXStereoAudioPath() { __ReleaseBuffer(); }
+
+void CQNDXStereoAudioPath::__ReleaseBuffer() {
     if (m_pBuffer) {
         m_pBuffer->Release();
         m_pBuffer = nullptr;
     }
+}
+
+void CQNDXStereoAudioPath::__ReleaseObjects() {
+    __ReleaseBuffer();
+    CQNDXAudioPath::__ReleaseObjects();
 }
 
 int CQNDXStereoAudioPath::Destroy() { return __Destroy(); }

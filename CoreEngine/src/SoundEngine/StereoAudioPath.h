@@ -20,6 +20,11 @@ public:
     int GetVolume(long* volume);
     IDirectSoundBuffer* GetBuffer() const { return m_pBuffer; }
 
+protected:
+    void __ReleaseObjects() override;
+
 private:
+    void __ReleaseBuffer();
+
     IDirectSoundBuffer* m_pBuffer;
 };

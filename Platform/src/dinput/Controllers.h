@@ -1,6 +1,8 @@
-// Game controllers behind the DirectInput stand-in: one interface, with an
-// SDL joystick backend and a null backend (no controllers) for when SDL's
-// joystick subsystem cannot start.
+// Game controllers behind the DirectInput stand-in: what the devices need of
+// the host (enumerate, open, read axes, buttons and hats) and the test
+// panel's virtual controllers. The SDL joystick backend lives in sdl/; the
+// null backend (no controllers) serves runs where SDL's joystick side cannot
+// start. sdl/BackendChoice.cpp picks one.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +40,9 @@ struct ControllerState {
     uint8_t hats[kHats] = {};
 };
 
+// One control of a virtual controller.
+enum class ControllerControl { Axis, Button, Hat };
+
 class ControllerBackend {
 public:
     virtual ~ControllerBackend() = default;
@@ -51,10 +56,21 @@ public:
     virtual bool Read(int32_t id, ControllerState* state) = 0;
     // Lets the backend take in new values (the window's pump also does).
     virtual void Refresh() = 0;
+
+    // The test panel's controllers, whose values travel the same road as a
+    // real controller's (events through the window's pump). Attach gives the
+    // new controller's id, or -1 after saying why; Set says why it fails;
+    // Detach is false for an id not attached this way.
+    virtual int32_t AttachVirtual(const char* name, int axes, int buttons, int hats, bool gamepad) = 0;
+    virtual bool SetVirtual(int32_t id, ControllerControl control, int index, int value) = 0;
+    virtual bool DetachVirtual(int32_t id) = 0;
+    virtual std::vector<int32_t> VirtualIds() const = 0;
 };
 
-// The SDL backend, or the null one when SDL's joystick subsystem fails.
+// The backend choice (sdl/BackendChoice.cpp): SDL's joysticks, or the null
+// backend when SDL's joystick subsystem does not start.
 std::unique_ptr<ControllerBackend> MakeControllerBackend();
+std::unique_ptr<ControllerBackend> MakeNullControllerBackend();
 
 }  // namespace dinput
 }  // namespace platform

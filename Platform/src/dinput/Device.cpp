@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "dinput/ScanCodes.h"
+#include "dinput/InputSource.h"
 #include "platform/Kernel.h"
 #include "sim/SimInternal.h"
 
@@ -31,19 +31,6 @@ bool SameFormat(const DIDATAFORMAT& a, const DIDATAFORMAT& b) {
 void CopyName(char* dst, const char* src) {
     std::strncpy(dst, src, MAX_PATH - 1);
     dst[MAX_PATH - 1] = '\0';
-}
-
-int KeyboardKeyCount() {
-    bool seen[256] = {};
-    int count = 0;
-    for (int sc = 0; sc < 512; ++sc) {
-        BYTE dik = DikFromSdlScancode(sc);
-        if (dik != 0 && !seen[dik]) {
-            seen[dik] = true;
-            ++count;
-        }
-    }
-    return count;
 }
 
 }  // namespace

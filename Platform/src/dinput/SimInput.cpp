@@ -1,12 +1,8 @@
 // The test panel's input side. Keys, mouse and focus go straight to the hub;
-// controllers are SDL virtual joysticks, so their values travel the same road
-// as a real controller's (SDL's joystick state, events through the window's
-// pump).
-#include <SDL.h>
-
-#include <cstdio>
-#include <map>
-
+// controllers are the controller backend's virtual ones, so their values
+// travel the same road as a real controller's (the backend's state, events
+// through the window's pump).
+#include "dinput/Controllers.h"
 #include "dinput/InputHub.h"
 #include "platform/sim/Input.h"
 #include "platform/sim/Window.h"
@@ -16,37 +12,23 @@ namespace qndx {
 namespace sim {
 namespace {
 
+using platform::dinput::ControllerBackend;
+using platform::dinput::ControllerControl;
 using platform::dinput::InputHub;
 
-// Our own open handle of each attached virtual controller, by id.
-std::map<int, SDL_Joystick*>& Attached() {
-    static std::map<int, SDL_Joystick*>* attached = new std::map<int, SDL_Joystick*>();
-    return *attached;
-}
-
-int IndexOf(int id) {
-    int n = SDL_NumJoysticks();
-    for (int i = 0; i < n; ++i)
-        if (SDL_JoystickGetDeviceInstanceID(i) == id) return i;
-    return -1;
-}
+ControllerBackend& Controllers() { return InputHub::Get().Controllers(); }
 
 void Deliver() {
-    SDL_JoystickUpdate();
+    Controllers().Refresh();
     PumpWindowEvents();
 }
 
 void DetachAll() {
-    while (!Attached().empty()) DetachController(Attached().begin()->first);
+    for (int32_t id : Controllers().VirtualIds()) DetachController(id);
 }
 
-SDL_Joystick* Handle(int id) {
-    auto it = Attached().find(id);
-    if (it == Attached().end()) {
-        std::fprintf(stderr, "sim: controller %d is not attached here\n", id);
-        return nullptr;
-    }
-    return it->second;
+void Set(int id, ControllerControl control, int index, int value) {
+    if (Controllers().SetVirtual(id, control, index, value)) Deliver();
 }
 
 }  // namespace
@@ -58,66 +40,27 @@ void InjectMouseButton(int button, bool down) { InputHub::Get().MouseButton(butt
 void SetInputFocus(bool focused) { InputHub::Get().SetPanelFocus(focused); }
 
 int AttachController(const char* name, int axes, int buttons, int hats, bool gamepad) {
-    InputHub::Get();  // starts SDL's joystick side
+    ControllerBackend& controllers = Controllers();  // starts the backend
     internal::AddResetHook(&DetachAll);
-    SDL_VirtualJoystickDesc desc;
-    SDL_zero(desc);
-    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-    desc.type = gamepad ? SDL_JOYSTICK_TYPE_GAMECONTROLLER : SDL_JOYSTICK_TYPE_UNKNOWN;
-    desc.naxes = static_cast<Uint16>(axes);
-    desc.nbuttons = static_cast<Uint16>(buttons);
-    desc.nhats = static_cast<Uint16>(hats);
-    desc.name = name;
-    int index = SDL_JoystickAttachVirtualEx(&desc);
-    if (index < 0) {
-        std::fprintf(stderr, "sim: could not attach a controller: %s\n", SDL_GetError());
-        return -1;
-    }
-    int id = SDL_JoystickGetDeviceInstanceID(index);
-    SDL_Joystick* j = SDL_JoystickOpen(index);
-    if (id < 0 || !j) {
-        std::fprintf(stderr, "sim: could not open the attached controller: %s\n", SDL_GetError());
-        SDL_JoystickDetachVirtual(index);
-        return -1;
-    }
-    Attached()[id] = j;
+    int id = controllers.AttachVirtual(name, axes, buttons, hats, gamepad);
+    if (id < 0) return -1;
     Deliver();
     return id;
 }
 
 void DetachController(int id) {
-    auto it = Attached().find(id);
-    if (it == Attached().end()) return;
-    SDL_Joystick* j = it->second;
-    Attached().erase(it);
-    int index = IndexOf(id);
-    if (index >= 0) SDL_JoystickDetachVirtual(index);
-    SDL_JoystickClose(j);
-    Deliver();
+    if (Controllers().DetachVirtual(id)) Deliver();
 }
 
 void SetControllerAxis(int id, int axis, int value) {
-    if (SDL_Joystick* j = Handle(id)) {
-        if (value < -32768) value = -32768;
-        if (value > 32767) value = 32767;
-        SDL_JoystickSetVirtualAxis(j, axis, static_cast<Sint16>(value));
-        Deliver();
-    }
+    if (value < -32768) value = -32768;
+    if (value > 32767) value = 32767;
+    Set(id, ControllerControl::Axis, axis, value);
 }
 
-void SetControllerButton(int id, int button, bool down) {
-    if (SDL_Joystick* j = Handle(id)) {
-        SDL_JoystickSetVirtualButton(j, button, down ? SDL_PRESSED : SDL_RELEASED);
-        Deliver();
-    }
-}
+void SetControllerButton(int id, int button, bool down) { Set(id, ControllerControl::Button, button, down ? 1 : 0); }
 
-void SetControllerHat(int id, int hat, int bits) {
-    if (SDL_Joystick* j = Handle(id)) {
-        SDL_JoystickSetVirtualHat(j, hat, static_cast<Uint8>(bits));
-        Deliver();
-    }
-}
+void SetControllerHat(int id, int hat, int bits) { Set(id, ControllerControl::Hat, hat, bits); }
 
 }  // namespace sim
 }  // namespace qndx

@@ -28,7 +28,7 @@ AudioHub& AudioHub::Get() {
 void AudioHub::Attach(Mixer* mixer) {
     std::lock_guard<std::mutex> guard(m_lock);
     Entry entry{mixer, nullptr};
-    if (!m_offline) entry.output = OpenAudioOutput(mixer);
+    if (!m_offline) entry.output = OpenAudioOutput(mixer, kMixRate);
     m_entries.push_back(std::move(entry));
 }
 
@@ -53,7 +53,7 @@ void AudioHub::SetOffline(bool offline) {
         if (offline)
             e.output.reset();
         else if (!e.output)
-            e.output = OpenAudioOutput(e.mixer);
+            e.output = OpenAudioOutput(e.mixer, kMixRate);
     }
 }
 

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <vector>
 
+#include "dmusic/AudioOutput.h"
 #include "dmusic/MidiSynth.h"
 #include "dmusic/Spatial.h"
 #include "dmusic/Voice.h"
@@ -67,7 +68,7 @@ struct Voice {
     bool primary = false;
 };
 
-class Mixer {
+class Mixer final : public FrameSource {
 public:
     std::mutex mutex;
     std::vector<std::shared_ptr<Bus>> buses;
@@ -79,7 +80,7 @@ public:
     double musicTicks = 0;  // music time so far
 
     // Mixes the next `frames` stereo frames into `out`. Takes the lock.
-    void Render(float* out, size_t frames);
+    void Render(float* out, size_t frames) override;
 
     // With the lock held:
     REFERENCE_TIME ReferenceNow() const;

@@ -6,8 +6,8 @@
 
 #include "dinput/InputHub.h"
 #include "dinput/InputSource.h"
-#include "dinput/ScanCodes.h"
 #include "sdl/InputEvents.h"
+#include "sdl/ScanCodes.h"
 
 namespace qndx {
 namespace platform {

@@ -174,11 +174,6 @@ public:
         m_windows.erase(it);
     }
 
-    SDL_Window* SdlWindow(uint32_t id) override {
-        auto it = m_windows.find(id);
-        return it == m_windows.end() ? nullptr : it->second.window;
-    }
-
     void SetPointer(bool visible, PointerShape shape) override {
         if (visible) {
             SDL_Cursor*& cursor = m_cursors[shape];

@@ -1,5 +1,5 @@
-// The SDL window behind a layer window (see SdlWindow.h), found through the
-// window manager's host id.
+// The SDL window behind a layer window (see SdlWindow.h): the SDL backend's
+// host ids are SDL's window ids.
 #include "sdl/SdlWindow.h"
 
 #include "user/WindowManager.h"
@@ -10,7 +10,7 @@ namespace platform {
 SDL_Window* SdlWindowFor(HWND hwnd) {
     WindowRec* w = Wm().Find(hwnd);
     if (!w || !w->hostId) return nullptr;
-    return Wm().Backend().SdlWindow(w->hostId);
+    return SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GetWindowFromID(w->hostId) : nullptr;
 }
 
 }  // namespace platform

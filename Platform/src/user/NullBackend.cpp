@@ -17,7 +17,6 @@ public:
     }
     void UpdateHostWindow(uint32_t, const HostWindowState&) override {}
     void DestroyHostWindow(uint32_t) override {}
-    SDL_Window* SdlWindow(uint32_t) override { return nullptr; }
     void SetPointer(bool, PointerShape) override {}
     bool GetPointer(POINT*) override { return false; }
     void WarpPointer(int, int) override {}

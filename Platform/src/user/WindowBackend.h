@@ -12,8 +12,6 @@
 
 #include "platform/Types.h"
 
-struct SDL_Window;
-
 namespace qndx {
 namespace platform {
 
@@ -55,8 +53,6 @@ public:
     // it last applied.
     virtual void UpdateHostWindow(uint32_t id, const HostWindowState& state) = 0;
     virtual void DestroyHostWindow(uint32_t id) = 0;
-    // The SDL window behind an id (null for the null backend).
-    virtual SDL_Window* SdlWindow(uint32_t id) = 0;
 
     // Pointer: shown or hidden, and its shape while shown.
     virtual void SetPointer(bool visible, PointerShape shape) = 0;

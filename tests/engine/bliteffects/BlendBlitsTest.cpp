@@ -4,10 +4,15 @@
 // partly clipped placements, the surface operations' choice of the half
 // routines, refusals that leave the destination as it was (no free ID, a
 // failed copy, a failed lock, nothing visible), one surface blended onto
-// itself, the caching of the source, and the keyed halving that works in
-// place on an engine buffer from a cached copy.
+// itself, the caching of the source, the keyed halving that works in place
+// on an engine buffer from a cached copy, and the surface ID each working
+// copy takes and gives back.
+#include <deque>
 #include <functional>
+#include <sstream>
 
+#include "GraphicEngine/SurfaceIDAllocator.h"
+#include "GraphicEngine/SurfaceManager.h"
 #include "support/PixelReference.h"
 #include "engine/blit/BlitTestSupport.h"
 
@@ -335,6 +340,161 @@ TEST_P(BlendTest, KindsWithoutLoopsOrMismatchedSourcesChangeNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, BlendTest, ::testing::ValuesIn(kKinds), KindName);
+
+// ------------------------------------------- surface IDs of the working copy
+
+// The cached allocator as the ID rules describe it: released IDs queue up
+// and come back oldest first; else the count goes on.
+struct IDQueue {
+    std::deque<int> released;
+    int last = 0;
+    int Take() {
+        if (released.empty()) return last++;
+        const int id = released.front();
+        released.pop_front();
+        return id;
+    }
+    void Give(int id) { released.push_back(id); }
+};
+
+// An allocator a game might set: counts from 100 and writes down each call.
+class LoggingIDs : public CQNDXSurfaceIDManager {
+public:
+    LoggingIDs(std::vector<std::string>* log, bool* exhausted) : m_log(log), m_exhausted(exhausted) {}
+    int GetNewID() override {
+        const int id = *m_exhausted ? -100 : m_next++;
+        m_log->push_back("new " + std::to_string(id));
+        return id;
+    }
+    void ReleaseID(int id) override { m_log->push_back("release " + std::to_string(id)); }
+
+private:
+    std::vector<std::string>* m_log;
+    bool* m_exhausted;
+    int m_next = 100;
+};
+
+class BlendIDTest : public BlitFixture {
+protected:
+    void SetUp() override { Start(16); }
+    // The alpha and translucent routines through their working copy, the
+    // surface operations' half forms included, then the in-place keyed
+    // halving (which makes no working copy).
+    static std::vector<Routine> Framed() {
+        std::vector<Routine> list;
+        for (const Routine& r : Routines())
+            if (std::string(r.name) != "keyed halving in place") list.push_back(r);
+        for (bool keyed : {false, true}) {
+            list.push_back({"BlitAlpha 127", keyed, 0,
+                            [keyed](CQNDXVideoEngine*, CQNDXSurface* d, CQNDXSurface* s, int x, int y,
+                                    const RECT* r) { return s->BlitAlpha(d, x, y, r, 127, keyed); },
+                            nullptr});
+            list.push_back({"BlitTranslucent 50", keyed, 0,
+                            [keyed](CQNDXVideoEngine*, CQNDXSurface* d, CQNDXSurface* s, int x, int y,
+                                    const RECT* r) { return s->BlitTranslucent(d, x, y, r, 50, keyed); },
+                            nullptr});
+        }
+        return list;
+    }
+    static Routine InPlace() { return Routines().back(); }
+
+    // The engine keeps a game's allocator to the end: what it writes to lives as long.
+    std::vector<std::string> log;
+    bool exhausted = false;
+};
+
+TEST_F(BlendIDTest, ABlendOntoAnEngineBufferTakesOneIDAndGivesItBack) {
+    CQNDXSurface* back = Buffer(QNDX_SURFACE_BACK, 16, 16, false);
+    engine->SetBack(back, false);
+    IDQueue ids;
+    std::vector<CQNDXSurface*> made;
+    for (int i = 0; i < 6; ++i) {
+        made.push_back(new CQNDXSurface());
+        ASSERT_EQ(0, made.back()->Create(engine, 8, 8));
+        ASSERT_EQ(ids.Take(), made.back()->GetID());
+    }
+    CQNDXSurface* src = made[0];
+    CQNDXSurface* reg = made[2];
+    // IDs 1 and 3 freed, in that order.
+    for (int i : {1, 3}) {
+        delete made[i];
+        made[i] = nullptr;
+        ids.Give(i);
+    }
+    ASSERT_EQ(0, src->SetColorKeyRGB(0));
+    Randomise(src->GetDDSurface(), 3);
+
+    for (const Routine& r : Framed()) {
+        ASSERT_EQ(0, r.run(engine, back, src, 2, 2, nullptr)) << r.name;
+        ids.Give(ids.Take());
+        ASSERT_EQ(0, r.run(engine, reg, src, 2, 2, nullptr)) << r.name;  // in place: no ID
+        // Nothing visible: no working copy either.
+        ASSERT_EQ(0, r.run(engine, back, src, 40, 40, nullptr)) << r.name;
+    }
+    ASSERT_EQ(0, InPlace().run(engine, back, src, 2, 2, nullptr));
+    // The channel scaling reads an engine buffer through a temporary copy.
+    ASSERT_EQ(0, back->BlitBlend(reg, 0, 0, nullptr, 100));
+    ids.Give(ids.Take());
+    ASSERT_EQ(0, src->BlitBlend(back, 0, 0, nullptr, 100));
+
+    std::ostringstream dump;
+    engine->GetSurfaceIDManager()->Dump(dump);
+    EXPECT_NE(std::string::npos, dump.str().find("Last ID: " + std::to_string(ids.last) + " Free IDs: " +
+                                                 std::to_string(ids.released.size())))
+        << dump.str();
+    // New surfaces get the IDs in the queue's order, then new ones.
+    const size_t queued = ids.released.size();
+    for (size_t i = 0; i < queued + 2; ++i) {
+        made.push_back(new CQNDXSurface());
+        ASSERT_EQ(0, made.back()->Create(engine, 1, 1));
+        EXPECT_EQ(ids.Take(), made.back()->GetID()) << "surface " << i << " after the blends";
+    }
+    EXPECT_EQ(static_cast<int>(made.size()) - 2, engine->GetSurfaceManager()->GetCount());
+    for (CQNDXSurface* m : made) delete m;
+}
+
+TEST_F(BlendIDTest, AnAllocatorSetByTheGameIsAskedAndItsRefusalLeavesTheBufferAlone) {
+    ASSERT_EQ(0, engine->SetSurfaceIDManager(new LoggingIDs(&log, &exhausted)));
+    CQNDXSurface* back = Buffer(QNDX_SURFACE_BACK, 16, 16, false);
+    engine->SetBack(back, false);
+    CQNDXSurface* src = Registered(8, 8);
+    CQNDXSurface* reg = Registered(8, 8);
+    ASSERT_EQ((std::vector<std::string>{"new 100", "new 101"}), log);
+    ASSERT_EQ(0, src->SetColorKeyRGB(0));
+    Randomise(src->GetDDSurface(), 4);
+    Randomise(back->GetDDSurface(), 5);
+
+    int next = 102;
+    for (const Routine& r : Framed()) {
+        log.clear();
+        ASSERT_EQ(0, r.run(engine, back, src, 1, 1, nullptr)) << r.name;
+        const std::string id = std::to_string(next++);
+        EXPECT_EQ((std::vector<std::string>{"new " + id, "release " + id}), log) << r.name;
+        log.clear();
+        ASSERT_EQ(0, r.run(engine, reg, src, 1, 1, nullptr)) << r.name;
+        EXPECT_TRUE(log.empty()) << r.name;
+    }
+
+    // No ID to be had: every framed blend onto the buffer refuses and draws
+    // nothing; blends needing no working copy go on.
+    exhausted = true;
+    const Pixels before = Read(back->GetDDSurface());
+    for (const Routine& r : Framed()) {
+        log.clear();
+        EXPECT_EQ(-1, r.run(engine, back, src, 1, 1, nullptr)) << r.name;
+        EXPECT_EQ((std::vector<std::string>{"new -100"}), log) << r.name;
+        EXPECT_EQ("", FirstDifference(Read(back->GetDDSurface()), before)) << r.name;
+        EXPECT_EQ(0, r.run(engine, reg, src, 1, 1, nullptr)) << r.name;
+    }
+    log.clear();
+    EXPECT_EQ(0, InPlace().run(engine, back, src, 1, 1, nullptr));
+    EXPECT_TRUE(log.empty());
+    // The channel scaling then reads the buffer itself.
+    const Pixels regBefore = Read(reg->GetDDSurface());
+    EXPECT_EQ(0, back->BlitBlend(reg, 0, 0, nullptr, 0));
+    EXPECT_EQ((std::vector<std::string>{"new -100"}), log);
+    EXPECT_NE("", FirstDifference(Read(reg->GetDDSurface()), regBefore));
+}
 
 // ------------------------------------------------------- channel scaling
 

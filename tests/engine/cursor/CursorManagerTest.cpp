@@ -17,6 +17,8 @@
 #include "GraphicEngine/VideoEngine.h"
 #include "engine/tileset/SheetTestSupport.h"
 #include "platform/User.h"
+#include "support/ChildProgram.h"
+#include "support/TempDir.h"
 
 using namespace sheettest;
 
@@ -112,7 +114,7 @@ TEST_F(CursorManager, WithoutAGameManagerTheDefaultCursorHasNoImageAndDrawingFai
 // On a running game manager (in a child program, as the manager lives for
 // the whole process).
 
-TEST(CursorManagerInGame, DISABLED_Body) {
+QNDX_CHILD_PROGRAM(CursorManagerInGame, Body) {
     CQNDXGameManager* gm = CQNDXGameManager::Create();
     ASSERT_NE(nullptr, gm);
     CQNDXVideoEngine* video = gm->GetVideoEngine();
@@ -140,23 +142,21 @@ TEST(CursorManagerInGame, TheDefaultManagerOwnsAVisibleArrow) {
     char self[PATH_MAX] = {};
     const ssize_t n = readlink("/proc/self/exe", self, sizeof(self) - 1);
     ASSERT_GT(n, 0);
-    char dir[] = "/tmp/qndx-cursor-XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(dir));
-    const std::string program = std::string(dir) + "/game.exe";
+    const qndx::test::TempDir scratch("qndx-cursor");
+    ASSERT_FALSE(scratch.path().empty());
+    const std::string program = scratch / "game.exe";
     ASSERT_EQ(0, symlink(self, program.c_str()));
 
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        execl(program.c_str(), program.c_str(), "--gtest_filter=CursorManagerInGame.DISABLED_Body",
-              "--gtest_also_run_disabled_tests", static_cast<char*>(nullptr));
+        qndx::test::SelectChildProgram("CursorManagerInGame", "Body");
+        const std::string filter = qndx::test::ChildProgramFilter("CursorManagerInGame", "Body");
+        execl(program.c_str(), program.c_str(), filter.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     int status = 0;
     ASSERT_EQ(pid, waitpid(pid, &status, 0));
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(0, WEXITSTATUS(status));
-
-    const std::string cleanup = std::string("rm -rf '") + dir + "'";
-    EXPECT_EQ(0, std::system(cleanup.c_str()));
 }

@@ -20,6 +20,7 @@
 #include "engine/images/LoaderTestSupport.h"
 #include "platform/sim/Kernel.h"
 #include "platform/sim/Sim.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -142,8 +143,9 @@ void LoadByName(const std::string& dir, int bpp) {
 }
 
 TEST(DecoderDispatch, SurfacesLoadByNameFromTheGraphicsDirectory) {
-    char templ[] = "/tmp/qndx-decoders-XXXXXX";
-    const std::string dir = mkdtemp(templ);
+    const qndx::test::TempDir scratch("qndx-decoders");
+    const std::string dir = scratch.path();
+    ASSERT_FALSE(dir.empty());
     fs::create_directories(dir + "/graphics");
     Write(dir + "/graphics/pic.png", ti::EncodePng(PngOf(Picture())));
     Write(dir + "/graphics/pic.pcx", ti::WritePcx24(Picture()));

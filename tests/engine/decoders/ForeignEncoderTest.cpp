@@ -25,6 +25,7 @@
 #include "engine/images/LoaderTestSupport.h"
 #include "platform/sim/Sim.h"
 #include "support/Xvfb.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -95,8 +96,7 @@ const Variant kVariants[] = {
 struct TempDir {
     std::string path;
     TempDir() {
-        char pattern[] = "/tmp/qndx-foreign-XXXXXX";
-        if (mkdtemp(pattern)) path = pattern;
+        path = qndx::test::MakeTempDir("qndx-foreign");
     }
     ~TempDir() {
         std::error_code ec;

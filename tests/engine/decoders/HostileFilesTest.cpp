@@ -23,6 +23,7 @@
 #include "engine/decoders/DecoderFiles.h"
 #include "engine/images/LoaderTestSupport.h"
 #include "platform/sim/Kernel.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -257,8 +258,9 @@ void LoadHostileFiles(const std::string& dir, int bpp, const std::vector<Refusal
 }
 
 TEST(HostileImages, AreRefusedCheaplyWithOneLineNamingTheFileAndTheReason) {
-    char templ[] = "/tmp/qndx-hostile-XXXXXX";
-    const std::string dir = mkdtemp(templ);
+    const qndx::test::TempDir scratch("qndx-hostile");
+    const std::string dir = scratch.path();
+    ASSERT_FALSE(dir.empty());
     fs::create_directories(dir + "/graphics");
     const std::vector<Refusal> refusals = Refusals();
     for (const Refusal& r : refusals) Write(dir + "/graphics/" + r.name, r.bytes);

@@ -37,6 +37,7 @@
 #include "platform/sim/Kernel.h"
 #include "platform/sim/Sim.h"
 #include "platform/sim/Window.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -76,9 +77,8 @@ std::string Say(const char* format, A... args) {
 class DemoFolder {
 public:
     DemoFolder() {
-        char pattern[] = "/tmp/qndx-demo-XXXXXX";
-        if (!mkdtemp(pattern)) return;
-        m_path = pattern;
+        m_path = qndx::test::MakeTempDir("qndx-demo");
+        if (m_path.empty()) return;
         const std::string command = std::string("'") + QNDX_MAKE_DEMO_DATA + "' '" + m_path + "'";
         m_made = std::system(command.c_str()) == 0;
     }

@@ -25,6 +25,7 @@
 #include "platform/sim/Display.h"
 #include "platform/sim/Kernel.h"
 #include "platform/sim/Sim.h"
+#include "support/TempDir.h"
 
 namespace display_test {
 
@@ -137,8 +138,7 @@ protected:
 class ScratchDirectory {
 public:
     ScratchDirectory() {
-        char pattern[] = "/tmp/qndx-display-XXXXXX";
-        if (mkdtemp(pattern)) m_path = pattern;
+        m_path = qndx::test::MakeTempDir("qndx-display");
     }
     ~ScratchDirectory() {
         std::error_code ec;

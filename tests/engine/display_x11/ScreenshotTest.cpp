@@ -1,8 +1,7 @@
 // The whole program on a real X server. Each case starts its own Xvfb (the
 // server picks a free display), runs this test binary again as the program
-// (the X11Program case, which does nothing unless the parent asks for it:
-// the game manager, the default state, an 800 x 600 display) with SDL's X11
-// driver, takes a screenshot of the X display with ImageMagick's `import`
+// (the X11Program body, registered only in that run: the game manager, the
+// default state, an 800 x 600 display) with SDL's X11 driver, takes a screenshot of the X display with ImageMagick's `import`
 // once the program says it has presented, and checks that the default
 // state's text and the statistics overlay are there. Windowed runs use
 // desktops of 16 and 32 bits (on X servers of those depths); the full-screen
@@ -33,6 +32,8 @@
 #include "platform/User.h"
 #include "platform/sim/Sim.h"
 
+#include "support/ChildProgram.h"
+#include "support/TempDir.h"
 #include "support/Xvfb.h"
 
 namespace {
@@ -69,8 +70,9 @@ public:
             // name, which needs whole stacks through those libraries.
             std::string asan = getenv("ASAN_OPTIONS") ? getenv("ASAN_OPTIONS") : "";
             setenv("ASAN_OPTIONS", (asan + (asan.empty() ? "" : ":") + "fast_unwind_on_malloc=0").c_str(), 1);
-            execl("/proc/self/exe", "display_x11_program", "--gtest_filter=X11Program.Run",
-                  static_cast<char*>(nullptr));
+            qndx::test::SelectChildProgram("X11Program", "Run");
+            const std::string filter = qndx::test::ChildProgramFilter("X11Program", "Run");
+            execl("/proc/self/exe", "display_x11_program", filter.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
         close(in[0]);
@@ -205,9 +207,8 @@ void RunProgram(const std::string& mode, int xDepth, int desktopBits, const std:
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
     ASSERT_FALSE(ec) << "the test program's own path: " << ec.message();
-    char pattern[] = "/tmp/qndx-x11-XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(pattern));
-    const std::string work = pattern;
+    const std::string work = qndx::test::MakeTempDir("qndx-x11");
+    ASSERT_FALSE(work.empty());
 
     WriteLeakSuppressions(work + "/lsan.supp");
     Program program;
@@ -268,9 +269,9 @@ int Count(const char* prefix, const char* contains) {
     return n;
 }
 
-TEST(X11Program, Run) {
+QNDX_CHILD_PROGRAM(X11Program, Run) {
     const char* mode = std::getenv("QNDX_X11_PROGRAM");
-    if (!mode) GTEST_SKIP() << "runs only as the program of the X server tests";
+    ASSERT_TRUE(mode);
     const char* dir = std::getenv("QNDX_X11_DIR");
     ASSERT_TRUE(dir && chdir(dir) == 0);
     qndx::sim::SetCommandLine("game.exe");

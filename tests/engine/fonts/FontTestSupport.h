@@ -13,6 +13,7 @@
 #include "engine/tileset/SheetTestSupport.h"
 #include "platform/Gdi.h"
 #include "platform/sim/Text.h"
+#include "support/TempDir.h"
 
 namespace fonttest {
 
@@ -77,9 +78,8 @@ public:
         std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         Replace(&bytes, "Liberation", "Quendrixxx");
         Replace(&bytes, Utf16("Liberation"), Utf16("Quendrixxx"));
-        char dir[] = "/tmp/qndx-fontfile-XXXXXX";
-        if (mkdtemp(dir)) {
-            m_dir = dir;
+        m_dir = qndx::test::MakeTempDir("qndx-fontfile");
+        if (!m_dir.empty()) {
             m_path = m_dir + "/renamed.ttf";
             std::ofstream(m_path, std::ios::binary) << bytes;
         }

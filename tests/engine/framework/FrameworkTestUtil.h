@@ -3,6 +3,8 @@
 // must end the child with a non-zero status and say why on stderr).
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -89,6 +91,18 @@ inline std::string CurrentDir() {
 }
 
 }  // namespace qndx_test
+
+// Runs the statements in a forked child; the child must reach the end to pass.
+#define QNDX_IN_CHILD(...)                                                                   \
+    do {                                                                                     \
+        auto qndx_child_body = [&]() { __VA_ARGS__; };                                       \
+        EXPECT_EXIT(                                                                         \
+            {                                                                                \
+                qndx_child_body();                                                           \
+                std::exit(0);                                                                \
+            },                                                                               \
+            ::testing::ExitedWithCode(0), "");                                               \
+    } while (0)
 
 // For code that runs in a forked child: report and leave with status 1.
 #define QNDX_CHILD_CHECK(cond)                                                                 \

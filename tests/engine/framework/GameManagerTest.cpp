@@ -36,19 +36,6 @@ using qndx_test::ScratchDir;
 
 namespace {
 
-
-// Runs the statements in a forked child; the child must reach the end to pass.
-#define QNDX_IN_CHILD(...)                                                                   \
-    do {                                                                                     \
-        auto qndx_child_body = [&]() { __VA_ARGS__; };                                       \
-        EXPECT_EXIT(                                                                         \
-            {                                                                                \
-                qndx_child_body();                                                           \
-                std::exit(0);                                                                \
-            },                                                                               \
-            ::testing::ExitedWithCode(0), "");                                               \
-    } while (0)
-
 // Takes whatever is waiting (creation and showing may leave messages) so a
 // test starts the loop on an empty queue.
 void DrainQueue() {

@@ -21,6 +21,7 @@
 #include "FrameworkTestUtil.h"
 #include "GameManager.h"
 #include "GameState.h"
+#include "support/ChildProgram.h"
 
 using qndx_test::CountOf;
 using qndx_test::ReadAll;
@@ -41,8 +42,8 @@ public:
     int frames = 0;
 };
 
-// The game itself. Started only by the test below (disabled in normal runs).
-TEST(FrameworkProgramBody, DISABLED_RunsTheGame) {
+// The game itself, run only as the program the test below starts.
+QNDX_CHILD_PROGRAM(FrameworkProgramBody, RunsTheGame) {
     CQNDXGameManager* gm = CQNDXGameManager::Create();
     ASSERT_NE(gm, nullptr);
     CountingState state;
@@ -69,8 +70,9 @@ TEST(FrameworkProgram, WritesACompleteLogIntoDebugBesideTheProgram) {
     if (pid == 0) {
         // Started from elsewhere: the program must find its own directory.
         if (chdir(dir.path().c_str()) != 0) _exit(126);
-        execl(program.c_str(), program.c_str(), "--gtest_filter=FrameworkProgramBody.DISABLED_RunsTheGame",
-              "--gtest_also_run_disabled_tests", (char*)nullptr);
+        qndx::test::SelectChildProgram("FrameworkProgramBody", "RunsTheGame");
+        const std::string filter = qndx::test::ChildProgramFilter("FrameworkProgramBody", "RunsTheGame");
+        execl(program.c_str(), program.c_str(), filter.c_str(), (char*)nullptr);
         _exit(127);
     }
     int status = 0;

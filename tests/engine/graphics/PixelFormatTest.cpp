@@ -12,6 +12,7 @@
 
 #include "GraphicsTestSupport.h"
 #include "GraphicEngine/DDUtils.h"
+#include "support/TempDir.h"
 
 namespace qndx_test {
 namespace {
@@ -179,11 +180,9 @@ TEST_F(PixelFormat, CopyBytesCopiesAnyLengthAndAlignment) {
 // A 3 x 2 24-bit BMP, bottom row first: top row red, green, blue; bottom
 // row white, black, grey.
 std::string WriteBmp() {
-    char path[] = "/tmp/qndx_gfx_bmpXXXXXX";
-    int fd = mkstemp(path);
-    close(fd);
-    std::string name = std::string(path) + ".bmp";
-    std::rename(path, name.c_str());
+    const std::string path = qndx::test::MakeTempFile("qndx_gfx_bmp");
+    std::string name = path + ".bmp";
+    std::rename(path.c_str(), name.c_str());
     const int row = 12;  // 9 bytes and 3 of padding
     unsigned char file[54 + row * 2] = {};
     auto put32 = [&](int at, uint32_t v) {

@@ -15,6 +15,7 @@
 #include "LogEngine/Log.h"
 #include "SystemMessager.h"
 #include "platform/sim/Kernel.h"
+#include "support/TempDir.h"
 
 namespace qndx_test {
 namespace {
@@ -43,8 +44,7 @@ public:
 class ScratchDirectory {
 public:
     ScratchDirectory() {
-        char pattern[] = "/tmp/qndx-gfx-XXXXXX";
-        if (mkdtemp(pattern)) m_path = pattern;
+        m_path = qndx::test::MakeTempDir("qndx-gfx");
     }
     ~ScratchDirectory() {
         std::error_code ec;

@@ -27,6 +27,7 @@
 #include "platform/sim/Display.h"
 #include "platform/sim/Kernel.h"
 #include "platform/sim/Sim.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -229,8 +230,7 @@ struct Scene {
 class ProgramDir {
 public:
     ProgramDir() {
-        char templ[] = "/tmp/qndx-images-XXXXXX";
-        m_dir = mkdtemp(templ);
+        m_dir = qndx::test::MakeTempDir("qndx-images");
         fs::create_directories(m_dir + "/graphics");
         Write("graphics/pic.bmp", ti::WriteBmpRgb(Picture(), 24));
         Write("graphics/pic.jpg", ti::EncodeJpeg(ti::Smooth(20, 10)));
@@ -443,9 +443,7 @@ TEST(ImageLoaderWithManager, FileObjectsAndStreamsReadOnlyWhatTheyHold) {
     ProgramDir dir;
     std::vector<uint8_t> bmp = ti::WriteBmpRgb(ProgramDir::Picture(), 24);
     std::vector<uint8_t> jpg = ti::EncodeJpeg(ti::Smooth(20, 10));
-    std::vector<uint8_t> pack(10, 0x33);
-    pack.insert(pack.end(), bmp.begin(), bmp.end());
-    pack.insert(pack.end(), jpg.begin(), jpg.end());
+    std::vector<uint8_t> pack = ti::Concat(ti::Concat(std::vector<uint8_t>(10, 0x33), bmp), jpg);
     dir.Write("pack.dat", pack);
     // A PCX head whose file ends with a TGA footer: only the real end of the
     // data makes it a TGA.

@@ -31,6 +31,7 @@
 #include <SDL_syswm.h>
 
 #include "support/Xvfb.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -139,9 +140,9 @@ TEST(InputOnX11, TypedKeysReachTheGameStateAndThePointerMovesTheCursor) {
     std::string why;
     if (!server.Start(&why)) GTEST_SKIP() << "no X server: " << why;
 
-    char dirTemplate[] = "/tmp/qndx-inputx11-XXXXXX";
-    const char* dir = mkdtemp(dirTemplate);
-    ASSERT_NE(nullptr, dir);
+    const qndx::test::TempDir scratch("qndx-inputx11");
+    ASSERT_FALSE(scratch.path().empty());
+    const char* dir = scratch.path().c_str();
     std::fflush(stdout);
     std::fflush(stderr);
     pid_t pid = fork();
@@ -157,8 +158,6 @@ TEST(InputOnX11, TypedKeysReachTheGameStateAndThePointerMovesTheCursor) {
     }
     int status = 0;
     waitpid(pid, &status, 0);
-    std::string command = std::string("rm -rf '") + dir + "'";
-    (void)std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status)) << "the game did not end by itself (signal " << WTERMSIG(status) << ")";
     EXPECT_EQ(0, WEXITSTATUS(status)) << "see the lines above for what the game saw";
 }

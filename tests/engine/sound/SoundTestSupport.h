@@ -20,6 +20,7 @@
 #include "SoundEngine/SoundEngine.h"
 #include "platform/sim/Audio.h"
 #include "platform/sim/Kernel.h"
+#include "support/TempDir.h"
 
 namespace qndx_sound_test {
 
@@ -71,8 +72,7 @@ using Bytes = std::vector<uint8_t>;
 class ScratchDir {
 public:
     ScratchDir() {
-        char pattern[] = "/tmp/qndx-sound-XXXXXX";
-        if (mkdtemp(pattern)) m_path = pattern;
+        m_path = qndx::test::MakeTempDir("qndx-sound");
     }
     ~ScratchDir() {
         std::error_code ec;

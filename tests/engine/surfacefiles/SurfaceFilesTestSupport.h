@@ -16,20 +16,15 @@
 #include <vector>
 
 #include "engine/graphics/GraphicsTestSupport.h"
+#include "support/TempDir.h"
 
 namespace qndx_test {
 
-// A fresh directory under /tmp, removed with its files at the end.
+// A fresh temporary directory, removed with its files at the end.
 struct ScratchDir {
     std::string path;
-    ScratchDir() {
-        char pattern[] = "/tmp/qndx-surfacefiles-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        if (made) path = made;
-    }
-    ~ScratchDir() {
-        if (!path.empty()) std::system(("rm -rf '" + path + "'").c_str());
-    }
+    ScratchDir() : path(qndx::test::MakeTempDir("qndx-surfacefiles")) {}
+    ~ScratchDir() { qndx::test::RemoveTree(path); }
     std::string File(const std::string& name) const { return path + "/" + name; }
 };
 

@@ -141,3 +141,32 @@ TEST_F(DInputTest, InterfacesAnswerOnlyTheirOwnIdentifiers) {
     EXPECT_EQ(E_NOINTERFACE, di->QueryInterface(IID_IDirectInputDevice8A, &out));
     EXPECT_EQ(nullptr, out);
 }
+
+TEST_F(DInputTest, ResetUnplugsEveryPanelControllerEvenOneInUse) {
+    int a = qndx::sim::AttachController("Pad One", 2, 4, 1, true);
+    int b = qndx::sim::AttachController("Stick Two", 3, 8, 0, false);
+    ASSERT_GE(a, 0);
+    ASSERT_GE(b, 0);
+    Seen seen;
+    ASSERT_EQ(DI_OK, di->EnumDevices(DI8DEVCLASS_GAMECTRL, &Collect, &seen, DIEDFL_ATTACHEDONLY));
+    ASSERT_EQ(2u, seen.names.size());
+    IDirectInputDevice8A* pad = Ready(seen.guids[0], &c_dfDIJoystick2, nullptr, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND);
+    ASSERT_NE(nullptr, pad);
+
+    qndx::sim::Reset();
+    Seen after;
+    ASSERT_EQ(DI_OK, di->EnumDevices(DI8DEVCLASS_GAMECTRL, &Collect, &after, DIEDFL_ATTACHEDONLY));
+    EXPECT_TRUE(after.names.empty());
+    EXPECT_EQ(DI_NOTATTACHED, di->GetDeviceStatus(seen.guids[0]));
+    EXPECT_EQ(DI_NOTATTACHED, di->GetDeviceStatus(seen.guids[1]));
+    // The device still held reports its controller gone; the old ids move nothing.
+    qndx::sim::SetControllerButton(a, 0, true);
+    DIJOYSTATE2 st;
+    EXPECT_EQ(DIERR_INPUTLOST, pad->GetDeviceState(sizeof(st), &st));
+    // A controller attached afterwards is the only one listed.
+    ASSERT_GE(qndx::sim::AttachController("Pad Three", 2, 2, 0, true), 0);
+    Seen fresh;
+    ASSERT_EQ(DI_OK, di->EnumDevices(DI8DEVCLASS_GAMECTRL, &Collect, &fresh, DIEDFL_ATTACHEDONLY));
+    ASSERT_EQ(1u, fresh.names.size());
+    EXPECT_EQ("Pad Three", fresh.names[0]);
+}

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "DInputFixture.h"
-#include "dinput/ScanCodes.h"
+#include "sdl/ScanCodes.h"
 #include "sdl/InputEvents.h"
 #include "user/HostEvents.h"
 

@@ -27,7 +27,9 @@ inline void Put32(Bytes* b, uint32_t v) {
     Put16(b, v & 0xFFFF);
     Put16(b, v >> 16);
 }
-inline void PutTag(Bytes* b, const char* tag) { b->insert(b->end(), tag, tag + 4); }
+inline void PutTag(Bytes* b, const char* tag) {
+    for (int i = 0; i < 4; ++i) b->push_back(static_cast<uint8_t>(tag[i]));
+}
 
 // A PCM wave file: `frames` frames of the given samples (one per channel,
 // repeated), 16 or 8 bits.

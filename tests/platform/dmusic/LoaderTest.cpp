@@ -12,6 +12,7 @@
 
 #include "DMusicTestSupport.h"
 #include "platform/sim/Sim.h"
+#include "support/TempDir.h"
 
 using qndx_test::Bytes;
 
@@ -27,9 +28,8 @@ class Loading : public qndx_test::OfflinePerformance {
 protected:
     void SetUp() override {
         OfflinePerformance::SetUp();
-        char pattern[] = "/tmp/qndx-dmusic-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        dir = pattern;
+        dir = qndx::test::MakeTempDir("qndx-dmusic");
+        ASSERT_FALSE(dir.empty());
         std::filesystem::create_directories(dir + "/sounds");
     }
     void TearDown() override {

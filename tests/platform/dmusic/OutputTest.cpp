@@ -111,7 +111,7 @@ TEST(RealTimeOutput, SwitchingToOfflineAndBackKeepsThePerformance) {
 TEST(RealTimeOutput, TheNullOutputKeepsTime) {
     using namespace qndx::platform::audio;
     Mixer mixer;
-    auto output = OpenNullAudioOutput(&mixer);
+    auto output = OpenNullAudioOutput(&mixer, kMixRate);
     EXPECT_STREQ("null", output->Name());
     EXPECT_TRUE(WaitFor([&] {
         std::lock_guard<std::mutex> guard(mixer.mutex);
@@ -140,8 +140,8 @@ void OpenTwiceWithTheDefaultDriver() {
     dup2(fileno(capture), 2);
     {
         Mixer mixer;
-        OpenAudioOutput(&mixer).reset();
-        OpenAudioOutput(&mixer).reset();
+        OpenAudioOutput(&mixer, kMixRate).reset();
+        OpenAudioOutput(&mixer, kMixRate).reset();
     }
     std::fflush(stderr);
     dup2(saved, 2);

@@ -164,8 +164,7 @@ TEST(OleLoadPicture, AnythingButJpegIsAnInvalidPicture) {
 
 TEST(OleLoadPicture, ReadsFromTheStreamPositionAndAtMostTheGivenSize) {
     std::vector<uint8_t> jpeg = ti::EncodeJpeg(ti::Smooth(20, 20));
-    std::vector<uint8_t> bytes(37, 0x42);
-    bytes.insert(bytes.end(), jpeg.begin(), jpeg.end());
+    std::vector<uint8_t> bytes = ti::Concat(std::vector<uint8_t>(37, 0x42), jpeg);
     IStream* s = StreamOver(bytes);
     LARGE_INTEGER skip;
     skip.QuadPart = 37;

@@ -13,6 +13,7 @@
 #include "platform/sim/Sim.h"
 #include "platform/sim/Text.h"
 #include "platform/text/TextTestSupport.h"
+#include "support/TempDir.h"
 
 using namespace texttest;
 
@@ -56,9 +57,8 @@ protected:
         ASSERT_FALSE(bytes.empty());
         ReplaceAll(&bytes, "Liberation", "Quendrixxx");
         ReplaceAll(&bytes, Utf16("Liberation"), Utf16("Quendrixxx"));
-        char dir[] = "/tmp/qndx-fonts-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(dir));
-        m_dir = dir;
+        m_dir = qndx::test::MakeTempDir("qndx-fonts");
+        ASSERT_FALSE(m_dir.empty());
         m_path = m_dir + "/renamed.ttf";
         std::ofstream(m_path, std::ios::binary) << bytes;
     }
@@ -166,11 +166,10 @@ TEST(FontFiles, FilesThatAreNotFontsAreRefused) {
     EXPECT_EQ(0, AddFontResourceA(nullptr));
     EXPECT_EQ(0, AddFontResourceA("/no/such/dir/font.ttf"));
     EXPECT_EQ(0, AddFontResourceA("C:\\Windows\\Fonts\\arial.ttf"));
-    char path[] = "/tmp/qndx-notafont-XXXXXX";
-    int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(12, write(fd, "not a font!!", 12));
-    close(fd);
+    const std::string made = qndx::test::MakeTempFile("qndx-notafont");
+    ASSERT_FALSE(made.empty());
+    const char* path = made.c_str();
+    std::ofstream(made, std::ios::binary) << "not a font!!";
     EXPECT_EQ(0, AddFontResourceA(path));
     EXPECT_FALSE(RemoveFontResourceA(path));
     std::remove(path);

@@ -1,13 +1,15 @@
 // The scancode table: one entry per SDL scancode that has a set-1 key, keyed
 // by key position (SDL scancodes do not follow the keyboard layout, and
 // neither do set-1 codes), so a French AZERTY 'A' key reports DIK_Q as the
-// platform does.
-#include "dinput/ScanCodes.h"
+// platform does. The keyboard's key count is the number of set-1 codes the
+// table can give.
+#include "sdl/ScanCodes.h"
 
 #include <SDL.h>
 
 #include <array>
 
+#include "dinput/InputSource.h"
 #include "platform/DirectInput.h"
 
 namespace qndx {
@@ -177,6 +179,19 @@ BYTE DikFromSdlScancode(int sdlScancode) {
     static const std::array<BYTE, SDL_NUM_SCANCODES> table = BuildTable();
     if (sdlScancode < 0 || sdlScancode >= SDL_NUM_SCANCODES) return 0;
     return table[static_cast<size_t>(sdlScancode)];
+}
+
+int KeyboardKeyCount() {
+    bool seen[256] = {};
+    int count = 0;
+    for (int sc = 0; sc < SDL_NUM_SCANCODES; ++sc) {
+        BYTE dik = DikFromSdlScancode(sc);
+        if (dik != 0 && !seen[dik]) {
+            seen[dik] = true;
+            ++count;
+        }
+    }
+    return count;
 }
 
 }  // namespace dinput
