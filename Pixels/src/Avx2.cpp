@@ -31,6 +31,41 @@ inline __m256i Splat256(uint32_t v) {
                     : _mm256_set1_epi8(static_cast<char>(v));
 }
 
+// Keyed rows of 1-, 2- and 4-byte pixels, thirty-two bytes a step; the
+// write mask clears what a 32-bit pixel must not carry. Writing a step
+// again over pixels already done gives the same bytes, so a row's last step
+// overlaps the one before it; rows shorter than a step go sixteen bytes a
+// step.
+template <int B>
+struct KeyedStep256 {
+    __m256i kv, colour, write;
+    KeyedStep256(uint32_t key, uint32_t writeMask)
+        : kv(Splat256<B>(key)), colour(_mm256_set1_epi32(B == 4 ? 0x00FFFFFF : -1)),
+          write(_mm256_set1_epi32(B == 4 ? static_cast<int>(writeMask) : -1)) {}
+    // Source vector p (already in destination order) onto d.
+    void Put(uint8_t* d, __m256i p) const {
+        const __m256i c = _mm256_and_si256(p, colour);
+        const __m256i m = B == 4 ? _mm256_cmpeq_epi32(c, kv) : B == 2 ? _mm256_cmpeq_epi16(c, kv) : _mm256_cmpeq_epi8(c, kv);
+        const unsigned bits = static_cast<unsigned>(_mm256_movemask_epi8(m));
+        if (bits == 0xFFFFFFFFu) return;  // all key
+        const __m256i v = _mm256_and_si256(p, write);
+        Store(d, bits == 0 ? v : _mm256_blendv_epi8(v, Load(d), m));
+    }
+};
+
+template <int B>
+void KeyedRow256(uint8_t* d, const uint8_t* s, int w, uint32_t key, uint32_t writeMask) {
+    constexpr int V = 32 / B;
+    if (w < V) {
+        KeyedRow128<B>(d, s, w, key, writeMask);
+        return;
+    }
+    const KeyedStep256<B> step(key, writeMask);
+    int x = 0;
+    for (; x + V <= w; x += V) step.Put(d + x * B, Load(s + x * B));
+    if (x < w) step.Put(d + (w - V) * B, Load(s + (w - V) * B));
+}
+
 template <int B>
 void KeyedBlock(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h,
                 uint32_t key) {
@@ -38,26 +73,81 @@ void KeyedBlock(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t 
         CopyRows(dst, dstPitch, src, srcPitch, static_cast<size_t>(w) * B, h);
         return;
     }
+    KeyedRowBlock<KeyedRow256<B>>(dst, dstPitch, src, srcPitch, w, h, key, KeyMask<B>());
+}
+
+// ------------------------------------------------------------ mirrored rows
+
+// A vector's pixels in reverse order (1-, 2- and 4-byte pixels).
+template <int B>
+inline __m256i Reverse256(__m256i v) {
+    if (B == 4) return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0));
+    const __m256i inLane = B == 2 ? _mm256_setr_epi8(14, 15, 12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1, 14, 15, 12,
+                                                     13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1)
+                                  : _mm256_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13,
+                                                     12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+    return _mm256_permute4x64_epi64(_mm256_shuffle_epi8(v, inLane), _MM_SHUFFLE(1, 0, 3, 2));
+}
+
+// d[i] = s[n - 1 - i]. The last step may overlap the one before it (the
+// bytes written depend on the source alone).
+template <int B>
+void ReverseRow256(uint8_t* d, const uint8_t* s, int n) {
     constexpr int V = 32 / B;
-    const __m256i kv = Splat256<B>(key);
-    const __m256i colour = _mm256_set1_epi32(B == 4 ? 0x00FFFFFF : -1);
-    auto step = [&](uint8_t* d, const uint8_t* s) {
-        const __m256i v = _mm256_and_si256(Load(s), colour);
-        const __m256i m = B == 4 ? _mm256_cmpeq_epi32(v, kv) : B == 2 ? _mm256_cmpeq_epi16(v, kv) : _mm256_cmpeq_epi8(v, kv);
-        const unsigned bits = static_cast<unsigned>(_mm256_movemask_epi8(m));
-        if (bits == 0xFFFFFFFFu) return;  // all key
-        Store(d, bits == 0 ? v : _mm256_blendv_epi8(v, Load(d), m));
-    };
-    for (int y = 0; y < h; ++y) {
-        const uint8_t* s = src + y * srcPitch;
-        uint8_t* d = dst + y * dstPitch;
-        if (w < V) {
-            KeyedRow128<B>(d, s, w, key, KeyMask<B>());
-            continue;
-        }
-        int x = 0;
-        for (; x + V <= w; x += V) step(d + x * B, s + x * B);
-        if (x < w) step(d + (w - V) * B, s + (w - V) * B);
+    if (n < V) {
+        ReverseRow128<B>(d, s, n);
+        return;
+    }
+    int i = 0;
+    for (; i + V <= n; i += V) Store(d + i * B, Reverse256<B>(Load(s + (n - i - V) * B)));
+    if (i < n) Store(d + (n - V) * B, Reverse256<B>(Load(s)));
+}
+
+template <int B>
+void ReverseKeyedRow256(uint8_t* d, const uint8_t* s, int n, uint32_t key, uint32_t writeMask) {
+    constexpr int V = 32 / B;
+    if (n < V) {
+        ReverseKeyedRow128<B>(d, s, n, key, writeMask);
+        return;
+    }
+    const KeyedStep256<B> step(key, writeMask);
+    int i = 0;
+    for (; i + V <= n; i += V) step.Put(d + i * B, Reverse256<B>(Load(s + (n - i - V) * B)));
+    if (i < n) step.Put(d + (n - V) * B, Reverse256<B>(Load(s)));
+}
+
+// 24-bit pixels, five a step: a 16-byte load ending at the last of five
+// source pixels (its first byte belongs to the pixel before them) is
+// reversed by a byte shuffle into destination order, leaving byte 15 for the
+// next pixel, which the following step or the row's last pixels write.
+inline __m128i Reverse24(__m128i v) {
+    return _mm_shuffle_epi8(v, _mm_setr_epi8(13, 14, 15, 10, 11, 12, 7, 8, 9, 4, 5, 6, 1, 2, 3, -128));
+}
+
+void ReverseRow24(uint8_t* d, const uint8_t* s, int n) {
+    int i = 0;
+    for (; i + 6 <= n; i += 5) Store4(d + 3 * i, Reverse24(Load4(s + 3 * (n - i - 5) - 1)));
+    for (; i < n; ++i) Store24(d + 3 * i, Load24(s + 3 * (n - 1 - i)));
+}
+
+// Keyed: key pixels and byte 15 keep the destination, loaded one step ahead
+// as in the forward keyed rows. Three-byte pixels are written whole, so the
+// write mask has nothing to clear.
+void ReverseKeyedRow24(uint8_t* d, const uint8_t* s, int n, uint32_t key, uint32_t) {
+    const Keyed24Masks masks(key);
+    int i = 0;
+    __m128i dv = _mm_setzero_si128();
+    if (n >= 6) dv = Load4(d);
+    for (; i + 6 <= n; i += 5) {
+        const __m128i sv = Reverse24(Load4(s + 3 * (n - i - 5) - 1));
+        __m128i dnext = dv;
+        if (i + 11 <= n) dnext = Load4(d + 3 * (i + 5));
+        Store4(d + 3 * i, Select(masks.KeyBytes(sv), dv, sv));
+        dv = dnext;
+    }
+    for (; i < n; ++i) {
+        const uint32_t p = Load24(s + 3 * (n - 1 - i));
+        if (p != key) Store24(d + 3 * i, p);
     }
 }
 
@@ -373,20 +463,43 @@ struct CopyAvx2 {
 };
 
 
+template <int Kind>
+void FillRows(Loops* l) {
+    constexpr int B = Bpp<Kind>();
+    const int k = KindIndexOf(Kind);
+    if constexpr (B == 3) {
+        l->reverseRow[k] = ReverseRow24;
+        l->reverseKeyedRow[k] = ReverseKeyedRow24;
+        l->reverseBlock[k] = RowBlock<ReverseRow24>;
+        l->reverseKeyedBlock[k] = KeyedRowBlock<ReverseKeyedRow24>;
+    } else {
+        l->keyed[k] = KeyedBlock<B>;
+        l->keyedRow[k] = KeyedRow256<B>;
+        l->keyedBlock[k] = KeyedRowBlock<KeyedRow256<B>>;
+        l->reverseRow[k] = ReverseRow256<B>;
+        l->reverseKeyedRow[k] = ReverseKeyedRow256<B>;
+        l->reverseBlock[k] = RowBlock<ReverseRow256<B>>;
+        l->reverseKeyedBlock[k] = KeyedRowBlock<ReverseKeyedRow256<B>>;
+    }
+}
+
 }  // namespace
 
 namespace detail {
 
-// 24-bit pixels keep their SSE2 forms.
+// 24-bit keyed copies keep their SSE2 forms.
 void FillAvx2(Loops* l) {
-    l->keyed[KindIndexOf(8)] = KeyedBlock<1>;
-    l->keyed[KindIndexOf(15)] = KeyedBlock<2>;
-    l->keyed[KindIndexOf(16)] = KeyedBlock<2>;
-    l->keyed[KindIndexOf(32)] = KeyedBlock<4>;
+    FillRows<8>(l);
+    FillRows<15>(l);
+    FillRows<16>(l);
+    FillRows<24>(l);
+    FillRows<32>(l);
     FillWide<15>(l->effect[KindIndexOf(15)]);
     FillWide<16>(l->effect[KindIndexOf(16)]);
     FillWide<32>(l->effect[KindIndexOf(32)]);
     l->runs = CopyRuns<CopyAvx2>;
+    // As at SSE2, up to about 64 x 64 pixels at 16 bits.
+    for (int k : {KindIndexOf(8), KindIndexOf(15), KindIndexOf(16), KindIndexOf(32)}) l->spansFrom[k] = 8192;
 }
 
 }  // namespace detail

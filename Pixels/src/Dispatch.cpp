@@ -102,7 +102,12 @@ struct Tables {
             FillMirrors<24>(l.effect[KindIndexOf(24)]);
             FillMirrors<32>(l.effect[KindIndexOf(32)]);
         }
+        // The scalar level of a build with vector forms is the reference
+        // the others are compared with: its keyed copies never take runs.
+        if (BestSimd() != Simd::None)
+            for (size_t& from : level[0].spansFrom) from = kNever;
     }
+    static constexpr size_t kNever = ~size_t(0);
 };
 
 const Tables& AllTables() {
@@ -110,16 +115,26 @@ const Tables& AllTables() {
     return tables;
 }
 
-// The level in use; -1 until the environment has been read.
+// The level in use, and its table; -1 and null until the environment has
+// been read. Every blit reads the table: one load, no guard of a static.
 std::atomic<int> g_level(-1);
+std::atomic<const Loops*> g_active(nullptr);
+// SetSpansForAllSizes.
+std::atomic<bool> g_spansForAllSizes(false);
+
+void Use(Simd level) {
+    const int i = static_cast<int>(level);
+    g_level.store(i, std::memory_order_relaxed);
+    g_active.store(&AllTables().level[i], std::memory_order_release);
+}
 
 inline const Loops& Active() {
-    int level = g_level.load(std::memory_order_relaxed);
-    if (level < 0) {
+    const Loops* l = g_active.load(std::memory_order_acquire);
+    if (!l) {
         ResetSimd();
-        level = g_level.load(std::memory_order_relaxed);
+        l = g_active.load(std::memory_order_acquire);
     }
-    return AllTables().level[level];
+    return *l;
 }
 
 // ----------------------------------------------------------------- stretch
@@ -134,6 +149,26 @@ void StretchRows(const Loops& l, int k, uint8_t* dst, ptrdiff_t dstPitch, const 
     // still run, for the top byte they write.
     const bool keyed = a.keyed && (B == 4 || KeyPossible<B>(a.key));
     const uint32_t key = a.key, write = a.wholePixels ? 0xFFFFFFFFu : KeyMask<B>();
+
+    if (a.srcW == a.dstW && a.srcH == a.dstH) {
+        // 1:1, mirrored or not: the window's block is one block of the
+        // source, walked upwards for an upside-down mirror.
+        const int rows = a.y1 - a.y0;
+        const int firstColumn = a.mirrorX ? a.srcW - a.x1 : a.x0;
+        const int firstRow = a.mirrorY ? a.srcH - 1 - a.y0 : a.y0;
+        const ptrdiff_t step = a.mirrorY ? -srcPitch : srcPitch;
+        uint8_t* d = dst + static_cast<ptrdiff_t>(a.y0) * dstPitch + static_cast<ptrdiff_t>(a.x0) * B;
+        const uint8_t* s = src + static_cast<ptrdiff_t>(firstRow) * srcPitch + static_cast<ptrdiff_t>(firstColumn) * B;
+        if (a.mirrorX && keyed)
+            l.reverseKeyedBlock[k](d, dstPitch, s, step, n, rows, key, write);
+        else if (a.mirrorX)
+            l.reverseBlock[k](d, dstPitch, s, step, n, rows);
+        else if (keyed)
+            l.keyedBlock[k](d, dstPitch, s, step, n, rows, key, write);
+        else
+            CopyRows(d, dstPitch, s, step, rowBytes, rows);
+        return;
+    }
 
     // Widths differ: one table of source columns for the whole call.
     Scratch table(Scratch::Columns, sameWidth ? 0 : static_cast<size_t>(n) * sizeof(int32_t));
@@ -198,9 +233,9 @@ Simd ActiveSimd() {
     return static_cast<Simd>(g_level.load(std::memory_order_relaxed));
 }
 
-void SetSimd(Simd most) { g_level.store(static_cast<int>(Lower(most, BestSimd())), std::memory_order_relaxed); }
+void SetSimd(Simd most) { Use(Lower(most, BestSimd())); }
 
-void ResetSimd() { g_level.store(static_cast<int>(FromEnvironment()), std::memory_order_relaxed); }
+void ResetSimd() { Use(FromEnvironment()); }
 
 bool ParseSimd(const char* name, Simd* out) {
     const Simd all[] = {Simd::None, Simd::Sse2, Simd::Avx2, Simd::Avx512};
@@ -283,6 +318,17 @@ void Stretch(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t src
         default: break;
     }
 }
+
+bool SpansPay(uint32_t kind, int w, int h) {
+    const int k = KindIndexOf(kind);
+    if (k < 0 || w <= 0 || h <= 0) return false;
+    const size_t from = Active().spansFrom[k];
+    if (from == Tables::kNever) return false;
+    if (g_spansForAllSizes.load(std::memory_order_relaxed)) return true;
+    return static_cast<uint64_t>(w) * static_cast<uint64_t>(h) * BytesPerPixel(kind) >= from;
+}
+
+void SetSpansForAllSizes(bool on) { g_spansForAllSizes.store(on, std::memory_order_relaxed); }
 
 void KeySpans::Copy(uint8_t* dst, ptrdiff_t dstPitch, int sx, int sy, int w, int h) const {
     RunBlock b;

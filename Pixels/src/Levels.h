@@ -79,6 +79,12 @@ typedef void (*KeyedRowFn)(uint8_t* d, const uint8_t* s, int n, uint32_t key, ui
 // d[i] = s[n - 1 - i], `s` at the lowest source column.
 typedef void (*ReverseRowFn)(uint8_t* d, const uint8_t* s, int n);
 typedef void (*ReverseKeyedRowFn)(uint8_t* d, const uint8_t* s, int n, uint32_t key, uint32_t writeMask);
+// The same over whole blocks of h rows, each pointer moving by its pitch (a
+// negative source pitch walks the source upwards): the stretch's 1:1 forms,
+// so a mirror makes one call per blit instead of one per row.
+typedef void (*ReverseBlockFn)(uint8_t* d, ptrdiff_t dPitch, const uint8_t* s, ptrdiff_t sPitch, int w, int h);
+typedef void (*KeyedBlockFn)(uint8_t* d, ptrdiff_t dPitch, const uint8_t* s, ptrdiff_t sPitch, int w, int h,
+                             uint32_t key, uint32_t writeMask);
 
 // h rows of span runs onto a destination block whose row r starts at
 // dst + r * pitch; the block's left edge is `left` bytes into a source row.
@@ -104,8 +110,14 @@ struct Loops {
     KeyedRowFn keyedRow[kKinds];
     ReverseRowFn reverseRow[kKinds];
     ReverseKeyedRowFn reverseKeyedRow[kKinds];
+    KeyedBlockFn keyedBlock[kKinds];
+    ReverseBlockFn reverseBlock[kKinds];
+    KeyedBlockFn reverseKeyedBlock[kKinds];
     EffectFn effect[kKinds][kEffects];  // the mirrors are the stretch's
     RunsFn runs;
+    // Blocks of at least this many bytes copy faster from their span form
+    // than through `keyed` (per kind; SpansPay).
+    size_t spansFrom[kKinds];
     ColourRectFn colourRect;
     RowFn rows[kRows];
     void (*finishRows)();
@@ -125,6 +137,19 @@ void BlendColourTail(uint8_t* row, int from, int count, uint32_t kind, uint32_t 
 }  // namespace detail
 
 namespace {
+
+// Blocks made of a level's row loops, the row inlined into the block's loop
+// (flatten: a small sprite's rows are a few vector steps each, where a call
+// per row costs as much as the row).
+template <void (*Row)(uint8_t*, const uint8_t*, int)>
+__attribute__((flatten)) void RowBlock(uint8_t* d, ptrdiff_t dPitch, const uint8_t* s, ptrdiff_t sPitch, int w, int h) {
+    for (int y = 0; y < h; ++y, d += dPitch, s += sPitch) Row(d, s, w);
+}
+template <void (*Row)(uint8_t*, const uint8_t*, int, uint32_t, uint32_t)>
+__attribute__((flatten)) void KeyedRowBlock(uint8_t* d, ptrdiff_t dPitch, const uint8_t* s, ptrdiff_t sPitch, int w, int h, uint32_t key,
+                   uint32_t writeMask) {
+    for (int y = 0; y < h; ++y, d += dPitch, s += sPitch) Row(d, s, w, key, writeMask);
+}
 
 // ------------------------------------------------------------ channel rules
 

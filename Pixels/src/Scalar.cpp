@@ -177,6 +177,9 @@ void FillKind(Loops* l) {
     l->keyedRow[k] = KeyedRow<B>;
     l->reverseRow[k] = ReverseRow<B>;
     l->reverseKeyedRow[k] = ReverseKeyedRow<B>;
+    l->keyedBlock[k] = KeyedRowBlock<KeyedRow<B>>;
+    l->reverseBlock[k] = RowBlock<ReverseRow<B>>;
+    l->reverseKeyedBlock[k] = KeyedRowBlock<ReverseKeyedRow<B>>;
     if constexpr (Kind != 8) FillEffects<Kind, PlainLoop>(l->effect[k]);
 }
 
@@ -192,6 +195,8 @@ void FillScalar(Loops* l) {
     FillKind<24>(l);
     FillKind<32>(l);
     l->runs = CopyRuns<CopyBytes>;
+    // A pixel at a time loses to copying runs at every size.
+    for (size_t& from : l->spansFrom) from = 0;
     l->colourRect = ColourRect;
     RowFn* r = l->rows;
     r[static_cast<int>(Row::Copy16)] = CopyRow<2>;

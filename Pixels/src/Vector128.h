@@ -97,6 +97,53 @@ void ReverseKeyedRow128(uint8_t* d, const uint8_t* s, int n, uint32_t key, uint3
     }
 }
 
+// 24-bit keyed rows, five pixels (15 bytes) per step from a 16-byte load.
+// Byte equality is folded over each 3-byte group onto its first byte,
+// masked to the group starts, and spread back over the group. Byte 15
+// belongs to the next pixel and is stored back unchanged. Three-byte pixels
+// are written whole, so the write mask has nothing to clear.
+struct Keyed24Masks {
+    __m128i pattern, starts, last;
+    explicit Keyed24Masks(uint32_t key) {
+        alignas(16) uint8_t p[16], g[16], l[16];
+        for (int i = 0; i < 16; ++i) {
+            p[i] = static_cast<uint8_t>(key >> (8 * (i % 3)));
+            g[i] = (i < 15 && i % 3 == 0) ? 0xFF : 0x00;
+            l[i] = i == 15 ? 0xFF : 0x00;
+        }
+        pattern = _mm_load_si128(reinterpret_cast<const __m128i*>(p));
+        starts = _mm_load_si128(reinterpret_cast<const __m128i*>(g));
+        last = _mm_load_si128(reinterpret_cast<const __m128i*>(l));
+    }
+    // All ones over the bytes of the key pixels among the first five, and
+    // over byte 15.
+    __m128i KeyBytes(__m128i v) const {
+        const __m128i eq = _mm_cmpeq_epi8(v, pattern);
+        __m128i m = _mm_and_si128(eq, _mm_and_si128(_mm_srli_si128(eq, 1), _mm_srli_si128(eq, 2)));
+        m = _mm_and_si128(m, starts);
+        m = _mm_or_si128(m, _mm_or_si128(_mm_slli_si128(m, 1), _mm_slli_si128(m, 2)));
+        return _mm_or_si128(m, last);
+    }
+};
+
+inline void KeyedRow24(uint8_t* d, const uint8_t* s, int w, const Keyed24Masks& masks, uint32_t key) {
+    int x = 0;
+    // Needs 16 readable bytes of the row: five pixels and one more. The
+    // next step's destination bytes are loaded before this step's store
+    // (which overlaps them by the one byte it leaves unchanged), so no
+    // load waits on a partly overlapping store.
+    __m128i dv = _mm_setzero_si128();
+    if (w >= 6) dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
+    for (; x + 6 <= w; x += 5) {
+        const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * x));
+        __m128i dnext = dv;
+        if (x + 11 <= w) dnext = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 3 * (x + 5)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * x), Select(masks.KeyBytes(sv), dv, sv));
+        dv = dnext;
+    }
+    KeyedPixelsRow<3>(d + 3 * x, s + 3 * x, w - x, key, KeyMask<3>());
+}
+
 // Copies of n bytes between blocks that do not overlap. Sprite rows are
 // runs of tens to hundreds of bytes: an inline vector loop beats the library
 // call there. The last vector may overlap the one before it.

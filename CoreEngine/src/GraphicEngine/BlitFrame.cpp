@@ -36,45 +36,47 @@ bool KeepInsideSource(const CQNDXSurface* src, int* x, int* y, RECT* r) {
 
 }  // namespace
 
-bool HaveSurfaces(const CQNDXSurface* dest, const CQNDXSurface* src) {
-    return dest && src && dest->GetDDSurface() && src->GetDDSurface();
+bool ClipToSurfaceInside(CQNDXSurface* dest, CQNDXSurface* src, int* x, int* y, RECT* r) {
+    return src->ClipToSurface(dest, x, y, r) && KeepInsideSource(src, x, y, r);
 }
 
-RECT SourceRect(const CQNDXSurface* src, const RECT* srcRect) {
-    if (srcRect) return *srcRect;
-    return RECT{0, 0, src->GetWidth(), src->GetHeight()};
-}
+namespace {
 
-bool ClipByMode(int mode, CQNDXSurface* dest, CQNDXSurface* src, int* x, int* y, RECT* r) {
-    if (IsEmpty(*r)) return false;
-    if (mode == 1) return src->ClipToSurface(dest, x, y, r) && KeepInsideSource(src, x, y, r);
-    return src->ClipBlit(dest, x, y, r) && !IsEmpty(*r);
-}
-
-bool InVideoMemory(CQNDXVideoEngine* engine, CQNDXSurface* s) {
-    const int id = s->GetID();
+// InVideoMemory of a surface with this ID; `cached` says whether the cache
+// holds a copy of it, asked only for registered IDs.
+template <class Cached>
+bool InVideoMemoryById(CQNDXVideoEngine* engine, int id, Cached cached) {
     if (id == QNDX_SURFACE_BACK) return engine->GetBackBufferHwFlag() != 0;
     if (id == QNDX_SURFACE_THIRD) return engine->GetThirdSurfaceHwFlag() != 0;
-    if (id < 0) return false;
-    CQNDXCache* cache = engine->GetCache();
-    return cache && cache->IsCached(s);
+    return id >= 0 && cached();
 }
 
-bool ReadsCachedCopy(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src) {
+}  // namespace
+
+bool InVideoMemory(CQNDXVideoEngine* engine, CQNDXSurface* s) {
     CQNDXCache* cache = engine->GetCache();
-    return dest->GetID() < 0 && cache && cache->IsCached(src);
+    return InVideoMemoryById(engine, s->GetID(), [&] { return cache && cache->IsCached(s); });
+}
+
+Placement Place(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src) {
+    Placement p;
+    p.destId = dest->GetID();
+    p.srcId = src->GetID();
+    p.cache = engine->GetCache();
+    p.srcCached = p.srcId >= 0 && p.cache && p.cache->IsCached(p.srcId);
+    p.inVideoMemory = InVideoMemoryById(engine, p.srcId, [&] { return p.srcCached; }) &&
+                      InVideoMemoryById(engine, p.destId, [&] { return p.cache && p.cache->IsCached(p.destId); });
+    return p;
 }
 
 IDirectDrawSurface7* PlatformSource(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src,
                                     bool* fromCache) {
-    *fromCache = false;
-    if (ReadsCachedCopy(engine, dest, src)) {
-        if (IDirectDrawSurface7* copy = engine->GetCache()->GetCached(src)) {
-            *fromCache = true;
-            return copy;
-        }
-    }
-    return src->GetDDSurface();
+    // GetCached answers null for a surface without a copy, and only a copy
+    // it returns counts as a use: no IsCached before it.
+    CQNDXCache* cache = engine->GetCache();
+    IDirectDrawSurface7* copy = cache && dest->GetID() < 0 ? cache->GetCached(src) : nullptr;
+    *fromCache = copy != nullptr;
+    return copy ? copy : src->GetDDSurface();
 }
 
 int RestoreLostSource(CQNDXVideoEngine* engine, CQNDXSurface* src, IDirectDrawSurface7* used, bool fromCache) {
@@ -111,10 +113,8 @@ ReadSource SourceToRead(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurfa
     ReadSource read{src, nullptr, false};
     CQNDXCache* cache = engine->GetCache();
     if (dest->GetID() < 0 && cache) {
-        if (cache->IsCached(src))
-            read.copy = cache->GetCached(src);
-        else
-            read.uncached = true;
+        read.copy = cache->GetCached(src);
+        read.uncached = read.copy == nullptr;
     }
     return read;
 }

@@ -16,6 +16,7 @@
 #include "GraphicEngine/Surface.h"
 #include "platform/DirectDraw.h"
 
+class CQNDXCache;
 class CQNDXVideoEngine;
 
 namespace qndx {
@@ -23,26 +24,49 @@ namespace gfx {
 namespace frame {
 
 // Both surfaces exist and hold a platform surface.
-bool HaveSurfaces(const CQNDXSurface* dest, const CQNDXSurface* src);
+inline bool HaveSurfaces(const CQNDXSurface* dest, const CQNDXSurface* src) {
+    return dest && src && dest->GetDDSurface() && src->GetDDSurface();
+}
 
 // The caller's rectangle copied, or the whole source when it is null.
-RECT SourceRect(const CQNDXSurface* src, const RECT* srcRect);
+inline RECT SourceRect(const CQNDXSurface* src, const RECT* srcRect) {
+    if (srcRect) return *srcRect;
+    return RECT{0, 0, src->GetWidth(), src->GetHeight()};
+}
 
 // Mode 1 bounds the destination only (and keeps reads inside the source);
 // any other mode clips with the source's ClipBlit. False when nothing is left,
-// empty and inverted rectangles included.
-bool ClipByMode(int mode, CQNDXSurface* dest, CQNDXSurface* src, int* x, int* y, RECT* r);
+// empty and inverted rectangles included. Inline: every blit clips.
+bool ClipToSurfaceInside(CQNDXSurface* dest, CQNDXSurface* src, int* x, int* y, RECT* r);
+inline bool ClipByMode(int mode, CQNDXSurface* dest, CQNDXSurface* src, int* x, int* y, RECT* r) {
+    if (r->left >= r->right || r->top >= r->bottom) return false;
+    if (mode == 1) return ClipToSurfaceInside(dest, src, x, y, r);
+    return src->ClipBlit(dest, x, y, r) && r->left < r->right && r->top < r->bottom;
+}
 
 // The back buffer and third surface by the engine's flags, registered
 // surfaces by the cache, every other surface never.
 bool InVideoMemory(CQNDXVideoEngine* engine, CQNDXSurface* s);
 
-// A registered source drawn onto an engine surface (negative ID) reads its
-// cached copy when it has one.
-bool ReadsCachedCopy(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src);
+// Where the two surfaces of a copy live, worked out once per call: each
+// surface's ID read once, each registered one looked up in the cache once
+// (IsCached, which counts as no use), so the dispatch and the hardware
+// path's choice of source ask nothing twice.
+struct Placement {
+    int destId = -1;
+    int srcId = -1;
+    CQNDXCache* cache = nullptr;
+    bool srcCached = false;  // the cache holds a copy of the source
+    bool inVideoMemory = false;  // both surfaces count as video memory
+    // A registered source drawn onto an engine surface reads its copy.
+    bool ReadsCopy() const { return destId < 0 && srcCached; }
+};
+Placement Place(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src);
 
-// The platform surface a platform blit reads; *fromCache says whether it is
-// the cache's copy (which this lookup makes the most recently used).
+// The platform surface a platform blit reads: a registered source drawn onto
+// an engine surface (negative ID) reads its cached copy when it has one.
+// *fromCache says whether it is the copy (which this lookup makes the most
+// recently used).
 IDirectDrawSurface7* PlatformSource(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src,
                                     bool* fromCache);
 
@@ -72,8 +96,8 @@ struct ReadSource {
     bool uncached = false;                // looked up in the cache: no copy there
 };
 
-// The cached copy under the condition of ReadsCachedCopy (which this makes
-// the most recently used), else the source itself.
+// The cached copy as PlatformSource finds it (which this makes the most
+// recently used), else the source itself.
 ReadSource SourceToRead(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src);
 inline ReadSource SourceItself(CQNDXSurface* src) { return ReadSource{src, nullptr, false}; }
 

@@ -31,19 +31,47 @@ const DWORD kBltFastKeyed = DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT;  // 0x11
 // ---------------------------------------------------------------------------
 // Dispatch
 
+namespace {
+
+// The hardware copy: BltFast from the source, or from its cached copy when a
+// registered source is drawn onto an engine surface; a lost source is
+// restored (keyed: the engine's surfaces too, whose result is returned); a
+// source not read from its copy is cached afterwards. `p` is the placement
+// of the two surfaces, worked out before the clip.
+int HwCopy(CQNDXVideoEngine* engine, int mode, CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
+           const RECT* srcRect, bool keyed, const frame::Placement& p) {
+    RECT r = frame::SourceRect(src, srcRect);
+    if (!frame::ClipByMode(mode, dest, src, &x, &y, &r)) return 0;
+    IDirectDrawSurface7* copy = p.ReadsCopy() ? p.cache->GetCached(p.srcId) : nullptr;
+    IDirectDrawSurface7* source = copy ? copy : src->GetDDSurface();
+    bool fromCache = copy != nullptr;
+    int result = dest->GetDDSurface()->BltFast(static_cast<DWORD>(x), static_cast<DWORD>(y), source, &r,
+                                               keyed ? kBltFastKeyed : kBltFastWait);
+    // A source read from its cached copy is cached, unless a restore dropped the copy.
+    if (result == DDERR_SURFACELOST) {
+        result = frame::RestoreLostSource(engine, src, source, fromCache);
+        if (keyed) result = engine->RestoreSurfaces();
+        fromCache = false;
+    }
+    if (!fromCache) frame::CacheSource(engine, dest, src);
+    return result;
+}
+
+}  // namespace
+
 int CQNDXVideoEngine::BlitPlain(int mode, CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
                                 const RECT* srcRect) {
     if (!frame::HaveSurfaces(dest, src)) return -1;
-    if (frame::InVideoMemory(this, src) && frame::InVideoMemory(this, dest))
-        return BlitPlainHw(mode, dest, src, x, y, srcRect);
+    const frame::Placement p = frame::Place(this, dest, src);
+    if (p.inVideoMemory) return HwCopy(this, mode, dest, src, x, y, srcRect, false, p);
     return BlitPlainSw(mode, dest, src, x, y, srcRect);
 }
 
 int CQNDXVideoEngine::BlitKeyed(int mode, CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
                                 const RECT* srcRect) {
     if (!frame::HaveSurfaces(dest, src)) return -1;
-    if (frame::InVideoMemory(this, src) && frame::InVideoMemory(this, dest))
-        return BlitKeyedHw(mode, dest, src, x, y, srcRect);
+    const frame::Placement p = frame::Place(this, dest, src);
+    if (p.inVideoMemory) return HwCopy(this, mode, dest, src, x, y, srcRect, true, p);
     return BlitKeyedSw(mode, dest, src, x, y, srcRect);
 }
 
@@ -53,37 +81,13 @@ int CQNDXVideoEngine::BlitKeyed(int mode, CQNDXSurface* dest, CQNDXSurface* src,
 int CQNDXVideoEngine::BlitPlainHw(int mode, CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
                                   const RECT* srcRect) {
     if (!frame::HaveSurfaces(dest, src)) return -1;
-    RECT r = frame::SourceRect(src, srcRect);
-    if (!frame::ClipByMode(mode, dest, src, &x, &y, &r)) return 0;
-    bool fromCache = false;
-    IDirectDrawSurface7* source = frame::PlatformSource(this, dest, src, &fromCache);
-    int result = dest->GetDDSurface()->BltFast(static_cast<DWORD>(x), static_cast<DWORD>(y), source, &r,
-                                               kBltFastWait);
-    // A source read from its cached copy is cached, unless a restore dropped the copy.
-    if (result == DDERR_SURFACELOST) {
-        result = frame::RestoreLostSource(this, src, source, fromCache);
-        fromCache = false;
-    }
-    if (!fromCache) frame::CacheSource(this, dest, src);
-    return result;
+    return HwCopy(this, mode, dest, src, x, y, srcRect, false, frame::Place(this, dest, src));
 }
 
 int CQNDXVideoEngine::BlitKeyedHw(int mode, CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
                                   const RECT* srcRect) {
     if (!frame::HaveSurfaces(dest, src)) return -1;
-    RECT r = frame::SourceRect(src, srcRect);
-    if (!frame::ClipByMode(mode, dest, src, &x, &y, &r)) return 0;
-    bool fromCache = false;
-    IDirectDrawSurface7* source = frame::PlatformSource(this, dest, src, &fromCache);
-    int result = dest->GetDDSurface()->BltFast(static_cast<DWORD>(x), static_cast<DWORD>(y), source, &r,
-                                               kBltFastKeyed);
-    if (result == DDERR_SURFACELOST) {
-        frame::RestoreLostSource(this, src, source, fromCache);
-        result = RestoreSurfaces();
-        fromCache = false;
-    }
-    if (!fromCache) frame::CacheSource(this, dest, src);
-    return result;
+    return HwCopy(this, mode, dest, src, x, y, srcRect, true, frame::Place(this, dest, src));
 }
 
 // ---------------------------------------------------------------------------

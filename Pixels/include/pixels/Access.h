@@ -21,6 +21,15 @@ static inline uint32_t Load(const uint8_t* p) {
     std::memcpy(&v, p, B);
     return v;
 }
+// Three bytes as two loads joined in a register: a three-byte copy into a
+// zeroed word is compiled as stores into memory and a word load from it,
+// which waits for the stores on every pixel.
+template <>
+inline uint32_t Load<3>(const uint8_t* p) {
+    uint16_t low;
+    std::memcpy(&low, p, 2);
+    return low | static_cast<uint32_t>(p[2]) << 16;
+}
 
 // The low B bytes of v.
 template <int B>

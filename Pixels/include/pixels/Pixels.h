@@ -127,6 +127,16 @@ private:
     std::vector<uint8_t> m_pixels;  // the opaque pixels, packed, as a keyed copy writes them
 };
 
+// Whether a keyed copy of a w x h block goes faster from the span form of
+// its source than through KeyedCopy at the level in use: the keyed loops
+// win on small blocks (and with masked stores on any block the core's cache
+// holds). At level none it is false unless the build has no vector forms:
+// the plain keyed copy is then what tests compare with.
+bool SpansPay(uint32_t kind, int w, int h);
+// For tests: SpansPay true at every size (where it is not false for the
+// level), so small surfaces reach the span form; false goes back to sizes.
+void SetSpansForAllSizes(bool on);
+
 // A buffer reused from call to call on this thread, so a blit allocates
 // nothing in the usual case; very large requests get a buffer of their own.
 class Scratch {

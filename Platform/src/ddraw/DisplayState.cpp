@@ -218,6 +218,7 @@ void SetBlitFastPaths(bool on) {
     pixels::SetSimd(on ? pixels::BestSimd() : pixels::Simd::None);
 }
 bool BlitFastPaths() { return pixels::ActiveSimd() != pixels::Simd::None; }
+void SetKeySpansForAllSizes(bool on) { pixels::SetSpansForAllSizes(on); }
 
 bool SetPixelSimd(const char* level) {
     pixels::Simd simd;

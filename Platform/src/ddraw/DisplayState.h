@@ -52,6 +52,7 @@ public:
     HWND exclusiveWindow = nullptr;
     std::vector<SurfaceImpl*> surfaces;           // in creation order
     std::vector<SurfaceImpl*> surfacesByAddress;  // the same, sorted: every blit looks its source up
+    SurfaceImpl* lastFound = nullptr;             // the last surface looked up, while it lives
 
     PrimaryWriteHook primaryHook = nullptr;
     DisplayModeHook modeHook = nullptr;

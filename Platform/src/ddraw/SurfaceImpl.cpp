@@ -57,6 +57,18 @@ bool Overlap(const RECT& a, const RECT& b) {
 
 RECT Whole(DWORD w, DWORD h) { return RECT{0, 0, static_cast<LONG>(w), static_cast<LONG>(h)}; }
 
+// The pixel library's name for a pixel kind.
+uint32_t LoopKindOf(PixelKind kind) {
+    switch (kind) {
+        case PixelKind::Indexed8: return 8;
+        case PixelKind::Rgb555: return 15;
+        case PixelKind::Rgb565: return 16;
+        case PixelKind::Rgb888: return 24;
+        case PixelKind::Xrgb8888: return 32;
+        default: return 0;
+    }
+}
+
 bool ByAddress(const SurfaceImpl* a, const IDirectDrawSurface7* b) {
     return std::less<const IDirectDrawSurface7*>()(a, b);
 }
@@ -68,7 +80,8 @@ bool ByAddress(const SurfaceImpl* a, const IDirectDrawSurface7* b) {
 
 SurfaceImpl::SurfaceImpl(DirectDrawImpl* owner, DWORD width, DWORD height, const DDPIXELFORMAT& format, DWORD caps)
     : m_owner(owner), m_width(width), m_height(height), m_format(format), m_kind(KindOfFormat(format)),
-      m_caps(caps) {
+      m_caps(caps), m_loopKind(LoopKindOf(m_kind)), m_bytesPerPixel(BytesPerPixel(m_kind)),
+      m_keyBits(pixels::KeyBits(m_loopKind)) {
     if (m_owner) m_owner->AddRef();
     DisplayState& st = DisplayState::Get();
     st.surfaces.push_back(this);
@@ -88,6 +101,7 @@ SurfaceImpl::~SurfaceImpl() {
     st.surfaces.erase(std::remove(st.surfaces.begin(), st.surfaces.end(), this), st.surfaces.end());
     auto at = std::lower_bound(st.surfacesByAddress.begin(), st.surfacesByAddress.end(), this, ByAddress);
     if (at != st.surfacesByAddress.end() && *at == this) st.surfacesByAddress.erase(at);
+    if (st.lastFound == this) st.lastFound = nullptr;
     if (m_owner) {
         if (m_owner->primary == this) m_owner->primary = nullptr;
         m_owner->Release();
@@ -219,9 +233,13 @@ HRESULT SurfaceImpl::Create(DirectDrawImpl* owner, const DDSURFACEDESC2& desc, S
 
 SurfaceImpl* SurfaceImpl::FromInterface(IDirectDrawSurface7* surface) {
     if (!surface) return nullptr;
-    const std::vector<SurfaceImpl*>& all = DisplayState::Get().surfacesByAddress;
+    DisplayState& st = DisplayState::Get();
+    // A game blits one source many times in a row; the last one found is
+    // forgotten when it dies.
+    if (static_cast<IDirectDrawSurface7*>(st.lastFound) == surface) return st.lastFound;
+    const std::vector<SurfaceImpl*>& all = st.surfacesByAddress;
     auto at = std::lower_bound(all.begin(), all.end(), surface, ByAddress);
-    if (at != all.end() && static_cast<IDirectDrawSurface7*>(*at) == surface) return *at;
+    if (at != all.end() && static_cast<IDirectDrawSurface7*>(*at) == surface) return st.lastFound = *at;
     return nullptr;
 }
 
@@ -314,7 +332,7 @@ const pixels::KeySpans* SurfaceImpl::SpansFor(DWORD maskedKey) {
     }
     try {
         if (!m_spans) m_spans.reset(new pixels::KeySpans());
-        const bool built = m_spans->Build(m_bits.get(), m_pitch, LoopKind(), static_cast<int>(m_width),
+        const bool built = m_spans->Build(m_bits.get(), m_pitch, m_loopKind, static_cast<int>(m_width),
                                           static_cast<int>(m_height), maskedKey);
         m_spanState = built ? SpanState::Built : SpanState::Refused;
     } catch (const std::bad_alloc&) {
@@ -326,16 +344,6 @@ const pixels::KeySpans* SurfaceImpl::SpansFor(DWORD maskedKey) {
 
 HRESULT SurfaceImpl::CheckUsable() const { return m_lost ? DDERR_SURFACELOST : DD_OK; }
 
-uint32_t SurfaceImpl::LoopKind() const {
-    switch (m_kind) {
-        case PixelKind::Indexed8: return 8;
-        case PixelKind::Rgb555: return 15;
-        case PixelKind::Rgb565: return 16;
-        case PixelKind::Rgb888: return 24;
-        case PixelKind::Xrgb8888: return 32;
-        default: return 0;
-    }
-}
 
 void SurfaceImpl::FillGarbage() {
     // What a restored surface holds: memory nobody wrote. A fixed pattern
@@ -490,30 +498,55 @@ HRESULT SurfaceImpl::BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& src
                               bool keyed, DWORD key) {
     Settle();
     src->Settle();
-    const int bpp = BytesPerPixel(m_kind);
+    DropSpans();
+    const int bpp = m_bytesPerPixel;
+    const uint32_t kind = m_loopKind;
     const int sw = srcRect.right - srcRect.left, sh = srcRect.bottom - srcRect.top;
     const int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
     const bool mirrorX = (ddfx & DDBLTFX_MIRRORLEFTRIGHT) != 0;
     const bool mirrorY = (ddfx & DDBLTFX_MIRRORUPDOWN) != 0;
     const bool sameSize = sw == dw && sh == dh && !mirrorX && !mirrorY;
-    const uint32_t kind = LoopKind();
-    DropSpans();
+    // Keys compare and write what the keyed copies do: the whole pixel at 8,
+    // 15 and 16 bits, the colour bytes at 24 and 32 (written with a top
+    // byte of 0).
+    const DWORD maskedKey = key & m_keyBits;
 
     auto at = [bpp](uint8_t* bits, LONG pitch, LONG x, LONG y) {
         return bits + static_cast<ptrdiff_t>(y) * pitch + static_cast<ptrdiff_t>(x) * bpp;
     };
 
-    if (sameSize && !keyed) {
+    if (sameSize && (!keyed || src != this)) {
         // Clipping keeps a 1:1 mapping: move the source by the same amount.
         const LONG sx = srcRect.left + (clip.left - dst.left), sy = srcRect.top + (clip.top - dst.top);
-        pixels::CopyRows(at(m_bits.get(), m_pitch, clip.left, clip.top), m_pitch,
-                         at(src->m_bits.get(), src->m_pitch, sx, sy), src->m_pitch,
-                         static_cast<size_t>(clip.right - clip.left) * bpp, clip.bottom - clip.top);
+        const int w = clip.right - clip.left, h = clip.bottom - clip.top;
+        uint8_t* to = at(m_bits.get(), m_pitch, clip.left, clip.top);
+        const uint8_t* from = at(src->m_bits.get(), src->m_pitch, sx, sy);
+        if (!keyed) {
+            pixels::CopyRows(to, m_pitch, from, src->m_pitch, static_cast<size_t>(w) * bpp, h);
+        } else if (const pixels::KeySpans* spans = pixels::SpansPay(kind, w, h) ? src->SpansFor(maskedKey) : nullptr) {
+            // The span form where it beats the keyed loop.
+            spans->Copy(to, m_pitch, sx, sy, w, h);
+        } else if (const pixels::KeyedFn copy = pixels::KeyedCopy(kind)) {
+            copy(to, m_pitch, from, src->m_pitch, w, h, maskedKey);
+        }
         return DD_OK;
     }
+    return ReadWhileWriting(src, dst, srcRect, clip, mirrorX, mirrorY, keyed, maskedKey);
+}
 
-    // Keyed, mirrored and stretched copies read the source while writing: a
-    // source overlapping the destination on this surface is copied aside first.
+HRESULT SurfaceImpl::ReadWhileWriting(SurfaceImpl* src, const RECT& dst, const RECT& srcRect, const RECT& clip,
+                                      bool mirrorX, bool mirrorY, bool keyed, DWORD maskedKey) {
+    const int bpp = m_bytesPerPixel;
+    const uint32_t kind = m_loopKind;
+    const int sw = srcRect.right - srcRect.left, sh = srcRect.bottom - srcRect.top;
+    const int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
+    const bool sameSize = sw == dw && sh == dh && !mirrorX && !mirrorY;
+    auto at = [bpp](uint8_t* bits, LONG pitch, LONG x, LONG y) {
+        return bits + static_cast<ptrdiff_t>(y) * pitch + static_cast<ptrdiff_t>(x) * bpp;
+    };
+    // Keyed copies within one surface, mirrors and stretches read the source
+    // while writing: a source overlapping the destination on this surface is
+    // copied aside first.
     const uint8_t* srcBits = at(src->m_bits.get(), src->m_pitch, srcRect.left, srcRect.top);
     LONG srcPitch = src->m_pitch;
     const bool detach = src == this && Overlap(srcRect, clip);
@@ -525,24 +558,12 @@ HRESULT SurfaceImpl::BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& src
         srcBits = aside.data();
         srcPitch = static_cast<LONG>(asideRow);
     }
-    // Keys compare and write what the keyed copies do: the whole pixel at 8,
-    // 15 and 16 bits, the colour bytes at 24 and 32 (written with a top
-    // byte of 0).
-    const DWORD maskedKey = key & pixels::KeyBits(kind);
     if (sameSize) {
         const LONG ox = clip.left - dst.left, oy = clip.top - dst.top;
-        uint8_t* to = at(m_bits.get(), m_pitch, clip.left, clip.top);
-        const int w = clip.right - clip.left, h = clip.bottom - clip.top;
         const uint8_t* from = srcBits + static_cast<ptrdiff_t>(oy) * srcPitch + static_cast<ptrdiff_t>(ox) * bpp;
-        // The span form is an optimisation: with the vector forms turned off
-        // the plain keyed copy runs alone (a build without vector forms
-        // keeps it).
-        const bool spansAllowed = src != this && (pixels::ActiveSimd() != pixels::Simd::None ||
-                                                  pixels::BestSimd() == pixels::Simd::None);
-        if (const pixels::KeySpans* spans = spansAllowed ? src->SpansFor(maskedKey) : nullptr)
-            spans->Copy(to, m_pitch, srcRect.left + ox, srcRect.top + oy, w, h);
-        else if (const pixels::KeyedFn copy = pixels::KeyedCopy(kind))
-            copy(to, m_pitch, from, srcPitch, w, h, maskedKey);
+        if (const pixels::KeyedFn copy = pixels::KeyedCopy(kind))
+            copy(at(m_bits.get(), m_pitch, clip.left, clip.top), m_pitch, from, srcPitch, clip.right - clip.left,
+                 clip.bottom - clip.top, maskedKey);
         return DD_OK;
     }
     pixels::StretchArgs args;

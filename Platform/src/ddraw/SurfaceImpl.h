@@ -165,6 +165,10 @@ private:
     HRESULT CheckUsable() const;
     HRESULT BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& srcRect, const RECT& clip, DWORD ddfx,
                      bool keyed, DWORD key);
+    // BlitFrom's mirrors, stretches and keyed copies within this surface
+    // (kept apart so the 1:1 copies between surfaces stay light).
+    HRESULT ReadWhileWriting(SurfaceImpl* src, const RECT& dst, const RECT& srcRect, const RECT& clip, bool mirrorX,
+                             bool mirrorY, bool keyed, DWORD maskedKey);
     void NotifyWrite(const RECT* dirty);
     void SettleHeld();
     // Offers a checked blit onto this primary to the hold hooks; true when
@@ -173,8 +177,6 @@ private:
                        bool keyed);
     void ForgetHeld();
     void FillGarbage();
-    // The pixel library's name for this surface's pixel kind.
-    uint32_t LoopKind() const;
 
     ULONG m_refs = 1;
     DirectDrawImpl* m_owner;  // referenced
@@ -184,6 +186,9 @@ private:
     DDPIXELFORMAT m_format;
     PixelKind m_kind;
     DWORD m_caps;
+    uint32_t m_loopKind;      // the pixel library's name for m_kind
+    int m_bytesPerPixel;
+    DWORD m_keyBits;          // what a keyed blit compares and writes of a pixel
     std::unique_ptr<uint8_t[]> m_bits;
     size_t m_bytes = 0;
     bool m_countsAgainstBudget = false;

@@ -60,6 +60,7 @@ void Reset() {
     for (auto hook : hooks) hook();
     // The pixel loops' level is the whole program's, not one area's.
     pixels::ResetSimd();
+    pixels::SetSpansForAllSizes(false);
 }
 
 void FailNext(const char* call, int count, HRESULT code) {

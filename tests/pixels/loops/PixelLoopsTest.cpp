@@ -173,10 +173,18 @@ std::vector<Operation> Operations() {
                        a.x1 = a.x0 + 1 + rng() % (a.dstW - a.x0);
                        a.y0 = rng() % a.dstH;
                        a.y1 = a.y0 + 1 + rng() % (a.dstH - a.y0);
-                       if (rng() % 3 == 0) {  // same width: the row forms
+                       const int form = static_cast<int>(rng() % 3);
+                       if (form == 0) {  // same width: the row forms
                            a.dstW = c.sh.w < c.dst.width - c.sh.dstCol ? c.sh.w : a.dstW;
                            a.x0 = 0;
                            a.x1 = a.dstW;
+                       } else if (form == 1) {  // 1:1 (mirrors), any window: the block forms
+                           a.dstW = a.srcW;
+                           a.dstH = a.srcH;
+                           a.x0 = rng() % a.dstW;
+                           a.x1 = a.x0 + 1 + rng() % (a.dstW - a.x0);
+                           a.y0 = rng() % a.dstH;
+                           a.y1 = a.y0 + 1 + rng() % (a.dstH - a.y0);
                        }
                        a.mirrorX = rng() % 2;
                        a.mirrorY = rng() % 2;

@@ -63,6 +63,11 @@ const char* PixelSimd();
 // The same as on (the best level) or off (none).
 void SetBlitFastPaths(bool on);
 bool BlitFastPaths();
+// Keyed blits take the span form of their source (built at the second
+// keyed blit since it changed) only for blocks where it beats the level's
+// keyed loop. On: for blocks of every size, so small test surfaces reach
+// it. Reset() turns it off.
+void SetKeySpansForAllSizes(bool on);
 
 // Row pitch alignment of new surfaces in bytes (a power of two, at least 4),
 // so tests can make pitch differ from width * bytes per pixel.
