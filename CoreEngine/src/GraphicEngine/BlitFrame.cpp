@@ -129,11 +129,21 @@ void CacheAfterRead(CQNDXVideoEngine* engine, CQNDXSurface* dest, const ReadSour
 }
 
 WorkingCopyID::WorkingCopyID(CQNDXVideoEngine* engine) : m_engine(engine) {
-    m_held = engine->RegisterSurface(&m_stand) >= 0 && m_stand.GetID() >= 0;
+    // One stand-in serves every blend (making a surface object per call
+    // costs as much as a small blend); a blend inside a blend, through an
+    // allocator of the game's, gets one of its own.
+    static CQNDXSurface shared;
+    if (shared.GetID() < 0) {
+        m_stand = &shared;
+    } else {
+        m_own.reset(new CQNDXSurface());
+        m_stand = m_own.get();
+    }
+    m_held = engine->RegisterSurface(m_stand) >= 0 && m_stand->GetID() >= 0;
 }
 
 WorkingCopyID::~WorkingCopyID() {
-    if (m_held) m_engine->UnregisterSurface(&m_stand);
+    if (m_held) m_engine->UnregisterSurface(m_stand);
 }
 
 namespace {

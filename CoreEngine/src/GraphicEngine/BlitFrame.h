@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "GraphicEngine/Surface.h"
@@ -155,7 +156,8 @@ public:
 
 private:
     CQNDXVideoEngine* m_engine;
-    CQNDXSurface m_stand;  // registered in the copy's place; never has pixels
+    CQNDXSurface* m_stand;  // registered in the copy's place; never has pixels
+    std::unique_ptr<CQNDXSurface> m_own;
     bool m_held = false;
 };
 

@@ -496,6 +496,61 @@ TEST_F(BlendIDTest, AnAllocatorSetByTheGameIsAskedAndItsRefusalLeavesTheBufferAl
     EXPECT_NE("", FirstDifference(Read(reg->GetDDSurface()), regBefore));
 }
 
+// A game's allocator that blends while it hands out or takes back an ID:
+// the blend inside takes an ID of its own and gives it back, and the outer
+// one's ID still comes and goes as usual.
+TEST_F(BlendIDTest, ABlendInsideAnAllocatorsCallTakesAnIDOfItsOwn) {
+    class BlendingIDs : public LoggingIDs {
+    public:
+        using LoggingIDs::LoggingIDs;
+        std::function<void()> onNew, onRelease;
+        int GetNewID() override {
+            const int id = LoggingIDs::GetNewID();
+            Once(&onNew);
+            return id;
+        }
+        void ReleaseID(int id) override {
+            LoggingIDs::ReleaseID(id);
+            Once(&onRelease);
+        }
+
+    private:
+        static void Once(std::function<void()>* f) {
+            std::function<void()> once;
+            once.swap(*f);
+            if (once) once();
+        }
+    };
+    BlendingIDs* ids = new BlendingIDs(&log, &exhausted);
+    ASSERT_EQ(0, engine->SetSurfaceIDManager(ids));
+    CQNDXSurface* back = Buffer(QNDX_SURFACE_BACK, 16, 16, false);
+    engine->SetBack(back, false);
+    CQNDXSurface* src = Registered(8, 8);
+    Randomise(src->GetDDSurface(), 6);
+    const int count = engine->GetSurfaceManager()->GetCount();
+    int inner = 1;
+    auto blendInside = [&] { inner = src->BlitAlpha(back, 4, 4, nullptr, 60, FALSE); };
+
+    log.clear();
+    ids->onNew = blendInside;
+    ASSERT_EQ(0, src->BlitTranslucent(back, 0, 0, nullptr, 90, FALSE));
+    EXPECT_EQ(0, inner);
+    EXPECT_EQ((std::vector<std::string>{"new 101", "new 102", "release 102", "release 101"}), log);
+
+    log.clear();
+    inner = 1;
+    ids->onRelease = blendInside;
+    ASSERT_EQ(0, src->BlitTranslucent(back, 0, 0, nullptr, 90, FALSE));
+    EXPECT_EQ(0, inner);
+    EXPECT_EQ((std::vector<std::string>{"new 103", "release 103", "new 104", "release 104"}), log);
+
+    // Nothing stays registered, and the next blend goes as the first did.
+    EXPECT_EQ(count, engine->GetSurfaceManager()->GetCount());
+    log.clear();
+    ASSERT_EQ(0, src->BlitTranslucent(back, 0, 0, nullptr, 90, FALSE));
+    EXPECT_EQ((std::vector<std::string>{"new 105", "release 105"}), log);
+}
+
 // ------------------------------------------------------- channel scaling
 
 class ChannelScalingTest : public BlitTest {};
