@@ -139,6 +139,24 @@ inline const Loops& Active() {
 
 // ----------------------------------------------------------------- stretch
 
+// A stretched row of three-byte pixels, each moved as one four-byte word:
+// the extra byte read is the next source pixel's (every column but the
+// last has one), the extra byte written is the next destination pixel's,
+// which the next step writes; the row's last pixel is moved alone.
+void GatherRow24(uint8_t* d, const uint8_t* s, const int32_t* cols, int n, int srcW) {
+    const int lastColumn = srcW - 1;
+    for (int i = 0; i + 1 < n; ++i) {
+        const uint8_t* p = s + static_cast<ptrdiff_t>(cols[i]) * 3;
+        uint32_t v;
+        if (cols[i] < lastColumn)
+            std::memcpy(&v, p, 4);
+        else
+            v = Load<3>(p);
+        std::memcpy(d + static_cast<ptrdiff_t>(i) * 3, &v, 4);
+    }
+    Store<3>(d + static_cast<ptrdiff_t>(n - 1) * 3, Load<3>(s + static_cast<ptrdiff_t>(cols[n - 1]) * 3));
+}
+
 template <int B>
 void StretchRows(const Loops& l, int k, uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch,
                  const StretchArgs& a) {
@@ -205,6 +223,8 @@ void StretchRows(const Loops& l, int k, uint8_t* dst, ptrdiff_t dstPitch, const 
                 l.keyedRow[k](d, first, n, key, write);
             else
                 std::memcpy(d, first, rowBytes);
+        } else if (B == 3 && !keyed) {
+            GatherRow24(d, s, cols, n, a.srcW);
         } else {
             for (int i = 0; i < n; ++i) {
                 const uint32_t p = Load<B>(s + static_cast<ptrdiff_t>(cols[i]) * B);

@@ -349,6 +349,44 @@ TEST_F(PixelLoops, EveryOperationFollowsTheRulesAtEveryLevel) {
             }
 }
 
+// A source block that ends where its memory ends (no padding, no guard):
+// stretching it reads nothing past its last byte, which the sanitizer
+// build reports, and gives every pixel by the sampling rule.
+TEST_F(PixelLoops, StretchesReadNothingPastTheSourceBlock) {
+    std::mt19937 rng(7);
+    for (int kind : {8, 15, 16, 24, 32})
+        for (int w : {1, 2, 3, 5, 17})
+            for (int h : {1, 3})
+                for (bool mirror : {false, true}) {
+                    const int bpp = Bpp(kind);
+                    std::vector<uint8_t> src(static_cast<size_t>(w) * bpp * h);
+                    for (uint8_t& b : src) b = static_cast<uint8_t>(rng());
+                    px::StretchArgs a;
+                    a.srcW = w;
+                    a.srcH = h;
+                    a.dstW = a.x1 = 2 * w + 1;
+                    a.dstH = a.y1 = 2 * h;
+                    a.mirrorX = a.mirrorY = mirror;
+                    Image want(a.dstW, a.dstH, bpp, 0);
+                    for (int y = 0; y < a.dstH; ++y)
+                        for (int x = 0; x < a.dstW; ++x) {
+                            int sx = x * w / a.dstW, sy = y * h / a.dstH;
+                            if (mirror) sx = w - 1 - sx, sy = h - 1 - sy;
+                            uint32_t p = 0;
+                            std::memcpy(&p, &src[(static_cast<size_t>(sy) * w + sx) * bpp], bpp);
+                            want.Set(x, y, p);
+                        }
+                    for (px::Simd level : Levels()) {
+                        px::SetSimd(level);
+                        Image got(a.dstW, a.dstH, bpp, 0);
+                        px::Stretch(got.At(0, 0), got.pitch, src.data(), static_cast<ptrdiff_t>(w) * bpp, kind, a);
+                        ASSERT_EQ("", Difference(got, want)) << "kind " << kind << " " << w << "x" << h << " mirror "
+                                                             << mirror << " at " << px::SimdName(level);
+                    }
+                }
+    px::ResetSimd();
+}
+
 // One pixel through an effect at every level; every level must agree.
 uint32_t One(px::Effect e, int kind, uint32_t s, uint32_t d, uint32_t weight, uint32_t key = 0xFFFFFFFFu) {
     uint32_t first = 0;
