@@ -420,6 +420,72 @@ void WideLoop<Kind, Keyed, OpT>::Run(uint8_t* dst, ptrdiff_t dstPitch, const uin
 }
 
 
+// 24 bits without a key: every byte is a channel, so a row is one run of
+// bytes, thirty-two a step, then sixteen, then the rest one by one.
+inline __m256i HalveBytes(__m256i d) { return _mm256_and_si256(_mm256_srli_epi16(d, 1), _mm256_set1_epi8(0x7F)); }
+// (x * xw + y * yw) >> 8 per byte (yw 0 leaves y out); unpack and pack stay
+// within each 128-bit lane, so the bytes come back in their places.
+inline __m256i WeighBytes(__m256i x, __m256i xw, __m256i y, __m256i yw) {
+    const __m256i z = _mm256_setzero_si256();
+    const __m256i lo = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(x, z), xw),
+                                        _mm256_mullo_epi16(_mm256_unpacklo_epi8(y, z), yw));
+    const __m256i hi = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(x, z), xw),
+                                        _mm256_mullo_epi16(_mm256_unpackhi_epi8(y, z), yw));
+    return _mm256_packus_epi16(_mm256_srli_epi16(lo, 8), _mm256_srli_epi16(hi, 8));
+}
+struct HalfAlphaBytes {
+    explicit HalfAlphaBytes(const EffectArgs&) {}
+    __m256i operator()(__m256i s, __m256i d) const { return _mm256_add_epi8(HalveBytes(s), HalveBytes(d)); }
+};
+struct AlphaBytes {
+    __m256i a, ia;
+    explicit AlphaBytes(const EffectArgs& args)
+        : a(_mm256_set1_epi16(static_cast<short>(ClampWeight(args.weight)))),
+          ia(_mm256_set1_epi16(static_cast<short>(256 - ClampWeight(args.weight)))) {}
+    __m256i operator()(__m256i s, __m256i d) const { return WeighBytes(s, ia, d, a); }
+};
+struct ScaleBytes {
+    __m256i v;
+    explicit ScaleBytes(const EffectArgs& args) : v(_mm256_set1_epi16(static_cast<short>(ClampWeight(args.weight)))) {}
+    __m256i operator()(__m256i, __m256i d) const { return WeighBytes(d, v, d, _mm256_setzero_si256()); }
+};
+struct HalveBytesOp {
+    explicit HalveBytesOp(const EffectArgs&) {}
+    __m256i operator()(__m256i, __m256i d) const { return HalveBytes(d); }
+};
+
+template <template <int> class OpT, class V>
+void Bytes24(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h,
+             const EffectArgs& args) {
+    constexpr bool reads = OpT<24>::kReadsSource;
+    const OpT<24> op(args);
+    const V vop(args);
+    const int n = 3 * w;
+    for (int row = 0; row < h; ++row) {
+        uint8_t* d = dst + row * dstPitch;
+        const uint8_t* s = reads ? src + row * srcPitch : nullptr;
+        int i = 0;
+        for (; i + 32 <= n; i += 32) {
+            const __m256i sv = reads ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i)) : _mm256_setzero_si256();
+            const __m256i dv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), vop(sv, dv));
+        }
+        if (i + 16 <= n) {
+            const __m256i sv = reads ? Part<16>::Get(s + i) : _mm256_setzero_si256();
+            Part<16>::Put(d + i, vop(sv, Part<16>::Get(d + i)));
+            i += 16;
+        }
+        for (; i < n; ++i) d[i] = static_cast<uint8_t>(op.ApplyByte(reads ? s[i] : 0, d[i]));
+    }
+}
+
+void FillBytes24(EffectFn (&row)[kEffects]) {
+    row[static_cast<int>(Effect::HalfAlpha)] = Bytes24<HalfAlphaOp, HalfAlphaBytes>;
+    row[static_cast<int>(Effect::Alpha)] = Bytes24<AlphaOp, AlphaBytes>;
+    row[static_cast<int>(Effect::Translucent)] = Bytes24<ScaleOp, ScaleBytes>;
+    row[static_cast<int>(Effect::HalfTranslucent)] = Bytes24<HalveOp, HalveBytesOp>;
+}
+
 template <int Kind>
 void FillWide(EffectFn (&row)[kEffects]) {
     row[static_cast<int>(Effect::HalfAlpha)] = WideLoop<Kind, false, HalfAlphaV>::Run;
@@ -497,6 +563,7 @@ void FillAvx2(Loops* l) {
     FillWide<15>(l->effect[KindIndexOf(15)]);
     FillWide<16>(l->effect[KindIndexOf(16)]);
     FillWide<32>(l->effect[KindIndexOf(32)]);
+    FillBytes24(l->effect[KindIndexOf(24)]);
     l->runs = CopyRuns<CopyAvx2>;
     // As at SSE2, up to about 64 x 64 pixels at 16 bits.
     for (int k : {KindIndexOf(8), KindIndexOf(15), KindIndexOf(16), KindIndexOf(32)}) l->spansFrom[k] = 8192;
