@@ -17,6 +17,7 @@
 
 #include "GraphicEngine/Surface.h"
 #include "GraphicEngine/VideoEngine.h"
+#include "TimesReporter.h"
 #include "platform/sim/Display.h"
 
 namespace {
@@ -119,13 +120,15 @@ void Run(benchmark::State& state, int kind, const Case* c) {
     for (auto _ : state) benchmark::DoNotOptimize(c->call(g_surfaces.dest, g_surfaces.src));
 }
 
-class Collector : public benchmark::ConsoleReporter {
+// The shared console table (colour only on a terminal), and each call's
+// time in seconds.
+class Collector : public qndx::bench::TimesReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs)
             if (!r.error_occurred)
                 seconds[r.benchmark_name()] = r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit);
-        ConsoleReporter::ReportRuns(runs);
+        TimesReporter::ReportRuns(runs);
     }
     std::map<std::string, double> seconds;
 };
