@@ -67,18 +67,16 @@ CQNDXLRUCache::~CQNDXLRUCache() {
     delete[] m_pNodes;
 }
 
-// Every blit asks these: the cache's own calls to them are direct, so
-// they inline.
-int CQNDXLRUCache::IsCached(CQNDXSurface* surface) { return surface ? CQNDXLRUCache::IsCached(surface->GetID()) : 0; }
+int CQNDXLRUCache::IsCached(CQNDXSurface* surface) { return surface ? IsCached(surface->GetID()) : 0; }
 
 int CQNDXLRUCache::IsCached(int id) { return ValidID(id) && m_ppCopies[id] ? 1 : 0; }
 
 IDirectDrawSurface7* CQNDXLRUCache::GetCached(CQNDXSurface* surface) {
-    return surface ? CQNDXLRUCache::GetCached(surface->GetID()) : nullptr;
+    return surface ? GetCached(surface->GetID()) : nullptr;
 }
 
 IDirectDrawSurface7* CQNDXLRUCache::GetCached(int id) {
-    if (!CQNDXLRUCache::IsCached(id)) return nullptr;
+    if (!IsCached(id)) return nullptr;
     MoveToHead(id);
     return m_ppCopies[id];
 }
@@ -102,7 +100,7 @@ void CQNDXLRUCache::__Unlink(Node* node) {
 }
 
 void CQNDXLRUCache::MoveToHead(int id) {
-    if (!CQNDXLRUCache::IsCached(id)) return;
+    if (!IsCached(id)) return;
     Node* node = &m_pNodes[id];
     if (node == m_pHead) return;
     node->prev->next = node->next;

@@ -57,18 +57,6 @@ bool Overlap(const RECT& a, const RECT& b) {
 
 RECT Whole(DWORD w, DWORD h) { return RECT{0, 0, static_cast<LONG>(w), static_cast<LONG>(h)}; }
 
-// The pixel library's name for a pixel kind.
-uint32_t LoopKindOf(PixelKind kind) {
-    switch (kind) {
-        case PixelKind::Indexed8: return 8;
-        case PixelKind::Rgb555: return 15;
-        case PixelKind::Rgb565: return 16;
-        case PixelKind::Rgb888: return 24;
-        case PixelKind::Xrgb8888: return 32;
-        default: return 0;
-    }
-}
-
 bool ByAddress(const SurfaceImpl* a, const IDirectDrawSurface7* b) {
     return std::less<const IDirectDrawSurface7*>()(a, b);
 }
@@ -80,7 +68,7 @@ bool ByAddress(const SurfaceImpl* a, const IDirectDrawSurface7* b) {
 
 SurfaceImpl::SurfaceImpl(DirectDrawImpl* owner, DWORD width, DWORD height, const DDPIXELFORMAT& format, DWORD caps)
     : m_owner(owner), m_width(width), m_height(height), m_format(format), m_kind(KindOfFormat(format)),
-      m_caps(caps), m_loopKind(LoopKindOf(m_kind)), m_bytesPerPixel(BytesPerPixel(m_kind)),
+      m_caps(caps), m_loopKind(BitsOfKind(m_kind)), m_bytesPerPixel(BytesPerPixel(m_kind)),
       m_keyBits(pixels::KeyBits(m_loopKind)) {
     if (m_owner) m_owner->AddRef();
     DisplayState& st = DisplayState::Get();
