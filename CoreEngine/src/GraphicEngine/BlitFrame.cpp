@@ -8,6 +8,8 @@
 #include "pixels/Pixels.h"
 #include "GraphicEngine/Cache.h"
 #include "GraphicEngine/Surface.h"
+#include "GraphicEngine/SurfaceIDAllocator.h"
+#include "GraphicEngine/SurfaceManager.h"
 #include "GraphicEngine/VideoEngine.h"
 
 namespace qndx {
@@ -128,22 +130,17 @@ void CacheAfterRead(CQNDXVideoEngine* engine, CQNDXSurface* dest, const ReadSour
     CacheSource(engine, dest, read.source);
 }
 
-WorkingCopyID::WorkingCopyID(CQNDXVideoEngine* engine) : m_engine(engine) {
-    // One stand-in serves every blend (making a surface object per call
-    // costs as much as a small blend); a blend inside a blend, through an
-    // allocator of the game's, gets one of its own.
-    static CQNDXSurface shared;
-    if (shared.GetID() < 0) {
-        m_stand = &shared;
-    } else {
-        m_own.reset(new CQNDXSurface());
-        m_stand = m_own.get();
-    }
-    m_held = engine->RegisterSurface(m_stand) >= 0 && m_stand->GetID() >= 0;
+WorkingCopyID::WorkingCopyID(CQNDXVideoEngine* engine) : m_ids(engine->GetSurfaceIDManager()) {
+    CQNDXSurfaceManager* table = engine->GetSurfaceManager();
+    if (!m_ids || !table) return;
+    m_id = m_ids->GetNewID();
+    // An ID outside the table, or one a live surface holds, could not have
+    // registered a copy; it stays with whoever has it.
+    m_held = m_id >= 0 && m_id < g_iMaxSurfaces && !table->GetSurface(m_id);
 }
 
 WorkingCopyID::~WorkingCopyID() {
-    if (m_held) m_engine->UnregisterSurface(m_stand);
+    if (m_held) m_ids->ReleaseID(m_id);
 }
 
 namespace {

@@ -11,13 +11,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "GraphicEngine/Surface.h"
 #include "platform/DirectDraw.h"
 
 class CQNDXCache;
+class CQNDXSurfaceIDManager;
 class CQNDXVideoEngine;
 
 namespace qndx {
@@ -140,12 +140,11 @@ private:
 };
 
 // The surface ID a working copy of an engine buffer's area holds for the
-// length of one blend: registered as a new surface would be (taking an ID
-// from the engine's allocator, whatever allocator the game set) and
-// unregistered when the object goes (giving it back). The blend itself may
-// work in place without any copy; the allocator and the surface manager
-// still see what a copy would have done, and held() is false where a copy
-// could not have been registered (no ID free).
+// length of one blend: taken from the engine's allocator (whatever allocator
+// the game set) and given back when the object goes. The blend itself may
+// work in place without any copy, and no game code runs while the ID is
+// held, so the ID only passes through the allocator. held() is false where
+// a copy could not have been registered (no ID free, or a live one).
 class WorkingCopyID {
 public:
     explicit WorkingCopyID(CQNDXVideoEngine* engine);
@@ -155,9 +154,8 @@ public:
     bool held() const { return m_held; }
 
 private:
-    CQNDXVideoEngine* m_engine;
-    CQNDXSurface* m_stand;  // registered in the copy's place; never has pixels
-    std::unique_ptr<CQNDXSurface> m_own;
+    CQNDXSurfaceIDManager* m_ids;
+    int m_id = -1;
     bool m_held = false;
 };
 

@@ -367,6 +367,8 @@ public:
         return id;
     }
     void ReleaseID(int id) override { m_log->push_back("release " + std::to_string(id)); }
+    // A faulty allocator: hands out `id` again next.
+    void Rewind(int id) { m_next = id; }
 
 private:
     std::vector<std::string>* m_log;
@@ -454,7 +456,8 @@ TEST_F(BlendIDTest, ABlendOntoAnEngineBufferTakesOneIDAndGivesItBack) {
 }
 
 TEST_F(BlendIDTest, AnAllocatorSetByTheGameIsAskedAndItsRefusalLeavesTheBufferAlone) {
-    ASSERT_EQ(0, engine->SetSurfaceIDManager(new LoggingIDs(&log, &exhausted)));
+    LoggingIDs* ids = new LoggingIDs(&log, &exhausted);
+    ASSERT_EQ(0, engine->SetSurfaceIDManager(ids));
     CQNDXSurface* back = Buffer(QNDX_SURFACE_BACK, 16, 16, false);
     engine->SetBack(back, false);
     CQNDXSurface* src = Registered(8, 8);
@@ -475,10 +478,21 @@ TEST_F(BlendIDTest, AnAllocatorSetByTheGameIsAskedAndItsRefusalLeavesTheBufferAl
         EXPECT_TRUE(log.empty()) << r.name;
     }
 
+    // An ID a live surface holds could not have registered a copy: the blend
+    // refuses, and the ID is not given back as if it were free.
+    const Pixels before = Read(back->GetDDSurface());
+    for (const Routine& r : Framed()) {
+        log.clear();
+        ids->Rewind(src->GetID());
+        EXPECT_EQ(-1, r.run(engine, back, src, 1, 1, nullptr)) << r.name;
+        EXPECT_EQ((std::vector<std::string>{"new " + std::to_string(src->GetID())}), log) << r.name;
+        EXPECT_EQ("", FirstDifference(Read(back->GetDDSurface()), before)) << r.name;
+    }
+    EXPECT_EQ(src, engine->GetSurfaceManager()->GetSurface(src->GetID()));
+
     // No ID to be had: every framed blend onto the buffer refuses and draws
     // nothing; blends needing no working copy go on.
     exhausted = true;
-    const Pixels before = Read(back->GetDDSurface());
     for (const Routine& r : Framed()) {
         log.clear();
         EXPECT_EQ(-1, r.run(engine, back, src, 1, 1, nullptr)) << r.name;
