@@ -354,27 +354,29 @@ void SurfaceImpl::NotifyWrite(const RECT* dirty) {
 
 static void FillDescription(const SurfaceImpl& s, DDSURFACEDESC2* d, void* bits, bool hasKey, const DDCOLORKEY& key,
                             DWORD backCount) {
-    DWORD size = d->dwSize;
-    std::memset(d, 0, sizeof *d);
-    d->dwSize = size;
+    // Field by field rather than a memset first: this is on every lock, and
+    // a memset of the whole description compiles to a string store whose
+    // start-up costs as much as a small blit's pixels.
     d->dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_PIXELFORMAT;
-    d->dwWidth = s.Width();
     d->dwHeight = s.Height();
+    d->dwWidth = s.Width();
     d->lPitch = s.Pitch();
+    d->dwBackBufferCount = backCount;
+    d->dwMipMapCount = 0;
+    d->dwAlphaBitDepth = 0;
+    d->dwReserved = 0;
+    d->lpSurface = bits;
+    d->ddckCKDestOverlay = DDCOLORKEY{};
+    d->ddckCKDestBlt = DDCOLORKEY{};
+    d->ddckCKSrcOverlay = DDCOLORKEY{};
+    d->ddckCKSrcBlt = hasKey ? key : DDCOLORKEY{};
     d->ddpfPixelFormat = s.Format();
+    d->ddsCaps = DDSCAPS2{};
     d->ddsCaps.dwCaps = s.Caps();
-    if (bits) {
-        d->lpSurface = bits;
-        d->dwFlags |= DDSD_LPSURFACE;
-    }
-    if (hasKey) {
-        d->ddckCKSrcBlt = key;
-        d->dwFlags |= DDSD_CKSRCBLT;
-    }
-    if (backCount) {
-        d->dwBackBufferCount = backCount;
-        d->dwFlags |= DDSD_BACKBUFFERCOUNT;
-    }
+    d->dwTextureStage = 0;
+    if (bits) d->dwFlags |= DDSD_LPSURFACE;
+    if (hasKey) d->dwFlags |= DDSD_CKSRCBLT;
+    if (backCount) d->dwFlags |= DDSD_BACKBUFFERCOUNT;
 }
 
 HRESULT SurfaceImpl::Lock(LPRECT lpDestRect, LPDDSURFACEDESC2 desc, DWORD dwFlags, HANDLE) {

@@ -1,5 +1,6 @@
 // Locks and device contexts of surfaces: nesting errors, locked rectangles,
 // refused rectangles, colour keys, and the write notices to the primary.
+#include <cstring>
 #include <vector>
 
 #include "DDrawTestUtil.h"
@@ -64,6 +65,59 @@ TEST(Lock, BadRectanglesAreRefused) {
     RECT whole = Rect(0, 0, 10, 10);
     EXPECT_EQ(DD_OK, s->Lock(&whole, &d, DDLOCK_WAIT, nullptr));
     EXPECT_EQ(DD_OK, s->Unlock(nullptr));
+}
+
+// Whatever the caller's record held before, a lock and GetSurfaceDesc fill
+// every field: what was in it must not show through.
+TEST(Lock, ADescriptionFullOfLeftoversComesBackAsAFreshOne) {
+    auto dd = MakeDirectDraw();
+    auto expectSame = [](const DDSURFACEDESC2& a, const DDSURFACEDESC2& b) {
+        EXPECT_EQ(a.dwFlags, b.dwFlags);
+        EXPECT_EQ(a.dwHeight, b.dwHeight);
+        EXPECT_EQ(a.dwWidth, b.dwWidth);
+        EXPECT_EQ(a.lPitch, b.lPitch);
+        EXPECT_EQ(a.dwBackBufferCount, b.dwBackBufferCount);
+        EXPECT_EQ(a.dwMipMapCount, b.dwMipMapCount);
+        EXPECT_EQ(a.dwAlphaBitDepth, b.dwAlphaBitDepth);
+        EXPECT_EQ(a.dwReserved, b.dwReserved);
+        EXPECT_EQ(a.lpSurface, b.lpSurface);
+        for (auto key : {&DDSURFACEDESC2::ddckCKDestOverlay, &DDSURFACEDESC2::ddckCKDestBlt,
+                         &DDSURFACEDESC2::ddckCKSrcOverlay, &DDSURFACEDESC2::ddckCKSrcBlt}) {
+            EXPECT_EQ((a.*key).dwColorSpaceLowValue, (b.*key).dwColorSpaceLowValue);
+            EXPECT_EQ((a.*key).dwColorSpaceHighValue, (b.*key).dwColorSpaceHighValue);
+        }
+        EXPECT_EQ(0, std::memcmp(&a.ddpfPixelFormat, &b.ddpfPixelFormat, sizeof a.ddpfPixelFormat));
+        EXPECT_EQ(0, std::memcmp(&a.ddsCaps, &b.ddsCaps, sizeof a.ddsCaps));
+        EXPECT_EQ(a.dwTextureStage, b.dwTextureStage);
+    };
+    for (bool keyed : {false, true}) {
+        SCOPED_TRACE(keyed);
+        auto s = MakeSurface(dd.get(), DescIn(16, 5, 4));
+        DDCOLORKEY key = {0x1234, 0x1234};
+        if (keyed) {
+            ASSERT_EQ(DD_OK, s->SetColorKey(DDCKEY_SRCBLT, &key));
+        }
+        DDSURFACEDESC2 fresh = LockDesc();
+        DDSURFACEDESC2 used;
+        std::memset(&used, 0xA5, sizeof used);
+        used.dwSize = 124;
+        ASSERT_EQ(DD_OK, s->Lock(nullptr, &fresh, DDLOCK_WAIT, nullptr));
+        ASSERT_EQ(DD_OK, s->Unlock(nullptr));
+        ASSERT_EQ(DD_OK, s->Lock(nullptr, &used, DDLOCK_WAIT, nullptr));
+        ASSERT_EQ(DD_OK, s->Unlock(nullptr));
+        expectSame(fresh, used);
+        EXPECT_EQ(0u, fresh.dwMipMapCount);
+        EXPECT_EQ(0u, fresh.ddckCKDestBlt.dwColorSpaceLowValue);
+        EXPECT_EQ(keyed ? 0x1234u : 0u, fresh.ddckCKSrcBlt.dwColorSpaceLowValue);
+
+        fresh = LockDesc();
+        std::memset(&used, 0x5A, sizeof used);
+        used.dwSize = 124;
+        ASSERT_EQ(DD_OK, s->GetSurfaceDesc(&fresh));
+        ASSERT_EQ(DD_OK, s->GetSurfaceDesc(&used));
+        expectSame(fresh, used);
+        EXPECT_EQ(nullptr, used.lpSurface);
+    }
 }
 
 TEST(DeviceContext, OneAtATimeAndNotWhileLocked) {
