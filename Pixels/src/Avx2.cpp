@@ -454,6 +454,16 @@ struct HalveBytesOp {
     __m256i operator()(__m256i, __m256i d) const { return HalveBytes(d); }
 };
 
+// One part of N bytes of a 24-bit row's tail where N more are left (s is
+// null when the rule does not read the source); the next byte's index.
+template <int N, class V>
+inline int Tail(uint8_t* d, const uint8_t* s, int i, int n, const V& vop) {
+    if (i + N > n) return i;
+    const __m256i sv = s ? Part<N>::Get(s + i) : _mm256_setzero_si256();
+    Part<N>::Put(d + i, vop(sv, Part<N>::Get(d + i)));
+    return i + N;
+}
+
 template <template <int> class OpT, class V>
 void Bytes24(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h,
              const EffectArgs& args) {
@@ -470,12 +480,11 @@ void Bytes24(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t src
             const __m256i dv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), vop(sv, dv));
         }
-        if (i + 16 <= n) {
-            const __m256i sv = reads ? Part<16>::Get(s + i) : _mm256_setzero_si256();
-            Part<16>::Put(d + i, vop(sv, Part<16>::Get(d + i)));
-            i += 16;
-        }
-        for (; i < n; ++i) d[i] = static_cast<uint8_t>(op.ApplyByte(reads ? s[i] : 0, d[i]));
+        i = Tail<16>(d, s, i, n, vop);
+        i = Tail<8>(d, s, i, n, vop);
+        i = Tail<4>(d, s, i, n, vop);
+        i = Tail<2>(d, s, i, n, vop);
+        if (i < n) d[i] = static_cast<uint8_t>(op.ApplyByte(reads ? s[i] : 0, d[i]));
     }
 }
 
