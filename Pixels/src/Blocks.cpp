@@ -119,9 +119,9 @@ void ScaleBytes(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t 
 // random runs at 16 and 32 bits, the two cross near 20.
 const int kMinPixelsPerRun = 20;
 
-// The runs' pixels are kept as a keyed copy writes them (a 32-bit pixel
-// with a top byte of 0).
-template <int B>
+// The runs' pixels are kept as a keyed copy writes them, a 32-bit pixel as
+// its three low bytes when Packed (the copy writes a top byte of 0).
+template <int B, bool Packed = false>
 bool ScanRuns(const uint8_t* bits, ptrdiff_t pitch, int w, int h, uint32_t k, size_t limit,
               std::vector<uint32_t>* rowStart, std::vector<KeySpans::Run>* out, std::vector<uint8_t>* pixels) {
     for (int y = 0; y < h; ++y) {
@@ -135,10 +135,14 @@ bool ScanRuns(const uint8_t* bits, ptrdiff_t pitch, int w, int h, uint32_t k, si
             if (x == start) continue;
             out->push_back(KeySpans::Run{static_cast<uint32_t>(start * B), static_cast<uint32_t>((x - start) * B),
                                          static_cast<uint32_t>(pixels->size())});
-            const size_t at = pixels->size();
-            pixels->insert(pixels->end(), row + start * B, row + x * B);
-            if (B == 4)
-                for (size_t i = at + 3; i < pixels->size(); i += 4) (*pixels)[i] = 0;
+            if (Packed) {
+                for (int i = start; i < x; ++i) pixels->insert(pixels->end(), row + i * B, row + i * B + 3);
+            } else {
+                const size_t at = pixels->size();
+                pixels->insert(pixels->end(), row + start * B, row + x * B);
+                if (B == 4)
+                    for (size_t i = at + 3; i < pixels->size(); i += 4) (*pixels)[i] = 0;
+            }
         }
         if (out->size() > limit) return false;
     }
@@ -313,6 +317,7 @@ bool KeySpans::Build(const uint8_t* bits, ptrdiff_t pitch, uint32_t kind, int w,
     m_rowStart.clear();
     m_runs.clear();
     m_pixels.clear();
+    m_packed = false;
     m_rowBytes = static_cast<uint32_t>(w) * static_cast<uint32_t>(bpp);
     if (bpp == 0 || w <= 0 || h <= 0 || w > 32768) return false;
     // At least one run per row is always worth it.
@@ -324,9 +329,15 @@ bool KeySpans::Build(const uint8_t* bits, ptrdiff_t pitch, uint32_t kind, int w,
         case 1: ok = ScanRuns<1>(bits, pitch, w, h, m_key, limit, &m_rowStart, &m_runs, &m_pixels); break;
         case 2: ok = ScanRuns<2>(bits, pitch, w, h, m_key, limit, &m_rowStart, &m_runs, &m_pixels); break;
         case 3: ok = ScanRuns<3>(bits, pitch, w, h, m_key, limit, &m_rowStart, &m_runs, &m_pixels); break;
-        case 4: ok = ScanRuns<4>(bits, pitch, w, h, m_key, limit, &m_rowStart, &m_runs, &m_pixels); break;
+        case 4:
+            m_packed = PackSpans(static_cast<uint64_t>(m_rowBytes) * static_cast<uint64_t>(h));
+            ok = m_packed ? ScanRuns<4, true>(bits, pitch, w, h, m_key, limit, &m_rowStart, &m_runs, &m_pixels)
+                          : ScanRuns<4>(bits, pitch, w, h, m_key, limit, &m_rowStart, &m_runs, &m_pixels);
+            break;
         default: break;
     }
+    // The widening copies read a few bytes past the last pixel.
+    if (ok && m_packed) m_pixels.resize(m_pixels.size() + kWidenPadding, 0);
     if (!ok) {
         m_rowStart = std::vector<uint32_t>();
         m_runs = std::vector<Run>();

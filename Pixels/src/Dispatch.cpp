@@ -105,9 +105,8 @@ struct Tables {
         // The scalar level of a build with vector forms is the reference
         // the others are compared with: its keyed copies never take runs.
         if (BestSimd() != Simd::None)
-            for (size_t& from : level[0].spansFrom) from = kNever;
+            for (size_t& from : level[0].spansFrom) from = kNeverFrom;
     }
-    static constexpr size_t kNever = ~size_t(0);
 };
 
 const Tables& AllTables() {
@@ -343,10 +342,19 @@ bool SpansPay(uint32_t kind, int w, int h) {
     const int k = KindIndexOf(kind);
     if (k < 0 || w <= 0 || h <= 0) return false;
     const size_t from = Active().spansFrom[k];
-    if (from == Tables::kNever) return false;
+    if (from == kNeverFrom) return false;
     if (g_spansForAllSizes.load(std::memory_order_relaxed)) return true;
     return static_cast<uint64_t>(w) * static_cast<uint64_t>(h) * BytesPerPixel(kind) >= from;
 }
+
+namespace detail {
+
+bool PackSpans(uint64_t bytes) {
+    if (g_spansForAllSizes.load(std::memory_order_relaxed)) return true;
+    return bytes >= Active().packFrom;
+}
+
+}  // namespace detail
 
 void SetSpansForAllSizes(bool on) { g_spansForAllSizes.store(on, std::memory_order_relaxed); }
 
@@ -360,6 +368,7 @@ void KeySpans::Copy(uint8_t* dst, ptrdiff_t dstPitch, int sx, int sy, int w, int
     b.left = static_cast<uint32_t>(sx) * m_bytesPerPixel;
     b.right = static_cast<uint32_t>(sx + w) * m_bytesPerPixel;
     b.whole = b.left == 0 && b.right == m_rowBytes;
+    b.packed = m_packed;
     b.h = h;
     Active().runs(b);
 }

@@ -96,6 +96,7 @@ struct RunBlock {
     ptrdiff_t pitch;
     uint32_t left, right;  // bytes
     bool whole;            // the block spans every column
+    bool packed;           // 32-bit pixels kept as their three low bytes
     int h;
 };
 typedef void (*RunsFn)(const RunBlock& block);
@@ -118,10 +119,20 @@ struct Loops {
     // Blocks of at least this many bytes copy faster from their span form
     // than through `keyed` (per kind; SpansPay).
     size_t spansFrom[kKinds];
+    // 32-bit span forms of blocks of at least this many bytes keep three
+    // bytes a pixel (PackSpans).
+    size_t packFrom;
     ColourRectFn colourRect;
     RowFn rows[kRows];
     void (*finishRows)();
 };
+
+// A block size no form is taken from.
+const size_t kNeverFrom = ~size_t(0);
+
+// Whether a 32-bit span form of this many bytes keeps three bytes a pixel
+// at the level in use (always with SetSpansForAllSizes).
+bool PackSpans(uint64_t bytes);
 
 // Each level's file sets the loops it has and leaves the others as the
 // level below gave them.
@@ -300,15 +311,39 @@ inline void WidenRow(uint8_t* dst, const uint8_t* src, int count) {
     }
 }
 
-// Copies a block's span runs with C::Bytes, clipped to the block's columns.
-template <class C>
-inline void CopyRuns(const RunBlock& b) {
+// Bytes kept after a packed span form's last pixel for the widening
+// copies' reads.
+const size_t kWidenPadding = 8;
+
+// count 32-bit pixels from their three low bytes at s, with a top byte of 0.
+inline void WidenPixels(uint8_t* d, const uint8_t* s, size_t count) {
+    for (size_t i = 0; i < count; ++i, s += 3, d += 4) Store32(d, Load24(s));
+}
+
+// One run's bytes: n destination bytes from s, which holds three bytes a
+// pixel when Packed (the top byte written is 0).
+template <class C, bool Packed>
+inline void PutRun(uint8_t* d, const uint8_t* s, uint32_t n) {
+    if (Packed)
+        C::Widen(d, s, n / 4);
+    else
+        C::Bytes(d, s, n);
+}
+
+// Where the source of destination byte `skip` of a run lies.
+template <bool Packed>
+inline uint32_t SourceSkip(uint32_t skip) {
+    return Packed ? skip / 4 * 3 : skip;
+}
+
+template <class C, bool Packed>
+inline void CopyRunsOf(const RunBlock& b) {
     uint8_t* row = b.dst;
     for (int r = 0; r < b.h; ++r, row += b.pitch) {
         const KeySpans::Run* run = b.runs + b.rowStart[r];
         const KeySpans::Run* end = b.runs + b.rowStart[r + 1];
         if (b.whole) {
-            for (; run != end; ++run) C::Bytes(row + run->x, b.pixels + run->offset, run->n);
+            for (; run != end; ++run) PutRun<C, Packed>(row + run->x, b.pixels + run->offset, run->n);
             continue;
         }
         // The first run that reaches past the left edge (runs are sorted).
@@ -324,9 +359,19 @@ inline void CopyRuns(const RunBlock& b) {
         for (; run != end && run->x < b.right; ++run) {
             const uint32_t lo = run->x > b.left ? run->x : b.left;
             const uint32_t hi = run->x + run->n < b.right ? run->x + run->n : b.right;
-            C::Bytes(row + (lo - b.left), b.pixels + run->offset + (lo - run->x), hi - lo);
+            PutRun<C, Packed>(row + (lo - b.left), b.pixels + run->offset + SourceSkip<Packed>(lo - run->x), hi - lo);
         }
     }
+}
+
+// Copies a block's span runs with C::Bytes (C::Widen for packed 32-bit
+// pixels), clipped to the block's columns.
+template <class C>
+inline void CopyRuns(const RunBlock& b) {
+    if (b.packed)
+        CopyRunsOf<C, true>(b);
+    else
+        CopyRunsOf<C, false>(b);
 }
 
 }  // namespace

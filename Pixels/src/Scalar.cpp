@@ -131,6 +131,7 @@ struct PlainLoop {
 
 struct CopyBytes {
     static void Bytes(uint8_t* d, const uint8_t* s, size_t n) { std::memcpy(d, s, n); }
+    static void Widen(uint8_t* d, const uint8_t* s, size_t count) { WidenPixels(d, s, count); }
 };
 
 // -------------------------------------------------------------- window rows
@@ -197,6 +198,7 @@ void FillScalar(Loops* l) {
     l->runs = CopyRuns<CopyBytes>;
     // A pixel at a time loses to copying runs at every size.
     for (size_t& from : l->spansFrom) from = 0;
+    l->packFrom = kNeverFrom;
     l->colourRect = ColourRect;
     RowFn* r = l->rows;
     r[static_cast<int>(Row::Copy16)] = CopyRow<2>;

@@ -321,6 +321,9 @@ struct FastLoop {
 // -------------------------------------------------------------- span runs
 
 struct CopySse2 {
+    // Packed span forms are made for wider levels; this level only has to
+    // copy them right.
+    static void Widen(uint8_t* d, const uint8_t* s, size_t count) { WidenPixels(d, s, count); }
     static inline void Bytes(uint8_t* d, const uint8_t* s, size_t n) {
         if (n <= 32) {
             if (n > 16) {

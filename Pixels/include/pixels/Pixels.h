@@ -125,6 +125,7 @@ private:
     std::vector<uint32_t> m_rowStart;  // runs of row y: [m_rowStart[y], m_rowStart[y + 1])
     std::vector<Run> m_runs;
     std::vector<uint8_t> m_pixels;  // the opaque pixels, packed, as a keyed copy writes them
+    bool m_packed = false;          // 32-bit pixels kept as three bytes each
 };
 
 // Whether a keyed copy of a w x h block goes faster from the span form of
@@ -134,7 +135,8 @@ private:
 // the plain keyed copy is then what tests compare with.
 bool SpansPay(uint32_t kind, int w, int h);
 // For tests: SpansPay true at every size (where it is not false for the
-// level), so small surfaces reach the span form; false goes back to sizes.
+// level), and 32-bit span forms built at every size keep three bytes a
+// pixel, so small surfaces reach both; false goes back to sizes.
 void SetSpansForAllSizes(bool on);
 
 // A buffer reused from call to call on this thread, so a blit allocates

@@ -224,8 +224,13 @@ std::vector<Operation> Operations() {
                            for (int x = 0; x < c.src.width; ++x)
                                if ((x / 24 + y) % 2 == 0 && (c.src.Pixel(x, y) & KeyBitsOf(c.kind)) == key)
                                    c.src.Set(x, y, key ^ 1u);
-                       if (!spans->Build(c.src.At(0, 0), c.src.pitch, c.kind, c.src.width, c.src.height, key))
-                           return std::string("refused");
+                       // Half the forms as large blocks keep them: 32-bit pixels in three bytes.
+                       const bool packed = rng() % 2 == 0;
+                       px::SetSpansForAllSizes(packed);
+                       const bool built =
+                           spans->Build(c.src.At(0, 0), c.src.pitch, c.kind, c.src.width, c.src.height, key);
+                       px::SetSpansForAllSizes(false);
+                       if (!built) return std::string("refused");
                        const int sx = rng() % c.src.width, sy = rng() % c.src.height;
                        const int w = 1 + rng() % (c.src.width - sx), h = 1 + rng() % (c.src.height - sy);
                        *part = {sx, sy, w < c.dst.width - c.sh.dstCol ? w : c.dst.width - c.sh.dstCol, h};
@@ -234,7 +239,8 @@ std::vector<Operation> Operations() {
                                uint32_t v;
                                if (RefKeyed(c.kind, c.src.Pixel(sx + x, sy + y), key, &v)) want.Set(c.sh.dstCol + x, y, v);
                            }
-                       return "part at " + std::to_string(sx) + "," + std::to_string(sy);
+                       return "part at " + std::to_string(sx) + "," + std::to_string(sy) +
+                              (packed ? " packed" : "");
                    },
                    [spans, part](Case& c, Image& got) {
                        if (part->empty()) return;
