@@ -422,6 +422,9 @@ int CQNDXSurface::ClipBlit(CQNDXSurface* dest, int* x, int* y, RECT* srcRect) {
     const WideRect d0 = PlacedAt(*x, *y, *srcRect);
     RECT d = {Held(d0.left), Held(d0.top), Held(d0.right), Held(d0.bottom)};
     if (!dest->ClipRect(&d)) return 0;
+    // Unclipped (the usual case): nothing moves, and the rectangle the clip
+    // just wrote field by field is not read back whole.
+    if (d.left == d0.left && d.top == d0.top && d.right == d0.right && d.bottom == d0.bottom) return 1;
     MoveWithClip(d0, d, srcRect, x, y);
     return 1;
 }
