@@ -454,10 +454,10 @@ struct HalveBytesOp {
     __m256i operator()(__m256i, __m256i d) const { return HalveBytes(d); }
 };
 
-// One part of N bytes of a 24-bit row's tail where N more are left (s is
-// null when the rule does not read the source); the next byte's index.
+// One step of N bytes of a 24-bit row where N more are left (s is null
+// when the rule does not read the source); the next byte's index.
 template <int N, class V>
-inline int Tail(uint8_t* d, const uint8_t* s, int i, int n, const V& vop) {
+inline int BytesStep(uint8_t* d, const uint8_t* s, int i, int n, const V& vop) {
     if (i + N > n) return i;
     const __m256i sv = s ? Part<N>::Get(s + i) : _mm256_setzero_si256();
     Part<N>::Put(d + i, vop(sv, Part<N>::Get(d + i)));
@@ -475,15 +475,11 @@ void Bytes24(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t src
         uint8_t* d = dst + row * dstPitch;
         const uint8_t* s = reads ? src + row * srcPitch : nullptr;
         int i = 0;
-        for (; i + 32 <= n; i += 32) {
-            const __m256i sv = reads ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i)) : _mm256_setzero_si256();
-            const __m256i dv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), vop(sv, dv));
-        }
-        i = Tail<16>(d, s, i, n, vop);
-        i = Tail<8>(d, s, i, n, vop);
-        i = Tail<4>(d, s, i, n, vop);
-        i = Tail<2>(d, s, i, n, vop);
+        while (i + 32 <= n) i = BytesStep<32>(d, s, i, n, vop);
+        i = BytesStep<16>(d, s, i, n, vop);
+        i = BytesStep<8>(d, s, i, n, vop);
+        i = BytesStep<4>(d, s, i, n, vop);
+        i = BytesStep<2>(d, s, i, n, vop);
         if (i < n) d[i] = static_cast<uint8_t>(op.ApplyByte(reads ? s[i] : 0, d[i]));
     }
 }

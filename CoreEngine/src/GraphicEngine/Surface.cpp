@@ -406,6 +406,11 @@ LONG Held(int64_t v) {
 // the clipped corner. The clipped rectangle lies inside the unclipped one, so
 // every moved edge stays between the source's old edges.
 void MoveWithClip(const WideRect& before, const RECT& after, RECT* srcRect, int* x, int* y) {
+    // Unclipped (the usual case): nothing moves, and a rectangle the clip
+    // just wrote field by field is not read back whole, which stalls.
+    if (after.left == before.left && after.top == before.top && after.right == before.right &&
+        after.bottom == before.bottom)
+        return;
     srcRect->left = static_cast<LONG>(srcRect->left + (after.left - before.left));
     srcRect->top = static_cast<LONG>(srcRect->top + (after.top - before.top));
     srcRect->right = static_cast<LONG>(srcRect->right + (after.right - before.right));
@@ -422,9 +427,6 @@ int CQNDXSurface::ClipBlit(CQNDXSurface* dest, int* x, int* y, RECT* srcRect) {
     const WideRect d0 = PlacedAt(*x, *y, *srcRect);
     RECT d = {Held(d0.left), Held(d0.top), Held(d0.right), Held(d0.bottom)};
     if (!dest->ClipRect(&d)) return 0;
-    // Unclipped (the usual case): nothing moves, and the rectangle the clip
-    // just wrote field by field is not read back whole.
-    if (d.left == d0.left && d.top == d0.top && d.right == d0.right && d.bottom == d0.bottom) return 1;
     MoveWithClip(d0, d, srcRect, x, y);
     return 1;
 }
