@@ -230,26 +230,6 @@ void Fill(uint8_t* dst, ptrdiff_t pitch, int bytesPerPixel, int w, int h, uint32
     }
 }
 
-bool BlocksOverlap(const uint8_t* a, ptrdiff_t aPitch, const uint8_t* b, ptrdiff_t bPitch, size_t rowBytes, int h) {
-    if (h <= 0 || rowBytes == 0) return false;
-    // Compare the spans first: blocks of different surfaces never share one.
-    const uint8_t* aLo = aPitch >= 0 ? a : a + (h - 1) * aPitch;
-    const uint8_t* aHi = (aPitch >= 0 ? a + (h - 1) * aPitch : a) + rowBytes;
-    const uint8_t* bLo = bPitch >= 0 ? b : b + (h - 1) * bPitch;
-    const uint8_t* bHi = (bPitch >= 0 ? b + (h - 1) * bPitch : b) + rowBytes;
-    if (aHi <= bLo || bHi <= aLo) return false;
-    if (aPitch != bPitch) return true;  // conservative
-    // Equal pitches: rows i of a and j of b overlap when their starts are
-    // less than a row apart; the row gaps may let interleaved blocks pass.
-    const ptrdiff_t d = b - a;
-    if (aPitch == 0) return true;
-    for (ptrdiff_t k = -(h - 1); k <= h - 1; ++k) {
-        const ptrdiff_t off = d + k * aPitch;  // start of some b row minus start of some a row
-        if (off > -static_cast<ptrdiff_t>(rowBytes) && off < static_cast<ptrdiff_t>(rowBytes)) return true;
-    }
-    return false;
-}
-
 ScaleFn ScaleCopy(uint32_t kind) {
     switch (kind) {
         case 15: return ScalePairs<5>;

@@ -3,7 +3,6 @@
 #include "GraphicEngine/BlitFrame.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "pixels/Pixels.h"
 #include "GraphicEngine/Cache.h"
@@ -188,35 +187,6 @@ bool LockPair::ok() const {
     // format, or of a kind without loops, is never read.
     const uint32_t kind = m_read.source->GetPixelKind();
     return !m_read.copy || (kind != 8 && LockedBytesPerPixel(m_copyDesc) == pixels::BytesPerPixel(kind));
-}
-
-bool MakeBlock(const DDSURFACEDESC2& read, const DDSURFACEDESC2& dest, const RECT& r, int x, int y, int bpp,
-               Block* out) {
-    if (r.left < 0 || r.top < 0 || x < 0 || y < 0) return false;
-    const LONG w = std::min<LONG>(
-        {r.right - r.left, static_cast<LONG>(read.dwWidth) - r.left, static_cast<LONG>(dest.dwWidth) - x});
-    const LONG h = std::min<LONG>(
-        {r.bottom - r.top, static_cast<LONG>(read.dwHeight) - r.top, static_cast<LONG>(dest.dwHeight) - y});
-    if (w <= 0 || h <= 0) return false;
-    out->srcPitch = read.lPitch;
-    out->dstPitch = dest.lPitch;
-    out->src = static_cast<const uint8_t*>(read.lpSurface) + static_cast<ptrdiff_t>(r.top) * read.lPitch +
-               static_cast<ptrdiff_t>(r.left) * bpp;
-    out->dst = static_cast<uint8_t*>(dest.lpSurface) + static_cast<ptrdiff_t>(y) * dest.lPitch +
-               static_cast<ptrdiff_t>(x) * bpp;
-    out->w = w;
-    out->h = h;
-    return true;
-}
-
-void DetachIfOverlapping(Block* b, int bpp, std::vector<uint8_t>* scratch) {
-    const size_t rowBytes = static_cast<size_t>(b->w) * bpp;
-    if (!pixels::BlocksOverlap(b->dst, b->dstPitch, b->src, b->srcPitch, rowBytes, b->h)) return;
-    scratch->resize(rowBytes * b->h);
-    for (int row = 0; row < b->h; ++row)
-        std::memcpy(scratch->data() + row * rowBytes, b->src + row * b->srcPitch, rowBytes);
-    b->src = scratch->data();
-    b->srcPitch = static_cast<ptrdiff_t>(rowBytes);
 }
 
 }  // namespace frame

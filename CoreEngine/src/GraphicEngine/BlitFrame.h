@@ -4,16 +4,16 @@
 // source's cached copy when drawing onto an engine buffer), restore a lost
 // source, cache a registered source drawn onto an engine buffer, and for the
 // software paths: the surface to read (the cached copy, locked directly),
-// both surfaces locked in order, the block as pointers cut to the locked
-// memory, and an overlapping source copied aside. Nothing here allocates on
+// both surfaces locked in order, and their locked
+// memory as the pixel library's blit frame takes it. Nothing here allocates on
 // the common paths: a blit costs no heap memory and no surface object.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "GraphicEngine/Surface.h"
+#include "pixels/Frame.h"
 #include "platform/DirectDraw.h"
 
 class CQNDXCache;
@@ -159,26 +159,21 @@ private:
     bool m_held = false;
 };
 
-// A copy area as pointers into two locked surfaces.
-struct Block {
-    uint8_t* dst = nullptr;
-    ptrdiff_t dstPitch = 0;
-    const uint8_t* src = nullptr;
-    ptrdiff_t srcPitch = 0;
-    int w = 0;
-    int h = 0;
-};
+// A locked description's memory as the pixel library's blit frame takes it.
+inline pixels::Plane PlaneOf(const DDSURFACEDESC2& desc, uint32_t kind) {
+    pixels::Plane p;
+    p.bits = static_cast<uint8_t*>(desc.lpSurface);
+    p.pitch = desc.lPitch;
+    p.width = static_cast<int>(desc.dwWidth);
+    p.height = static_cast<int>(desc.dwHeight);
+    p.kind = kind;
+    return p;
+}
 
-// The block of source rectangle r at (x, y), cut to both surfaces' locked
-// memory (their width and height fields are the engine's; the memory is the
-// platform's). False when nothing is left.
-bool MakeBlock(const DDSURFACEDESC2& read, const DDSURFACEDESC2& dest, const RECT& r, int x, int y, int bpp,
-               Block* out);
-
-// When the blocks share memory (one surface), copies the source block into
-// `scratch` and points the block at it, so nothing is read after it was
-// overwritten.
-void DetachIfOverlapping(Block* b, int bpp, std::vector<uint8_t>* scratch);
+// Source rectangle r drawn at (x, y).
+inline pixels::Area AreaOf(const RECT& r, int x, int y) {
+    return pixels::Area{r.left, r.top, x, y, r.right - r.left, r.bottom - r.top};
+}
 
 }  // namespace frame
 }  // namespace gfx

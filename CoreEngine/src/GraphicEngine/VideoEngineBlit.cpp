@@ -7,7 +7,6 @@
 // BlitBlend (and the fades) is a software loop of the same family.
 // Mirrors, stretches, alpha and translucent blits are in VideoEngineEffects.cpp.
 #include <optional>
-#include <vector>
 
 #include "GraphicEngine/BlitFrame.h"
 #include "pixels/Pixels.h"
@@ -93,26 +92,34 @@ int CQNDXVideoEngine::BlitKeyedHw(int mode, CQNDXSurface* dest, CQNDXSurface* sr
 // ---------------------------------------------------------------------------
 // Software copies
 
+namespace {
+
+// A software copy, keyed or not, of the source as ReadSource chooses it,
+// through the pixel library's frame; the source cached afterwards.
+int CopySw(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src, const RECT& r, int x, int y,
+           uint32_t kind, const pixels::Job& job) {
+    const frame::ReadSource read = frame::SourceToRead(engine, dest, src);
+    {
+        frame::LockPair locks(read, dest);
+        if (!locks.ok()) return locks.failure();
+        pixels::Blit(frame::PlaneOf(locks.dest(), kind), frame::PlaneOf(locks.read(), kind), frame::AreaOf(r, x, y),
+                     job);
+    }
+    frame::CacheAfterRead(engine, dest, read);
+    return 0;
+}
+
+}  // namespace
+
 int CQNDXVideoEngine::BlitPlainSw(int mode, CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
                                   const RECT* srcRect) {
     if (!frame::HaveSurfaces(dest, src)) return -1;
     RECT r = frame::SourceRect(src, srcRect);
     if (!frame::ClipByMode(mode, dest, src, &x, &y, &r)) return 0;
-
-    const uint32_t kind = dest->GetPixelKind();
     // Nothing converts between pixel kinds: mismatched surfaces are left alone.
-    const pixels::CopyFn copy = ColourKind(kind) ? pixels::PlainCopy(kind) : nullptr;
-    if (!copy || src->GetPixelKind() != kind) return 0;
-    const frame::ReadSource read = frame::SourceToRead(this, dest, src);
-    {
-        frame::LockPair locks(read, dest);
-        if (!locks.ok()) return locks.failure();
-        frame::Block b;
-        if (frame::MakeBlock(locks.read(), locks.dest(), r, x, y, pixels::BytesPerPixel(kind), &b))
-            copy(b.dst, b.dstPitch, b.src, b.srcPitch, b.w, b.h);
-    }
-    frame::CacheAfterRead(this, dest, read);
-    return 0;
+    const uint32_t kind = dest->GetPixelKind();
+    if (!ColourKind(kind) || src->GetPixelKind() != kind) return 0;
+    return CopySw(this, dest, src, r, x, y, kind, pixels::Job{});
 }
 
 int CQNDXVideoEngine::BlitKeyedSw(int mode, CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
@@ -120,25 +127,13 @@ int CQNDXVideoEngine::BlitKeyedSw(int mode, CQNDXSurface* dest, CQNDXSurface* sr
     if (!frame::HaveSurfaces(dest, src)) return -1;
     RECT r = frame::SourceRect(src, srcRect);
     if (!frame::ClipByMode(mode, dest, src, &x, &y, &r)) return 0;
-
-    const DWORD key = frame::SourceKey(src);
     const uint32_t kind = src->GetPixelKind();
-    const pixels::KeyedFn copy = ColourKind(kind) ? pixels::KeyedCopy(kind) : nullptr;
-    if (!copy || dest->GetPixelKind() != kind) return 0;
-    const frame::ReadSource read = frame::SourceToRead(this, dest, src);
-    {
-        frame::LockPair locks(read, dest);
-        if (!locks.ok()) return locks.failure();
-        const int bpp = pixels::BytesPerPixel(kind);
-        frame::Block b;
-        if (frame::MakeBlock(locks.read(), locks.dest(), r, x, y, bpp, &b)) {
-            std::vector<uint8_t> scratch;
-            if (locks.oneSurface()) frame::DetachIfOverlapping(&b, bpp, &scratch);
-            copy(b.dst, b.dstPitch, b.src, b.srcPitch, b.w, b.h, key);
-        }
-    }
-    frame::CacheAfterRead(this, dest, read);
-    return 0;
+    if (!ColourKind(kind) || dest->GetPixelKind() != kind) return 0;
+    pixels::Job job;
+    job.op = pixels::Op::Keyed;
+    job.key = frame::SourceKey(src);
+    job.findSpans = true;  // a cached copy, locked to be read, lends its span form
+    return CopySw(this, dest, src, r, x, y, kind, job);
 }
 
 // ---------------------------------------------------------------------------
@@ -150,28 +145,18 @@ int CQNDXVideoEngine::BlitBlend16(CQNDXSurface* dest, CQNDXSurface* src, int x, 
     RECT r = frame::SourceRect(src, srcRect);
     if (!frame::ClipByMode(0, dest, src, &x, &y, &r)) return 0;
 
-    // Read in place: a source sharing memory with the destination (a buffer
-    // scaled onto itself) is copied aside first, so no row written feeds a
-    // later read. A source with a negative ID still takes a surface ID for
+    // Read in place (a source sharing memory with the destination is read
+    // whole first). A source with a negative ID still takes a surface ID for
     // the call, as its temporary copy would; none free reads it all the same.
     std::optional<frame::WorkingCopyID> working;
     if (src->GetID() < 0) working.emplace(this);
     const uint32_t kind = dest->GetPixelKind();
-    const pixels::ScaleFn scale = pixels::ScaleCopy(kind);
-    int result = 0;
-    if (scale && src->GetPixelKind() == kind) {
-        frame::LockPair locks(frame::SourceItself(src), dest);
-        if (!locks.ok()) {
-            result = -1;
-        } else {
-            const int bpp = pixels::BytesPerPixel(kind);
-            frame::Block b;
-            if (frame::MakeBlock(locks.read(), locks.dest(), r, x, y, bpp, &b)) {
-                std::vector<uint8_t> scratch;
-                if (locks.oneSurface()) frame::DetachIfOverlapping(&b, bpp, &scratch);
-                scale(b.dst, b.dstPitch, b.src, b.srcPitch, b.w, b.h, factor);
-            }
-        }
-    }
-    return result;
+    if (!pixels::ScaleCopy(kind) || src->GetPixelKind() != kind) return 0;
+    frame::LockPair locks(frame::SourceItself(src), dest);
+    if (!locks.ok()) return -1;
+    pixels::Job job;
+    job.op = pixels::Op::Scale;
+    job.weight = factor;
+    pixels::Blit(frame::PlaneOf(locks.dest(), kind), frame::PlaneOf(locks.read(), kind), frame::AreaOf(r, x, y), job);
+    return 0;
 }

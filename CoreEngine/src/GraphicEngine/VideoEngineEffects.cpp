@@ -7,7 +7,6 @@
 // the copies in VideoEngineBlit.
 #include <cmath>
 #include <cstdint>
-#include <vector>
 
 #include "GraphicEngine/BlitFrame.h"
 #include "GraphicEngine/Surface.h"
@@ -43,22 +42,13 @@ LONG TruncCoord(double v) {
 // is not read at all); nothing converts between kinds.
 void RunEffect(Effect effect, const frame::LockPair& locks, uint32_t destKind, uint32_t readKind, const RECT& r,
                int x, int y, fx::EffectArgs args) {
-    fx::EffectFn fn = fx::EffectFor(effect, destKind);
-    if (!fn) return;
-    const int bpp = qndx::pixels::BytesPerPixel(destKind);
-    frame::Block b;
-    if (fx::ReadsSource(effect)) {
-        if (readKind != destKind) return;
-        if (!frame::MakeBlock(locks.read(), locks.dest(), r, x, y, bpp, &b)) return;
-        std::vector<uint8_t> scratch;
-        if (locks.oneSurface()) frame::DetachIfOverlapping(&b, bpp, &scratch);
-        fn(b.dst, b.dstPitch, b.src, b.srcPitch, b.w, b.h, args);
-        return;
-    }
-    // The source gives only the size: the block is cut to the destination.
-    const RECT area = {x, y, x + (r.right - r.left), y + (r.bottom - r.top)};
-    if (!frame::MakeBlock(locks.dest(), locks.dest(), area, x, y, bpp, &b)) return;
-    fn(b.dst, b.dstPitch, nullptr, 0, b.w, b.h, args);
+    fx::Job job;
+    job.op = fx::Op::Effect;
+    job.effect = effect;
+    job.weight = args.weight;
+    job.key = args.key;
+    fx::Blit(frame::PlaneOf(locks.dest(), destKind), frame::PlaneOf(locks.read(), readKind), frame::AreaOf(r, x, y),
+             job);
 }
 
 }  // namespace

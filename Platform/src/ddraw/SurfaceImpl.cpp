@@ -51,10 +51,6 @@ bool Inside(const RECT& r, DWORD w, DWORD h) {
     return r.left >= 0 && r.top >= 0 && static_cast<int64_t>(r.right) <= w && static_cast<int64_t>(r.bottom) <= h;
 }
 
-bool Overlap(const RECT& a, const RECT& b) {
-    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
-}
-
 RECT Whole(DWORD w, DWORD h) { return RECT{0, 0, static_cast<LONG>(w), static_cast<LONG>(h)}; }
 
 bool ByAddress(const SurfaceImpl* a, const IDirectDrawSurface7* b) {
@@ -296,10 +292,7 @@ void SurfaceImpl::MarkLost(bool wrongMode) {
     front->DropChainSpans();
 }
 
-void SurfaceImpl::DropSpans() {
-    m_spanState = SpanState::None;
-    m_keyedUses = 0;
-}
+void SurfaceImpl::DropSpans() { m_spans.Drop(); }
 
 void SurfaceImpl::DropChainSpans() {
     SurfaceImpl* front = Front();
@@ -307,27 +300,14 @@ void SurfaceImpl::DropChainSpans() {
     for (SurfaceImpl* back : front->m_backs) back->DropSpans();
 }
 
-const pixels::KeySpans* SurfaceImpl::SpansFor(DWORD maskedKey) {
-    if (m_locked || m_dc) return nullptr;  // the caller may be writing right now
-    if (m_spanState != SpanState::None) {
-        if (m_spanKey == maskedKey) return m_spanState == SpanState::Built ? m_spans.get() : nullptr;
-        DropSpans();  // another key (an override)
-    }
-    if (m_keyedUses == 0 || m_spanKey != maskedKey) {
-        m_spanKey = maskedKey;
-        m_keyedUses = 1;
-        return nullptr;
-    }
-    try {
-        if (!m_spans) m_spans.reset(new pixels::KeySpans());
-        const bool built = m_spans->Build(m_bits.get(), m_pitch, m_loopKind, static_cast<int>(m_width),
-                                          static_cast<int>(m_height), maskedKey);
-        m_spanState = built ? SpanState::Built : SpanState::Refused;
-    } catch (const std::bad_alloc&) {
-        m_spans.reset();  // the vector loop does without
-        m_spanState = SpanState::Refused;
-    }
-    return m_spanState == SpanState::Built ? m_spans.get() : nullptr;
+pixels::Plane SurfaceImpl::Plane() const {
+    pixels::Plane p;
+    p.bits = m_bits.get();
+    p.pitch = m_pitch;
+    p.width = static_cast<int>(m_width);
+    p.height = static_cast<int>(m_height);
+    p.kind = m_loopKind;
+    return p;
 }
 
 HRESULT SurfaceImpl::CheckUsable() const { return m_lost ? DDERR_SURFACELOST : DD_OK; }
@@ -393,9 +373,14 @@ HRESULT SurfaceImpl::Lock(LPRECT lpDestRect, LPDDSURFACEDESC2 desc, DWORD dwFlag
     uint8_t* bits = m_bits.get() + static_cast<ptrdiff_t>(r.top) * m_pitch +
                     static_cast<ptrdiff_t>(r.left) * BytesPerPixel(m_kind);
     FillDescription(*this, desc, bits, m_hasKey, m_key, static_cast<DWORD>(m_backs.size()));
-    DropSpans();
     m_locked = true;
     m_lockReadOnly = (dwFlags & DDLOCK_READONLY) != 0;
+    // A reader may blit from the memory through the pixel library's frame,
+    // which then finds the span form; a writer may change the pixels.
+    if (m_lockReadOnly)
+        m_spans.Attach(Plane());
+    else
+        m_spans.HoldOff(true);
     m_lockRect = r;
     return DD_OK;
 }
@@ -408,7 +393,9 @@ HRESULT SurfaceImpl::Unlock(LPRECT) {
     // caller's restore-and-retry ends in a real unlock.
     if (m_lost) return DDERR_SURFACELOST;
     m_locked = false;
-    if (!m_lockReadOnly) NotifyWrite(&m_lockRect);
+    if (m_lockReadOnly) return DD_OK;
+    m_spans.HoldOff(false);
+    NotifyWrite(&m_lockRect);
     return DD_OK;
 }
 
@@ -427,7 +414,7 @@ HRESULT SurfaceImpl::GetDC(HDC* lphDC) {
     dc->target = Target();
     m_dc = RegisterDC(std::move(dc));
     if (!m_dc) return DDERR_CANTCREATEDC;
-    DropSpans();
+    m_spans.HoldOff(true);
     *lphDC = m_dc;
     return DD_OK;
 }
@@ -439,6 +426,7 @@ HRESULT SurfaceImpl::ReleaseDC(HDC hDC) {
     if (hDC != m_dc) return DDERR_INVALIDPARAMS;
     DestroyDC(m_dc);
     m_dc = nullptr;
+    m_spans.HoldOff(false);
     NotifyWrite(nullptr);
     return DD_OK;
 }
@@ -489,87 +477,31 @@ HRESULT SurfaceImpl::BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& src
     Settle();
     src->Settle();
     DropSpans();
-    const int bpp = m_bytesPerPixel;
-    const uint32_t kind = m_loopKind;
     const int sw = srcRect.right - srcRect.left, sh = srcRect.bottom - srcRect.top;
     const int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
     const bool mirrorX = (ddfx & DDBLTFX_MIRRORLEFTRIGHT) != 0;
     const bool mirrorY = (ddfx & DDBLTFX_MIRRORUPDOWN) != 0;
-    const bool sameSize = sw == dw && sh == dh && !mirrorX && !mirrorY;
     // Keys compare and write what the keyed copies do: the whole pixel at 8,
     // 15 and 16 bits, the colour bytes at 24 and 32 (written with a top
     // byte of 0).
     const DWORD maskedKey = key & m_keyBits;
-
-    auto at = [bpp](uint8_t* bits, LONG pitch, LONG x, LONG y) {
-        return bits + static_cast<ptrdiff_t>(y) * pitch + static_cast<ptrdiff_t>(x) * bpp;
-    };
-
-    if (sameSize && (!keyed || src != this)) {
-        // Clipping keeps a 1:1 mapping: move the source by the same amount.
-        const LONG sx = srcRect.left + (clip.left - dst.left), sy = srcRect.top + (clip.top - dst.top);
-        const int w = clip.right - clip.left, h = clip.bottom - clip.top;
-        uint8_t* to = at(m_bits.get(), m_pitch, clip.left, clip.top);
-        const uint8_t* from = at(src->m_bits.get(), src->m_pitch, sx, sy);
-        if (!keyed) {
-            pixels::CopyRows(to, m_pitch, from, src->m_pitch, static_cast<size_t>(w) * bpp, h);
-        } else if (const pixels::KeySpans* spans = pixels::SpansPay(kind, w, h) ? src->SpansFor(maskedKey) : nullptr) {
-            // The span form where it beats the keyed loop.
-            spans->Copy(to, m_pitch, sx, sy, w, h);
-        } else if (const pixels::KeyedFn copy = pixels::KeyedCopy(kind)) {
-            copy(to, m_pitch, from, src->m_pitch, w, h, maskedKey);
-        }
+    if (sw == dw && sh == dh && !mirrorX && !mirrorY) {
+        pixels::Area a{srcRect.left, srcRect.top, dst.left, dst.top, sw, sh};
+        if (!pixels::ClipArea(&a, clip.left, clip.top, clip.right, clip.bottom)) return DD_OK;
+        pixels::Job job;
+        job.op = keyed ? pixels::Op::Keyed : pixels::Op::Copy;
+        job.key = maskedKey;
+        job.spans = &src->m_spans;
+        pixels::Blit(Plane(), src->Plane(), a, job);
         return DD_OK;
     }
-    return ReadWhileWriting(src, dst, srcRect, clip, mirrorX, mirrorY, keyed, maskedKey);
-}
-
-HRESULT SurfaceImpl::ReadWhileWriting(SurfaceImpl* src, const RECT& dst, const RECT& srcRect, const RECT& clip,
-                                      bool mirrorX, bool mirrorY, bool keyed, DWORD maskedKey) {
-    const int bpp = m_bytesPerPixel;
-    const uint32_t kind = m_loopKind;
-    const int sw = srcRect.right - srcRect.left, sh = srcRect.bottom - srcRect.top;
-    const int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
-    const bool sameSize = sw == dw && sh == dh && !mirrorX && !mirrorY;
-    auto at = [bpp](uint8_t* bits, LONG pitch, LONG x, LONG y) {
-        return bits + static_cast<ptrdiff_t>(y) * pitch + static_cast<ptrdiff_t>(x) * bpp;
-    };
-    // Keyed copies within one surface, mirrors and stretches read the source
-    // while writing: a source overlapping the destination on this surface is
-    // copied aside first.
-    const uint8_t* srcBits = at(src->m_bits.get(), src->m_pitch, srcRect.left, srcRect.top);
-    LONG srcPitch = src->m_pitch;
-    const bool detach = src == this && Overlap(srcRect, clip);
-    const size_t asideRow = static_cast<size_t>(sw) * bpp;
-    pixels::Scratch aside(pixels::Scratch::Aside, detach ? asideRow * sh : 0);
-    if (detach) {
-        for (int y = 0; y < sh; ++y)
-            std::memcpy(aside.data() + asideRow * y, srcBits + static_cast<ptrdiff_t>(y) * srcPitch, asideRow);
-        srcBits = aside.data();
-        srcPitch = static_cast<LONG>(asideRow);
-    }
-    if (sameSize) {
-        const LONG ox = clip.left - dst.left, oy = clip.top - dst.top;
-        const uint8_t* from = srcBits + static_cast<ptrdiff_t>(oy) * srcPitch + static_cast<ptrdiff_t>(ox) * bpp;
-        if (const pixels::KeyedFn copy = pixels::KeyedCopy(kind))
-            copy(at(m_bits.get(), m_pitch, clip.left, clip.top), m_pitch, from, srcPitch, clip.right - clip.left,
-                 clip.bottom - clip.top, maskedKey);
-        return DD_OK;
-    }
-    pixels::StretchArgs args;
-    args.srcW = sw;
-    args.srcH = sh;
-    args.dstW = dw;
-    args.dstH = dh;
-    args.x0 = clip.left - dst.left;
-    args.y0 = clip.top - dst.top;
-    args.x1 = clip.right - dst.left;
-    args.y1 = clip.bottom - dst.top;
-    args.mirrorX = mirrorX;
-    args.mirrorY = mirrorY;
-    args.keyed = keyed;
-    args.key = maskedKey;
-    pixels::Stretch(at(m_bits.get(), m_pitch, dst.left, dst.top), m_pitch, srcBits, srcPitch, kind, args);
+    pixels::StretchJob job{srcRect.left, srcRect.top, sw, sh, dst.left, dst.top, dw, dh,
+                           clip.left, clip.top, clip.right, clip.bottom, {}};
+    job.args.mirrorX = mirrorX;
+    job.args.mirrorY = mirrorY;
+    job.args.keyed = keyed;
+    job.args.key = maskedKey;
+    pixels::StretchBlit(Plane(), src->Plane(), job);
     return DD_OK;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "gdi/DeviceContext.h"
+#include "pixels/Frame.h"
 #include "pixels/Pixels.h"
 #include "platform/DirectDraw.h"
 
@@ -147,12 +148,10 @@ public:
     }
     void SetHeld(bool held) { m_held = held; }
     bool Held() const { return m_held; }
-    // The span form of this surface for a masked key, or null when the
-    // vector loop should draw it (first keyed blit since the last change,
-    // runs too short, surface locked or its DC out).
-    const pixels::KeySpans* SpansFor(DWORD maskedKey);
     // Whether a usable span form is held now (tests check they reach it).
-    bool HasSpans() const { return m_spanState == SpanState::Built; }
+    bool HasSpans() const { return m_spans.Built(); }
+    // The surface's memory as the blit frame takes it.
+    pixels::Plane Plane() const;
     // Called whenever the pixels or the key may change.
     void DropSpans();
     // DropSpans on the whole flip chain (its buffers trade pixels).
@@ -165,10 +164,6 @@ private:
     HRESULT CheckUsable() const;
     HRESULT BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& srcRect, const RECT& clip, DWORD ddfx,
                      bool keyed, DWORD key);
-    // BlitFrom's mirrors, stretches and keyed copies within this surface
-    // (kept apart so the 1:1 copies between surfaces stay light).
-    HRESULT ReadWhileWriting(SurfaceImpl* src, const RECT& dst, const RECT& srcRect, const RECT& clip, bool mirrorX,
-                             bool mirrorY, bool keyed, DWORD maskedKey);
     void NotifyWrite(const RECT* dirty);
     void SettleHeld();
     // Offers a checked blit onto this primary to the hold hooks; true when
@@ -203,15 +198,8 @@ private:
 
     bool m_hasKey = false;
     DDCOLORKEY m_key = {0, 0};
-    // Keyed blits from this surface with the same key and no write between
-    // build the span form at the second one, so a source redrawn every
-    // frame never pays for the scan. Dropping keeps the buffers for the
-    // next build.
-    enum class SpanState { None, Built, Refused };
-    std::unique_ptr<pixels::KeySpans> m_spans;
-    SpanState m_spanState = SpanState::None;
-    DWORD m_spanKey = 0;
-    int m_keyedUses = 0;
+    // The span form of the keyed pixels; its buffers outlive drops.
+    pixels::SpanMemo m_spans;
     ClipperImpl* m_clipper = nullptr;  // referenced
     PaletteImpl* m_palette = nullptr;  // referenced
 

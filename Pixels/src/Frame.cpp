@@ -1,0 +1,262 @@
+// The blit frame of both layers (see pixels/Frame.h).
+#include "pixels/Frame.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <unordered_map>
+
+namespace qndx {
+namespace pixels {
+
+namespace {
+
+std::atomic<bool> g_trace(false);
+thread_local LoopRun t_last;
+
+inline void Ran(Loop loop, const void* fn, int w, int h) {
+    if (g_trace.load(std::memory_order_relaxed)) t_last = LoopRun{loop, fn, w, h};
+}
+
+// KeySpans::Copy as a plain address for the trace.
+void SpansCopy() {}
+
+inline uint8_t* At(const Plane& p, int x, int y, int bpp) {
+    return p.bits + static_cast<ptrdiff_t>(y) * p.pitch + static_cast<ptrdiff_t>(x) * bpp;
+}
+
+// Whether two blocks (first pixel, pitch, row bytes, rows) may share a
+// byte. Exact for blocks of one shape and pitch, whose row gaps may let
+// interleaved blocks pass; otherwise whether their address ranges meet,
+// which is enough where it only decides whether a source is copied aside.
+bool Share(const uint8_t* a, ptrdiff_t aPitch, size_t aRow, int aH, const uint8_t* b, ptrdiff_t bPitch, size_t bRow,
+           int bH) {
+    if (aH <= 0 || bH <= 0 || aRow == 0 || bRow == 0) return false;
+    auto lo = [](const uint8_t* p, ptrdiff_t pitch, int h) { return pitch >= 0 ? p : p + (h - 1) * pitch; };
+    auto hi = [](const uint8_t* p, ptrdiff_t pitch, size_t row, int h) {
+        return (pitch >= 0 ? p + (h - 1) * pitch : p) + row;
+    };
+    // Blocks of different surfaces never get past this.
+    if (hi(a, aPitch, aRow, aH) <= lo(b, bPitch, bH) || hi(b, bPitch, bRow, bH) <= lo(a, aPitch, aH)) return false;
+    if (aPitch != bPitch || aRow != bRow || aH != bH || aPitch == 0) return true;
+    // Rows i of a and j of b overlap when their starts are less than a row apart.
+    const ptrdiff_t d = b - a, row = static_cast<ptrdiff_t>(aRow);
+    for (ptrdiff_t k = -(aH - 1); k <= aH - 1; ++k) {
+        const ptrdiff_t off = d + k * aPitch;
+        if (off > -row && off < row) return true;
+    }
+    return false;
+}
+
+// The source rows copied into `aside`, which then stands for them.
+void CopyAside(Scratch* aside, const uint8_t** src, ptrdiff_t* srcPitch, size_t rowBytes, int h) {
+    uint8_t* to = aside->data();
+    for (int row = 0; row < h; ++row) std::memcpy(to + row * rowBytes, *src + row * *srcPitch, rowBytes);
+    *src = to;
+    *srcPitch = static_cast<ptrdiff_t>(rowBytes);
+}
+
+}  // namespace
+
+bool BlocksOverlap(const uint8_t* a, ptrdiff_t aPitch, const uint8_t* b, ptrdiff_t bPitch, size_t rowBytes, int h) {
+    return Share(a, aPitch, rowBytes, h, b, bPitch, rowBytes, h);
+}
+
+bool ClipArea(Area* a, int left, int top, int right, int bottom) {
+    const int64_t l = std::max<int64_t>(a->dx, left), t = std::max<int64_t>(a->dy, top);
+    const int64_t r = std::min<int64_t>(static_cast<int64_t>(a->dx) + a->w, right);
+    const int64_t b = std::min<int64_t>(static_cast<int64_t>(a->dy) + a->h, bottom);
+    if (l >= r || t >= b) return false;
+    a->sx = static_cast<int>(a->sx + (l - a->dx));
+    a->sy = static_cast<int>(a->sy + (t - a->dy));
+    a->dx = static_cast<int>(l);
+    a->dy = static_cast<int>(t);
+    a->w = static_cast<int>(r - l);
+    a->h = static_cast<int>(b - t);
+    return true;
+}
+
+bool MakeBlock(const Plane& dst, const Plane& src, const Area& a, Block* out) {
+    if (a.sx < 0 || a.sy < 0 || a.dx < 0 || a.dy < 0) return false;
+    const int bpp = BytesPerPixel(dst.kind);
+    const int64_t w = std::min<int64_t>({a.w, static_cast<int64_t>(src.width) - a.sx,
+                                         static_cast<int64_t>(dst.width) - a.dx});
+    const int64_t h = std::min<int64_t>({a.h, static_cast<int64_t>(src.height) - a.sy,
+                                         static_cast<int64_t>(dst.height) - a.dy});
+    if (w <= 0 || h <= 0 || bpp == 0) return false;
+    out->dst = At(dst, a.dx, a.dy, bpp);
+    out->dstPitch = dst.pitch;
+    out->src = At(src, a.sx, a.sy, bpp);
+    out->srcPitch = src.pitch;
+    out->w = static_cast<int>(w);
+    out->h = static_cast<int>(h);
+    return true;
+}
+
+// ------------------------------------------------------------------ spans
+
+namespace {
+
+// The memos by their plane's first pixel. Looked up only for blocks large
+// enough for a span form to pay, so a lock here is nothing beside the copy.
+std::mutex g_memosLock;
+std::unordered_map<const uint8_t*, SpanMemo*>& Memos() {
+    static auto* memos = new std::unordered_map<const uint8_t*, SpanMemo*>();
+    return *memos;
+}
+
+bool SamePlane(const Plane& a, const Plane& b) {
+    return a.bits == b.bits && a.pitch == b.pitch && a.width == b.width && a.height == b.height && a.kind == b.kind;
+}
+
+}  // namespace
+
+SpanMemo::~SpanMemo() {
+    if (m_plane.bits) {
+        std::lock_guard<std::mutex> hold(g_memosLock);
+        auto at = Memos().find(m_plane.bits);
+        if (at != Memos().end() && at->second == this) Memos().erase(at);
+    }
+    delete m_spans;
+}
+
+SpanMemo* SpanMemo::Of(const uint8_t* bits) {
+    std::lock_guard<std::mutex> hold(g_memosLock);
+    auto at = Memos().find(bits);
+    return at == Memos().end() ? nullptr : at->second;
+}
+
+void SpanMemo::Attach(const Plane& plane) {
+    if (SamePlane(plane, m_plane)) return;
+    // New memory (a flip, a restore): nothing counted applies to it.
+    Drop();
+    std::lock_guard<std::mutex> hold(g_memosLock);
+    auto at = Memos().find(m_plane.bits);
+    if (m_plane.bits && at != Memos().end() && at->second == this) Memos().erase(at);
+    m_plane = plane;
+    if (!plane.bits) return;
+    try {
+        Memos()[plane.bits] = this;
+    } catch (const std::bad_alloc&) {
+        m_plane = Plane{};  // found only through its owner
+    }
+}
+
+const KeySpans* SpanMemo::For(const Plane& plane, uint32_t maskedKey) {
+    if (m_heldOff) return nullptr;
+    Attach(plane);
+    if (m_state != State::None) {
+        if (m_key == maskedKey) return m_state == State::Built ? m_spans : nullptr;
+        Drop();  // another key (an override)
+    }
+    if (m_uses == 0 || m_key != maskedKey) {
+        m_key = maskedKey;
+        m_uses = 1;
+        return nullptr;
+    }
+    try {
+        if (!m_spans) m_spans = new KeySpans();
+        const bool built = m_spans->Build(plane.bits, plane.pitch, plane.kind, plane.width, plane.height, maskedKey);
+        m_state = built ? State::Built : State::Refused;
+    } catch (const std::bad_alloc&) {
+        delete m_spans;  // the keyed loop does without
+        m_spans = nullptr;
+        m_state = State::Refused;
+    }
+    return m_state == State::Built ? m_spans : nullptr;
+}
+
+// ------------------------------------------------------------------- blits
+
+bool Blit(const Plane& dst, const Plane& src, const Area& a, const Job& job) {
+    const uint32_t kind = dst.kind;
+    const bool reads = job.op != Op::Effect || ReadsSource(job.effect);
+    if (reads && src.kind != kind) return false;
+    Block b;
+    if (!MakeBlock(dst, reads ? src : dst, reads ? a : Area{a.dx, a.dy, a.dx, a.dy, a.w, a.h}, &b)) return false;
+    const size_t rowBytes = static_cast<size_t>(b.w) * BytesPerPixel(kind);
+
+    if (job.op == Op::Copy) {
+        // The copy loops take overlapping blocks themselves.
+        const CopyFn copy = PlainCopy(kind);
+        if (!copy) return false;
+        Ran(Loop::Copy, reinterpret_cast<const void*>(copy), b.w, b.h);
+        copy(b.dst, b.dstPitch, b.src, b.srcPitch, b.w, b.h);
+        return true;
+    }
+    // A key with bits beyond the compared ones matches nothing, which the span
+    // form (built with the compared bits) cannot say.
+    if (job.op == Op::Keyed && (job.spans || job.findSpans) && src.bits != dst.bits &&
+        (job.key & ~KeyBits(kind)) == 0 && SpansPay(kind, b.w, b.h)) {
+        SpanMemo* memo = job.spans ? job.spans : SpanMemo::Of(src.bits);
+        if (const KeySpans* spans = memo ? memo->For(src, job.key) : nullptr) {
+            Ran(Loop::Spans, reinterpret_cast<const void*>(&SpansCopy), b.w, b.h);
+            spans->Copy(b.dst, b.dstPitch, a.sx, a.sy, b.w, b.h);
+            return true;
+        }
+    }
+    // The other loops read the source while writing: a source sharing memory
+    // with the destination is read whole first.
+    const bool aside = reads && Share(b.dst, b.dstPitch, rowBytes, b.h, b.src, b.srcPitch, rowBytes, b.h);
+    Scratch scratch(Scratch::Aside, aside ? rowBytes * b.h : 0);
+    if (aside) CopyAside(&scratch, &b.src, &b.srcPitch, rowBytes, b.h);
+    switch (job.op) {
+        case Op::Keyed: {
+            const KeyedFn keyed = KeyedCopy(kind);
+            if (!keyed) return false;
+            Ran(Loop::Keyed, reinterpret_cast<const void*>(keyed), b.w, b.h);
+            keyed(b.dst, b.dstPitch, b.src, b.srcPitch, b.w, b.h, job.key);
+            return true;
+        }
+        case Op::Scale: {
+            const ScaleFn scale = ScaleCopy(kind);
+            if (!scale) return false;
+            Ran(Loop::Scale, reinterpret_cast<const void*>(scale), b.w, b.h);
+            scale(b.dst, b.dstPitch, b.src, b.srcPitch, b.w, b.h, job.weight);
+            return true;
+        }
+        default: {
+            const EffectFn effect = EffectFor(job.effect, kind);
+            if (!effect) return false;
+            Ran(Loop::Effect, reinterpret_cast<const void*>(effect), b.w, b.h);
+            effect(b.dst, b.dstPitch, reads ? b.src : nullptr, reads ? b.srcPitch : 0, b.w, b.h,
+                   EffectArgs{job.weight, job.key});
+            return true;
+        }
+    }
+}
+
+void StretchBlit(const Plane& dst, const Plane& src, const StretchJob& job) {
+    const int bpp = BytesPerPixel(dst.kind);
+    if (bpp == 0 || job.x1 <= job.x0 || job.y1 <= job.y0) return;
+    const uint8_t* from = At(src, job.sx, job.sy, bpp);
+    ptrdiff_t fromPitch = src.pitch;
+    const size_t srcRow = static_cast<size_t>(job.sw) * bpp;
+    const bool aside = Share(At(dst, job.x0, job.y0, bpp), dst.pitch, static_cast<size_t>(job.x1 - job.x0) * bpp,
+                             job.y1 - job.y0, from, fromPitch, srcRow, job.sh);
+    Scratch scratch(Scratch::Aside, aside ? srcRow * job.sh : 0);
+    if (aside) CopyAside(&scratch, &from, &fromPitch, srcRow, job.sh);
+    StretchArgs args = job.args;
+    args.srcW = job.sw;
+    args.srcH = job.sh;
+    args.dstW = job.dw;
+    args.dstH = job.dh;
+    args.x0 = job.x0 - job.dx;
+    args.y0 = job.y0 - job.dy;
+    args.x1 = job.x1 - job.dx;
+    args.y1 = job.y1 - job.dy;
+    Ran(Loop::Stretch, reinterpret_cast<const void*>(&Stretch), job.x1 - job.x0, job.y1 - job.y0);
+    Stretch(At(dst, job.dx, job.dy, bpp), dst.pitch, from, fromPitch, dst.kind, args);
+}
+
+void TraceLoops(bool on) {
+    g_trace.store(on, std::memory_order_relaxed);
+    t_last = LoopRun{};
+}
+
+LoopRun LastLoop() { return t_last; }
+
+}  // namespace pixels
+}  // namespace qndx
