@@ -23,7 +23,10 @@
 // process holds one); children work in a temporary folder, which the game
 // manager fills with its folders and log, removed at the end.
 //
-//   bench_calls [--reps=N] [--round-ms=M]
+//   bench_calls [--reps=N] [--round-ms=M] [--only=CALL] [--bpp=B]
+//
+// --only times the blit calls whose name holds CALL ("keyed") and skips the
+// present; --bpp runs one desktop format.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -134,8 +137,12 @@ bool ParseOptions(int argc, char** argv, qb::Options* opt) {
             opt->reps = std::atoi(argv[i] + 7);
         } else if (std::strncmp(argv[i], "--round-ms=", 11) == 0) {
             opt->roundSeconds = std::atof(argv[i] + 11) / 1000.0;
+        } else if (std::strncmp(argv[i], "--only=", 7) == 0) {
+            opt->only = argv[i] + 7;
+        } else if (std::strncmp(argv[i], "--bpp=", 6) == 0) {
+            opt->bpp = std::atoi(argv[i] + 6);
         } else {
-            std::fprintf(stderr, "usage: bench_calls [--reps=N (at least 5)] [--round-ms=M]\n");
+            std::fprintf(stderr, "usage: bench_calls [--reps=N (at least 5)] [--round-ms=M] [--only=CALL] [--bpp=B]\n");
             return false;
         }
     }
@@ -163,6 +170,7 @@ int main(int argc, char** argv) {
     qb::Collected all;
     bool ok = true;
     for (int bpp : kBpps) {
+        if (opt.bpp && bpp != opt.bpp) continue;
         const bool ran = RunChild(dir, {{"SDL_VIDEODRIVER", "dummy"}, {"SDL_AUDIODRIVER", "dummy"},
                                         {"QNDX_DESKTOP_BPP", std::to_string(bpp)}},
                                   [&](FILE* out) { return qb::RunBlitFigures(bpp, opt, out); }, &all);
@@ -171,7 +179,9 @@ int main(int argc, char** argv) {
     }
 
     std::string presentNote;
-    if (!qndx::test::OnPath("Xvfb")) {
+    if (!opt.only.empty() || opt.bpp) {
+        presentNote = "(present skipped: --only or --bpp)";
+    } else if (!qndx::test::OnPath("Xvfb")) {
         presentNote = "(present skipped: Xvfb is not installed)";
     } else {
         qndx::test::Xvfb server;

@@ -11,7 +11,7 @@
 namespace qndx {
 namespace bench {
 
-enum class Op { Plain, Keyed, Alpha, HalfAlpha, Translucent, MirrorLeftRight, Zoom2, Count };
+enum class Op { Plain, Keyed, KeyedEllipse, Alpha, HalfAlpha, Translucent, MirrorLeftRight, Zoom2, Count };
 
 struct OpInfo {
     const char* call;  // the public call as a game writes it
@@ -31,6 +31,7 @@ inline const OpInfo& Info(Op op) {
     static const OpInfo table[] = {
         {"Blit", "SDL_BlitSurface"},
         {"Blit keyed", "SDL colour key, RLE"},
+        {"Blit keyed, ellipse", "SDL colour key, RLE"},
         {"BlitAlpha 96", "SDL blend, alpha mod 159"},
         {"BlitAlpha 127 (half)", "SDL blend, alpha mod 128"},
         {"BlitTranslucent 160", "SDL blend of black, mod 96"},
@@ -97,6 +98,8 @@ inline bool Parse(const std::string& line, Collected* c) {
 struct Options {
     int reps = 9;               // rounds per side and figure
     double roundSeconds = 0.015;
+    std::string only;           // when set, the blit calls whose name holds it, and no present
+    int bpp = 0;                // when set, that desktop format alone
 };
 
 // The measuring children. Each writes its figures to `out` and returns the

@@ -44,7 +44,7 @@ Uint32 SdlFormatOf(int kind) {
 
 namespace {
 
-ti::Image SpritePicture(int w, int h) {
+ti::Image SpritePicture(int w, int h, bool holes) {
     ti::Image img;
     img.width = w;
     img.height = h;
@@ -59,7 +59,7 @@ ti::Image SpritePicture(int w, int h) {
         for (int x = 0; x < w; ++x) {
             const double px = x + 0.5, py = y + 0.5;
             if (!inside(px - cx, py - cy, cx, cy)) continue;
-            if (holeR >= 1 && (inside(px - w * 0.35, py - h * 0.35, holeR, holeR) ||
+            if (holes && holeR >= 1 && (inside(px - w * 0.35, py - h * 0.35, holeR, holeR) ||
                                inside(px - w * 0.65, py - h * 0.35, holeR, holeR)))
                 continue;
             // Green never drops to 0, so no texture pixel meets the key in any format.
@@ -88,8 +88,8 @@ private:
 
 }  // namespace
 
-CQNDXSurface* LoadSprite(CQNDXVideoEngine* ve, int w, int h, std::string* why) {
-    const std::vector<uint8_t> bmp = ti::WriteBmpRgb(SpritePicture(w, h), 24);
+CQNDXSurface* LoadSprite(CQNDXVideoEngine* ve, int w, int h, std::string* why, bool plainEllipse) {
+    const std::vector<uint8_t> bmp = ti::WriteBmpRgb(SpritePicture(w, h, !plainEllipse), 24);
     CQNDXSurface* s = new CQNDXSurface();
     const int rc = s->LoadFromMemory(ve, static_cast<int>(bmp.size()), bmp.data(), 0);
     if (rc != 1 || s->GetWidth() != w || s->GetHeight() != h || s->GetID() < 0) {

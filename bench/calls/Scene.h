@@ -27,10 +27,11 @@ CQNDXVideoEngine* StartEngine(std::string* why);
 // b, g, r, 32: x8r8g8b8); 0 for any other kind.
 Uint32 SdlFormatOf(int kind);
 
-// A sprite w x h: a textured disc (an ellipse filling the box) with two
-// small holes, on the key colour, loaded through LoadFromMemory from a
-// 24-bit BMP, keyed with SetColorKeyRGB. Null with the reason on failure.
-CQNDXSurface* LoadSprite(CQNDXVideoEngine* ve, int w, int h, std::string* why);
+// A sprite w x h: a textured disc (an ellipse filling the box) on the key
+// colour, with two small holes unless `plainEllipse` (then one opaque run a
+// row), loaded through LoadFromMemory from a 24-bit BMP, keyed with
+// SetColorKeyRGB. Null with the reason on failure.
+CQNDXSurface* LoadSprite(CQNDXVideoEngine* ve, int w, int h, std::string* why, bool plainEllipse = false);
 
 // A new SDL surface holding a copy of the engine surface's pixels.
 SDL_Surface* CopyToSdl(CQNDXSurface* s, Uint32 format);
