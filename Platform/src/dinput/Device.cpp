@@ -347,7 +347,11 @@ LONG Device::ScaleAxis(int axis, int raw) const {
     return static_cast<LONG>(std::llround(static_cast<double>(p.min) + (signedValue + 1.0) / 2.0 * span));
 }
 
-void Device::__FillKeyboard(BYTE* out) { std::memcpy(out, InputHub::Get().Keys(), 256); }
+void Device::__FillKeyboard(BYTE* out) {
+    InputHub& hub = InputHub::Get();
+    hub.ReleaseKeysUpOnHost();
+    std::memcpy(out, hub.Keys(), 256);
+}
 
 void Device::__FillMouse(BYTE* out, DWORD size) {
     std::memset(out, 0, size);
@@ -403,6 +407,7 @@ HRESULT Device::GetDeviceData(DWORD cbObjectData, LPDIDEVICEOBJECTDATA records, 
     if (m_bufferSize == 0) return DIERR_NOTBUFFERED;
     hr = __CheckAcquired();
     if (FAILED(hr)) return hr;
+    if (m_kind == DeviceKind::Keyboard) InputHub::Get().ReleaseKeysUpOnHost();
     bool peek = (flags & DIGDD_PEEK) != 0;
     size_t available = m_buffer.size();
     size_t n = *inOut < available ? *inOut : available;

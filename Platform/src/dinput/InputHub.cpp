@@ -39,8 +39,15 @@ void InputHub::__Broadcast(DeviceKind kind, int32_t controller, DWORD ofs, DWORD
 }
 
 void InputHub::Key(BYTE dik, bool down, bool repeat) {
-    // A held key repeating makes no record; a state it already has changes nothing.
-    if (repeat || dik == 0) return;
+    if (dik == 0) return;
+    // The host's events know this key again: they report its release.
+    if (m_heldUnseen[dik]) {
+        m_heldUnseen[dik] = false;
+        --m_heldUnseenCount;
+    }
+    // A held key repeating makes no record; a state it already has changes
+    // nothing (a key found held at a focus gain makes no second down).
+    if (repeat) return;
     BYTE value = down ? 0x80 : 0x00;
     if (m_keys[dik] == value) return;
     m_keys[dik] = value;
@@ -89,8 +96,53 @@ void InputHub::FocusChanged() {
 }
 
 void InputHub::SetPanelFocus(bool focused) {
+    const bool gained = focused && !m_panelFocus;
     m_panelFocus = focused;
     FocusChanged();
+    if (gained) FocusGained();
+}
+
+bool InputHub::__ReadPhysicalKeys(BYTE* keys) const {
+    if (m_panelKeysSet) {
+        std::copy(std::begin(m_panelKeys), std::end(m_panelKeys), keys);
+        return true;
+    }
+    return ReadHostKeys(keys);
+}
+
+void InputHub::FocusGained() {
+    BYTE now[256];
+    if (!__ReadPhysicalKeys(now)) return;
+    for (int k = 1; k < 256; ++k) {
+        const BYTE value = now[k] & 0x80;
+        const bool unseen = value != 0 && m_keys[k] == 0;
+        m_keys[k] = value;
+        if (value == 0 && m_heldUnseen[k]) {
+            m_heldUnseen[k] = false;
+            --m_heldUnseenCount;
+        } else if (unseen && !m_heldUnseen[k]) {
+            m_heldUnseen[k] = true;
+            ++m_heldUnseenCount;
+        }
+    }
+}
+
+void InputHub::ReleaseKeysUpOnHost() {
+    if (m_heldUnseenCount == 0) return;
+    BYTE now[256];
+    if (!__ReadPhysicalKeys(now)) return;
+    for (int k = 1; k < 256; ++k) {
+        if (!m_heldUnseen[k] || (now[k] & 0x80) != 0) continue;
+        m_heldUnseen[k] = false;
+        --m_heldUnseenCount;
+        m_keys[k] = 0;
+        __Broadcast(DeviceKind::Keyboard, -1, static_cast<DWORD>(k), 0, NextSequence());
+    }
+}
+
+void InputHub::SetPanelKeys(const BYTE* keys) {
+    m_panelKeysSet = keys != nullptr;
+    if (keys) std::copy(keys, keys + 256, m_panelKeys);
 }
 
 void InputHub::ControllerAxis(int32_t id, int axis, int value) {
@@ -134,6 +186,9 @@ void InputHub::ExclusiveMouseChanged() {
 
 void InputHub::Reset() {
     std::fill(std::begin(m_keys), std::end(m_keys), 0);
+    std::fill(std::begin(m_heldUnseen), std::end(m_heldUnseen), false);
+    m_heldUnseenCount = 0;
+    m_panelKeysSet = false;
     std::fill(std::begin(m_mouseButtons), std::end(m_mouseButtons), 0);
     m_panelFocus = true;
     m_sequence = 0;

@@ -36,8 +36,19 @@ public:
     // The window side says the foreground window changed: foreground-level
     // devices whose window is no longer in front are taken away.
     void FocusChanged();
+    // A window came to the front: the key table takes the keys as they are
+    // physically held (where the host can tell), without records, as keys
+    // pressed and released meanwhile never reached this side.
+    void FocusGained();
     // The test panel's focus: while it is off no window is in front.
     void SetPanelFocus(bool focused);
+    // Keys the table holds down since a focus gain and that the host's
+    // events never saw go down: their release makes no event either, so a
+    // keyboard read asks the host and records the release itself.
+    void ReleaseKeysUpOnHost();
+    // The test panel stands in for the host's physical key reading (null
+    // goes back to the host's own).
+    void SetPanelKeys(const BYTE* keys);
     void ControllerAxis(int32_t id, int axis, int value);
     void ControllerButton(int32_t id, int button, bool down);
     void ControllerHat(int32_t id, int hat, int bits);
@@ -67,8 +78,13 @@ public:
 private:
     InputHub();
     void __Broadcast(DeviceKind kind, int32_t controller, DWORD ofs, DWORD data, DWORD sequence);
+    bool __ReadPhysicalKeys(BYTE* keys) const;
 
     BYTE m_keys[256] = {};
+    bool m_heldUnseen[256] = {};  // down in the table without a down event (see ReleaseKeysUpOnHost)
+    int m_heldUnseenCount = 0;
+    bool m_panelKeysSet = false;
+    BYTE m_panelKeys[256] = {};
     BYTE m_mouseButtons[8] = {};
     bool m_panelFocus = true;
     DWORD m_sequence = 0;

@@ -1,9 +1,12 @@
 // What the input devices need from the host's event source (the window
 // backend): its keyboard, mouse, wheel, controller and focus events handed to
 // the hub (InputHub) in arrival order, the pointer held for an exclusive
-// mouse, and how many keys its keyboard can report. The window backend
-// implements them (sdl/InputListener.cpp, sdl/ScanCodes.cpp).
+// mouse, how many keys its keyboard can report and which keys are physically
+// held. The window backend implements them (sdl/InputListener.cpp,
+// sdl/ScanCodes.cpp, sdl/HostKeys.cpp).
 #pragma once
+
+#include "platform/Types.h"
 
 namespace qndx {
 namespace platform {
@@ -16,6 +19,11 @@ void ConnectInputEvents();
 void SetPointerCapture(bool on);
 // The number of distinct key codes the host's key events can give.
 int KeyboardKeyCount();
+// The keys physically held right now, by set-1 code (0x80 down, else 0), read
+// from the host itself rather than from its events, which stop while another
+// window has the focus. False, with *keys untouched, where the host cannot
+// tell (no focused window, a video driver without such a query).
+bool ReadHostKeys(BYTE* keys);
 
 }  // namespace dinput
 }  // namespace platform

@@ -38,6 +38,7 @@ void InjectMouseMotion(int dx, int dy) { InputHub::Get().MouseMotion(dx, dy); }
 void InjectMouseWheel(int delta) { InputHub::Get().MouseWheel(delta); }
 void InjectMouseButton(int button, bool down) { InputHub::Get().MouseButton(button, down); }
 void SetInputFocus(bool focused) { InputHub::Get().SetPanelFocus(focused); }
+void SetPhysicalKeys(const BYTE* keys) { InputHub::Get().SetPanelKeys(keys); }
 
 int AttachController(const char* name, int axes, int buttons, int hats, bool gamepad) {
     ControllerBackend& controllers = Controllers();  // starts the backend

@@ -48,6 +48,7 @@ public:
                 // The window side has already moved its foreground window.
                 if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED || e.window.event == SDL_WINDOWEVENT_FOCUS_LOST)
                     hub.FocusChanged();
+                if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) hub.FocusGained();
                 break;
             case SDL_JOYAXISMOTION: hub.ControllerAxis(e.jaxis.which, e.jaxis.axis, e.jaxis.value); break;
             case SDL_JOYBUTTONDOWN:

@@ -1,8 +1,9 @@
 // Input on a real X server: a game built on the engine runs its main loop in
 // a window of its own Xvfb server while xdotool types and moves the pointer;
 // the keys must reach the game state's OnKeyDown with their keyboard codes,
-// and the pointer's movement must move the engine's cursor. Skipped, with the
-// reason, when Xvfb or xdotool is missing.
+// and the pointer's movement must move the engine's cursor; keys held while
+// another program's window (xev) has the focus must read as they are held.
+// Skipped, with the reason, when Xvfb, xdotool or xev is missing.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -10,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +22,7 @@
 #include "GameState.h"
 #include "GraphicEngine/Cursor.h"
 #include "InputEngine/InputEngine.h"
+#include "InputEngine/Keyboard.h"
 #include "InputEngine/Mouse.h"
 #include "Util/Window.h"
 #include "platform/DirectInput.h"
@@ -131,6 +134,135 @@ int PlayGame(const std::string& display, const std::string& dir) {
     return result;
 }
 
+// Notes every key event, and which of the watched keys the table shows held
+// at each resynchronisation and at Esc, which ends the game.
+class FocusState : public CQNDXGameState {
+public:
+    std::vector<int> watched;
+    std::vector<int> downs, ups, heldAtReacquire, heldAtEscape;
+    int reacquired = 0;
+    FocusState() { SetKeyboardEvents(1); }
+    void OnKeyDown(int key) override {
+        downs.push_back(key);
+        if (key == DIK_ESCAPE) {
+            heldAtEscape = Held();
+            GetGameManager()->Quit(0);
+        }
+    }
+    void OnKeyUp(int key) override {
+        if (key != DIK_ESCAPE) ups.push_back(key);  // Esc may go up before the game ends
+    }
+    void OnKeyboardReacquired() override {
+        ++reacquired;
+        heldAtReacquire = Held();
+    }
+
+private:
+    std::vector<int> Held() {
+        std::vector<int> held;
+        CQNDXKeyboard* kb = GetGameManager()->GetInputEngine()->GetKeyboard();
+        for (int k : watched)
+            if (kb->IsKeyDown(k) == 0x80) held.push_back(k);
+        return held;
+    }
+};
+
+std::string Codes(std::vector<int> keys) {
+    std::sort(keys.begin(), keys.end());
+    std::string text;
+    char buf[8];
+    for (int k : keys) {
+        std::snprintf(buf, sizeof buf, " 0x%02X", k);
+        text += buf;
+    }
+    return keys.empty() ? " none" : text;
+}
+
+bool Same(std::vector<int> seen, std::vector<int> want, const char* what) {
+    std::sort(seen.begin(), seen.end());
+    std::sort(want.begin(), want.end());
+    if (seen == want) return true;
+    std::fprintf(stderr, "%s:%s (wanted%s)\n", what, Codes(seen).c_str(), Codes(want).c_str());
+    return false;
+}
+
+// The game in this (child) process while `steps` runs in a shell beside its
+// loop, with $GAME the game's X window and $OTHER xev's. The steps end with
+// Esc. 0 when the game saw what `want` expects, else the sum of the failed
+// checks' bits.
+struct FocusWant {
+    std::vector<int> watched, downs, ups, heldAtReacquire, heldAtEscape;
+};
+
+int PlayFocusGame(const std::string& display, const std::string& dir, const std::string& steps,
+                  const FocusWant& want) {
+    alarm(60);
+    std::string line = "\"" + dir + "/focus.exe\"";
+    qndx::sim::SetCommandLine(line.c_str());
+    CQNDXGameManager* gm = CQNDXGameManager::Create();
+    if (!gm || !gm->GetWindow()) return 100;
+    gm->SetPauseWhenInactive(0);
+    FocusState state;
+    state.watched = want.watched;
+    gm->AddGameState(&state);
+    unsigned long xwindow = XWindowOf(gm->GetWindow()->GetHWND());
+    if (!xwindow) return 101;
+    std::string script = "GAME=" + std::to_string(xwindow) +
+                         "; xev -name qndx-other -geometry 200x100+700+0 >/dev/null 2>&1 & XEV=$!; "
+                         "OTHER=$(xdotool search --sync --name qndx-other | head -n 1); "
+                         "xdotool windowfocus --sync $GAME; sleep 0.4; " +
+                         steps + "; kill $XEV";
+    pid_t pid = fork();
+    if (pid == 0) {
+        setenv("DISPLAY", display.c_str(), 1);
+        execl("/bin/sh", "sh", "-c", script.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    gm->Run();
+    int status = 0;
+    waitpid(pid, &status, 0);
+    int result = 0;
+    if (!Same(state.downs, want.downs, "downs")) result |= 1;
+    if (!Same(state.ups, want.ups, "ups")) result |= 2;
+    if (state.reacquired == 0) {
+        std::fprintf(stderr, "the keyboard was never taken back\n");
+        result |= 4;
+    } else if (!Same(state.heldAtReacquire, want.heldAtReacquire, "held when taken back")) {
+        result |= 4;
+    }
+    if (!Same(state.heldAtEscape, want.heldAtEscape, "held at Esc")) result |= 8;
+    gm->RemoveFirstGameState();
+    return result;
+}
+
+// Runs PlayFocusGame on a fresh Xvfb; the test fails with the child's code.
+void RunFocusCase(const std::string& steps, const FocusWant& want) {
+    if (!OnPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+    if (!OnPath("xdotool") || !OnPath("xev")) GTEST_SKIP() << "xdotool or xev is not installed";
+    Xvfb server;
+    std::string why;
+    if (!server.Start(&why)) GTEST_SKIP() << "no X server: " << why;
+    const qndx::test::TempDir scratch("qndx-focusx11");
+    ASSERT_FALSE(scratch.path().empty());
+    std::fflush(stdout);
+    std::fflush(stderr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        setenv("DISPLAY", server.Display().c_str(), 1);
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+        unsetenv("WAYLAND_DISPLAY");
+        int devnull = open("/dev/null", O_RDONLY);
+        if (devnull >= 0) dup2(devnull, 0);
+        int code = PlayFocusGame(server.Display(), scratch.path(), steps, want);
+        std::fflush(stderr);
+        _exit(code);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "the game did not end by itself (signal " << WTERMSIG(status) << ")";
+    EXPECT_EQ(0, WEXITSTATUS(status)) << "see the lines above for what the game saw";
+}
+
 }  // namespace
 
 TEST(InputOnX11, TypedKeysReachTheGameStateAndThePointerMovesTheCursor) {
@@ -160,4 +292,38 @@ TEST(InputOnX11, TypedKeysReachTheGameStateAndThePointerMovesTheCursor) {
     waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFEXITED(status)) << "the game did not end by itself (signal " << WTERMSIG(status) << ")";
     EXPECT_EQ(0, WEXITSTATUS(status)) << "see the lines above for what the game saw";
+}
+
+// A held letter key while xev takes the focus and gives it back: the table
+// shows it held once the keyboard is back, the press X repeats then makes no
+// second down, and the release its one up.
+TEST(InputOnX11, AKeyHeldAcrossAFocusChangeStaysDownWithoutASecondDown) {
+    FocusWant want;
+    want.watched = {DIK_A};
+    want.downs = {DIK_A, DIK_ESCAPE};
+    want.ups = {DIK_A};
+    want.heldAtReacquire = {DIK_A};
+    RunFocusCase(
+        "xdotool keydown a; sleep 0.4; xdotool windowfocus --sync $OTHER; sleep 0.4; "
+        "xdotool windowfocus --sync $GAME; sleep 0.6; "
+        "xdotool keydown a; sleep 0.4; "  // what the server's auto-repeat sends
+        "xdotool keyup a; sleep 0.4; xdotool key Escape",
+        want);
+}
+
+// Keys pressed in xev's window and released in the game's: held in the table
+// once the keyboard is back, without a down, and each released with one up.
+// Shift is a modifier, which SDL itself restores; A and Right it does not.
+TEST(InputOnX11, KeysPressedElsewhereAndReleasedInTheGameGiveOnlyTheirUps) {
+    FocusWant want;
+    want.watched = {DIK_A, DIK_LSHIFT, DIK_RIGHT};
+    want.downs = {DIK_ESCAPE};
+    want.ups = {DIK_A, DIK_LSHIFT, DIK_RIGHT};
+    want.heldAtReacquire = {DIK_A, DIK_LSHIFT, DIK_RIGHT};
+    RunFocusCase(
+        "xdotool windowfocus --sync $OTHER; sleep 0.4; xdotool keydown a Shift_L Right; sleep 0.3; "
+        "xdotool windowfocus --sync $GAME; sleep 0.6; "
+        "xdotool keyup a; sleep 0.3; xdotool keyup Right; sleep 0.3; xdotool keyup Shift_L; sleep 0.3; "
+        "xdotool key Escape",
+        want);
 }

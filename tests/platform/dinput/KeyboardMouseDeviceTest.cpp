@@ -281,3 +281,56 @@ TEST_F(DInputTest, InjectedAcquireFailuresAreCountedOut) {
     EXPECT_EQ(DIERR_INPUTLOST, kb->Acquire());
     EXPECT_EQ(DI_OK, kb->Acquire());
 }
+
+// Under X11 SDL lets go of every key when the window loses the focus, sees
+// nothing while it is away and, back in front, restores only the modifiers;
+// the physical keys (the X server's keymap) are what the table must show.
+TEST_F(DInputTest, KeysHeldAcrossAFocusChangeReadAsPhysicallyHeld) {
+    HWND hwnd = MakeWindow();
+    IDirectInputDevice8A* kb = Ready(GUID_SysKeyboard, &c_dfDIKeyboard, hwnd, kForeground);
+    BYTE held[256] = {};
+    held[DIK_A] = 0x80;
+    qndx::sim::SetPhysicalKeys(held);
+    InjectKey(DIK_A, true);
+    HRESULT hr;
+    ASSERT_EQ(1u, Read(kb, &hr).size());
+
+    // Away: SDL's own release of A, then B pressed in another window.
+    InjectKey(DIK_A, false);
+    ASSERT_TRUE(qndx::sim::InjectFocus(hwnd, false));
+    qndx::sim::PumpWindowEvents();
+    held[DIK_B] = 0x80;
+    qndx::sim::SetPhysicalKeys(held);
+    ASSERT_TRUE(qndx::sim::InjectFocus(hwnd, true));
+    qndx::sim::PumpWindowEvents();
+
+    BYTE keys[256];
+    EXPECT_EQ(DIERR_INPUTLOST, kb->GetDeviceState(256, keys));
+    ASSERT_EQ(DI_OK, kb->Acquire());
+    ASSERT_EQ(DI_OK, kb->GetDeviceState(256, keys));
+    EXPECT_EQ(0, std::memcmp(keys, held, 256)) << "A " << int(keys[DIK_A]) << ", B " << int(keys[DIK_B]);
+    // X's auto-repeat of A reaches SDL as a fresh press: no second down.
+    InjectKey(DIK_A, true);
+    EXPECT_TRUE(Read(kb, &hr).empty());
+
+    // A released in the game: SDL reports it. B too, but SDL never saw it go
+    // down and drops its release: the read finds it up.
+    held[DIK_A] = 0;
+    qndx::sim::SetPhysicalKeys(held);
+    InjectKey(DIK_A, false);
+    held[DIK_B] = 0;
+    qndx::sim::SetPhysicalKeys(held);
+    std::vector<DIDEVICEOBJECTDATA> records = Read(kb, &hr);
+    ASSERT_EQ(DI_OK, hr);
+    ASSERT_EQ(2u, records.size());
+    EXPECT_EQ(DWORD{DIK_A}, records[0].dwOfs);
+    EXPECT_EQ(0u, records[0].dwData);
+    EXPECT_EQ(DWORD{DIK_B}, records[1].dwOfs);
+    EXPECT_EQ(0u, records[1].dwData);
+    ASSERT_EQ(DI_OK, kb->GetDeviceState(256, keys));
+    EXPECT_EQ(0, keys[DIK_A] | keys[DIK_B]);
+    // Pressed and released again in the game, B is SDL's once more.
+    InjectKey(DIK_B, true);
+    InjectKey(DIK_B, false);
+    EXPECT_EQ(2u, Read(kb, &hr).size());
+}

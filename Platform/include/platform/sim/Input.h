@@ -1,8 +1,9 @@
 // Test control of input: key, mouse and focus events as the window's event
 // pump would deliver them to the DirectInput devices, and game controllers
 // attached and detached (SDL virtual joysticks), all without a display.
-// Reset() clears the key and button states, gives the focus back, empties
-// every device's buffer and detaches the controllers attached here.
+// Reset() clears the key and button states and the physical keys set here,
+// gives the focus back, empties every device's buffer and detaches the
+// controllers attached here.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +26,12 @@ void InjectMouseButton(int button, bool down);
 // foreground devices are taken away until they are acquired again (the
 // window side's sim/Window.h moves the focus between real windows).
 void SetInputFocus(bool focused);
+// Stands in for the keyboard as the host reads it itself (the X server's
+// keymap under X11), apart from its events: the 256 states by DIK_ code (0x80
+// held). A focus gain takes these as the keys held, without records; a key
+// found held that way and later absent here reads as released, with its up
+// record, at the next keyboard read. Null goes back to the host's own reading.
+void SetPhysicalKeys(const BYTE* keys);
 
 // Attaches a controller; returns its id (>= 0), or -1 when SDL refuses.
 // A gamepad reports the gamepad device type, anything else a joystick.
