@@ -1,15 +1,19 @@
 // Wave files to the mixer's format: our own walk over the RIFF chunks (so a
 // truncated or inconsistent file, or one at a rate or channel count no sound
 // card plays, is refused before any decoding), then SDL's WAV loader for the
-// encodings it knows and an SDL audio stream to convert to float at the mix
-// rate, mono or stereo (more channels are mixed down). Every refusal leaves
-// its reason in the last error text.
+// encodings it knows and an SDL audio stream to convert to float, mono or
+// stereo (more channels are mixed down), at the wave's own rate. soxr then
+// takes the floats to the mix rate: SDL's converter has no band limit when
+// it downsamples, so a tone above half the mix rate came back folded below
+// it. Every refusal leaves its reason in the last error text.
 #include <SDL.h>
+#include <soxr.h>
 
 #include <cstdio>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "dmusic/Content.h"
@@ -127,19 +131,84 @@ bool DescribeDamage(const WaveFormat& f) {
     return false;
 }
 
-// The wave's whole frames followed by a tenth of a second of silence at its
-// own rate: the resampler holds back the end of its input until more
-// follows (and SDL's flush does not always release it), so the silence
-// carries the last frames out. The converter gets it all in one call, since
-// SDL 2's resampler starts every call afresh and loses a fraction of a frame
-// at each boundary between calls.
-std::vector<Uint8> WaveThenSilence(const Uint8* bytes, Uint32 length, const SDL_AudioSpec& spec, Uint32 frameBytes) {
-    const Uint8 silence = spec.format == AUDIO_U8 ? 0x80 : 0x00;
-    const size_t pad = (size_t)frameBytes * (size_t)((spec.freq + 9) / 10);
-    std::vector<Uint8> input((size_t)length + pad, silence);
-    if (length) std::memcpy(input.data(), bytes, length);
-    return input;
-}
+// Frames converted at a time, at most: the converted floats are never all
+// held at once, and a short wave gets buffers its own size.
+constexpr Uint32 kBlockFrames = 16384;
+
+// Takes float frames at the wave's rate to the mix rate, appending them to
+// `out`, which stops at `wanted` samples. soxr's linear-phase filter starts
+// with its delay already taken out, so output frame 0 is input frame 0.
+class RateChange {
+public:
+    RateChange(int rate, int channels, size_t wanted, std::vector<float>* out)
+        : m_channels((size_t)channels), m_wanted(wanted), m_out(out) {
+        if (rate == kMixRate) return;
+        const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+        const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
+        // One thread: decodes run on the caller's thread, often in a forked child.
+        const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
+        m_soxr = soxr_create((double)rate, (double)kMixRate, (unsigned)channels, &m_error, &io, &quality, &runtime);
+        if (!m_soxr && !m_error) m_error = "out of memory";
+        m_scratch.resize(m_channels * (std::min(wanted / m_channels, (size_t)kBlockFrames) + 64));
+    }
+    ~RateChange() {
+        if (m_soxr) soxr_delete(m_soxr);
+    }
+    RateChange(const RateChange&) = delete;
+    RateChange& operator=(const RateChange&) = delete;
+
+    // Null when all is well, else soxr's reason.
+    const char* Error() const { return m_error; }
+
+    bool Put(const float* in, size_t frames) {
+        if (m_error) return false;
+        if (!m_soxr) {
+            Keep(in, frames);
+            return true;
+        }
+        // soxr takes what room in its output allows; go on until it took all.
+        while (frames) {
+            size_t used = 0, made = 0;
+            m_error = soxr_process(m_soxr, in, frames, &used, m_scratch.data(), m_scratch.size() / m_channels, &made);
+            if (m_error) return false;
+            if (!used && !made) {
+                m_error = "the resampler took no input";
+                return false;
+            }
+            Keep(m_scratch.data(), made);
+            in += used * m_channels;
+            frames -= used;
+        }
+        return true;
+    }
+
+    // Drains the filter's tail: no input means the end of it.
+    bool Finish() {
+        if (m_error) return false;
+        if (!m_soxr) return true;
+        for (;;) {
+            size_t made = 0;
+            m_error = soxr_process(m_soxr, nullptr, 0, nullptr, m_scratch.data(), m_scratch.size() / m_channels, &made);
+            if (m_error) return false;
+            if (made == 0) return true;
+            Keep(m_scratch.data(), made);
+            if (m_out->size() >= m_wanted) return true;
+        }
+    }
+
+private:
+    void Keep(const float* frames, size_t count) {
+        const size_t room = m_wanted - std::min(m_wanted, m_out->size());
+        m_out->insert(m_out->end(), frames, frames + std::min(room, count * m_channels));
+    }
+
+    size_t m_channels;
+    size_t m_wanted;
+    std::vector<float>* m_out;
+    soxr_t m_soxr = nullptr;
+    soxr_error_t m_error = nullptr;
+    std::vector<float> m_scratch;
+};
 
 }  // namespace
 
@@ -179,7 +248,7 @@ HRESULT DecodeWave(const uint8_t* data, size_t size, std::shared_ptr<PcmData>* o
     }
     const int outChannels = spec.channels == 1 ? 1 : 2;
     SDL_AudioStream* stream =
-        SDL_NewAudioStream(spec.format, spec.channels, spec.freq, AUDIO_F32SYS, (Uint8)outChannels, kMixRate);
+        SDL_NewAudioStream(spec.format, spec.channels, spec.freq, AUDIO_F32SYS, (Uint8)outChannels, spec.freq);
     if (!stream) {
         SetErrorText("unsupported format: a wave of %d channels at %d Hz cannot be converted (%s)", spec.channels,
                      spec.freq, SDL_GetError());
@@ -199,37 +268,48 @@ HRESULT DecodeWave(const uint8_t* data, size_t size, std::shared_ptr<PcmData>* o
         SDL_FreeAudioStream(stream);
         return E_OUTOFMEMORY;
     }
-    const std::vector<Uint8> input = WaveThenSilence(raw, whole, spec, frameBytes);
-    SDL_FreeWAV(raw);
-    if ((!input.empty() && SDL_AudioStreamPut(stream, input.data(), (int)input.size()) != 0) ||
-        SDL_AudioStreamFlush(stream) != 0) {
-        SetErrorText("the wave cannot be converted (%s)", SDL_GetError());
-        SDL_FreeAudioStream(stream);
-        return DMUS_E_LOADER_FORMATNOTSUPPORTED;
-    }
+    // The wave keeps its own length at the mix rate, to the nearest frame.
+    const size_t wanted = (size_t)((expected + outChannels / 2.0) / outChannels) * (size_t)outChannels;
     auto pcm = std::make_shared<PcmData>();
     pcm->channels = outChannels;
-    const int available = SDL_AudioStreamAvailable(stream);
-    const size_t samples = available > 0 ? (size_t)available / sizeof(float) : 0;
-    if (samples > kMaxDecodedSamples + kMaxDecodedSamples / 8) {
-        SDL_FreeAudioStream(stream);
-        SetErrorText("too large: the converted wave holds %zu samples", samples);
-        return E_OUTOFMEMORY;
+    pcm->samples.reserve(wanted);
+    RateChange rate(spec.freq, outChannels, wanted, &pcm->samples);
+    const Uint32 blockBytes = std::max<Uint32>(1, std::min(kBlockFrames, frameBytes ? whole / frameBytes : 0)) * frameBytes;
+    std::vector<float> block((size_t)(blockBytes / std::max<Uint32>(frameBytes, 1)) * (size_t)outChannels);
+    std::string failure = rate.Error() ? rate.Error() : "";
+    for (Uint32 at = 0; failure.empty() && at <= whole; at += blockBytes) {
+        const bool last = whole - at <= blockBytes;
+        const int bytes = (int)std::min(whole - at, blockBytes);
+        if ((bytes > 0 && SDL_AudioStreamPut(stream, raw + at, bytes) != 0) ||
+            (last && SDL_AudioStreamFlush(stream) != 0)) {
+            failure = SDL_GetError();
+            break;
+        }
+        // The stream changes no rate, so what went in comes out at once.
+        for (;;) {
+            const int got = SDL_AudioStreamGet(stream, block.data(), (int)(block.size() * sizeof(float)));
+            if (got < 0) failure = SDL_GetError();
+            if (got <= 0) break;
+            // A float file may hold NaN or infinity: through the filter one
+            // such sample would silence its neighbours too.
+            const size_t samples = (size_t)got / sizeof(float);
+            for (size_t i = 0; i < samples; ++i)
+                if (!std::isfinite(block[i])) block[i] = 0.0f;
+            if (!rate.Put(block.data(), samples / (size_t)outChannels)) failure = rate.Error();
+        }
+        if (last) break;
     }
-    pcm->samples.resize(samples);
-    const int got = samples ? SDL_AudioStreamGet(stream, pcm->samples.data(), (int)(samples * sizeof(float))) : 0;
+    SDL_FreeWAV(raw);
     SDL_FreeAudioStream(stream);
-    if (got < 0) {
-        SetErrorText("the wave cannot be converted (%s)", SDL_GetError());
+    if (failure.empty() && !rate.Finish()) failure = rate.Error();
+    if (!failure.empty()) {
+        SetErrorText("the wave cannot be converted (%s)", failure.c_str());
         return DMUS_E_LOADER_FORMATNOTSUPPORTED;
     }
-    // The silence behind the wave only pushed its last frames through the
-    // resampler; the wave keeps its own length.
-    const size_t wanted = (size_t)((expected + outChannels / 2.0) / outChannels) * (size_t)outChannels;
-    pcm->samples.resize(std::min((size_t)got / sizeof(float), wanted));
-    pcm->samples.resize(pcm->samples.size() - pcm->samples.size() % (size_t)outChannels);
-    // A float file may hold NaN or infinity, and the resampler spreads them:
-    // one such sample would poison every mix the wave is summed into.
+    // Rounding may leave the filter a fraction of a frame short.
+    pcm->samples.resize(wanted, 0.0f);
+    // Huge finite floats may still overflow in the filter: one infinite
+    // sample would poison every mix the wave is summed into.
     for (float& s : pcm->samples)
         if (!std::isfinite(s)) s = 0.0f;
     pcm->frames = pcm->samples.size() / (size_t)outChannels;

@@ -484,6 +484,87 @@ TEST(SoundPlay, SinesAtEveryRateKeepTheirLengthAndPhase) {
 
 namespace {
 
+// Level in decibels of an amplitude against the waves' 0.5.
+double Decibels(double amplitude) { return 20 * std::log10(std::max(amplitude, 1e-12) / 0.5); }
+
+double Rms(const std::vector<float>& mix, int channel, size_t from, size_t to) {
+    double sum = 0;
+    for (size_t t = from; t < to; ++t) sum += (double)mix[2 * t + channel] * mix[2 * t + channel];
+    return std::sqrt(sum / (double)(to - from));
+}
+
+// Plays a stereo sine wave made by SineWave and returns its mix.
+std::vector<float> PlaySine(CQNDXSoundEngine* engine, CQNDXAudioPath* path, const std::string& dir, int rate,
+                            const double* hz, int seconds) {
+    const std::string name = "tone-" + std::to_string(rate) + "-" + std::to_string((int)hz[0]) + ".wav";
+    WriteFile(dir + "/sounds/" + name, SineWave(rate, 2, hz, seconds));
+    CQNDXSound sound(engine);
+    SOUND_CHECK(sound.Load(name.c_str(), 0) == 0);
+    SOUND_CHECK(sound.PlaySecondary(path, 0) == 0);
+    return Render((size_t)seconds * 48000 + 4800);
+}
+
+}  // namespace
+
+// A tone above half the mix rate cannot be played: it must go, not come
+// back folded below it. The left side holds the tone; the right side holds
+// one the mix can carry, which must keep its level. Measured by a fit at
+// the folded frequency and by the left side's whole level.
+TEST(SoundPlay, TonesAboveHalfTheMixRateAreRemovedNotFolded) {
+    ScratchDir dir;
+    IN_SOUND_CHILD({
+        CQNDXSoundEngine* engine = StartSound(dir.path());
+        CQNDXAudioPath* path = engine->CreateAudioPath(64);
+        SOUND_CHECK(path != nullptr);
+        constexpr int kSeconds = 2;
+        constexpr size_t kFrom = 4800, kTo = kSeconds * 48000 - 4800;
+        const struct {
+            int rate;
+            double tone, folded, kept;
+        } cases[] = {{96000, 30000, 18000, 10000}, {192000, 60000, 12000, 3000}, {96000, 25000, 23000, 20000}};
+        int failures = 0;
+        for (const auto& c : cases) {
+            const double hz[2] = {c.tone, c.kept};
+            const std::vector<float> mix = PlaySine(engine, path, dir.path(), c.rate, hz, kSeconds);
+            const double folded = Decibels(FitSine(mix, 0, 2 * kPi * c.folded / 48000, kFrom, kTo).amplitude);
+            const double whole = Decibels(std::sqrt(2.0) * Rms(mix, 0, kFrom, kTo));
+            const double kept = Decibels(FitSine(mix, 1, 2 * kPi * c.kept / 48000, kFrom, kTo).amplitude);
+            const bool bad = folded > -50 || whole > -50 || std::fabs(kept) > 0.5;
+            std::fprintf(stderr, "%d Hz, %.0f Hz tone: %.1f dB at %.0f Hz, %.1f dB in all; %.0f Hz at %+.2f dB%s\n",
+                         c.rate, c.tone, folded, c.folded, whole, c.kept, kept, bad ? "  <- wrong" : "");
+            failures += bad;
+        }
+        SOUND_CHECK_EQ(0, failures);
+    });
+}
+
+// Up to 20 kHz a 44.1 kHz wave plays at its own level, within half a
+// decibel, at low and high frequencies alike.
+TEST(SoundPlay, A44100HzWaveIsFlatTo20kHz) {
+    ScratchDir dir;
+    IN_SOUND_CHILD({
+        CQNDXSoundEngine* engine = StartSound(dir.path());
+        CQNDXAudioPath* path = engine->CreateAudioPath(64);
+        SOUND_CHECK(path != nullptr);
+        constexpr int kSeconds = 1;
+        constexpr size_t kFrom = 4800, kTo = kSeconds * 48000 - 4800;
+        const double pairs[][2] = {{1000, 20000}, {5000, 19500}, {10000, 19000}, {15000, 18000}};
+        int failures = 0;
+        for (const auto& hz : pairs) {
+            const std::vector<float> mix = PlaySine(engine, path, dir.path(), 44100, hz, kSeconds);
+            for (int c = 0; c < 2; ++c) {
+                const double level = Decibels(FitSine(mix, c, 2 * kPi * hz[c] / 48000, kFrom, kTo).amplitude);
+                const bool bad = std::fabs(level) > 0.5;
+                std::fprintf(stderr, "%.0f Hz: %+.2f dB%s\n", hz[c], level, bad ? "  <- wrong" : "");
+                failures += bad;
+            }
+        }
+        SOUND_CHECK_EQ(0, failures);
+    });
+}
+
+namespace {
+
 // A format-1 MIDI file of `count` tracks, 96 ticks per quarter at 120 per
 // minute: middle C from 0 to 0.25 s in the second track, G above it from
 // 1 s to 1.25 s in the last; every other track is empty.

@@ -141,9 +141,10 @@ TEST(WaveDecode, HostileRatesAndChannelsAreRefusedBeforeDecodingAndSayWhy) {
     }
 }
 
-// The silence that carries a wave's last frames through the resampler is a
-// tenth of a second at any rate: every rate in range keeps its length and
-// level, and a decode costs a small multiple of its input and output.
+// Every rate in range keeps its length and level, and a decode costs a small
+// multiple of its input and output besides the resampler's filter, whose
+// tables cost the same for any length (under 1 MiB, the most for stereo
+// raised from 1000 Hz).
 TEST(WaveDecode, EveryPlayedRateKeepsItsLengthAndCostsInProportion) {
     for (int rate : {1000, 8000, 11025, 44100, 48000, 96000, 384000}) {
         for (int channels : {1, 2, 8}) {
@@ -172,7 +173,7 @@ TEST(WaveDecode, EveryPlayedRateKeepsItsLengthAndCostsInProportion) {
                 // as resampled (before the channels are mixed down).
                 const uint64_t inBytes = wav.size() + (uint64_t)(rate / 10 + 1) * channels * 2;
                 const uint64_t outBytes = (uint64_t)(want + 4800 + 1) * channels * sizeof(float);
-                EXPECT_LE(allocated, 8 * (inBytes + outBytes) + (256u << 10)) << "bytes allocated";
+                EXPECT_LE(allocated, 8 * (inBytes + outBytes) + (1u << 20)) << "bytes allocated";
                 // The count sees at least the decoded samples themselves.
                 EXPECT_GE(allocated, pcm->samples.size() * sizeof(float));
             }
