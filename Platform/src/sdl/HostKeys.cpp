@@ -5,6 +5,7 @@
 // keys as the kernel does plus 8 (evdev key codes); a server that numbers
 // them otherwise is not read, as its keys cannot be told apart reliably.
 #include "dinput/InputSource.h"
+#include "sdl/ScanCodes.h"
 
 #if QNDX_HAVE_X11
 #include <SDL.h>
@@ -16,8 +17,6 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
-
-#include "sdl/ScanCodes.h"
 #endif
 
 namespace qndx {
@@ -33,7 +32,9 @@ struct LinuxKey {
 };
 
 // Kernel key codes to SDL scancodes (USB usage positions), for every key the
-// set-1 table knows; the set-1 code then comes from that one table.
+// set-1 table knows; the set-1 code then comes from that one table. SDL maps
+// the keys that type no character by their keysyms, so the media and keypad
+// keys below follow what SDL's events give on the standard keymap.
 constexpr LinuxKey kLinuxKeys[] = {
     {KEY_ESC, SDL_SCANCODE_ESCAPE},
     {KEY_1, SDL_SCANCODE_1},
@@ -118,6 +119,7 @@ constexpr LinuxKey kLinuxKeys[] = {
     {KEY_KP3, SDL_SCANCODE_KP_3},
     {KEY_KP0, SDL_SCANCODE_KP_0},
     {KEY_KPDOT, SDL_SCANCODE_KP_PERIOD},
+    {84, SDL_SCANCODE_RALT},  // X's level-three shift, no kernel key of its own
     {KEY_102ND, SDL_SCANCODE_NONUSBACKSLASH},
     {KEY_F11, SDL_SCANCODE_F11},
     {KEY_F12, SDL_SCANCODE_F12},
@@ -147,7 +149,7 @@ constexpr LinuxKey kLinuxKeys[] = {
     {KEY_POWER, SDL_SCANCODE_POWER},
     {KEY_KPEQUAL, SDL_SCANCODE_KP_EQUALS},
     {KEY_PAUSE, SDL_SCANCODE_PAUSE},
-    {KEY_KPCOMMA, SDL_SCANCODE_KP_COMMA},
+    {KEY_KPCOMMA, SDL_SCANCODE_KP_PERIOD},  // KP_Decimal on the standard keymap
     {KEY_YEN, SDL_SCANCODE_INTERNATIONAL3},
     {KEY_LEFTMETA, SDL_SCANCODE_LGUI},
     {KEY_RIGHTMETA, SDL_SCANCODE_RGUI},
@@ -169,7 +171,12 @@ constexpr LinuxKey kLinuxKeys[] = {
     {KEY_HOMEPAGE, SDL_SCANCODE_AC_HOME},
     {KEY_REFRESH, SDL_SCANCODE_AC_REFRESH},
     {KEY_SEARCH, SDL_SCANCODE_AC_SEARCH},
-    {KEY_STOP, SDL_SCANCODE_AC_STOP},
+    {KEY_STOP, SDL_SCANCODE_STOP},
+    {KEY_CONFIG, SDL_SCANCODE_F13},  // XF86Tools, which SDL takes for F13
+    {KEY_PLAYCD, SDL_SCANCODE_AUDIOPLAY},
+    {KEY_PLAY, SDL_SCANCODE_AUDIOPLAY},
+    {KEY_PRINT, SDL_SCANCODE_PRINTSCREEN},
+    {KEY_EMAIL, SDL_SCANCODE_MAIL},
     {KEY_MEDIA, SDL_SCANCODE_MEDIASELECT},
 };
 
@@ -219,18 +226,23 @@ bool ReadHostKeys(BYTE* keys) {
     }
     char map[32];
     XQueryKeymap(display, map);
-    static const std::array<BYTE, 256> table = BuildTable();
     std::memset(keys, 0, 256);
     for (int x = 0; x < 256; ++x)
         if ((map[x / 8] >> (x % 8)) & 1)
-            if (const BYTE dik = table[static_cast<size_t>(x)]) keys[dik] = 0x80;
+            if (const BYTE dik = DikFromX11Keycode(x)) keys[dik] = 0x80;
     return true;
+}
+
+BYTE DikFromX11Keycode(int keycode) {
+    static const std::array<BYTE, 256> table = BuildTable();
+    return keycode >= 0 && keycode < 256 ? table[static_cast<size_t>(keycode)] : 0;
 }
 
 #else
 
 // Built without libX11: the keys' own events are all there is.
 bool ReadHostKeys(BYTE*) { return false; }
+BYTE DikFromX11Keycode(int) { return 0; }
 
 #endif
 
