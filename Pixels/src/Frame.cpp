@@ -27,6 +27,34 @@ inline uint8_t* At(const Plane& p, int x, int y, int bpp) {
     return p.bits + static_cast<ptrdiff_t>(y) * p.pitch + static_cast<ptrdiff_t>(x) * bpp;
 }
 
+// BytesPerPixel and KeyBits, inline: a small blit pays for every call.
+inline int Bytes(uint32_t kind) { return kind == 8 ? 1 : kind == 15 || kind == 16 ? 2 : kind == 24 ? 3 : kind == 32 ? 4 : 0; }
+inline uint32_t Compared(int bytes) { return bytes == 1 ? 0xFFu : bytes == 2 ? 0xFFFFu : 0xFFFFFFu; }
+
+// An area as pointers into two planes.
+struct Block {
+    uint8_t* dst;
+    ptrdiff_t dstPitch;
+    const uint8_t* src;
+    ptrdiff_t srcPitch;
+    int w, h;
+};
+
+// The block of `a`, cut at the right and bottom edges of both planes; an
+// area starting outside either plane leaves nothing. False when empty.
+inline bool MakeBlock(const Plane& dst, const Plane& src, const Area& a, int bpp, Block* out) {
+    if (a.sx < 0 || a.sy < 0 || a.dx < 0 || a.dy < 0 || bpp == 0) return false;
+    int64_t w = a.w, h = a.h;
+    if (w > static_cast<int64_t>(src.width) - a.sx) w = static_cast<int64_t>(src.width) - a.sx;
+    if (w > static_cast<int64_t>(dst.width) - a.dx) w = static_cast<int64_t>(dst.width) - a.dx;
+    if (h > static_cast<int64_t>(src.height) - a.sy) h = static_cast<int64_t>(src.height) - a.sy;
+    if (h > static_cast<int64_t>(dst.height) - a.dy) h = static_cast<int64_t>(dst.height) - a.dy;
+    if (w <= 0 || h <= 0) return false;
+    *out = Block{At(dst, a.dx, a.dy, bpp), dst.pitch, At(src, a.sx, a.sy, bpp), src.pitch, static_cast<int>(w),
+                 static_cast<int>(h)};
+    return true;
+}
+
 // Whether two blocks (first pixel, pitch, row bytes, rows) may share a
 // byte. Exact for blocks of one shape and pitch, whose row gaps may let
 // interleaved blocks pass; otherwise whether their address ranges meet,
@@ -75,23 +103,6 @@ bool ClipArea(Area* a, int left, int top, int right, int bottom) {
     a->dy = static_cast<int>(t);
     a->w = static_cast<int>(r - l);
     a->h = static_cast<int>(b - t);
-    return true;
-}
-
-bool MakeBlock(const Plane& dst, const Plane& src, const Area& a, Block* out) {
-    if (a.sx < 0 || a.sy < 0 || a.dx < 0 || a.dy < 0) return false;
-    const int bpp = BytesPerPixel(dst.kind);
-    const int64_t w = std::min<int64_t>({a.w, static_cast<int64_t>(src.width) - a.sx,
-                                         static_cast<int64_t>(dst.width) - a.dx});
-    const int64_t h = std::min<int64_t>({a.h, static_cast<int64_t>(src.height) - a.sy,
-                                         static_cast<int64_t>(dst.height) - a.dy});
-    if (w <= 0 || h <= 0 || bpp == 0) return false;
-    out->dst = At(dst, a.dx, a.dy, bpp);
-    out->dstPitch = dst.pitch;
-    out->src = At(src, a.sx, a.sy, bpp);
-    out->srcPitch = src.pitch;
-    out->w = static_cast<int>(w);
-    out->h = static_cast<int>(h);
     return true;
 }
 
@@ -170,38 +181,10 @@ const KeySpans* SpanMemo::For(const Plane& plane, uint32_t maskedKey) {
 
 // ------------------------------------------------------------------- blits
 
-bool Blit(const Plane& dst, const Plane& src, const Area& a, const Job& job) {
-    const uint32_t kind = dst.kind;
-    const bool reads = job.op != Op::Effect || ReadsSource(job.effect);
-    if (reads && src.kind != kind) return false;
-    Block b;
-    if (!MakeBlock(dst, reads ? src : dst, reads ? a : Area{a.dx, a.dy, a.dx, a.dy, a.w, a.h}, &b)) return false;
-    const size_t rowBytes = static_cast<size_t>(b.w) * BytesPerPixel(kind);
+namespace {
 
-    if (job.op == Op::Copy) {
-        // The copy loops take overlapping blocks themselves.
-        const CopyFn copy = PlainCopy(kind);
-        if (!copy) return false;
-        Ran(Loop::Copy, reinterpret_cast<const void*>(copy), b.w, b.h);
-        copy(b.dst, b.dstPitch, b.src, b.srcPitch, b.w, b.h);
-        return true;
-    }
-    // A key with bits beyond the compared ones matches nothing, which the span
-    // form (built with the compared bits) cannot say.
-    if (job.op == Op::Keyed && (job.spans || job.findSpans) && src.bits != dst.bits &&
-        (job.key & ~KeyBits(kind)) == 0 && SpansPay(kind, b.w, b.h)) {
-        SpanMemo* memo = job.spans ? job.spans : SpanMemo::Of(src.bits);
-        if (const KeySpans* spans = memo ? memo->For(src, job.key) : nullptr) {
-            Ran(Loop::Spans, reinterpret_cast<const void*>(&SpansCopy), b.w, b.h);
-            spans->Copy(b.dst, b.dstPitch, a.sx, a.sy, b.w, b.h);
-            return true;
-        }
-    }
-    // The other loops read the source while writing: a source sharing memory
-    // with the destination is read whole first.
-    const bool aside = reads && Share(b.dst, b.dstPitch, rowBytes, b.h, b.src, b.srcPitch, rowBytes, b.h);
-    Scratch scratch(Scratch::Aside, aside ? rowBytes * b.h : 0);
-    if (aside) CopyAside(&scratch, &b.src, &b.srcPitch, rowBytes, b.h);
+// The loop of a keyed copy, a scaling or an effect over a block.
+bool Run(const Block& b, uint32_t kind, const Job& job) {
     switch (job.op) {
         case Op::Keyed: {
             const KeyedFn keyed = KeyedCopy(kind);
@@ -220,6 +203,7 @@ bool Blit(const Plane& dst, const Plane& src, const Area& a, const Job& job) {
         default: {
             const EffectFn effect = EffectFor(job.effect, kind);
             if (!effect) return false;
+            const bool reads = ReadsSource(job.effect);
             Ran(Loop::Effect, reinterpret_cast<const void*>(effect), b.w, b.h);
             effect(b.dst, b.dstPitch, reads ? b.src : nullptr, reads ? b.srcPitch : 0, b.w, b.h,
                    EffectArgs{job.weight, job.key});
@@ -228,13 +212,56 @@ bool Blit(const Plane& dst, const Plane& src, const Area& a, const Job& job) {
     }
 }
 
+}  // namespace
+
+bool Blit(const Plane& dst, const Plane& src, const Area& a, const Job& job) {
+    const uint32_t kind = dst.kind;
+    const int bpp = Bytes(kind);
+    const bool reads = job.op != Op::Effect || ReadsSource(job.effect);
+    if (reads && src.kind != kind) return false;
+    Block b;
+    if (!MakeBlock(dst, reads ? src : dst, reads ? a : Area{a.dx, a.dy, a.dx, a.dy, a.w, a.h}, bpp, &b)) return false;
+
+    if (job.op == Op::Copy) {
+        // The copy loops take overlapping blocks themselves.
+        const CopyFn copy = PlainCopy(kind);
+        if (!copy) return false;
+        Ran(Loop::Copy, reinterpret_cast<const void*>(copy), b.w, b.h);
+        copy(b.dst, b.dstPitch, b.src, b.srcPitch, b.w, b.h);
+        return true;
+    }
+    // Planes whose first pixels differ are different surfaces, which never
+    // share memory.
+    const bool onePlane = src.bits == dst.bits;
+    // A key with bits beyond the compared ones matches nothing, which the span
+    // form (built with the compared bits) cannot say.
+    if (job.op == Op::Keyed && (job.spans || job.findSpans) && !onePlane && (job.key & ~Compared(bpp)) == 0 &&
+        SpansPay(kind, b.w, b.h)) {
+        SpanMemo* memo = job.spans ? job.spans : SpanMemo::Of(src.bits);
+        if (const KeySpans* spans = memo ? memo->For(src, job.key) : nullptr) {
+            Ran(Loop::Spans, reinterpret_cast<const void*>(&SpansCopy), b.w, b.h);
+            spans->Copy(b.dst, b.dstPitch, a.sx, a.sy, b.w, b.h);
+            return true;
+        }
+    }
+    // The other loops read the source while writing: a source sharing memory
+    // with the destination is read whole first.
+    const size_t rowBytes = static_cast<size_t>(b.w) * bpp;
+    if (reads && onePlane && Share(b.dst, b.dstPitch, rowBytes, b.h, b.src, b.srcPitch, rowBytes, b.h)) {
+        Scratch scratch(Scratch::Aside, rowBytes * b.h);
+        CopyAside(&scratch, &b.src, &b.srcPitch, rowBytes, b.h);
+        return Run(b, kind, job);
+    }
+    return Run(b, kind, job);
+}
+
 void StretchBlit(const Plane& dst, const Plane& src, const StretchJob& job) {
-    const int bpp = BytesPerPixel(dst.kind);
+    const int bpp = Bytes(dst.kind);
     if (bpp == 0 || job.x1 <= job.x0 || job.y1 <= job.y0) return;
     const uint8_t* from = At(src, job.sx, job.sy, bpp);
     ptrdiff_t fromPitch = src.pitch;
     const size_t srcRow = static_cast<size_t>(job.sw) * bpp;
-    const bool aside = Share(At(dst, job.x0, job.y0, bpp), dst.pitch, static_cast<size_t>(job.x1 - job.x0) * bpp,
+    const bool aside = src.bits == dst.bits && Share(At(dst, job.x0, job.y0, bpp), dst.pitch, static_cast<size_t>(job.x1 - job.x0) * bpp,
                              job.y1 - job.y0, from, fromPitch, srcRow, job.sh);
     Scratch scratch(Scratch::Aside, aside ? srcRow * job.sh : 0);
     if (aside) CopyAside(&scratch, &from, &fromPitch, srcRow, job.sh);

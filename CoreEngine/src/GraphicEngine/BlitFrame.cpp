@@ -43,8 +43,8 @@ bool ClipToSurfaceInside(CQNDXSurface* dest, CQNDXSurface* src, int* x, int* y, 
 
 namespace {
 
-// InVideoMemory of a surface with this ID; `cached` says whether the cache
-// holds a copy of it, asked only for registered IDs.
+// Whether a surface with this ID counts as video memory; `cached` says
+// whether the cache holds a copy of it, asked only for registered IDs.
 template <class Cached>
 bool InVideoMemoryById(CQNDXVideoEngine* engine, int id, Cached cached) {
     if (id == QNDX_SURFACE_BACK) return engine->GetBackBufferHwFlag() != 0;
@@ -53,11 +53,6 @@ bool InVideoMemoryById(CQNDXVideoEngine* engine, int id, Cached cached) {
 }
 
 }  // namespace
-
-bool InVideoMemory(CQNDXVideoEngine* engine, CQNDXSurface* s) {
-    CQNDXCache* cache = engine->GetCache();
-    return InVideoMemoryById(engine, s->GetID(), [&] { return cache && cache->IsCached(s); });
-}
 
 Placement Place(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src) {
     Placement p;
@@ -94,13 +89,8 @@ DWORD SourceKey(const CQNDXSurface* src) {
     IDirectDrawSurface7* dd = src->GetDDSurface();
     if (!dd || dd->GetColorKey(DDCKEY_SRCBLT, &key) < 0) return src->RGBToNative(src->GetColorKey());
     // Only the pixel's own bits take part; in 24 and 32 bits, its colour.
-    switch (src->GetPixelKind()) {
-    case 15:
-    case 16: return key.dwColorSpaceLowValue & 0xFFFFu;
-    case 24:
-    case 32: return key.dwColorSpaceLowValue & 0xFFFFFFu;
-    default: return key.dwColorSpaceLowValue;
-    }
+    const uint32_t bits = pixels::KeyBits(src->GetPixelKind());
+    return bits ? key.dwColorSpaceLowValue & bits : key.dwColorSpaceLowValue;
 }
 
 void CacheSource(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src) {

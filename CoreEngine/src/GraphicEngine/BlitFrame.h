@@ -45,11 +45,9 @@ inline bool ClipByMode(int mode, CQNDXSurface* dest, CQNDXSurface* src, int* x, 
     return src->ClipBlit(dest, x, y, r) && r->left < r->right && r->top < r->bottom;
 }
 
-// The back buffer and third surface by the engine's flags, registered
-// surfaces by the cache, every other surface never.
-bool InVideoMemory(CQNDXVideoEngine* engine, CQNDXSurface* s);
-
-// Where the two surfaces of a copy live, worked out once per call: each
+// Where the two surfaces of a copy live (the back buffer and third surface
+// by the engine's flags, registered surfaces by the cache, every other
+// surface never), worked out once per call: each
 // surface's ID read once, each registered one looked up in the cache once
 // (IsCached, which counts as no use), so the dispatch and the hardware
 // path's choice of source ask nothing twice.
@@ -121,10 +119,6 @@ public:
     // The destination's lock was refused because the surface is busy (held
     // by a device context or locked outside the engine).
     bool destBusy() const { return m_readLocked && !m_destLocked && m_result == DDERR_SURFACEBUSY; }
-    // Both locks are on one surface (nested), so the blocks may overlap.
-    // Two surface objects never share memory: a second lock of one platform
-    // surface fails.
-    bool oneSurface() const { return !m_read.copy && m_read.source == m_dest; }
     // The locked descriptions (valid while the pair lives and ok() holds).
     const DDSURFACEDESC2& read() const { return *m_readDesc; }
     const DDSURFACEDESC2& dest() const { return m_dest->SurfaceDesc(); }

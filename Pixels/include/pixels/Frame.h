@@ -33,20 +33,6 @@ struct Area {
 // bottom); the source moves with it. False when nothing is left.
 bool ClipArea(Area* a, int left, int top, int right, int bottom);
 
-// An area as pointers into two planes.
-struct Block {
-    uint8_t* dst = nullptr;
-    ptrdiff_t dstPitch = 0;
-    const uint8_t* src = nullptr;
-    ptrdiff_t srcPitch = 0;
-    int w = 0;
-    int h = 0;
-};
-
-// The block of `a`, cut at the right and bottom edges of both planes; an
-// area starting outside either plane leaves nothing. False when empty.
-bool MakeBlock(const Plane& dst, const Plane& src, const Area& a, Block* out);
-
 // The span form of one plane's keyed pixels for its owner: built at the
 // second keyed use with the same key since the owner last dropped it (a
 // source redrawn every frame pays for the scan once), refused when the runs

@@ -312,6 +312,22 @@ pixels::Plane SurfaceImpl::Plane() const {
 
 HRESULT SurfaceImpl::CheckUsable() const { return m_lost ? DDERR_SURFACELOST : DD_OK; }
 
+HRESULT SurfaceImpl::CheckSource(IDirectDrawSurface7* lpSrc, const RECT* lpSrcRect, SurfaceImpl** out,
+                                 pixels::Area* area) {
+    SurfaceImpl* src = FromInterface(lpSrc);
+    if (!lpSrc) return DDERR_INVALIDPARAMS;
+    if (!src) return DDERR_INVALIDOBJECT;
+    if (src->m_lost) return DDERR_SURFACELOST;
+    if (src->m_kind != m_kind) return DDERR_INVALIDPIXELFORMAT;
+    // Edge by edge: the caller has just written them one by one, and a load
+    // of the whole rectangle would wait for those stores.
+    const RECT r = lpSrcRect ? RECT{lpSrcRect->left, lpSrcRect->top, lpSrcRect->right, lpSrcRect->bottom}
+                             : Whole(src->m_width, src->m_height);
+    if (Empty(r) || !Inside(r, src->m_width, src->m_height)) return DDERR_INVALIDPARAMS;
+    *area = pixels::Area{r.left, r.top, 0, 0, r.right - r.left, r.bottom - r.top};
+    *out = src;
+    return DD_OK;
+}
 
 void SurfaceImpl::FillGarbage() {
     // What a restored surface holds: memory nobody wrote. A fixed pattern
@@ -472,35 +488,40 @@ HRESULT SurfaceImpl::GetColorKey(DWORD dwFlags, LPDDCOLORKEY key) {
 // ---------------------------------------------------------------------------
 // Blits.
 
-HRESULT SurfaceImpl::BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& srcRect, const RECT& clip, DWORD ddfx,
-                              bool keyed, DWORD key) {
+void SurfaceImpl::CopyFrom(SurfaceImpl* src, const pixels::Area& a, bool keyed, DWORD key) {
     Settle();
     src->Settle();
     DropSpans();
+    pixels::Job job;
+    job.op = keyed ? pixels::Op::Keyed : pixels::Op::Copy;
+    // Keys compare and write what the keyed copies do: the whole pixel at 8,
+    // 15 and 16 bits, the colour bytes at 24 and 32 (written with a top
+    // byte of 0).
+    job.key = key & m_keyBits;
+    job.spans = &src->m_spans;
+    pixels::Blit(Plane(), src->Plane(), a, job);
+}
+
+HRESULT SurfaceImpl::BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& srcRect, const RECT& clip, DWORD ddfx,
+                              bool keyed, DWORD key) {
     const int sw = srcRect.right - srcRect.left, sh = srcRect.bottom - srcRect.top;
     const int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
     const bool mirrorX = (ddfx & DDBLTFX_MIRRORLEFTRIGHT) != 0;
     const bool mirrorY = (ddfx & DDBLTFX_MIRRORUPDOWN) != 0;
-    // Keys compare and write what the keyed copies do: the whole pixel at 8,
-    // 15 and 16 bits, the colour bytes at 24 and 32 (written with a top
-    // byte of 0).
-    const DWORD maskedKey = key & m_keyBits;
     if (sw == dw && sh == dh && !mirrorX && !mirrorY) {
         pixels::Area a{srcRect.left, srcRect.top, dst.left, dst.top, sw, sh};
-        if (!pixels::ClipArea(&a, clip.left, clip.top, clip.right, clip.bottom)) return DD_OK;
-        pixels::Job job;
-        job.op = keyed ? pixels::Op::Keyed : pixels::Op::Copy;
-        job.key = maskedKey;
-        job.spans = &src->m_spans;
-        pixels::Blit(Plane(), src->Plane(), a, job);
+        if (pixels::ClipArea(&a, clip.left, clip.top, clip.right, clip.bottom)) CopyFrom(src, a, keyed, key);
         return DD_OK;
     }
+    Settle();
+    src->Settle();
+    DropSpans();
     pixels::StretchJob job{srcRect.left, srcRect.top, sw, sh, dst.left, dst.top, dw, dh,
                            clip.left, clip.top, clip.right, clip.bottom, {}};
     job.args.mirrorX = mirrorX;
     job.args.mirrorY = mirrorY;
     job.args.keyed = keyed;
-    job.args.key = maskedKey;
+    job.args.key = key & m_keyBits;
     pixels::StretchBlit(Plane(), src->Plane(), job);
     return DD_OK;
 }
@@ -546,13 +567,10 @@ HRESULT SurfaceImpl::Blt(LPRECT lpDestRect, LPDIRECTDRAWSURFACE7 lpSrc, LPRECT l
     }
     if ((dwFlags & DDBLT_ROP) && fx->dwROP != SRCCOPY) return DDERR_NORASTEROPHW;
 
-    SurfaceImpl* src = FromInterface(lpSrc);
-    if (!lpSrc) return DDERR_INVALIDPARAMS;
-    if (!src) return DDERR_INVALIDOBJECT;
-    if (src->m_lost) return DDERR_SURFACELOST;
-    if (src->m_kind != m_kind) return DDERR_INVALIDPIXELFORMAT;
-    RECT srcRect = lpSrcRect ? *lpSrcRect : Whole(src->m_width, src->m_height);
-    if (Empty(srcRect) || !Inside(srcRect, src->m_width, src->m_height)) return DDERR_INVALIDPARAMS;
+    SurfaceImpl* src = nullptr;
+    pixels::Area from;
+    if ((hr = CheckSource(lpSrc, lpSrcRect, &src, &from)) != DD_OK) return hr;
+    const RECT srcRect = {from.sx, from.sy, from.sx + from.w, from.sy + from.h};
 
     DWORD ddfx = 0;
     if (dwFlags & DDBLT_DDFX) {
@@ -589,26 +607,25 @@ HRESULT SurfaceImpl::BltFast(DWORD dwX, DWORD dwY, LPDIRECTDRAWSURFACE7 lpSrc, L
     if (dwTrans & DDBLTFAST_DESTCOLORKEY) return DDERR_UNSUPPORTED;
     if (m_lost) return DDERR_SURFACELOST;
     if (m_clipper) return DDERR_BLTFASTCANTCLIP;
-    SurfaceImpl* src = FromInterface(lpSrc);
-    if (!lpSrc) return DDERR_INVALIDPARAMS;
-    if (!src) return DDERR_INVALIDOBJECT;
-    if (src->m_lost) return DDERR_SURFACELOST;
-    if (src->m_kind != m_kind) return DDERR_INVALIDPIXELFORMAT;
-    RECT srcRect = lpSrcRect ? *lpSrcRect : Whole(src->m_width, src->m_height);
-    if (Empty(srcRect) || !Inside(srcRect, src->m_width, src->m_height)) return DDERR_INVALIDPARAMS;
-    const uint64_t right = static_cast<uint64_t>(dwX) + static_cast<uint64_t>(srcRect.right - srcRect.left);
-    const uint64_t bottom = static_cast<uint64_t>(dwY) + static_cast<uint64_t>(srcRect.bottom - srcRect.top);
+    SurfaceImpl* src = nullptr;
+    pixels::Area a;
+    if ((hr = CheckSource(lpSrc, lpSrcRect, &src, &a)) != DD_OK) return hr;
+    const uint64_t right = static_cast<uint64_t>(dwX) + static_cast<uint64_t>(a.w);
+    const uint64_t bottom = static_cast<uint64_t>(dwY) + static_cast<uint64_t>(a.h);
     if (right > m_width || bottom > m_height) return DDERR_INVALIDPARAMS;
-    const RECT dst = {static_cast<LONG>(dwX), static_cast<LONG>(dwY), static_cast<LONG>(right),
-                      static_cast<LONG>(bottom)};
+    a.dx = static_cast<int>(dwX);
+    a.dy = static_cast<int>(dwY);
     bool keyed = false;
     if (dwTrans & DDBLTFAST_SRCCOLORKEY) {
         if (!src->m_hasKey) return DDERR_NOCOLORKEY;
         keyed = true;
     }
-    hr = BlitFrom(src, dst, srcRect, dst, 0, keyed, src->m_key.dwColorSpaceLowValue);
-    if (SUCCEEDED(hr)) NotifyWrite(&dst);
-    return hr;
+    CopyFrom(src, a, keyed, src->m_key.dwColorSpaceLowValue);
+    if (IsPrimary()) {
+        const RECT dst = {a.dx, a.dy, a.dx + a.w, a.dy + a.h};
+        NotifyWrite(&dst);
+    }
+    return DD_OK;
 }
 
 // ---------------------------------------------------------------------------

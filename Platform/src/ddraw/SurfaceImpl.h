@@ -162,6 +162,10 @@ private:
     ~SurfaceImpl();
     bool Allocate();
     HRESULT CheckUsable() const;
+    // A blit's source and its rectangle (the whole source when null), checked.
+    HRESULT CheckSource(IDirectDrawSurface7* lpSrc, const RECT* lpSrcRect, SurfaceImpl** src, pixels::Area* area);
+    // A 1:1 copy of an area inside both surfaces.
+    void CopyFrom(SurfaceImpl* src, const pixels::Area& a, bool keyed, DWORD key);
     HRESULT BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& srcRect, const RECT& clip, DWORD ddfx,
                      bool keyed, DWORD key);
     void NotifyWrite(const RECT* dirty);

@@ -75,8 +75,9 @@ TEST_P(SameLoopTest, SoftwareAndBltFastKeyedBlitsOfOneSpriteRunOneLoop) {
         }
         // At block sizes the level decides; forced, the span form (which the
         // plain reference level of a vector build never takes).
-        if (c.loop == px::Loop::Spans && px::ActiveSimd() != px::Simd::None)
+        if (c.loop == px::Loop::Spans && px::ActiveSimd() != px::Simd::None) {
             EXPECT_EQ(px::Loop::Spans, ran[true].loop);
+        }
         EXPECT_NE(px::Loop::None, ran[true].loop);
         EXPECT_EQ(ran[true].loop, ran[false].loop);
         EXPECT_EQ(ran[true].fn, ran[false].fn);
