@@ -23,10 +23,10 @@
 // process holds one); children work in a temporary folder, which the game
 // manager fills with its folders and log, removed at the end.
 //
-//   bench_calls [--reps=N] [--round-ms=M] [--only=CALL] [--bpp=B]
+//   bench_calls [--reps=N] [--round-ms=M] [--only=CALL] [--bpp=B] [--size=W]
 //
 // --only times the blit calls whose name holds CALL ("keyed") and skips the
-// present; --bpp runs one desktop format.
+// present; --bpp runs one desktop format; --size the sprites W pixels wide.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -141,8 +141,10 @@ bool ParseOptions(int argc, char** argv, qb::Options* opt) {
             opt->only = argv[i] + 7;
         } else if (std::strncmp(argv[i], "--bpp=", 6) == 0) {
             opt->bpp = std::atoi(argv[i] + 6);
+        } else if (std::strncmp(argv[i], "--size=", 7) == 0) {
+            opt->size = std::atoi(argv[i] + 7);
         } else {
-            std::fprintf(stderr, "usage: bench_calls [--reps=N (at least 5)] [--round-ms=M] [--only=CALL] [--bpp=B]\n");
+            std::fprintf(stderr, "usage: bench_calls [--reps=N (at least 5)] [--round-ms=M] [--only=CALL] [--bpp=B] [--size=W]\n");
             return false;
         }
     }
@@ -179,8 +181,8 @@ int main(int argc, char** argv) {
     }
 
     std::string presentNote;
-    if (!opt.only.empty() || opt.bpp) {
-        presentNote = "(present skipped: --only or --bpp)";
+    if (!opt.only.empty() || opt.bpp || opt.size) {
+        presentNote = "(present skipped: --only, --bpp or --size)";
     } else if (!qndx::test::OnPath("Xvfb")) {
         presentNote = "(present skipped: Xvfb is not installed)";
     } else {

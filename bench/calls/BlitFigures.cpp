@@ -240,6 +240,7 @@ public:
     bool Run() {
         bool ok = true;
         for (Size size : kSizes) {
+            if (m_opt.size && size.w != m_opt.size) continue;
             SizeSet set;
             std::string why;
             if (!MakeSizeSet(size, &set, &why)) {

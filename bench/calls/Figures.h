@@ -100,6 +100,7 @@ struct Options {
     double roundSeconds = 0.015;
     std::string only;           // when set, the blit calls whose name holds it, and no present
     int bpp = 0;                // when set, that desktop format alone
+    int size = 0;               // when set, the sprites of that width alone (8, 64, 256, 800)
 };
 
 // The measuring children. Each writes its figures to `out` and returns the
