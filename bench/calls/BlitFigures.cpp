@@ -264,7 +264,7 @@ public:
                 }
                 auto project = [&] { Project(op, set); };
                 auto peer = [&] { Peer(op, set); };
-                const SidePair t = AlternateRounds(project, peer, m_opt.reps, m_opt.roundSeconds);
+                const SidePair t = AlternateRounds(project, peer, m_opt.reps, m_opt.roundSeconds, Clock::Thread);
                 f.project = t.project;
                 f.peer = t.peer;
                 Write(m_out, f);
@@ -315,8 +315,8 @@ public:
         auto box = [&] { StatisticsBox(true); };
         BoxFigure f;
         f.bpp = m_kind;
-        f.blendRect = MedianRounds(rect, m_opt.reps, m_opt.roundSeconds);
-        f.box = MedianRounds(box, m_opt.reps, m_opt.roundSeconds);
+        f.blendRect = MedianRounds(rect, m_opt.reps, m_opt.roundSeconds, Clock::Thread);
+        f.box = MedianRounds(box, m_opt.reps, m_opt.roundSeconds, Clock::Thread);
         Write(m_out, f);
         std::fflush(m_out);
     }

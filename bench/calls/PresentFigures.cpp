@@ -102,7 +102,7 @@ int RunPresentFigures(int bpp, const Options& opt, FILE* out) {
         std::fprintf(stderr, "bench_calls present %d bpp: check failed (%s window shows another picture)\n", bpp,
                      gameOk ? "the peer's" : "the game's");
 
-    const SidePair t = AlternateRounds(flip, peer, opt.reps, opt.roundSeconds * 4);
+    const SidePair t = AlternateRounds(flip, peer, opt.reps, opt.roundSeconds * 4, Clock::Wall);
     f.flip = t.project;
     f.peer = t.peer;
     Write(out, f);

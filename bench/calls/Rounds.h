@@ -2,21 +2,33 @@
 // last a set time; the project's and the peer's rounds alternate (and swap
 // which goes first every other repetition, so a drift of the machine's speed
 // hits both sides alike); each side's figure is the median of its rounds.
+// Blits are timed in this thread's processor time (on a machine shared with
+// other work, time spent descheduled is neither side's); the present, which
+// waits on the display server, in wall time.
 #pragma once
 
+#include <time.h>
+
 #include <algorithm>
-#include <chrono>
 #include <vector>
 
 namespace qndx {
 namespace bench {
 
+enum class Clock { Wall, Thread };
+
+inline double Seconds(Clock c) {
+    timespec t;
+    clock_gettime(c == Clock::Thread ? CLOCK_THREAD_CPUTIME_ID : CLOCK_MONOTONIC, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
 // Seconds taken by `calls` calls of f.
 template <class F>
-double TimeCalls(F& f, long calls) {
-    const auto t0 = std::chrono::steady_clock::now();
+double TimeCalls(F& f, long calls, Clock c) {
+    const double t0 = Seconds(c);
     for (long i = 0; i < calls; ++i) f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    return Seconds(c) - t0;
 }
 
 // How many calls of f fill a round of about `seconds`. A few calls first
@@ -24,11 +36,11 @@ double TimeCalls(F& f, long calls) {
 // keyed sprite, SDL's RLE), which a game pays once per sprite, not per frame:
 // a slow first call must not size the rounds at one call each.
 template <class F>
-long CallsPerRound(F& f, double seconds) {
-    TimeCalls(f, 4);
+long CallsPerRound(F& f, double seconds, Clock c) {
+    TimeCalls(f, 4, c);
     long n = 1;
     for (;;) {
-        const double t = TimeCalls(f, n);
+        const double t = TimeCalls(f, n, c);
         if (t >= seconds / 4 || n >= (1L << 26)) return std::max(1L, static_cast<long>(n * seconds / std::max(t, 1e-9)));
         n *= 2;
     }
@@ -48,17 +60,17 @@ struct SidePair {
 };
 
 template <class P, class S>
-SidePair AlternateRounds(P& project, S& peer, int reps, double seconds) {
-    const long np = CallsPerRound(project, seconds);
-    const long ns = CallsPerRound(peer, seconds);
+SidePair AlternateRounds(P& project, S& peer, int reps, double seconds, Clock c) {
+    const long np = CallsPerRound(project, seconds, c);
+    const long ns = CallsPerRound(peer, seconds, c);
     std::vector<double> a, b;
     for (int i = 0; i < reps; ++i) {
         if (i % 2 == 0) {
-            a.push_back(TimeCalls(project, np) / np);
-            b.push_back(TimeCalls(peer, ns) / ns);
+            a.push_back(TimeCalls(project, np, c) / np);
+            b.push_back(TimeCalls(peer, ns, c) / ns);
         } else {
-            b.push_back(TimeCalls(peer, ns) / ns);
-            a.push_back(TimeCalls(project, np) / np);
+            b.push_back(TimeCalls(peer, ns, c) / ns);
+            a.push_back(TimeCalls(project, np, c) / np);
         }
     }
     return SidePair{Median(a), Median(b)};
@@ -66,10 +78,10 @@ SidePair AlternateRounds(P& project, S& peer, int reps, double seconds) {
 
 // Seconds per call of one side alone (no peer), median of `reps` rounds.
 template <class F>
-double MedianRounds(F& f, int reps, double seconds) {
-    const long n = CallsPerRound(f, seconds);
+double MedianRounds(F& f, int reps, double seconds, Clock c) {
+    const long n = CallsPerRound(f, seconds, c);
     std::vector<double> t;
-    for (int i = 0; i < reps; ++i) t.push_back(TimeCalls(f, n) / n);
+    for (int i = 0; i < reps; ++i) t.push_back(TimeCalls(f, n, c) / n);
     return Median(t);
 }
 
