@@ -19,6 +19,12 @@ namespace {
 
 inline __m256i Load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
 inline void Store(uint8_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+// Thirty-two-byte pieces for CopyRun.
+struct Vector256 {
+    typedef __m256i Vec;
+    static __m256i Load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+    static void Store(uint8_t* p, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+};
 inline __m128i Load4(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
 inline void Store4(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 
@@ -532,31 +538,7 @@ struct CopyAvx2 {
         }
         WidenPixels(d, s, count - i);
     }
-    static inline void Bytes(uint8_t* d, const uint8_t* s, size_t n) {
-        if (n < 32) {
-            CopySmall(d, s, n);
-            return;
-        }
-        if (n > kInlineCopyMax) {
-            std::memcpy(d, s, n);
-            return;
-        }
-        size_t i = 0;
-        for (; i + 64 <= n; i += 64) {
-            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
-            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i + 32));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), a);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i + 32), b);
-        }
-        if (i + 32 <= n) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i),
-                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i)));
-            i += 32;
-        }
-        if (i < n)
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + n - 32),
-                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + n - 32)));
-    }
+    static inline void Bytes(uint8_t* d, const uint8_t* s, size_t n) { CopyRun<Vector256>(d, s, n); }
 };
 
 

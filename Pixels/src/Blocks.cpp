@@ -134,7 +134,7 @@ bool ScanRuns(const uint8_t* bits, ptrdiff_t pitch, int w, int h, uint32_t k, si
             while (x < w && (Load<B>(row + x * B) & KeyMask<B>()) != k) ++x;
             if (x == start) continue;
             out->push_back(KeySpans::Run{static_cast<uint32_t>(start * B), static_cast<uint32_t>((x - start) * B),
-                                         static_cast<uint32_t>(pixels->size())});
+                                         static_cast<uint32_t>(pixels->size()), static_cast<uint32_t>(y)});
             if (Packed) {
                 for (int i = start; i < x; ++i) pixels->insert(pixels->end(), row + i * B, row + i * B + 3);
             } else {

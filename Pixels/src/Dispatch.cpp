@@ -360,16 +360,16 @@ void SetSpansForAllSizes(bool on) { g_spansForAllSizes.store(on, std::memory_ord
 
 void KeySpans::Copy(uint8_t* dst, ptrdiff_t dstPitch, int sx, int sy, int w, int h) const {
     RunBlock b;
-    b.runs = m_runs.data();
-    b.rowStart = m_rowStart.data() + sy;
+    b.first = m_runs.data() + m_rowStart[sy];
+    b.last = m_runs.data() + m_rowStart[sy + h];
     b.pixels = m_pixels.data();
     b.dst = dst;
     b.pitch = dstPitch;
+    b.top = static_cast<uint32_t>(sy);
     b.left = static_cast<uint32_t>(sx) * m_bytesPerPixel;
     b.right = static_cast<uint32_t>(sx + w) * m_bytesPerPixel;
     b.whole = b.left == 0 && b.right == m_rowBytes;
     b.packed = m_packed;
-    b.h = h;
     Active().runs(b);
 }
 

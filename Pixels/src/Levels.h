@@ -86,18 +86,19 @@ typedef void (*ReverseBlockFn)(uint8_t* d, ptrdiff_t dPitch, const uint8_t* s, p
 typedef void (*KeyedBlockFn)(uint8_t* d, ptrdiff_t dPitch, const uint8_t* s, ptrdiff_t sPitch, int w, int h,
                              uint32_t key, uint32_t writeMask);
 
-// h rows of span runs onto a destination block whose row r starts at
-// dst + r * pitch; the block's left edge is `left` bytes into a source row.
+// The span runs [first, last) of source rows top.. onto a destination block
+// whose row r starts at dst + r * pitch; the block's left edge is `left`
+// bytes into a source row.
 struct RunBlock {
-    const KeySpans::Run* runs;
-    const uint32_t* rowStart;  // of the block's first row
+    const KeySpans::Run* first;
+    const KeySpans::Run* last;
     const uint8_t* pixels;
     uint8_t* dst;
     ptrdiff_t pitch;
+    uint32_t top;
     uint32_t left, right;  // bytes
     bool whole;            // the block spans every column
     bool packed;           // 32-bit pixels kept as their three low bytes
-    int h;
 };
 typedef void (*RunsFn)(const RunBlock& block);
 
@@ -336,31 +337,28 @@ inline uint32_t SourceSkip(uint32_t skip) {
     return Packed ? skip / 4 * 3 : skip;
 }
 
+// Every run's place comes from its own fields, so the processor can work
+// out the next run's addresses while this one's bytes are still moving (a
+// row table read first, then the run, made each row wait for two loads).
 template <class C, bool Packed>
 inline void CopyRunsOf(const RunBlock& b) {
-    uint8_t* row = b.dst;
-    for (int r = 0; r < b.h; ++r, row += b.pitch) {
-        const KeySpans::Run* run = b.runs + b.rowStart[r];
-        const KeySpans::Run* end = b.runs + b.rowStart[r + 1];
-        if (b.whole) {
-            for (; run != end; ++run) PutRun<C, Packed>(row + run->x, b.pixels + run->offset, run->n);
-            continue;
-        }
-        // The first run that reaches past the left edge (runs are sorted).
-        for (ptrdiff_t count = end - run; count > 0;) {
-            const ptrdiff_t step = count / 2;
-            if (run[step].x + run[step].n <= b.left) {
-                run += step + 1;
-                count -= step + 1;
-            } else {
-                count = step;
-            }
-        }
-        for (; run != end && run->x < b.right; ++run) {
-            const uint32_t lo = run->x > b.left ? run->x : b.left;
-            const uint32_t hi = run->x + run->n < b.right ? run->x + run->n : b.right;
-            PutRun<C, Packed>(row + (lo - b.left), b.pixels + run->offset + SourceSkip<Packed>(lo - run->x), hi - lo);
-        }
+    const KeySpans::Run* const last = b.last;
+    const uint8_t* const pixels = b.pixels;
+    uint8_t* const dst = b.dst;
+    const ptrdiff_t pitch = b.pitch;
+    const uint32_t top = b.top, left = b.left, right = b.right;
+    if (b.whole) {
+        for (const KeySpans::Run* run = b.first; run != last; ++run)
+            PutRun<C, Packed>(dst + static_cast<ptrdiff_t>(run->y - top) * pitch + run->x, pixels + run->offset,
+                              run->n);
+        return;
+    }
+    for (const KeySpans::Run* run = b.first; run != last; ++run) {
+        const uint32_t lo = run->x > left ? run->x : left;
+        const uint32_t hi = run->x + run->n < right ? run->x + run->n : right;
+        if (lo >= hi) continue;
+        PutRun<C, Packed>(dst + static_cast<ptrdiff_t>(run->y - top) * pitch + (lo - left),
+                          pixels + run->offset + SourceSkip<Packed>(lo - run->x), hi - lo);
     }
 }
 

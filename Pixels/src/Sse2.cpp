@@ -324,36 +324,7 @@ struct CopySse2 {
     // Packed span forms are made for wider levels; this level only has to
     // copy them right.
     static void Widen(uint8_t* d, const uint8_t* s, size_t count) { WidenPixels(d, s, count); }
-    static inline void Bytes(uint8_t* d, const uint8_t* s, size_t n) {
-        if (n <= 32) {
-            if (n > 16) {
-                const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-                const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 16));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(d), a);
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + n - 16), b);
-            } else {
-                CopySmall(d, s, n);
-            }
-            return;
-        }
-        if (n > kInlineCopyMax) {
-            std::memcpy(d, s, n);
-            return;
-        }
-        size_t i = 0;
-        for (; i + 32 <= n; i += 32) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 16));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), a);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 16), b);
-        }
-        if (i < n) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 32));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 16));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + n - 32), a);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + n - 16), b);
-        }
-    }
+    static inline void Bytes(uint8_t* d, const uint8_t* s, size_t n) { CopyRun<Vector128>(d, s, n); }
 };
 
 

@@ -111,11 +111,14 @@ public:
     // The keyed copy of the block at (sx, sy), w x h, onto dst.
     void Copy(uint8_t* dst, ptrdiff_t dstPitch, int sx, int sy, int w, int h) const;
 
-    // In bytes: the run's offset in its row, its length, where its pixels are.
+    // In bytes: the run's offset in its row, its length, where its pixels
+    // are; and its row. A block's runs are one stretch of the array, walked
+    // in order: no run's place waits on another load.
     struct Run {
         uint32_t x;
         uint32_t n;
         uint32_t offset;
+        uint32_t y;
     };
 
 private:
