@@ -1,6 +1,8 @@
 // Child-program bodies (see ChildProgram.h).
 #include "support/ChildProgram.h"
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 
 namespace qndx {
@@ -35,6 +37,37 @@ void SelectChildProgram(const char* suite, const char* name) {
 
 std::string ChildProgramFilter(const char* suite, const char* name) {
     return std::string("--gtest_filter=") + suite + "." + name;
+}
+
+void EndChild() {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::exit(::testing::Test::HasFailure() ? 1 : 0);
+}
+
+CheckFailure::CheckFailure(const char* file, int line, const char* what, const std::string& values) {
+    m_head = std::string(file) + ":" + std::to_string(line) + ": check failed: " + what + "\n";
+    if (!values.empty()) m_head += "    values: " + values + "\n";
+}
+
+CheckFailure::~CheckFailure() {
+    const std::string note = m_note.str();
+    std::fputs(m_head.c_str(), stderr);
+    if (!note.empty()) std::fprintf(stderr, "    %s\n", note.c_str());
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+std::string ShownText(const char* text) { return text ? std::string(text) : std::string("<none>"); }
+
+std::string Printf(const char* format, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    return text;
 }
 
 }  // namespace test

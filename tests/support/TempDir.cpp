@@ -105,6 +105,14 @@ std::string MakeTempDir(const char* prefix) { return MakeUnique(prefix, true); }
 
 std::string MakeTempFile(const char* prefix) { return MakeUnique(prefix, false); }
 
+TempDir::TempDir(const char* prefix) : m_path(MakeTempDir(prefix)), m_owner(getpid()) {}
+
+TempDir::~TempDir() {
+    if (!m_path.empty() && getpid() == m_owner) RemoveTree(m_path);
+}
+
+bool TempDir::Enter() const { return !m_path.empty() && chdir(m_path.c_str()) == 0; }
+
 void RemoveTree(const std::string& path) {
     if (path.empty()) return;
     nftw(path.c_str(), &RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);

@@ -26,20 +26,24 @@ std::string MakeTempFile(const char* prefix);
 // Removes a file or a folder with everything in it; nothing when absent.
 void RemoveTree(const std::string& path);
 
-// A new temporary folder, removed with its contents when the object goes.
+// A new temporary folder, removed with its contents when the object goes,
+// by the process that made it only: a forked child that leaves through
+// exit() does not take its parent's folder with it.
 class TempDir {
 public:
-    explicit TempDir(const char* prefix = "qndx") : m_path(MakeTempDir(prefix)) {}
-    ~TempDir() {
-        if (!m_path.empty()) RemoveTree(m_path);
-    }
+    explicit TempDir(const char* prefix = "qndx");
+    ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
+    bool Ok() const { return !m_path.empty(); }
     const std::string& path() const { return m_path; }
     std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+    // Makes the folder the current directory; false when it cannot.
+    bool Enter() const;
 
 private:
     std::string m_path;
+    int m_owner;
 };
 
 }  // namespace test

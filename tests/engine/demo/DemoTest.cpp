@@ -37,6 +37,7 @@
 #include "platform/sim/Kernel.h"
 #include "platform/sim/Sim.h"
 #include "platform/sim/Window.h"
+#include "support/ChildProgram.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -55,23 +56,6 @@ constexpr int kKeyLatency = 3;  // frames after which a key has surely acted
 
 constexpr BYTE kEsc = 0x01, kF = 0x21, kG = 0x22;
 
-[[noreturn]] void Fail(const char* file, int line, const std::string& what) {
-    std::fprintf(stderr, "%s:%d: %s\n", file, line, what.c_str());
-    std::fflush(stderr);
-    std::_Exit(1);
-}
-#define DEMO_CHECK(cond, ...)                                                           \
-    do {                                                                                \
-        if (!(cond)) Fail(__FILE__, __LINE__, std::string(#cond " ") + Say(__VA_ARGS__)); \
-    } while (0)
-
-inline std::string Say() { return std::string(); }
-template <typename... A>
-std::string Say(const char* format, A... args) {
-    char text[256];
-    std::snprintf(text, sizeof text, format, args...);
-    return std::string("(") + text + ")";
-}
 
 // The program's folder with the data tool's output in it.
 class DemoFolder {
@@ -121,7 +105,7 @@ public:
         if (CQNDXGameManager::GetInstance()->IsQuitRequested() && quitFrame == 0) quitFrame = frames;
         qndx::sim::AdvanceFakeTimeMs(kFrameMs);
         const std::vector<float> mix = qndx::sim::RenderAudio(kFrameAudio);
-        DEMO_CHECK(mix.size() == 2 * kFrameAudio, "%zu samples", mix.size());
+        QNDX_CHILD_CHECK(mix.size() == 2 * kFrameAudio) << qndx::test::Printf("%zu samples", mix.size());
         sound.insert(sound.end(), mix.begin(), mix.end());
         if (script) script(frames);
         return r;
@@ -181,7 +165,7 @@ CQNDXGameManager* StartProgram(const std::string& dir) {
     const std::string line = "\"" + dir + "/ambrixo\"";
     qndx::sim::SetCommandLine(line.c_str());
     CQNDXGameManager* gm = CQNDXGameManager::Create();
-    DEMO_CHECK(gm && gm->GetVideoEngine() && gm->GetWindow());
+    QNDX_CHILD_CHECK(gm && gm->GetVideoEngine() && gm->GetWindow());
     // Start-up takes its time: the first frame's input is read. The window
     // is hidden and shown again by the display's creation, which takes the
     // keyboard away until that first read acquires it again.
@@ -192,11 +176,11 @@ CQNDXGameManager* StartProgram(const std::string& dir) {
 // Runs the state in an 800 x 600 window until the loop ends, then checks
 // that the loop's end released the state's objects.
 void RunWindowed(CQNDXGameManager* gm, ScriptedDemo* state) {
-    DEMO_CHECK(gm->AddGameState(state) == 0);
+    QNDX_CHILD_CHECK(gm->AddGameState(state) == 0);
     const int r = gm->GetVideoEngine()->CreateWindowed(800, 600, 0);
-    DEMO_CHECK(r == 0, "CreateWindowed gave %d", r);
-    DEMO_CHECK(state->frames > 0);
-    DEMO_CHECK(!g_pBackground && !g_pWater && !g_pBird, "the state was not released");
+    QNDX_CHILD_CHECK(r == 0) << qndx::test::Printf("CreateWindowed gave %d", r);
+    QNDX_CHILD_CHECK(state->frames > 0);
+    QNDX_CHILD_CHECK(!g_pBackground && !g_pWater && !g_pBird) << "the state was not released";
 }
 
 bool Playing(CQNDXSound* sound) { return sound && sound->IsPlaying() == 1; }
@@ -209,9 +193,9 @@ std::vector<uint32_t> WindowPicture(CQNDXGameManager* gm) {
     IDirectDrawSurface7* desktop = gm->GetVideoEngine()->GetFrontSurface()->GetDDSurface();
     DDSURFACEDESC2 d{};
     d.dwSize = 124;
-    DEMO_CHECK(desktop && desktop->Lock(nullptr, &d, DDLOCK_WAIT | DDLOCK_READONLY, nullptr) == DD_OK);
-    DEMO_CHECK(origin.x >= 0 && origin.y >= 0 && origin.x + 800 <= (LONG)d.dwWidth &&
-               origin.y + 600 <= (LONG)d.dwHeight);
+    QNDX_CHILD_CHECK(desktop && desktop->Lock(nullptr, &d, DDLOCK_WAIT | DDLOCK_READONLY, nullptr) == DD_OK);
+    QNDX_CHILD_CHECK(origin.x >= 0 && origin.y >= 0 && origin.x + 800 <= (LONG)d.dwWidth &&
+                     origin.y + 600 <= (LONG)d.dwHeight);
     const int bytes = (int)(d.ddpfPixelFormat.dwRGBBitCount + 7) / 8;
     const uint8_t* base = static_cast<const uint8_t*>(d.lpSurface);
     std::vector<uint32_t> rgb(800 * 600);
@@ -247,28 +231,18 @@ void CheckShowsBackground(CQNDXGameManager* gm) {
             far += diff > 24;
             ++count;
         }
-    DEMO_CHECK(total / count < 6.0, "mean difference %.2f from the picture", total / count);
-    DEMO_CHECK(far < count / 200, "%d pixels far from the picture", far);
+    QNDX_CHILD_CHECK(total / count < 6.0)
+        << qndx::test::Printf("mean difference %.2f from the picture", total / count);
+    QNDX_CHILD_CHECK(far < count / 200) << qndx::test::Printf("%d pixels far from the picture", far);
 }
 
 void CheckShowsNothing(CQNDXGameManager* gm) {
     const std::vector<uint32_t> shown = WindowPicture(gm);
     for (int y = 0; y < 600; ++y)
         for (int x = 0; x < 800; ++x)
-            if (!UnderOverlay(x, y)) DEMO_CHECK(shown[y * 800 + x] == 0, "0x%06X at %d,%d", shown[y * 800 + x], x, y);
+            if (!UnderOverlay(x, y))
+                QNDX_CHILD_CHECK(shown[y * 800 + x] == 0) << qndx::test::Printf("0x%06X at %d,%d", shown[y * 800 + x], x, y);
 }
-
-// Runs the body in a forked child that must reach its end.
-#define IN_DEMO_CHILD(...)                            \
-    do {                                              \
-        auto demo_child_body = [&]() { __VA_ARGS__; }; \
-        EXPECT_EXIT(                                  \
-            {                                         \
-                demo_child_body();                    \
-                std::exit(0);                         \
-            },                                        \
-            ::testing::ExitedWithCode(0), "");        \
-    } while (0)
 
 class DemoRun : public ::testing::Test {
 protected:
@@ -277,7 +251,7 @@ protected:
 };
 
 TEST_F(DemoRun, KeysStartAndStopTheSoundsAndTheMouseReachesNoStateOperation) {
-    IN_DEMO_CHILD({
+    QNDX_IN_CHILD({
         CQNDXGameManager* gm = StartProgram(folder.Path());
         ScriptedDemo state;
         Timeline t;
@@ -288,7 +262,7 @@ TEST_F(DemoRun, KeysStartAndStopTheSoundsAndTheMouseReachesNoStateOperation) {
         // The mouse moves and clicks: the engine takes it, the state hears
         // nothing and nothing starts.
         t.Then(1, [&] {
-            DEMO_CHECK(g_pBackground && g_pAudioPath && g_pWater && g_pBird);
+            QNDX_CHILD_CHECK(g_pBackground && g_pAudioPath && g_pWater && g_pBird);
             gm->GetInputEngine()->GetMouse()->AddListener(&engineSide);
             for (int i = 0; i < 4; ++i) {
                 qndx::sim::InjectMouseMotion(15, -9);
@@ -298,12 +272,14 @@ TEST_F(DemoRun, KeysStartAndStopTheSoundsAndTheMouseReachesNoStateOperation) {
             qndx::sim::InjectMouseWheel(240);
         });
         t.Then(kKeyLatency, [&] {
-            DEMO_CHECK(engineSide.calls.moves > 0 && engineSide.calls.downs == 4 && engineSide.calls.ups == 4,
-                       "the engine saw %d moves, %d downs", engineSide.calls.moves, engineSide.calls.downs);
-            DEMO_CHECK(state.mouse.Total() == 0, "%d mouse calls reached the state", state.mouse.Total());
+            QNDX_CHILD_CHECK(engineSide.calls.moves > 0 && engineSide.calls.downs == 4 && engineSide.calls.ups == 4)
+                << qndx::test::Printf("the engine saw %d moves, %d downs", engineSide.calls.moves,
+                                      engineSide.calls.downs);
+            QNDX_CHILD_CHECK(state.mouse.Total() == 0)
+                << qndx::test::Printf("%d mouse calls reached the state", state.mouse.Total());
             gm->GetInputEngine()->GetMouse()->RemoveListener(&engineSide);
-            DEMO_CHECK(!Playing(g_pWater) && !Playing(g_pBird));
-            DEMO_CHECK(state.Peak(0, state.Mixed()) == 0.0);
+            QNDX_CHILD_CHECK(!Playing(g_pWater) && !Playing(g_pBird));
+            QNDX_CHILD_CHECK(state.Peak(0, state.Mixed()) == 0.0);
         });
 
         // G: the bird sings its three chirps once, then falls silent and
@@ -312,12 +288,12 @@ TEST_F(DemoRun, KeysStartAndStopTheSoundsAndTheMouseReachesNoStateOperation) {
             mark = state.Mixed();
             Press(kG);
         });
-        t.Then(kKeyLatency, [&] { DEMO_CHECK(Playing(g_pBird) && !Playing(g_pWater)); });
+        t.Then(kKeyLatency, [&] { QNDX_CHILD_CHECK(Playing(g_pBird) && !Playing(g_pWater)); });
         t.Then(90, [&] {  // 3.6 s: more than twice the bird's length
-            DEMO_CHECK(!Playing(g_pBird), "the bird plays on");
-            DEMO_CHECK(state.Peak(mark, mark + kSecond * 7 / 10) > 0.2, "the bird is not heard");
-            DEMO_CHECK(state.Peak(mark + kSecond * 8 / 10, state.Mixed()) == 0.0, "the bird sings again");
-            DEMO_CHECK(state.Mixed() > mark + 2 * birdLength);
+            QNDX_CHILD_CHECK(!Playing(g_pBird)) << "the bird plays on";
+            QNDX_CHILD_CHECK(state.Peak(mark, mark + kSecond * 7 / 10) > 0.2) << "the bird is not heard";
+            QNDX_CHILD_CHECK(state.Peak(mark + kSecond * 8 / 10, state.Mixed()) == 0.0) << "the bird sings again";
+            QNDX_CHILD_CHECK(state.Mixed() > mark + 2 * birdLength);
         });
 
         // G, and G again while it plays: stopped before its second chirp.
@@ -326,47 +302,47 @@ TEST_F(DemoRun, KeysStartAndStopTheSoundsAndTheMouseReachesNoStateOperation) {
             Press(kG);
         });
         t.Then(kKeyLatency, [&] {
-            DEMO_CHECK(Playing(g_pBird));
+            QNDX_CHILD_CHECK(Playing(g_pBird));
             Press(kG);
         });
         t.Then(kKeyLatency, [&] {
-            DEMO_CHECK(!Playing(g_pBird));
+            QNDX_CHILD_CHECK(!Playing(g_pBird));
             stopped = state.Mixed();
-            DEMO_CHECK(stopped < mark + kSecond * 3 / 10, "too late to hear the stop");
+            QNDX_CHILD_CHECK(stopped < mark + kSecond * 3 / 10) << "too late to hear the stop";
         });
-        t.Then(40, [&] { DEMO_CHECK(state.Peak(stopped, state.Mixed()) == 0.0, "the stopped bird is heard"); });
+        t.Then(40, [&] { QNDX_CHILD_CHECK(state.Peak(stopped, state.Mixed()) == 0.0) << "the stopped bird is heard"; });
 
         // F: the water runs past its length, repeating itself exactly.
         t.Then(1, [&] {
             mark = state.Mixed();
             Press(kF);
         });
-        t.Then(kKeyLatency, [&] { DEMO_CHECK(Playing(g_pWater) && !Playing(g_pBird)); });
+        t.Then(kKeyLatency, [&] { QNDX_CHILD_CHECK(Playing(g_pWater) && !Playing(g_pBird)); });
         t.Then(130, [&] {  // 5.3 s
-            DEMO_CHECK(Playing(g_pWater), "the water stopped by itself");
+            QNDX_CHILD_CHECK(Playing(g_pWater)) << "the water stopped by itself";
             const size_t from = mark + kKeyLatency * kFrameAudio + waterLength, to = state.Mixed();
-            DEMO_CHECK(to > from + kSecond);
+            QNDX_CHILD_CHECK(to > from + kSecond);
             double loud = 0, apart = 0;
             for (size_t i = 2 * from; i < 2 * to; ++i) {
                 loud = std::max(loud, (double)std::fabs(state.sound[i]));
                 apart = std::max(apart, (double)std::fabs(state.sound[i] - state.sound[i - 2 * waterLength]));
             }
-            DEMO_CHECK(loud > 0.05, "the water is silent after its length (%g)", loud);
-            DEMO_CHECK(apart < 1e-4, "the repeat differs from the first pass by %g", apart);
+            QNDX_CHILD_CHECK(loud > 0.05) << qndx::test::Printf("the water is silent after its length (%g)", loud);
+            QNDX_CHILD_CHECK(apart < 1e-4) << qndx::test::Printf("the repeat differs from the first pass by %g", apart);
             Press(kF);
         });
         // F again: the water stops.
         t.Then(kKeyLatency, [&] {
-            DEMO_CHECK(!Playing(g_pWater));
+            QNDX_CHILD_CHECK(!Playing(g_pWater));
             stopped = state.Mixed();
         });
         t.Then(10, [&] {
-            DEMO_CHECK(state.Peak(stopped, state.Mixed()) == 0.0, "the stopped water is heard");
-            DEMO_CHECK(state.mouse.Total() == 0);
-            DEMO_CHECK(state.quitFrame == 0);
+            QNDX_CHILD_CHECK(state.Peak(stopped, state.Mixed()) == 0.0) << "the stopped water is heard";
+            QNDX_CHILD_CHECK(state.mouse.Total() == 0);
+            QNDX_CHILD_CHECK(state.quitFrame == 0);
             Press(kEsc);
         });
-        t.Then(kKeyLatency + 5, [&] { Fail(__FILE__, __LINE__, "Esc did not end the loop"); });
+        t.Then(kKeyLatency + 5, [&] { QNDX_CHILD_CHECK(false) << "Esc did not end the loop"; });
 
         state.script = std::ref(t);
         RunWindowed(gm, &state);
@@ -375,34 +351,34 @@ TEST_F(DemoRun, KeysStartAndStopTheSoundsAndTheMouseReachesNoStateOperation) {
 }
 
 TEST_F(DemoRun, EscEndsTheProgramFromItsFirstFrame) {
-    IN_DEMO_CHILD({
+    QNDX_IN_CHILD({
         CQNDXGameManager* gm = StartProgram(folder.Path());
         ScriptedDemo state;
         state.script = [&](int frame) {
             if (frame == 1) Press(kEsc);
-            DEMO_CHECK(frame <= 1 + kKeyLatency, "the loop goes on after Esc (quitting began at frame %d)",
-                       state.quitFrame);
+            QNDX_CHILD_CHECK(frame <= 1 + kKeyLatency)
+                << qndx::test::Printf("the loop goes on after Esc (quitting began at frame %d)", state.quitFrame);
         };
         RunWindowed(gm, &state);
-        DEMO_CHECK(state.quitFrame > 1, "quitting began before Esc");
+        QNDX_CHILD_CHECK(state.quitFrame > 1) << "quitting began before Esc";
     });
 }
 
 TEST_F(DemoRun, ClosingTheWindowEndsTheProgramLikeEsc) {
-    IN_DEMO_CHILD({
+    QNDX_IN_CHILD({
         CQNDXGameManager* gm = StartProgram(folder.Path());
         ScriptedDemo state;
         int closedAt = 0;
         state.script = [&](int frame) {
             if (frame == 3) {
                 CheckShowsBackground(gm);
-                DEMO_CHECK(qndx::sim::InjectClose(gm->GetWindow()->GetHWND()));
+                QNDX_CHILD_CHECK(qndx::sim::InjectClose(gm->GetWindow()->GetHWND()));
                 closedAt = frame;
             }
-            DEMO_CHECK(frame < 10, "the loop goes on after the close");
+            QNDX_CHILD_CHECK(frame < 10) << "the loop goes on after the close";
         };
         RunWindowed(gm, &state);
-        DEMO_CHECK(closedAt == 3);
+        QNDX_CHILD_CHECK(closedAt == 3);
     });
 }
 
@@ -410,25 +386,25 @@ TEST_F(DemoRun, ClosingTheWindowEndsTheProgramLikeEsc) {
 class DemoWithoutSound : public DemoRun, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(DemoWithoutSound, FAndGDoNothingWhileTheBackgroundAndEscWork) {
-    IN_DEMO_CHILD({
+    QNDX_IN_CHILD({
         qndx::sim::FailNext(GetParam(), 1, E_FAIL);
         CQNDXGameManager* gm = StartProgram(folder.Path());
         qndx::sim::EnableJournal(true);
         ScriptedDemo state;
         Timeline t;
         t.Then(1, [&] {
-            DEMO_CHECK(qndx::sim::PendingFaults(GetParam()) == 0, "the fault was not met");
-            DEMO_CHECK(!g_pWater && !g_pBird && g_pBackground);
+            QNDX_CHILD_CHECK(qndx::sim::PendingFaults(GetParam()) == 0) << "the fault was not met";
+            QNDX_CHILD_CHECK(!g_pWater && !g_pBird && g_pBackground);
             Press(kF);
         });
         t.Then(kKeyLatency, [] { Press(kG); });
         t.Then(kKeyLatency, [] { Press(kF); });
         t.Then(kKeyLatency, [] { Press(kEsc); });
-        t.Then(kKeyLatency + 5, [&] { Fail(__FILE__, __LINE__, "Esc did not end the loop"); });
+        t.Then(kKeyLatency + 5, [&] { QNDX_CHILD_CHECK(false) << "Esc did not end the loop"; });
         state.script = std::ref(t);
         RunWindowed(gm, &state);
-        DEMO_CHECK(qndx::sim::JournalCount("IDirectMusicPerformance8::PlaySegmentEx") == 0);
-        DEMO_CHECK(state.Peak(0, state.Mixed()) == 0.0);
+        QNDX_CHILD_CHECK(qndx::sim::JournalCount("IDirectMusicPerformance8::PlaySegmentEx") == 0);
+        QNDX_CHILD_CHECK(state.Peak(0, state.Mixed()) == 0.0);
         CheckShowsBackground(gm);
     });
 }
@@ -442,19 +418,19 @@ INSTANTIATE_TEST_SUITE_P(Faults, DemoWithoutSound,
 
 TEST_F(DemoRun, ABackgroundThatFailsToLoadDrawsNothing) {
     std::filesystem::remove(folder.Path() + "/graphics/bkgrnd.jpg");
-    IN_DEMO_CHILD({
+    QNDX_IN_CHILD({
         CQNDXGameManager* gm = StartProgram(folder.Path());
         ScriptedDemo state;
         Timeline t;
         t.Then(1, [&] {
-            DEMO_CHECK(g_pBackground && !g_pBackground->GetDDSurface());
+            QNDX_CHILD_CHECK(g_pBackground && !g_pBackground->GetDDSurface());
             Press(kF);
         });
         t.Then(kKeyLatency, [&] {
-            DEMO_CHECK(Playing(g_pWater), "the sounds no longer work");
+            QNDX_CHILD_CHECK(Playing(g_pWater)) << "the sounds no longer work";
             Press(kEsc);
         });
-        t.Then(kKeyLatency + 5, [&] { Fail(__FILE__, __LINE__, "Esc did not end the loop"); });
+        t.Then(kKeyLatency + 5, [&] { QNDX_CHILD_CHECK(false) << "Esc did not end the loop"; });
         state.script = std::ref(t);
         RunWindowed(gm, &state);
         CheckShowsNothing(gm);

@@ -36,19 +36,19 @@ DDPIXELFORMAT FormatOf(IDirectDrawSurface7* s) {
 void RunWindowed(int bpp) {
     qndx::sim::SetDesktop(1024, 768, static_cast<DWORD>(bpp));
     CQNDXGameManager* gm = CQNDXGameManager::Create();
-    DISPLAY_CHILD_CHECK(gm && gm->GetVideoEngine());
+    QNDX_CHILD_CHECK(gm && gm->GetVideoEngine());
     EndingDefaultState state(20);
     gm->AddGameState(&state);
     CQNDXVideoEngine* ve = gm->GetVideoEngine();
-    DISPLAY_CHILD_CHECK(ve->CreateWindowed(800, 600, 0) == 0);
-    DISPLAY_CHILD_CHECK(state.Frames() == 20);
+    QNDX_CHILD_CHECK(ve->CreateWindowed(800, 600, 0) == 0);
+    QNDX_CHILD_CHECK(state.Frames() == 20);
 
     HWND hwnd = gm->GetWindow()->GetHWND();
     RECT client;
     GetClientRect(hwnd, &client);
     POINT origin = {0, 0};
     ClientToScreen(hwnd, &origin);
-    DISPLAY_CHILD_CHECK(client.right == 800 && client.bottom == 600);
+    QNDX_CHILD_CHECK(client.right == 800 && client.bottom == 600);
     IDirectDrawSurface7* primary = ve->GetFrontSurface()->GetDDSurface();
     const Picture desktop = FromSurface(Read(primary), FormatOf(primary));
     const std::string why = CheckDefaultFrame(desktop, origin.x, origin.y, 1.0);
@@ -61,17 +61,17 @@ void RunWindowed(int bpp) {
 // In the child: runs the program full screen and checks the flipped front.
 void RunFullScreen(int bpp) {
     CQNDXGameManager* gm = CQNDXGameManager::Create();
-    DISPLAY_CHILD_CHECK(gm && gm->GetVideoEngine());
+    QNDX_CHILD_CHECK(gm && gm->GetVideoEngine());
     EndingDefaultState state(12);
     gm->AddGameState(&state);
     CQNDXVideoEngine* ve = gm->GetVideoEngine();
     qndx::sim::EnableJournal(true);
-    DISPLAY_CHILD_CHECK(ve->CreateFullScreen(800, 600, bpp, 0, 0) == 0);
+    QNDX_CHILD_CHECK(ve->CreateFullScreen(800, 600, bpp, 0, 0) == 0);
     // One flip per frame until the state asked to quit.
-    DISPLAY_CHILD_CHECK(qndx::sim::JournalCount("IDirectDrawSurface7::Flip") == 11);
+    QNDX_CHILD_CHECK(qndx::sim::JournalCount("IDirectDrawSurface7::Flip") == 11);
     IDirectDrawSurface7* front = ve->GetFrontSurface()->GetDDSurface();
     const Picture screen = FromSurface(Read(front), FormatOf(front));
-    DISPLAY_CHILD_CHECK(screen.width == 800 && screen.height == 600);
+    QNDX_CHILD_CHECK(screen.width == 800 && screen.height == 600);
     const std::string why = CheckDefaultFrame(screen, 0, 0, 1.0);
     if (!why.empty()) {
         std::fprintf(stderr, "%s\n", why.c_str());
@@ -82,27 +82,15 @@ void RunFullScreen(int bpp) {
 class DisplayLoop : public ::testing::TestWithParam<int> {};
 
 TEST_P(DisplayLoop, WindowedRunShowsTheDefaultStateAndTheOverlayOnTheDesktop) {
-    ScratchDirectory dir;
-    EXPECT_EXIT(
-        {
-            dir.Enter();
-            RunWindowed(GetParam());
-            std::_Exit(0);
-        },
-        ::testing::ExitedWithCode(0), "");
+    qndx::test::TempDir dir("qndx-display");
+    QNDX_IN_CHILD(EnterGameFolder(dir); RunWindowed(GetParam()));
 }
 
 TEST_P(DisplayLoop, FullScreenRunPresentsByFlipping) {
     // Full-screen modes are listed at 16 and 32 bits.
     const int bpp = GetParam() == 15 || GetParam() == 24 ? 16 : GetParam();
-    ScratchDirectory dir;
-    EXPECT_EXIT(
-        {
-            dir.Enter();
-            RunFullScreen(bpp);
-            std::_Exit(0);
-        },
-        ::testing::ExitedWithCode(0), "");
+    qndx::test::TempDir dir("qndx-display");
+    QNDX_IN_CHILD(EnterGameFolder(dir); RunFullScreen(bpp));
 }
 
 INSTANTIATE_TEST_SUITE_P(DesktopBits, DisplayLoop, ::testing::Values(15, 16, 24, 32),

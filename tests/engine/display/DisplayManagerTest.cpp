@@ -16,19 +16,6 @@
 namespace display_test {
 namespace {
 
-#define IN_CHILD(body)                          \
-    do {                                        \
-        ScratchDirectory dir;                   \
-        EXPECT_EXIT(                            \
-            {                                   \
-                dir.Enter();                    \
-                body;                           \
-                std::fflush(stderr);            \
-                std::_Exit(0);                  \
-            },                                  \
-            ::testing::ExitedWithCode(0), "");  \
-    } while (0)
-
 RECT ClientOnScreen(HWND hwnd) {
     RECT r = {0, 0, 0, 0};
     GetClientRect(hwnd, &r);
@@ -60,107 +47,119 @@ bool Comparable(int x, int y, int w, int h) {
 // ---- log lines --------------------------------------------------------------
 
 TEST(DisplayWithManager, WindowedCreationLogsItsStartAndEndAndRunsTheLoop) {
-    IN_CHILD({
+    qndx::test::TempDir dir("qndx-display");
+    QNDX_IN_CHILD({
+        EnterGameFolder(dir);
         CaptureLog log;
         CQNDXGameManager* gm = StartManager(&log);
         CQNDXVideoEngine* ve = gm->GetVideoEngine();
-        DISPLAY_CHILD_CHECK(ve->CreateWindowed(640, 480, 0) == 0);
-        DISPLAY_CHILD_CHECK(log.Has("1 START: CQNDXVideoManager::CreateWindowed(width:640, height:480)"));
-        DISPLAY_CHILD_CHECK(log.Has("1 END: CQNDXVideoEngine::CreateWindowed"));
-        DISPLAY_CHILD_CHECK(gm->IsRunning());
-        DISPLAY_CHILD_CHECK(ve->CreateWindowed(640, 480, 0) == -3);
-        DISPLAY_CHILD_CHECK(log.Has("4 Attempted to recreate windowed and the front buffer is not NULL"));
-        DISPLAY_CHILD_CHECK(ve->CreateFullScreen(640, 480, 32, 0, 0) == -3);
-        DISPLAY_CHILD_CHECK(log.Has("4 Attempted to recreate in Fullscreen and the front buffer is not NULL"));
-        DISPLAY_CHILD_CHECK(log.Has("1 START: CQNDXVideoManager::CreateFullScreen(Width:640, Height:480 BBP:32 Refresh:0)"));
+        QNDX_CHILD_CHECK(ve->CreateWindowed(640, 480, 0) == 0);
+        QNDX_CHILD_CHECK(log.Has("1 START: CQNDXVideoManager::CreateWindowed(width:640, height:480)"));
+        QNDX_CHILD_CHECK(log.Has("1 END: CQNDXVideoEngine::CreateWindowed"));
+        QNDX_CHILD_CHECK(gm->IsRunning());
+        QNDX_CHILD_CHECK(ve->CreateWindowed(640, 480, 0) == -3);
+        QNDX_CHILD_CHECK(log.Has("4 Attempted to recreate windowed and the front buffer is not NULL"));
+        QNDX_CHILD_CHECK(ve->CreateFullScreen(640, 480, 32, 0, 0) == -3);
+        QNDX_CHILD_CHECK(log.Has("4 Attempted to recreate in Fullscreen and the front buffer is not NULL"));
+        QNDX_CHILD_CHECK(log.Has("1 START: CQNDXVideoManager::CreateFullScreen(Width:640, Height:480 BBP:32 Refresh:0)"));
         // The window's client area is the display.
         RECT client = ClientOnScreen(GameWindow());
-        DISPLAY_CHILD_CHECK(client.right - client.left == 640 && client.bottom - client.top == 480);
+        QNDX_CHILD_CHECK(client.right - client.left == 640 && client.bottom - client.top == 480);
     });
 }
 
 TEST(DisplayWithManager, EightBitDesktopLogsNothing) {
-    IN_CHILD({
+    qndx::test::TempDir dir("qndx-display");
+    QNDX_IN_CHILD({
+        EnterGameFolder(dir);
         qndx::sim::SetDesktop(1024, 768, 8);
         CaptureLog log;
         CQNDXGameManager* gm = StartManager(&log);
         const size_t before = log.lines.size();
-        DISPLAY_CHILD_CHECK(gm->GetVideoEngine()->CreateWindowed(640, 480, 0) == -1);
-        DISPLAY_CHILD_CHECK(log.lines.size() == before);
+        QNDX_CHILD_CHECK(gm->GetVideoEngine()->CreateWindowed(640, 480, 0) == -1);
+        QNDX_CHILD_CHECK(log.lines.size() == before);
     });
 }
 
 TEST(DisplayWithManager, FailedCreationDoesNotRunTheLoop) {
-    IN_CHILD({
+    qndx::test::TempDir dir("qndx-display");
+    QNDX_IN_CHILD({
+        EnterGameFolder(dir);
         CQNDXGameManager* gm = StartManager(nullptr);
         qndx::sim::FailNext("IDirectDraw7::CreateSurface", 1, DDERR_OUTOFMEMORY);
-        DISPLAY_CHILD_CHECK(gm->GetVideoEngine()->CreateWindowed(640, 480, 0) == -5);
-        DISPLAY_CHILD_CHECK(!gm->IsRunning());
+        QNDX_CHILD_CHECK(gm->GetVideoEngine()->CreateWindowed(640, 480, 0) == -5);
+        QNDX_CHILD_CHECK(!gm->IsRunning());
         qndx::sim::FailNext("IDirectDraw7::CreateClipper", 1, DDERR_GENERIC);
-        DISPLAY_CHILD_CHECK(gm->GetVideoEngine()->CreateWindowed(640, 480, 0) == -8);
-        DISPLAY_CHILD_CHECK(!gm->IsRunning());
+        QNDX_CHILD_CHECK(gm->GetVideoEngine()->CreateWindowed(640, 480, 0) == -8);
+        QNDX_CHILD_CHECK(!gm->IsRunning());
     });
 }
 
 // ---- full screen --------------------------------------------------------------
 
 TEST(DisplayWithManager, FullScreenMakesAFlipChainAtTheModeSize) {
-    IN_CHILD({
+    qndx::test::TempDir dir("qndx-display");
+    QNDX_IN_CHILD({
+        EnterGameFolder(dir);
         CQNDXGameManager* gm = StartManager(nullptr);
         CQNDXVideoEngine* ve = gm->GetVideoEngine();
-        DISPLAY_CHILD_CHECK(ve->CreateFullScreen(800, 600, 16, 0, 0) == 0);
-        DISPLAY_CHILD_CHECK(ve->IsFullScreen() == 1);
-        DISPLAY_CHILD_CHECK(qndx::sim::ExclusiveModeHeld());
+        QNDX_CHILD_CHECK(ve->CreateFullScreen(800, 600, 16, 0, 0) == 0);
+        QNDX_CHILD_CHECK(ve->IsFullScreen() == 1);
+        QNDX_CHILD_CHECK(qndx::sim::ExclusiveModeHeld());
         qndx::sim::SimDisplayMode mode = qndx::sim::CurrentDisplayMode();
-        DISPLAY_CHILD_CHECK(mode.width == 800 && mode.height == 600 && mode.bitsPerPixel == 16);
+        QNDX_CHILD_CHECK(mode.width == 800 && mode.height == 600 && mode.bitsPerPixel == 16);
         CQNDXSurface* front = ve->GetFrontSurface();
         CQNDXSurface* back = ve->GetBackBuffer();
-        DISPLAY_CHILD_CHECK(front && back);
-        DISPLAY_CHILD_CHECK(front->GetID() == -8 && back->GetID() == -16);
-        DISPLAY_CHILD_CHECK(front->GetWidth() == 800 && back->GetHeight() == 600);
-        DISPLAY_CHILD_CHECK(back->GetPixelKind() == 16);
-        DISPLAY_CHILD_CHECK(ve->GetBackBufferHwFlag() == 1);
-        DISPLAY_CHILD_CHECK(gm->GetWindow()->IsFullScreen());
+        QNDX_CHILD_CHECK(front && back);
+        QNDX_CHILD_CHECK(front->GetID() == -8 && back->GetID() == -16);
+        QNDX_CHILD_CHECK(front->GetWidth() == 800 && back->GetHeight() == 600);
+        QNDX_CHILD_CHECK(back->GetPixelKind() == 16);
+        QNDX_CHILD_CHECK(ve->GetBackBufferHwFlag() == 1);
+        QNDX_CHILD_CHECK(gm->GetWindow()->IsFullScreen());
 
         // The present flips: what was drawn is on the front afterwards.
         back->Clear(back->RGBToNative(RGB(0, 0, 255)));
         qndx::sim::EnableJournal(true);
-        DISPLAY_CHILD_CHECK(ve->Flip() == DD_OK);
-        DISPLAY_CHILD_CHECK(qndx::sim::JournalCount("IDirectDrawSurface7::Flip") == 1);
-        DISPLAY_CHILD_CHECK(qndx::sim::JournalCount("IDirectDrawSurface7::Blt(") == 0);
+        QNDX_CHILD_CHECK(ve->Flip() == DD_OK);
+        QNDX_CHILD_CHECK(qndx::sim::JournalCount("IDirectDrawSurface7::Flip") == 1);
+        QNDX_CHILD_CHECK(qndx::sim::JournalCount("IDirectDrawSurface7::Blt(") == 0);
         Pixels p = Read(front->GetDDSurface());
-        DISPLAY_CHILD_CHECK(p.At(700, 500) == 0x001F);
+        QNDX_CHILD_CHECK(p.At(700, 500) == 0x001F);
     });
 }
 
 TEST(DisplayWithManager, FullScreenFailureCodes) {
-    IN_CHILD({
+    qndx::test::TempDir dir("qndx-display");
+    QNDX_IN_CHILD({
+        EnterGameFolder(dir);
         CQNDXGameManager* gm = StartManager(nullptr);
         CQNDXVideoEngine* ve = gm->GetVideoEngine();
         qndx::sim::FailNext("IDirectDraw7::SetCooperativeLevel", 1, DDERR_EXCLUSIVEMODEALREADYSET);
-        DISPLAY_CHILD_CHECK(ve->CreateFullScreen(640, 480, 32, 0, 0) == -4);
+        QNDX_CHILD_CHECK(ve->CreateFullScreen(640, 480, 32, 0, 0) == -4);
         qndx::sim::FailNext("IDirectDraw7::SetDisplayMode", 1, DDERR_UNSUPPORTEDMODE);
-        DISPLAY_CHILD_CHECK(ve->CreateFullScreen(640, 480, 32, 0, 0) == -9);
+        QNDX_CHILD_CHECK(ve->CreateFullScreen(640, 480, 32, 0, 0) == -9);
         qndx::sim::FailNext("IDirectDrawSurface7::GetAttachedSurface", 1, DDERR_NOTFOUND);
-        DISPLAY_CHILD_CHECK(ve->CreateFullScreen(640, 480, 32, 0, 0) == -6);
-        DISPLAY_CHILD_CHECK(!ve->GetFrontSurface() && !ve->GetBackBuffer());
+        QNDX_CHILD_CHECK(ve->CreateFullScreen(640, 480, 32, 0, 0) == -6);
+        QNDX_CHILD_CHECK(!ve->GetFrontSurface() && !ve->GetBackBuffer());
         const int live = qndx::sim::LiveSurfaceCount();
-        DISPLAY_CHILD_CHECK(live == 0 || live == 1);  // the cursor's image may exist
+        QNDX_CHILD_CHECK(live == 0 || live == 1);  // the cursor's image may exist
         // Video memory short: mode 1 fails, mode 0 falls back, mode 2 asks
         // for system memory and clears the flag.
         qndx::sim::SetVideoMemoryBudget(64 * 1024);
-        DISPLAY_CHILD_CHECK(ve->CreateFullScreen(640, 480, 32, 0, 1) == -5);
-        DISPLAY_CHILD_CHECK(ve->CreateFullScreen(640, 480, 32, 0, 0) == 0);
-        DISPLAY_CHILD_CHECK(ve->GetBackBufferHwFlag() == 0);
+        QNDX_CHILD_CHECK(ve->CreateFullScreen(640, 480, 32, 0, 1) == -5);
+        QNDX_CHILD_CHECK(ve->CreateFullScreen(640, 480, 32, 0, 0) == 0);
+        QNDX_CHILD_CHECK(ve->GetBackBufferHwFlag() == 0);
     });
 }
 
 TEST(DisplayWithManager, FullScreenMemoryModeTwoClearsTheFlag) {
-    IN_CHILD({
+    qndx::test::TempDir dir("qndx-display");
+    QNDX_IN_CHILD({
+        EnterGameFolder(dir);
         CQNDXGameManager* gm = StartManager(nullptr);
         CQNDXVideoEngine* ve = gm->GetVideoEngine();
-        DISPLAY_CHILD_CHECK(ve->CreateFullScreen(640, 480, 32, 0, 2) == 0);
-        DISPLAY_CHILD_CHECK(ve->GetBackBufferHwFlag() == 0);
+        QNDX_CHILD_CHECK(ve->CreateFullScreen(640, 480, 32, 0, 2) == 0);
+        QNDX_CHILD_CHECK(ve->GetBackBufferHwFlag() == 0);
     });
 }
 
@@ -172,19 +171,19 @@ void CheckWindowedPresent(int cw, int ch, bool stretch) {
     qndx::sim::SetDesktop(1600, 1200, 32);
     CQNDXGameManager* gm = StartManager(nullptr);
     CQNDXVideoEngine* ve = gm->GetVideoEngine();
-    DISPLAY_CHILD_CHECK(ve->CreateWindowed(800, 600, 0) == 0);
+    QNDX_CHILD_CHECK(ve->CreateWindowed(800, 600, 0) == 0);
     ve->SetWaitForVSync(false);
     ve->SetStretchToWindow(stretch);
     SetClient(100, 50, cw, ch);
     RECT client = ClientOnScreen(GameWindow());
-    DISPLAY_CHILD_CHECK(client.right - client.left == cw && client.bottom - client.top == ch);
+    QNDX_CHILD_CHECK(client.right - client.left == cw && client.bottom - client.top == ch);
 
     CQNDXSurface* front = ve->GetFrontSurface();
     CQNDXSurface* back = ve->GetBackBuffer();
     front->Clear(0x00123456);
     PaintPattern(back->GetDDSurface());
     const Pixels source = Read(back->GetDDSurface());
-    DISPLAY_CHILD_CHECK(ve->Flip() == DD_OK);
+    QNDX_CHILD_CHECK(ve->Flip() == DD_OK);
     const Pixels screen = Read(front->GetDDSurface());
 
     int checked = 0;
@@ -220,84 +219,93 @@ void CheckWindowedPresent(int cw, int ch, bool stretch) {
             ++checked;
         }
     }
-    DISPLAY_CHILD_CHECK(checked > 1000);
+    QNDX_CHILD_CHECK(checked > 1000);
     // Nothing outside the client area.
-    DISPLAY_CHILD_CHECK(screen.At(client.left - 1, client.top + 10) == 0x00123456);
-    DISPLAY_CHILD_CHECK(screen.At(client.right, client.top + 10) == 0x00123456);
-    DISPLAY_CHILD_CHECK(screen.At(client.left + 10, client.bottom) == 0x00123456);
+    QNDX_CHILD_CHECK(screen.At(client.left - 1, client.top + 10) == 0x00123456);
+    QNDX_CHILD_CHECK(screen.At(client.right, client.top + 10) == 0x00123456);
+    QNDX_CHILD_CHECK(screen.At(client.left + 10, client.bottom) == 0x00123456);
 }
 
 TEST(DisplayWithManager, SmallerBackBufferIsCentredAtOneToOne) {
-    IN_CHILD(CheckWindowedPresent(1024, 768, false));
+    qndx::test::TempDir dir("qndx-display");
+    QNDX_IN_CHILD(EnterGameFolder(dir); CheckWindowedPresent(1024, 768, false));
 }
 
 TEST(DisplayWithManager, LargerBackBufferShowsItsTopLeftPart) {
-    IN_CHILD(CheckWindowedPresent(640, 480, false));
+    qndx::test::TempDir dir("qndx-display");
+    QNDX_IN_CHILD(EnterGameFolder(dir); CheckWindowedPresent(640, 480, false));
 }
 
 TEST(DisplayWithManager, StretchToWindowScalesToFill) {
-    IN_CHILD(CheckWindowedPresent(400, 300, true));
+    qndx::test::TempDir dir("qndx-display");
+    QNDX_IN_CHILD(EnterGameFolder(dir); CheckWindowedPresent(400, 300, true));
 }
 
 TEST(DisplayWithManager, LostPrimaryIsRestoredByThePresent) {
-    IN_CHILD({
+    qndx::test::TempDir dir("qndx-display");
+    QNDX_IN_CHILD({
+        EnterGameFolder(dir);
         CQNDXGameManager* gm = StartManager(nullptr);
         CQNDXVideoEngine* ve = gm->GetVideoEngine();
-        DISPLAY_CHILD_CHECK(ve->CreateWindowed(640, 480, 0) == 0);
+        QNDX_CHILD_CHECK(ve->CreateWindowed(640, 480, 0) == 0);
         ve->SetWaitForVSync(false);
-        DISPLAY_CHILD_CHECK(qndx::sim::MarkSurfaceLost(ve->GetFrontSurface()->GetDDSurface()));
-        DISPLAY_CHILD_CHECK(ve->Flip() == 0);
-        DISPLAY_CHILD_CHECK(ve->GetFrontSurface()->GetDDSurface()->IsLost() == DD_OK);
-        DISPLAY_CHILD_CHECK(ve->Flip() == DD_OK);
+        QNDX_CHILD_CHECK(qndx::sim::MarkSurfaceLost(ve->GetFrontSurface()->GetDDSurface()));
+        QNDX_CHILD_CHECK(ve->Flip() == 0);
+        QNDX_CHILD_CHECK(ve->GetFrontSurface()->GetDDSurface()->IsLost() == DD_OK);
+        QNDX_CHILD_CHECK(ve->Flip() == DD_OK);
     });
 }
 
 // ---- switching modes ----------------------------------------------------------
 
 TEST(DisplayWithManager, SwitchModeGoesToFullScreenAndBack) {
-    IN_CHILD({
+    qndx::test::TempDir dir("qndx-display");
+    QNDX_IN_CHILD({
+        EnterGameFolder(dir);
         CQNDXGameManager* gm = StartManager(nullptr);
         CQNDXVideoEngine* ve = gm->GetVideoEngine();
-        DISPLAY_CHILD_CHECK(ve->CreateWindowed(640, 480, 0) == 0);
-        DISPLAY_CHILD_CHECK(ve->RecreateSurfaces(0) == 0);
+        QNDX_CHILD_CHECK(ve->CreateWindowed(640, 480, 0) == 0);
+        QNDX_CHILD_CHECK(ve->RecreateSurfaces(0) == 0);
         CQNDXSurface sprite;
-        DISPLAY_CHILD_CHECK(sprite.Create(ve, 16, 16) == 0);
+        QNDX_CHILD_CHECK(sprite.Create(ve, 16, 16) == 0);
         CQNDXCursorManager* cursors = ve->GetCursorManager();
         CQNDXFont* font = ve->GetDefaultFont();
         CQNDXCache* cache = ve->GetCache();
 
-        DISPLAY_CHILD_CHECK(ve->SwitchMode(true, 800, 600, 16) == 0);
-        DISPLAY_CHILD_CHECK(ve->IsFullScreen() && ve->GetWidth() == 800 && ve->GetBitsPerPixel() == 16);
-        DISPLAY_CHILD_CHECK(ve->GetThirdSurface() && ve->GetThirdSurface()->GetWidth() == 800);
-        DISPLAY_CHILD_CHECK(sprite.GetDDSurface() && sprite.GetPixelKind() == 16);
-        DISPLAY_CHILD_CHECK(ve->GetCursorManager() == cursors && ve->GetDefaultFont() == font &&
-                            ve->GetCache() == cache);
-        DISPLAY_CHILD_CHECK(ve->Flip() == DD_OK);
+        QNDX_CHILD_CHECK(ve->SwitchMode(true, 800, 600, 16) == 0);
+        QNDX_CHILD_CHECK(ve->IsFullScreen() && ve->GetWidth() == 800 && ve->GetBitsPerPixel() == 16);
+        QNDX_CHILD_CHECK(ve->GetThirdSurface() && ve->GetThirdSurface()->GetWidth() == 800);
+        QNDX_CHILD_CHECK(sprite.GetDDSurface() && sprite.GetPixelKind() == 16);
+        QNDX_CHILD_CHECK(ve->GetCursorManager() == cursors && ve->GetDefaultFont() == font &&
+                         ve->GetCache() == cache);
+        QNDX_CHILD_CHECK(ve->Flip() == DD_OK);
 
         // Zeros keep the current values.
-        DISPLAY_CHILD_CHECK(ve->SwitchMode(false, 0, 0, 0) == 0);
-        DISPLAY_CHILD_CHECK(!ve->IsFullScreen() && ve->GetWidth() == 800 && ve->GetHeight() == 600);
-        DISPLAY_CHILD_CHECK(!qndx::sim::ExclusiveModeHeld());
-        DISPLAY_CHILD_CHECK(sprite.GetPixelKind() == 32);
+        QNDX_CHILD_CHECK(ve->SwitchMode(false, 0, 0, 0) == 0);
+        QNDX_CHILD_CHECK(!ve->IsFullScreen() && ve->GetWidth() == 800 && ve->GetHeight() == 600);
+        QNDX_CHILD_CHECK(!qndx::sim::ExclusiveModeHeld());
+        QNDX_CHILD_CHECK(sprite.GetPixelKind() == 32);
         ve->SetWaitForVSync(false);
-        DISPLAY_CHILD_CHECK(ve->Flip() == DD_OK);
-        DISPLAY_CHILD_CHECK(ve->SwitchMode(true, 1000, 700, 32) == -1);
-        DISPLAY_CHILD_CHECK(ve->GetBackBuffer() != nullptr);
+        QNDX_CHILD_CHECK(ve->Flip() == DD_OK);
+        QNDX_CHILD_CHECK(ve->SwitchMode(true, 1000, 700, 32) == -1);
+        QNDX_CHILD_CHECK(ve->GetBackBuffer() != nullptr);
     });
 }
 
 TEST(DisplayWithManager, FailedSwitchGoesBackToTheOldDisplay) {
-    IN_CHILD({
+    qndx::test::TempDir dir("qndx-display");
+    QNDX_IN_CHILD({
+        EnterGameFolder(dir);
         CQNDXGameManager* gm = StartManager(nullptr);
         CQNDXVideoEngine* ve = gm->GetVideoEngine();
-        DISPLAY_CHILD_CHECK(ve->CreateWindowed(640, 480, 0) == 0);
+        QNDX_CHILD_CHECK(ve->CreateWindowed(640, 480, 0) == 0);
         ve->SetWaitForVSync(false);
         qndx::sim::FailNext("IDirectDraw7::SetDisplayMode", 1, DDERR_UNSUPPORTEDMODE);
-        DISPLAY_CHILD_CHECK(ve->SwitchMode(true, 800, 600, 32) == -9);
+        QNDX_CHILD_CHECK(ve->SwitchMode(true, 800, 600, 32) == -9);
         // The loop goes on presenting: the old windowed display is back.
-        DISPLAY_CHILD_CHECK(ve->GetFrontSurface() && ve->GetBackBuffer());
-        DISPLAY_CHILD_CHECK(!ve->IsFullScreen() && ve->GetWidth() == 640);
-        DISPLAY_CHILD_CHECK(ve->Flip() == DD_OK);
+        QNDX_CHILD_CHECK(ve->GetFrontSurface() && ve->GetBackBuffer());
+        QNDX_CHILD_CHECK(!ve->IsFullScreen() && ve->GetWidth() == 640);
+        QNDX_CHILD_CHECK(ve->Flip() == DD_OK);
     });
 }
 
@@ -323,30 +331,34 @@ public:
 };
 
 TEST(DisplayWithManager, SwitchThatCannotMakeAnyDisplayEndsTheLoop) {
-    IN_CHILD({
+    qndx::test::TempDir dir("qndx-display");
+    QNDX_IN_CHILD({
+        EnterGameFolder(dir);
         CQNDXGameManager* gm = CQNDXGameManager::Create();
-        DISPLAY_CHILD_CHECK(gm && gm->GetVideoEngine());
+        QNDX_CHILD_CHECK(gm && gm->GetVideoEngine());
         SwitchingState state;
         gm->AddGameState(&state);
         CQNDXVideoEngine* ve = gm->GetVideoEngine();
         ve->SetWaitForVSync(false);
-        DISPLAY_CHILD_CHECK(ve->CreateWindowed(640, 480, 0) == 0);
+        QNDX_CHILD_CHECK(ve->CreateWindowed(640, 480, 0) == 0);
         qndx::sim::ClearFaults();
-        DISPLAY_CHILD_CHECK(state.result < 0);
-        DISPLAY_CHILD_CHECK(gm->IsQuitRequested());
-        DISPLAY_CHILD_CHECK(!ve->GetFrontSurface() && !ve->GetBackBuffer());
-        DISPLAY_CHILD_CHECK(ve->Flip() < 0);
+        QNDX_CHILD_CHECK(state.result < 0);
+        QNDX_CHILD_CHECK(gm->IsQuitRequested());
+        QNDX_CHILD_CHECK(!ve->GetFrontSurface() && !ve->GetBackBuffer());
+        QNDX_CHILD_CHECK(ve->Flip() < 0);
     });
 }
 
 // ---- fades ---------------------------------------------------------------------------
 
 TEST(DisplayWithManager, FadeInEndsOnThePictureItStartedFrom) {
-    IN_CHILD({
+    qndx::test::TempDir dir("qndx-display");
+    QNDX_IN_CHILD({
+        EnterGameFolder(dir);
         qndx::sim::EnableFakeClock(true);
         CQNDXGameManager* gm = StartManager(nullptr);
         CQNDXVideoEngine* ve = gm->GetVideoEngine();
-        DISPLAY_CHILD_CHECK(ve->CreateWindowed(320, 240, 0) == 0);
+        QNDX_CHILD_CHECK(ve->CreateWindowed(320, 240, 0) == 0);
         ve->SetWaitForVSync(false);
         ve->SetCursorFlag(false);
         CQNDXSurface* back = ve->GetBackBuffer();
@@ -354,47 +366,51 @@ TEST(DisplayWithManager, FadeInEndsOnThePictureItStartedFrom) {
         const Pixels before = Read(back->GetDDSurface());
         const int live = qndx::sim::LiveSurfaceCount();
         qndx::sim::EnableJournal(true);
-        DISPLAY_CHILD_CHECK(ve->FadeIn(100) == 0);
+        QNDX_CHILD_CHECK(ve->FadeIn(100) == 0);
         // No time passes on the fake clock: the level rises by 2 a frame.
         // Presents are the plain Blt calls (a clear is a colour-fill Blt).
         int presents = 0;
         for (const std::string& e : qndx::sim::JournalEntries())
             if (e.rfind("IDirectDrawSurface7::Blt(", 0) == 0 && e.find(" 0x1000000)") != std::string::npos) ++presents;
-        DISPLAY_CHILD_CHECK(presents == 130);
+        QNDX_CHILD_CHECK(presents == 130);
         const Pixels after = Read(back->GetDDSurface());
         for (int y = 100; y < 240; ++y)
-            for (int x = 0; x < 320; ++x) DISPLAY_CHILD_CHECK(after.At(x, y) == before.At(x, y));
-        DISPLAY_CHILD_CHECK(qndx::sim::LiveSurfaceCount() == live);
+            for (int x = 0; x < 320; ++x) QNDX_CHILD_CHECK(after.At(x, y) == before.At(x, y));
+        QNDX_CHILD_CHECK(qndx::sim::LiveSurfaceCount() == live);
     });
 }
 
 TEST(DisplayWithManager, FadeOutEndsBlack) {
-    IN_CHILD({
+    qndx::test::TempDir dir("qndx-display");
+    QNDX_IN_CHILD({
+        EnterGameFolder(dir);
         qndx::sim::EnableFakeClock(true);
         CQNDXGameManager* gm = StartManager(nullptr);
         CQNDXVideoEngine* ve = gm->GetVideoEngine();
-        DISPLAY_CHILD_CHECK(ve->CreateWindowed(320, 240, 0) == 0);
+        QNDX_CHILD_CHECK(ve->CreateWindowed(320, 240, 0) == 0);
         ve->SetWaitForVSync(false);
         ve->SetCursorFlag(false);
         CQNDXSurface* back = ve->GetBackBuffer();
         back->Clear(back->RGBToNative(RGB(255, 255, 255)));
-        DISPLAY_CHILD_CHECK(ve->Flip() == DD_OK);
-        DISPLAY_CHILD_CHECK(ve->FadeOut(1000) == 0);
+        QNDX_CHILD_CHECK(ve->Flip() == DD_OK);
+        QNDX_CHILD_CHECK(ve->FadeOut(1000) == 0);
         const Pixels after = Read(back->GetDDSurface());
         for (int y = 100; y < 240; ++y)
-            for (int x = 0; x < 320; ++x) DISPLAY_CHILD_CHECK(after.At(x, y) == 0);
+            for (int x = 0; x < 320; ++x) QNDX_CHILD_CHECK(after.At(x, y) == 0);
         RECT client = ClientOnScreen(GameWindow());
         const Pixels screen = Read(ve->GetFrontSurface()->GetDDSurface());
-        DISPLAY_CHILD_CHECK(screen.At(client.left + 200, client.top + 200) == 0);
+        QNDX_CHILD_CHECK(screen.At(client.left + 200, client.top + 200) == 0);
     });
 }
 
 TEST(DisplayWithManager, FadesNeedABackBuffer) {
-    IN_CHILD({
+    qndx::test::TempDir dir("qndx-display");
+    QNDX_IN_CHILD({
+        EnterGameFolder(dir);
         CQNDXGameManager* gm = StartManager(nullptr);
         CQNDXVideoEngine* ve = gm->GetVideoEngine();
-        DISPLAY_CHILD_CHECK(ve->FadeIn(10) == -1);
-        DISPLAY_CHILD_CHECK(ve->FadeOut(10) == -1);
+        QNDX_CHILD_CHECK(ve->FadeIn(10) == -1);
+        QNDX_CHILD_CHECK(ve->FadeOut(10) == -1);
     });
 }
 

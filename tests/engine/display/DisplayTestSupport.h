@@ -25,6 +25,7 @@
 #include "platform/sim/Display.h"
 #include "platform/sim/Kernel.h"
 #include "platform/sim/Sim.h"
+#include "support/ChildProgram.h"
 #include "support/TempDir.h"
 
 namespace display_test {
@@ -54,6 +55,10 @@ public:
 // Collects what the engine logs through the game manager.
 class CaptureLog : public CQNDXLog {
 public:
+    // The manager outlives a log on a child's stack and still logs at exit.
+    ~CaptureLog() override {
+        if (CQNDXGameManager::IsCreated()) CQNDXGameManager::GetInstance()->GetMessenger()->Unregister(this);
+    }
     int OnMessage(const char* msg, int type, int level) override {
         lines.push_back(std::to_string(type) + " " + msg);
         return 0;
@@ -123,42 +128,19 @@ protected:
     Engine* engine = nullptr;
 };
 
-// Fails a forked child (exit code 1), saying why on stderr.
-#define DISPLAY_CHILD_CHECK(cond)                                                             \
-    do {                                                                                      \
-        if (!(cond)) {                                                                        \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond);     \
-            std::fflush(stderr);                                                              \
-            std::_Exit(1);                                                                    \
-        }                                                                                     \
-    } while (0)
-
-// The working directory of a child with a game manager (it makes its folders
-// there); the parent removes it.
-class ScratchDirectory {
-public:
-    ScratchDirectory() {
-        m_path = qndx::test::MakeTempDir("qndx-display");
-    }
-    ~ScratchDirectory() {
-        std::error_code ec;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
-    }
-    void Enter() const {
-        DISPLAY_CHILD_CHECK(!m_path.empty() && chdir(m_path.c_str()) == 0);
-        qndx::sim::SetCommandLine("game.exe");
-    }
-
-private:
-    std::string m_path;
-};
+// In a child with a game manager: works in `dir` (the manager makes its
+// folders there), the program named without a directory.
+inline void EnterGameFolder(const qndx::test::TempDir& dir) {
+    QNDX_CHILD_CHECK(dir.Enter());
+    qndx::sim::SetCommandLine("game.exe");
+}
 
 // In a child: the whole engine up, its log captured. Quitting is asked for
 // before a display is made, so the creation's main loop ends at once and the
 // test drives the present itself.
 inline CQNDXGameManager* StartManager(CaptureLog* log) {
     CQNDXGameManager* gm = CQNDXGameManager::Create();
-    DISPLAY_CHILD_CHECK(gm && gm->GetVideoEngine());
+    QNDX_CHILD_CHECK(gm && gm->GetVideoEngine());
     if (log) gm->GetMessenger()->Register(log, 1, 1, 1, 1);
     gm->Quit(0);
     return gm;

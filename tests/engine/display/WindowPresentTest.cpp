@@ -42,25 +42,25 @@ void RunWindowed(int bits) {
     qndx::sim::SetDesktop(1024, 768, static_cast<DWORD>(bits));
     CQNDXGameManager* gm = StartManager(nullptr);
     CQNDXVideoEngine* ve = gm->GetVideoEngine();
-    DISPLAY_CHILD_CHECK(ve->CreateWindowed(320, 200, 0) == 0);
+    QNDX_CHILD_CHECK(ve->CreateWindowed(320, 200, 0) == 0);
     ve->SetWaitForVSync(false);
     HWND hwnd = gm->GetWindow()->GetHWND();
     SDL_Window* win = qndx::platform::SdlWindowFor(hwnd);
-    DISPLAY_CHILD_CHECK(win != nullptr);
+    QNDX_CHILD_CHECK(win != nullptr);
 
     PaintPattern(ve->GetBackBuffer()->GetDDSurface());
     qndx::platform::ResetPresenterStats();
-    DISPLAY_CHILD_CHECK(ve->Flip() == DD_OK);
-    DISPLAY_CHILD_CHECK(qndx::platform::GetPresenterStats().presents == 1);
+    QNDX_CHILD_CHECK(ve->Flip() == DD_OK);
+    QNDX_CHILD_CHECK(qndx::platform::GetPresenterStats().presents == 1);
     const RECT shown = qndx::platform::GetPresenterStats().lastRect;
-    DISPLAY_CHILD_CHECK(shown.left == 0 && shown.top == 0 && shown.right == 320 && shown.bottom == 200);
+    QNDX_CHILD_CHECK(shown.left == 0 && shown.top == 0 && shown.right == 320 && shown.bottom == 200);
 
     RECT client;
     GetClientRect(hwnd, &client);
     POINT origin = {0, 0};
     ClientToScreen(hwnd, &origin);
     SDL_Surface* surface = SDL_GetWindowSurface(win);
-    DISPLAY_CHILD_CHECK(surface && surface->w == 320 && surface->h == 200);
+    QNDX_CHILD_CHECK(surface && surface->w == 320 && surface->h == 200);
     const Pixels desktop = Read(ve->GetFrontSurface()->GetDDSurface());
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 320; ++x) {
@@ -86,27 +86,21 @@ void RunWindowed(int bits) {
     fx.dwSize = 100;
     fx.dwFillColor = 0;
     RECT away = {0, 0, 8, 8};
-    DISPLAY_CHILD_CHECK(front->GetDDSurface()->Blt(&away, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx) == DD_OK);
-    DISPLAY_CHILD_CHECK(qndx::platform::GetPresenterStats().presents == 0);
+    QNDX_CHILD_CHECK(front->GetDDSurface()->Blt(&away, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx) == DD_OK);
+    QNDX_CHILD_CHECK(qndx::platform::GetPresenterStats().presents == 0);
     RECT corner = {origin.x - 5, origin.y - 5, origin.x + 7, origin.y + 9};
-    DISPLAY_CHILD_CHECK(front->GetDDSurface()->Blt(&corner, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx) == DD_OK);
-    DISPLAY_CHILD_CHECK(qndx::platform::GetPresenterStats().presents == 1);
+    QNDX_CHILD_CHECK(front->GetDDSurface()->Blt(&corner, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx) == DD_OK);
+    QNDX_CHILD_CHECK(qndx::platform::GetPresenterStats().presents == 1);
     const RECT part = qndx::platform::GetPresenterStats().lastRect;
-    DISPLAY_CHILD_CHECK(part.left == 0 && part.top == 0 && part.right == 7 && part.bottom == 9);
-    DISPLAY_CHILD_CHECK(WindowPixel(surface, 3, 3) == 0);
+    QNDX_CHILD_CHECK(part.left == 0 && part.top == 0 && part.right == 7 && part.bottom == 9);
+    QNDX_CHILD_CHECK(WindowPixel(surface, 3, 3) == 0);
 }
 
 class WindowPresent : public ::testing::TestWithParam<int> {};
 
 TEST_P(WindowPresent, WindowedPresentReachesTheWindowConvertedOnce) {
-    ScratchDirectory dir;
-    EXPECT_EXIT(
-        {
-            dir.Enter();
-            RunWindowed(GetParam());
-            std::_Exit(0);
-        },
-        ::testing::ExitedWithCode(0), "");
+    qndx::test::TempDir dir("qndx-display");
+    QNDX_IN_CHILD(EnterGameFolder(dir); RunWindowed(GetParam()));
 }
 
 INSTANTIATE_TEST_SUITE_P(DesktopBits, WindowPresent, ::testing::Values(15, 16, 24, 32),
@@ -115,42 +109,36 @@ INSTANTIATE_TEST_SUITE_P(DesktopBits, WindowPresent, ::testing::Values(15, 16, 2
 void RunFullScreen() {
     CQNDXGameManager* gm = StartManager(nullptr);
     CQNDXVideoEngine* ve = gm->GetVideoEngine();
-    DISPLAY_CHILD_CHECK(ve->CreateFullScreen(640, 480, 16, 0, 0) == 0);
+    QNDX_CHILD_CHECK(ve->CreateFullScreen(640, 480, 16, 0, 0) == 0);
     HWND hwnd = gm->GetWindow()->GetHWND();
     // The exclusive window covers the new display and is shown full screen.
     RECT outer;
     GetWindowRect(hwnd, &outer);
-    DISPLAY_CHILD_CHECK(outer.left == 0 && outer.top == 0 && outer.right == 640 && outer.bottom == 480);
-    DISPLAY_CHILD_CHECK(GetSystemMetrics(SM_CXSCREEN) == 640);
+    QNDX_CHILD_CHECK(outer.left == 0 && outer.top == 0 && outer.right == 640 && outer.bottom == 480);
+    QNDX_CHILD_CHECK(GetSystemMetrics(SM_CXSCREEN) == 640);
     SDL_Window* win = qndx::platform::SdlWindowFor(hwnd);
-    DISPLAY_CHILD_CHECK(win != nullptr);
-    DISPLAY_CHILD_CHECK((SDL_GetWindowFlags(win) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0);
+    QNDX_CHILD_CHECK(win != nullptr);
+    QNDX_CHILD_CHECK((SDL_GetWindowFlags(win) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0);
 
     CQNDXSurface* back = ve->GetBackBuffer();
     back->Clear(back->RGBToNative(RGB(0, 255, 0)));
     qndx::platform::ResetPresenterStats();
-    DISPLAY_CHILD_CHECK(ve->Flip() == DD_OK);
-    DISPLAY_CHILD_CHECK(qndx::platform::GetPresenterStats().presents == 1);
+    QNDX_CHILD_CHECK(ve->Flip() == DD_OK);
+    QNDX_CHILD_CHECK(qndx::platform::GetPresenterStats().presents == 1);
     SDL_Surface* surface = SDL_GetWindowSurface(win);
-    DISPLAY_CHILD_CHECK(surface != nullptr);
-    DISPLAY_CHILD_CHECK(WindowPixel(surface, surface->w - 1, surface->h - 1) == 0x00FF00);
-    DISPLAY_CHILD_CHECK(WindowPixel(surface, surface->w / 2, surface->h - 3) == 0x00FF00);
+    QNDX_CHILD_CHECK(surface != nullptr);
+    QNDX_CHILD_CHECK(WindowPixel(surface, surface->w - 1, surface->h - 1) == 0x00FF00);
+    QNDX_CHILD_CHECK(WindowPixel(surface, surface->w / 2, surface->h - 3) == 0x00FF00);
 
     // Back to the desktop: the mode size is given up.
-    DISPLAY_CHILD_CHECK(ve->SwitchMode(false, 640, 480, 0) == 0);
-    DISPLAY_CHILD_CHECK(GetSystemMetrics(SM_CXSCREEN) == 1024);
-    DISPLAY_CHILD_CHECK((SDL_GetWindowFlags(win) & SDL_WINDOW_FULLSCREEN_DESKTOP) == 0);
+    QNDX_CHILD_CHECK(ve->SwitchMode(false, 640, 480, 0) == 0);
+    QNDX_CHILD_CHECK(GetSystemMetrics(SM_CXSCREEN) == 1024);
+    QNDX_CHILD_CHECK((SDL_GetWindowFlags(win) & SDL_WINDOW_FULLSCREEN_DESKTOP) == 0);
 }
 
 TEST(WindowPresentFull, FlipShowsTheWholeFrontInTheFullScreenWindow) {
-    ScratchDirectory dir;
-    EXPECT_EXIT(
-        {
-            dir.Enter();
-            RunFullScreen();
-            std::_Exit(0);
-        },
-        ::testing::ExitedWithCode(0), "");
+    qndx::test::TempDir dir("qndx-display");
+    QNDX_IN_CHILD(EnterGameFolder(dir); RunFullScreen());
 }
 
 // Without any SDL video the layer keeps windows in memory only and no window
@@ -159,23 +147,23 @@ TEST(WindowPresentFull, FlipShowsTheWholeFrontInTheFullScreenWindow) {
 void RunWithoutDisplay() {
     CQNDXGameManager* gm = StartManager(nullptr);
     CQNDXVideoEngine* ve = gm->GetVideoEngine();
-    DISPLAY_CHILD_CHECK(ve->CreateWindowed(320, 200, 0) == 0);
+    QNDX_CHILD_CHECK(ve->CreateWindowed(320, 200, 0) == 0);
     ve->SetWaitForVSync(false);
     HWND hwnd = gm->GetWindow()->GetHWND();
-    DISPLAY_CHILD_CHECK(qndx::platform::SdlWindowFor(hwnd) == nullptr);
+    QNDX_CHILD_CHECK(qndx::platform::SdlWindowFor(hwnd) == nullptr);
 
     IDirectDrawSurface7* back = ve->GetBackBuffer()->GetDDSurface();
     PaintPattern(back);
     qndx::platform::ResetPresenterStats();
-    for (int i = 0; i < 3; ++i) DISPLAY_CHILD_CHECK(ve->Flip() == DD_OK);
-    DISPLAY_CHILD_CHECK(qndx::platform::GetPresenterStats().presents == 0);
+    for (int i = 0; i < 3; ++i) QNDX_CHILD_CHECK(ve->Flip() == DD_OK);
+    QNDX_CHILD_CHECK(qndx::platform::GetPresenterStats().presents == 0);
     // The frame as presented: the statistics overlay is drawn into it first.
     const Pixels frame = Read(back);
 
     POINT origin = {0, 0};
     ClientToScreen(hwnd, &origin);
     const Pixels desktop = Read(ve->GetFrontSurface()->GetDDSurface());
-    DISPLAY_CHILD_CHECK(frame.width >= 320 && frame.height >= 200 && desktop.bpp == frame.bpp);
+    QNDX_CHILD_CHECK(frame.width >= 320 && frame.height >= 200 && desktop.bpp == frame.bpp);
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 320; ++x)
             if (desktop.At(origin.x + x, origin.y + y) != frame.At(x, y)) {
@@ -193,16 +181,11 @@ TEST(WindowPresentNoDisplay, WithoutVideoTheFrameStaysInThePrimary) {
     const std::string saved = driver ? driver : "";
     ::testing::GTEST_FLAG(death_test_style) = "threadsafe";
     setenv("SDL_VIDEODRIVER", "qndx-no-such-driver", 1);
-    EXPECT_EXIT(
-        {
-            {
-                ScratchDirectory dir;
-                dir.Enter();
-                RunWithoutDisplay();
-            }
-            std::_Exit(0);
-        },
-        ::testing::ExitedWithCode(0), "");
+    QNDX_IN_CHILD({
+        qndx::test::TempDir dir("qndx-display");
+        EnterGameFolder(dir);
+        RunWithoutDisplay();
+    });
     if (driver)
         setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
     else

@@ -37,7 +37,7 @@
 #include "platform/sim/Kernel.h"
 
 using qndx_test::ReadAll;
-using qndx_test::ScratchDir;
+using qndx::test::TempDir;
 
 namespace {
 
@@ -187,7 +187,7 @@ std::string Text(const std::vector<long>& v) {
 // Each old surface against an engine-less twin of its size (an empty one for
 // a surface without pixels): the same results, and the same pixels.
 void ExpectLikeNoEngine(const std::vector<CQNDXSurface*>& old, CQNDXSurface* other, CQNDXFont* font,
-                        const ScratchDir& dir) {
+                        const TempDir& dir) {
     for (size_t i = 0; i < old.size(); ++i) {
         CQNDXSurface* s = old[i];
         NeverHadEngine* twin = s->GetDDSurface()
@@ -216,7 +216,7 @@ public:
     int frames = 0;
 };
 
-CQNDXGameManager* StartManager(const ScratchDir& dir) {
+CQNDXGameManager* StartManager(const TempDir& dir) {
     qndx::sim::SetCommandLine(("\"" + dir.path() + "/game.exe\"").c_str());
     CQNDXGameManager* gm = CQNDXGameManager::Create();
     QNDX_CHILD_CHECK(gm != nullptr);
@@ -226,7 +226,7 @@ CQNDXGameManager* StartManager(const ScratchDir& dir) {
 }  // namespace
 
 TEST(EngineRestart, VideoObjectsMadeBeforeLetGoOfTheEngineAndNeverReachTheNextOne) {
-    ScratchDir dir;
+    TempDir dir;
     QNDX_IN_CHILD({
         CQNDXGameManager* gm = StartManager(dir);
         CQNDXVideoEngine* first = gm->GetVideoEngine();
@@ -304,7 +304,7 @@ TEST(EngineRestart, VideoObjectsMadeBeforeLetGoOfTheEngineAndNeverReachTheNextOn
 }
 
 TEST(EngineRestart, SoundsAndPathsMadeBeforeFailCleanlyAndNeverReachTheNextEngine) {
-    ScratchDir dir;
+    TempDir dir;
     QNDX_IN_CHILD({
         qndx::sim::SetAudioOffline(true);
         CQNDXGameManager* gm = StartManager(dir);
@@ -430,7 +430,7 @@ TEST(EngineRestart, SoundsAndPathsMadeBeforeFailCleanlyAndNeverReachTheNextEngin
 }
 
 TEST(EngineRestart, WithoutAnInputEngineTheLoopAndTheDisplayGoOnAndANewOneIsPolled) {
-    ScratchDir dir;
+    TempDir dir;
     QNDX_IN_CHILD({
         CQNDXGameManager* gm = StartManager(dir);
         QNDX_CHILD_CHECK(gm->GetInputEngine() != nullptr);
@@ -454,6 +454,7 @@ TEST(EngineRestart, WithoutAnInputEngineTheLoopAndTheDisplayGoOnAndANewOneIsPoll
         int mx = -2, my = -2;
         input->GetMouse()->GetPosition(&mx, &my);
         QNDX_CHILD_CHECK(x == mx && y == my);
-        QNDX_CHILD_CHECK(CQNDXVideoEngine::Create(gm) == gm->GetVideoEngine() && gm->GetVideoEngine() != nullptr);
+        CQNDXVideoEngine* video = CQNDXVideoEngine::Create(gm);
+        QNDX_CHILD_CHECK(video == gm->GetVideoEngine() && gm->GetVideoEngine() != nullptr);
     });
 }

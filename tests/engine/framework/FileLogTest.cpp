@@ -10,7 +10,7 @@
 
 using qndx_test::CountOf;
 using qndx_test::ReadAll;
-using qndx_test::ScratchDir;
+using qndx::test::TempDir;
 
 namespace {
 
@@ -51,7 +51,7 @@ TEST(FileLogNames, DefaultsAndSeparatorRules) {
 }
 
 TEST(FileLogFormat, HeaderLinesAndFooter) {
-    ScratchDir dir;
+    TempDir dir;
     {
         CQNDXFileLog log("run.log", dir.path().c_str());
         ASSERT_EQ(log.Open(), 0);
@@ -74,7 +74,7 @@ TEST(FileLogFormat, HeaderLinesAndFooter) {
 }
 
 TEST(FileLogFormat, ReopeningAnExistingFileAppendsAFreshRun) {
-    ScratchDir dir;
+    TempDir dir;
     qndx_test::WriteAll(dir / "old.log", "earlier content\n");
     for (int run = 0; run < 2; ++run) {
         CQNDXFileLog log("old.log", dir.path().c_str());
@@ -90,7 +90,7 @@ TEST(FileLogFormat, ReopeningAnExistingFileAppendsAFreshRun) {
 
 // What is on disk while the log is still open, as a killed program leaves it.
 TEST(FileLogFlush, WarningsErrorsAndFatalsReachTheFileAtOnceWithTheLinesBefore) {
-    ScratchDir dir;
+    TempDir dir;
     CQNDXFileLog log("f.log", dir.path().c_str());
     ASSERT_EQ(log.Open(), 0);
     const struct {
@@ -111,7 +111,7 @@ TEST(FileLogFlush, WarningsErrorsAndFatalsReachTheFileAtOnceWithTheLinesBefore) 
 }
 
 TEST(FileLogOpenClose, CloseReallyClosesAndTheDestructorAddsNoSecondFooter) {
-    ScratchDir dir;
+    TempDir dir;
     {
         CQNDXFileLog log("c.log", dir.path().c_str());
         ASSERT_EQ(log.Open(), 0);
@@ -128,7 +128,7 @@ TEST(FileLogOpenClose, CloseReallyClosesAndTheDestructorAddsNoSecondFooter) {
 }
 
 TEST(FileLogOpenClose, OpenOnAnOpenLogKeepsWriting) {
-    ScratchDir dir;
+    TempDir dir;
     {
         CQNDXFileLog log("o.log", dir.path().c_str());
         ASSERT_EQ(log.Open(), 0);
@@ -143,7 +143,7 @@ TEST(FileLogOpenClose, OpenOnAnOpenLogKeepsWriting) {
 }
 
 TEST(FileLogOpenClose, ChangingNameOrDirectoryClosesWithoutFooter) {
-    ScratchDir dir;
+    TempDir dir;
     {
         CQNDXFileLog log("a.log", dir.path().c_str());
         ASSERT_EQ(log.Open(), 0);
@@ -164,7 +164,7 @@ TEST(FileLogOpenClose, ChangingNameOrDirectoryClosesWithoutFooter) {
 }
 
 TEST(FileLogOpenClose, AFileThatCannotBeOpenedWritesNothing) {
-    ScratchDir dir;
+    TempDir dir;
     CQNDXFileLog missingDir("x.log", (dir / "no\\such").c_str());
     EXPECT_EQ(missingDir.Open(), 1);
     EXPECT_EQ(missingDir.OnMessage("nowhere", 1, 1), 1);

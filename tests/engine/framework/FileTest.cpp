@@ -9,13 +9,13 @@
 #include "platform/Kernel.h"
 
 using qndx_test::ReadAll;
-using qndx_test::ScratchDir;
+using qndx::test::TempDir;
 using qndx_test::WriteAll;
 
 namespace {
 
 TEST(FileOpen, MissingFileLeavesTheObjectClosed) {
-    ScratchDir dir;
+    TempDir dir;
     CQNDXFile f;
     EXPECT_EQ(f.IsOpen(), 0);
     EXPECT_EQ(f.OpenRead((dir / "missing.bin").c_str()), -1);
@@ -32,7 +32,7 @@ TEST(FileOpen, MissingFileLeavesTheObjectClosed) {
 }
 
 TEST(FileOpen, WriteModesKeepContentAndStartAtZero) {
-    ScratchDir dir;
+    TempDir dir;
     const std::string path = dir / "keep.bin";
     WriteAll(path, "0123456789");
     {
@@ -59,7 +59,7 @@ TEST(FileOpen, WriteModesKeepContentAndStartAtZero) {
 }
 
 TEST(FilePosition, SeekOriginsTellAndShortReadAtTheEnd) {
-    ScratchDir dir;
+    TempDir dir;
     const std::string path = dir / "data.bin";
     std::string bytes;
     for (int i = 0; i < 200; ++i) bytes.push_back((char)i);
@@ -96,7 +96,7 @@ TEST(FilePosition, SeekOriginsTellAndShortReadAtTheEnd) {
 }
 
 TEST(FileValues, FixedWidthValuesAreLittleEndianAndRoundTrip) {
-    ScratchDir dir;
+    TempDir dir;
     const std::string path = dir / "values.bin";
     {
         CQNDXFile f;

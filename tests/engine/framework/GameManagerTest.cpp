@@ -32,7 +32,7 @@ using qndx_test::CurrentDir;
 using qndx_test::DirExists;
 using qndx_test::FileExists;
 using qndx_test::ReadAll;
-using qndx_test::ScratchDir;
+using qndx::test::TempDir;
 
 namespace {
 
@@ -84,7 +84,7 @@ std::string Join(const std::vector<std::string>& v) {
 
 class GameManagerTest : public ::testing::Test {
 protected:
-    ScratchDir dir;
+    TempDir dir;
     std::string ProgramLine(const std::string& sub = "") const {
         return "\"" + dir.path() + sub + "/game.exe\" -windowed";
     }

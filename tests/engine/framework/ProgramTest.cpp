@@ -25,7 +25,7 @@
 
 using qndx_test::CountOf;
 using qndx_test::ReadAll;
-using qndx_test::ScratchDir;
+using qndx::test::TempDir;
 
 namespace {
 
@@ -59,7 +59,7 @@ TEST(FrameworkProgram, WritesACompleteLogIntoDebugBesideTheProgram) {
     char self[PATH_MAX] = {};
     const ssize_t n = readlink("/proc/self/exe", self, sizeof(self) - 1);
     ASSERT_GT(n, 0);
-    ScratchDir dir;
+    TempDir dir;
     const std::string gameDir = dir / "Game Dir";
     ASSERT_EQ(mkdir(gameDir.c_str(), 0755), 0);
     const std::string program = gameDir + "/game.exe";
@@ -110,7 +110,7 @@ bool WaitForExit(pid_t pid, int* status, double seconds) {
 TEST(FrameworkProgram, TerminationSignalsCloseTheGameAndItsLogIsComplete) {
     for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(strsignal(sig));
-        ScratchDir dir;
+        TempDir dir;
         const std::string program = dir / "game.exe";
         ASSERT_EQ(symlink(QNDX_STOP_SIGNAL_GAME, program.c_str()), 0);
         const std::string logPath = dir / "debug/QNDX_0.57-game.log";

@@ -36,7 +36,7 @@ TEST(InputEngineLife, CreateGivesOneEngineOnlyWithAGameManager) {
     ASSERT_NE(nullptr, engine);
     EXPECT_EQ(engine, CQNDXInputEngine::Create(input_test::Manager()));
     EXPECT_EQ(1, CQNDXInputEngine::IsCreated());
-    QNDX_INPUT_CHILD({
+    QNDX_IN_CHILD({
         CQNDXInputEngine::Destroy();
         EXPECT_EQ(0, CQNDXInputEngine::IsCreated());
         CQNDXInputEngine::Destroy();  // nothing left: nothing happens
@@ -44,7 +44,7 @@ TEST(InputEngineLife, CreateGivesOneEngineOnlyWithAGameManager) {
 }
 
 TEST(InputEngineLife, StartUpWithoutControllers) {
-    QNDX_INPUT_CHILD({
+    QNDX_IN_CHILD({
         input_test::StartClock();
         CQNDXInputEngine* engine = FreshEngine();
         EXPECT_NE(nullptr, engine->GetDirectInput());
@@ -57,7 +57,7 @@ TEST(InputEngineLife, StartUpWithoutControllers) {
 }
 
 TEST(InputEngineLife, TwoControllersInEnumerationOrderEachWithItsOwnGuid) {
-    QNDX_INPUT_CHILD({
+    QNDX_IN_CHILD({
         input_test::StartClock();
         ASSERT_GE(AttachController("First", 2, 4, 0), 0);
         ASSERT_GE(AttachController("Second", 2, 4, 0, true), 0);
@@ -73,7 +73,7 @@ TEST(InputEngineLife, TwoControllersInEnumerationOrderEachWithItsOwnGuid) {
 }
 
 TEST(InputEngineLife, FailuresAtStartUp) {
-    QNDX_INPUT_CHILD({
+    QNDX_IN_CHILD({
         input_test::StartClock();
         CQNDXGameManager* gm = input_test::Manager();
         CQNDXInputEngine::Destroy();
@@ -98,7 +98,7 @@ TEST(InputEngineLife, FailuresAtStartUp) {
 }
 
 TEST(InputEnginePolling, KeyboardOnlyAfterMoreThanFiftyMilliseconds) {
-    QNDX_INPUT_CHILD({
+    QNDX_IN_CHILD({
         input_test::StartClock();
         CQNDXInputEngine* engine = FreshEngine();
         Recorder rec;
@@ -123,7 +123,7 @@ TEST(InputEnginePolling, KeyboardOnlyAfterMoreThanFiftyMilliseconds) {
 }
 
 TEST(InputEnginePolling, MouseOnlyAfterMoreThanTwentyFiveMilliseconds) {
-    QNDX_INPUT_CHILD({
+    QNDX_IN_CHILD({
         input_test::StartClock();
         CQNDXInputEngine* engine = FreshEngine();
         Recorder rec;
@@ -140,7 +140,7 @@ TEST(InputEnginePolling, MouseOnlyAfterMoreThanTwentyFiveMilliseconds) {
 }
 
 TEST(InputEnginePolling, DisabledKeyboardKeepsItsTimerRunning) {
-    QNDX_INPUT_CHILD({
+    QNDX_IN_CHILD({
         input_test::StartClock();
         CQNDXInputEngine* engine = FreshEngine();
         Recorder rec;
@@ -158,7 +158,7 @@ TEST(InputEnginePolling, DisabledKeyboardKeepsItsTimerRunning) {
 }
 
 TEST(InputEnginePolling, JoysticksArePolledOnceEnabled) {
-    QNDX_INPUT_CHILD({
+    QNDX_IN_CHILD({
         input_test::StartClock();
         int id = AttachController("Polled", 2, 8, 0);
         ASSERT_GE(id, 0);
@@ -185,7 +185,7 @@ TEST(InputEnginePolling, JoysticksArePolledOnceEnabled) {
 }
 
 TEST(InputEngineLoop, EscReachesTheDefaultStateAndEndsTheLoop) {
-    QNDX_INPUT_CHILD({
+    QNDX_IN_CHILD({
         input_test::StartClock();
         CQNDXGameManager* gm = input_test::Manager();
         CQNDXInputEngine* engine = CQNDXInputEngine::Create(gm);

@@ -11,7 +11,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,19 +22,10 @@
 #include "platform/sim/Input.h"
 #include "platform/sim/Kernel.h"
 #include "platform/sim/Sim.h"
+#include "support/ChildProgram.h"
+#include "support/TempDir.h"
 
 namespace input_test {
-
-inline std::string& ScratchPath() {
-    static std::string path;
-    return path;
-}
-
-inline void RemoveScratch() {
-    if (ScratchPath().empty()) return;
-    std::error_code ignored;
-    std::filesystem::remove_all(ScratchPath(), ignored);
-}
 
 // Fake clock on at a time that is not 0, so change times of 0 mean "never".
 inline void StartClock() {
@@ -50,15 +40,8 @@ inline void StartClock() {
 inline CQNDXGameManager* Manager() {
     if (CQNDXGameManager::IsCreated()) return CQNDXGameManager::GetInstance();
     StartClock();
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/qndx-input-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (char* made = mkdtemp(buf.data())) {
-        ScratchPath() = made;
-        std::atexit(&RemoveScratch);
-    }
-    std::string line = "\"" + ScratchPath() + "/inputtest.exe\"";
+    static const qndx::test::TempDir dir("qndx-input");
+    std::string line = "\"" + dir.path() + "/inputtest.exe\"";
     qndx::sim::SetCommandLine(line.c_str());
     CQNDXGameManager* gm = CQNDXGameManager::Create();
     qndx::sim::SetCommandLine(nullptr);
@@ -112,16 +95,3 @@ private:
 };
 
 }  // namespace input_test
-
-// Runs the statements in a forked child (which may replace the input engine
-// or run the main loop without touching this process); the child passes when
-// no check in it failed.
-#define QNDX_INPUT_CHILD(...)                                                  \
-    EXPECT_EXIT(                                                               \
-        {                                                                      \
-            __VA_ARGS__;                                                       \
-            std::fflush(stdout);                                               \
-            std::fflush(stderr);                                               \
-            _exit(::testing::Test::HasFailure() ? 1 : 0);                      \
-        },                                                                     \
-        ::testing::ExitedWithCode(0), "")

@@ -69,25 +69,25 @@ TEST(SoundEmpty, EverythingNeedsASegmentOrAnEngine) {
 }
 
 TEST(SoundLoad, ASecondLoadIsRefusedAndTheFirstStays) {
-    ScratchDir dir;
-    IN_SOUND_CHILD({
+    qndx::test::TempDir dir("qndx-sound");
+    QNDX_IN_CHILD({
         CQNDXSoundEngine* engine = StartSound(dir.path());
         WriteFile(dir.path() + "/sounds/water.wav", ConstantWave(100));
         WriteFile(dir.path() + "/sounds/bird.wav", ConstantWave(200));
         CQNDXSound sound(engine);
-        SOUND_CHECK(sound.Load(nullptr, 0) == -1);
-        SOUND_CHECK(sound.Load("water.wav", 0) == 0);
+        QNDX_CHILD_CHECK(sound.Load(nullptr, 0) == -1);
+        QNDX_CHILD_CHECK(sound.Load("water.wav", 0) == 0);
         IDirectMusicSegment8* first = sound.GetSegment();
-        SOUND_CHECK(first != nullptr);
-        SOUND_CHECK(sound.Load("bird.wav", 0) == -1);
-        SOUND_CHECK(sound.GetSegment() == first);
-        SOUND_CHECK(sound.LoadFromResource("BIRD", "WAVE", 0) == -1);
+        QNDX_CHILD_CHECK(first != nullptr);
+        QNDX_CHILD_CHECK(sound.Load("bird.wav", 0) == -1);
+        QNDX_CHILD_CHECK(sound.GetSegment() == first);
+        QNDX_CHILD_CHECK(sound.LoadFromResource("BIRD", "WAVE", 0) == -1);
     });
 }
 
 TEST(SoundLoad, FailedLoadsLeaveTheSoundEmptyAndReadyForAnother) {
-    ScratchDir dir;
-    IN_SOUND_CHILD({
+    qndx::test::TempDir dir("qndx-sound");
+    QNDX_IN_CHILD({
         CQNDXSoundEngine* engine = StartSound(dir.path());
         Bytes cut = ConstantWave(1000);
         cut.resize(cut.size() - 100);
@@ -101,17 +101,17 @@ TEST(SoundLoad, FailedLoadsLeaveTheSoundEmptyAndReadyForAnother) {
         WriteFile(dir.path() + "/sounds/good.wav", ConstantWave(10));
 
         CQNDXSound sound(engine);
-        SOUND_CHECK(sound.Load("missing.wav", 0) == DMUS_E_LOADER_FAILEDOPEN);
-        SOUND_CHECK(sound.Load("cut.wav", 0) == DMUS_E_INVALIDFILE);
-        SOUND_CHECK(sound.Load("hostile.wav", 0) == DMUS_E_INVALIDFILE);
-        SOUND_CHECK(sound.Load("bad.mid", 1) == DMUS_E_INVALIDFILE);
-        SOUND_CHECK(sound.GetSegment() == nullptr);
+        QNDX_CHILD_CHECK(sound.Load("missing.wav", 0) == DMUS_E_LOADER_FAILEDOPEN);
+        QNDX_CHILD_CHECK(sound.Load("cut.wav", 0) == DMUS_E_INVALIDFILE);
+        QNDX_CHILD_CHECK(sound.Load("hostile.wav", 0) == DMUS_E_INVALIDFILE);
+        QNDX_CHILD_CHECK(sound.Load("bad.mid", 1) == DMUS_E_INVALIDFILE);
+        QNDX_CHILD_CHECK(sound.GetSegment() == nullptr);
         // A wave asked to load as MIDI has no MIDI track: refused, and the
         // sound stays empty rather than half loaded.
-        SOUND_CHECK(sound.Load("good.wav", 1) == DMUS_E_TRACK_NOT_FOUND);
-        SOUND_CHECK(sound.GetSegment() == nullptr);
-        SOUND_CHECK(sound.IsPlaying() == -1);
-        SOUND_CHECK(sound.Load("good.wav", 0) == 0);
+        QNDX_CHILD_CHECK(sound.Load("good.wav", 1) == DMUS_E_TRACK_NOT_FOUND);
+        QNDX_CHILD_CHECK(sound.GetSegment() == nullptr);
+        QNDX_CHILD_CHECK(sound.IsPlaying() == -1);
+        QNDX_CHILD_CHECK(sound.Load("good.wav", 0) == 0);
     });
 }
 
@@ -149,8 +149,8 @@ Bytes WaveAt(uint32_t rate, size_t bytes) {
 // Every failed load writes one error line with the file (or resource) and
 // the reason, and a hostile rate costs nothing to refuse.
 TEST(SoundLoad, EveryFailureWritesOneLogLineNamingTheFileAndTheReason) {
-    ScratchDir dir;
-    IN_SOUND_CHILD({
+    qndx::test::TempDir dir("qndx-sound");
+    QNDX_IN_CHILD({
         CQNDXSoundEngine* engine = StartSound(dir.path());
         ErrorLog log;
         CQNDXGameManager::GetInstance()->GetMessenger()->Register(&log, 0, 0, 1, 0);
@@ -193,188 +193,188 @@ TEST(SoundLoad, EveryFailureWritesOneLogLineNamingTheFileAndTheReason) {
                 std::fprintf(stderr, "%s: result %d, %llu bytes allocated, %zu lines\n", c.name, result,
                              (unsigned long long)allocated, log.lines.size());
                 for (const std::string& line : log.lines) std::fprintf(stderr, "  %s\n", line.c_str());
-                SOUND_CHECK(!"one line with the name and the reason, for little memory");
+                QNDX_CHILD_CHECK(!"one line with the name and the reason, for little memory");
             }
         }
         CQNDXSound fromResource(engine);
         log.lines.clear();
-        SOUND_CHECK(fromResource.LoadFromResource("NONE", "WAVE", 0) == E_FAIL);
-        SOUND_CHECK_EQ(1, log.lines.size());
-        SOUND_CHECK(log.lines[0].find("\"NONE\"") != std::string::npos);
-        SOUND_CHECK(log.lines[0].find("no such resource") != std::string::npos);
+        QNDX_CHILD_CHECK(fromResource.LoadFromResource("NONE", "WAVE", 0) == E_FAIL);
+        QNDX_CHILD_CHECK_EQ(1, log.lines.size());
+        QNDX_CHILD_CHECK(log.lines[0].find("\"NONE\"") != std::string::npos);
+        QNDX_CHILD_CHECK(log.lines[0].find("no such resource") != std::string::npos);
         CQNDXGameManager::GetInstance()->GetMessenger()->Unregister(&log);
     });
 }
 
 TEST(SoundLoad, FromTheProgramsResources) {
-    ScratchDir dir;
-    IN_SOUND_CHILD({
+    qndx::test::TempDir dir("qndx-sound");
+    QNDX_IN_CHILD({
         CQNDXSoundEngine* engine = StartSound(dir.path());
         const Bytes wave = ConstantWave(960);
-        SOUND_CHECK(QndxRegisterResource("WAVE", "BIRD", wave.data(), (DWORD)wave.size()));
+        QNDX_CHILD_CHECK(QndxRegisterResource("WAVE", "BIRD", wave.data(), (DWORD)wave.size()));
         CQNDXAudioPath* path = engine->CreateAudioPath(64);
         CQNDXSound missing(engine);
-        SOUND_CHECK(missing.LoadFromResource("NONE", "WAVE", 0) == E_FAIL);
+        QNDX_CHILD_CHECK(missing.LoadFromResource("NONE", "WAVE", 0) == E_FAIL);
         qndx::sim::FailNext("LoadResource", 1, ERROR_RESOURCE_DATA_NOT_FOUND);
-        SOUND_CHECK(missing.LoadFromResource("BIRD", "WAVE", 0) == E_FAIL);
-        SOUND_CHECK(missing.GetSegment() == nullptr);
+        QNDX_CHILD_CHECK(missing.LoadFromResource("BIRD", "WAVE", 0) == E_FAIL);
+        QNDX_CHILD_CHECK(missing.GetSegment() == nullptr);
 
         CQNDXSound bird(engine);
-        SOUND_CHECK(bird.LoadFromResource("BIRD", "WAVE", 0) == 0);
-        SOUND_CHECK(bird.PlaySecondary(path, 0) == 0);
-        SOUND_CHECK_EQ(960, SoundEnd(Render(2000)));
+        QNDX_CHILD_CHECK(bird.LoadFromResource("BIRD", "WAVE", 0) == 0);
+        QNDX_CHILD_CHECK(bird.PlaySecondary(path, 0) == 0);
+        QNDX_CHILD_CHECK_EQ(960, SoundEnd(Render(2000)));
     });
 }
 
 TEST(SoundPlay, PlaysAtItsLevelLoopsWhenAskedAndStops) {
-    ScratchDir dir;
-    IN_SOUND_CHILD({
+    qndx::test::TempDir dir("qndx-sound");
+    QNDX_IN_CHILD({
         CQNDXSoundEngine* engine = StartSound(dir.path());
         WriteFile(dir.path() + "/sounds/water.wav", ConstantWave(4800));
         CQNDXAudioPath* path = engine->CreateAudioPath(64);
         CQNDXSound water(engine);
-        SOUND_CHECK(water.Load("water.wav", 0) == 0);
-        SOUND_CHECK(water.IsPlaying() == 0);
-        SOUND_CHECK(water.PlaySecondary(path, 0) == 0);
-        SOUND_CHECK(water.IsPlaying() == 1);
+        QNDX_CHILD_CHECK(water.Load("water.wav", 0) == 0);
+        QNDX_CHILD_CHECK(water.IsPlaying() == 0);
+        QNDX_CHILD_CHECK(water.PlaySecondary(path, 0) == 0);
+        QNDX_CHILD_CHECK(water.IsPlaying() == 1);
         std::vector<float> mix = Render(9600);
-        SOUND_CHECK_EQ(4800, SoundEnd(mix));
-        SOUND_CHECK_NEAR(0.5, Peak(mix, 1, 0, 4800), 1e-6);
-        SOUND_CHECK(water.IsPlaying() == 0);
+        QNDX_CHILD_CHECK_EQ(4800, SoundEnd(mix));
+        QNDX_CHILD_CHECK_NEAR(0.5, Peak(mix, 1, 0, 4800), 1e-6);
+        QNDX_CHILD_CHECK(water.IsPlaying() == 0);
 
         // Repeating for ever loops until Stop.
-        SOUND_CHECK(water.SetRepeats(0xFFFFFFFF) == 0);
+        QNDX_CHILD_CHECK(water.SetRepeats(0xFFFFFFFF) == 0);
         DWORD repeats = 0;
-        SOUND_CHECK(water.GetRepeats(&repeats) == 0 && repeats == 0xFFFFFFFF);
-        SOUND_CHECK(water.GetRepeats(nullptr) == -1);
-        SOUND_CHECK(water.PlaySecondary(path, 0) == 0);
+        QNDX_CHILD_CHECK(water.GetRepeats(&repeats) == 0 && repeats == 0xFFFFFFFF);
+        QNDX_CHILD_CHECK(water.GetRepeats(nullptr) == -1);
+        QNDX_CHILD_CHECK(water.PlaySecondary(path, 0) == 0);
         mix = Render(48000);
-        SOUND_CHECK_EQ(48000, SoundEnd(mix));
-        SOUND_CHECK(water.IsPlaying() == 1);
-        SOUND_CHECK(water.Stop(0, 0) == 0);
-        SOUND_CHECK(water.IsPlaying() == 0);
-        SOUND_CHECK_EQ(0, SoundEnd(Render(4800)));
+        QNDX_CHILD_CHECK_EQ(48000, SoundEnd(mix));
+        QNDX_CHILD_CHECK(water.IsPlaying() == 1);
+        QNDX_CHILD_CHECK(water.Stop(0, 0) == 0);
+        QNDX_CHILD_CHECK(water.IsPlaying() == 0);
+        QNDX_CHILD_CHECK_EQ(0, SoundEnd(Render(4800)));
 
         // A count of two plays three times.
-        SOUND_CHECK(water.SetRepeats(2) == 0);
-        SOUND_CHECK(water.PlaySecondary(path, 0) == 0);
-        SOUND_CHECK_EQ(14400, SoundEnd(Render(20000)));
+        QNDX_CHILD_CHECK(water.SetRepeats(2) == 0);
+        QNDX_CHILD_CHECK(water.PlaySecondary(path, 0) == 0);
+        QNDX_CHILD_CHECK_EQ(14400, SoundEnd(Render(20000)));
     });
 }
 
 TEST(SoundPlay, SecondarySoundsMixAndAPrimaryTakesThePrimarysPlace) {
-    ScratchDir dir;
-    IN_SOUND_CHILD({
+    qndx::test::TempDir dir("qndx-sound");
+    QNDX_IN_CHILD({
         CQNDXSoundEngine* engine = StartSound(dir.path());
         WriteFile(dir.path() + "/sounds/a.wav", ConstantWave(48000, 8192));
         WriteFile(dir.path() + "/sounds/b.wav", ConstantWave(48000, 4096));
         CQNDXAudioPath* path = engine->CreateAudioPath(64);
         CQNDXSound a(engine), b(engine);
-        SOUND_CHECK(a.Load("a.wav", 0) == 0 && b.Load("b.wav", 0) == 0);
-        SOUND_CHECK(a.PlaySecondary(path, 0) == 0 && b.PlaySecondary(path, 0) == 0);
-        SOUND_CHECK_NEAR(0.375, Peak(Render(256), 0, 0, 256), 1e-6);
-        SOUND_CHECK(a.Stop(0, 0) == 0 && b.Stop(0, 0) == 0);
-        SOUND_CHECK(a.PlayPrimary(path, 0) == 0);
+        QNDX_CHILD_CHECK(a.Load("a.wav", 0) == 0 && b.Load("b.wav", 0) == 0);
+        QNDX_CHILD_CHECK(a.PlaySecondary(path, 0) == 0 && b.PlaySecondary(path, 0) == 0);
+        QNDX_CHILD_CHECK_NEAR(0.375, Peak(Render(256), 0, 0, 256), 1e-6);
+        QNDX_CHILD_CHECK(a.Stop(0, 0) == 0 && b.Stop(0, 0) == 0);
+        QNDX_CHILD_CHECK(a.PlayPrimary(path, 0) == 0);
         Render(256);
-        SOUND_CHECK(b.PlayPrimary(path, 0) == 0);
-        SOUND_CHECK(a.IsPlaying() == 0 && b.IsPlaying() == 1);
-        SOUND_CHECK_NEAR(0.125, Peak(Render(256), 0, 0, 256), 1e-6);
+        QNDX_CHILD_CHECK(b.PlayPrimary(path, 0) == 0);
+        QNDX_CHILD_CHECK(a.IsPlaying() == 0 && b.IsPlaying() == 1);
+        QNDX_CHILD_CHECK_NEAR(0.125, Peak(Render(256), 0, 0, 256), 1e-6);
     });
 }
 
 TEST(SoundPaths, PlayingTwiceDownloadsOnceAndTheListIsKept) {
-    ScratchDir dir;
-    IN_SOUND_CHILD({
+    qndx::test::TempDir dir("qndx-sound");
+    QNDX_IN_CHILD({
         CQNDXSoundEngine* engine = StartSound(dir.path());
         WriteFile(dir.path() + "/sounds/water.wav", ConstantWave(480));
         CQNDXAudioPath* path = engine->CreateAudioPath(64);
         CQNDXAudioPath* other = engine->CreateAudioPath(64);
         CQNDXSound water(engine);
-        SOUND_CHECK(water.Load("water.wav", 0) == 0);
+        QNDX_CHILD_CHECK(water.Load("water.wav", 0) == 0);
         qndx::sim::EnableJournal(true);
-        SOUND_CHECK(water.PlaySecondary(path, 0) == 0);
-        SOUND_CHECK(water.PlaySecondary(path, 0) == 0);
-        SOUND_CHECK(qndx::sim::JournalCount("IDirectMusicSegment8::Download") == 1);
-        SOUND_CHECK(water.IsDownloadedTo(path) == 1);
-        SOUND_CHECK(water.Download(path) == -1);
-        SOUND_CHECK(water.Download(nullptr) == -1);
-        SOUND_CHECK(water.Unload(other) == -2);
-        SOUND_CHECK(water.Unload(nullptr) == -1);
+        QNDX_CHILD_CHECK(water.PlaySecondary(path, 0) == 0);
+        QNDX_CHILD_CHECK(water.PlaySecondary(path, 0) == 0);
+        QNDX_CHILD_CHECK(qndx::sim::JournalCount("IDirectMusicSegment8::Download") == 1);
+        QNDX_CHILD_CHECK(water.IsDownloadedTo(path) == 1);
+        QNDX_CHILD_CHECK(water.Download(path) == -1);
+        QNDX_CHILD_CHECK(water.Download(nullptr) == -1);
+        QNDX_CHILD_CHECK(water.Unload(other) == -2);
+        QNDX_CHILD_CHECK(water.Unload(nullptr) == -1);
 
         // A failed unload keeps the path listed.
         qndx::sim::FailNext("IDirectMusicSegment8::Unload", 1, E_FAIL);
-        SOUND_CHECK(water.Unload(path) == E_FAIL);
-        SOUND_CHECK(water.IsDownloadedTo(path) == 1);
-        SOUND_CHECK(water.Unload(path) == 0);
-        SOUND_CHECK(water.IsDownloadedTo(path) == 0);
+        QNDX_CHILD_CHECK(water.Unload(path) == E_FAIL);
+        QNDX_CHILD_CHECK(water.IsDownloadedTo(path) == 1);
+        QNDX_CHILD_CHECK(water.Unload(path) == 0);
+        QNDX_CHILD_CHECK(water.IsDownloadedTo(path) == 0);
 
         // A failing download is ignored by Play, and the play reports it.
         qndx::sim::FailNext("IDirectMusicSegment8::Download", 1, E_OUTOFMEMORY);
-        SOUND_CHECK(water.PlaySecondary(other, 0) == DMUS_E_NOT_DOWNLOADED_TO_PORT);
-        SOUND_CHECK(water.IsDownloadedTo(other) == 0);
+        QNDX_CHILD_CHECK(water.PlaySecondary(other, 0) == DMUS_E_NOT_DOWNLOADED_TO_PORT);
+        QNDX_CHILD_CHECK(water.IsDownloadedTo(other) == 0);
     });
 }
 
 TEST(SoundPaths, ASoundGoingStopsAndUnloadsEverywhere) {
-    ScratchDir dir;
-    IN_SOUND_CHILD({
+    qndx::test::TempDir dir("qndx-sound");
+    QNDX_IN_CHILD({
         CQNDXSoundEngine* engine = StartSound(dir.path());
         WriteFile(dir.path() + "/sounds/loop.wav", ConstantWave(480));
         CQNDXAudioPath* p1 = engine->CreateAudioPath(64);
         CQNDXAudioPath* p2 = engine->Create3DAudioPath(64);
         auto* loop = new CQNDXSound(engine);
-        SOUND_CHECK(loop->Load("loop.wav", 0) == 0);
-        SOUND_CHECK(loop->SetRepeats(0xFFFFFFFF) == 0);
-        SOUND_CHECK(loop->PlaySecondary(p1, 0) == 0 && loop->PlaySecondary(p2, 0) == 0);
-        SOUND_CHECK(engine->GetSoundCount() == 1);
+        QNDX_CHILD_CHECK(loop->Load("loop.wav", 0) == 0);
+        QNDX_CHILD_CHECK(loop->SetRepeats(0xFFFFFFFF) == 0);
+        QNDX_CHILD_CHECK(loop->PlaySecondary(p1, 0) == 0 && loop->PlaySecondary(p2, 0) == 0);
+        QNDX_CHILD_CHECK(engine->GetSoundCount() == 1);
         qndx::sim::EnableJournal(true);
         delete loop;
-        SOUND_CHECK(qndx::sim::JournalCount("IDirectMusicPerformance8::StopEx") == 1);
-        SOUND_CHECK(qndx::sim::JournalCount("IDirectMusicSegment8::Unload") == 2);
-        SOUND_CHECK(engine->GetSoundCount() == 0);
-        SOUND_CHECK_EQ(0, SoundEnd(Render(1000)));
+        QNDX_CHILD_CHECK(qndx::sim::JournalCount("IDirectMusicPerformance8::StopEx") == 1);
+        QNDX_CHILD_CHECK(qndx::sim::JournalCount("IDirectMusicSegment8::Unload") == 2);
+        QNDX_CHILD_CHECK(engine->GetSoundCount() == 0);
+        QNDX_CHILD_CHECK_EQ(0, SoundEnd(Render(1000)));
     });
 }
 
 TEST(SoundPaths, ADestroyedPathLeavesEverySoundThatUsedIt) {
-    ScratchDir dir;
-    IN_SOUND_CHILD({
+    qndx::test::TempDir dir("qndx-sound");
+    QNDX_IN_CHILD({
         CQNDXSoundEngine* engine = StartSound(dir.path());
         WriteFile(dir.path() + "/sounds/loop.wav", ConstantWave(480));
         CQNDXAudioPath* destroyed = engine->CreateAudioPath(64);
         CQNDXAudioPath* deleted = engine->CreateAudioPath(64);
         CQNDXSound a(engine), b(engine);
-        SOUND_CHECK(a.Load("loop.wav", 0) == 0 && b.Load("loop.wav", 0) == 0);
-        SOUND_CHECK(a.SetRepeats(0xFFFFFFFF) == 0);
-        SOUND_CHECK(a.PlaySecondary(destroyed, 0) == 0 && b.PlaySecondary(destroyed, 0) == 0);
-        SOUND_CHECK(a.PlaySecondary(deleted, 0) == 0);
-        SOUND_CHECK(destroyed->Destroy() == 0);
-        SOUND_CHECK(a.IsDownloadedTo(destroyed) == 0 && b.IsDownloadedTo(destroyed) == 0);
-        SOUND_CHECK(engine->GetAudioPathCount() == 1);
+        QNDX_CHILD_CHECK(a.Load("loop.wav", 0) == 0 && b.Load("loop.wav", 0) == 0);
+        QNDX_CHILD_CHECK(a.SetRepeats(0xFFFFFFFF) == 0);
+        QNDX_CHILD_CHECK(a.PlaySecondary(destroyed, 0) == 0 && b.PlaySecondary(destroyed, 0) == 0);
+        QNDX_CHILD_CHECK(a.PlaySecondary(deleted, 0) == 0);
+        QNDX_CHILD_CHECK(destroyed->Destroy() == 0);
+        QNDX_CHILD_CHECK(a.IsDownloadedTo(destroyed) == 0 && b.IsDownloadedTo(destroyed) == 0);
+        QNDX_CHILD_CHECK(engine->GetAudioPathCount() == 1);
         // Deleted without Destroy: it still leaves the engine and the sounds.
         delete deleted;
-        SOUND_CHECK(a.IsDownloadedTo(deleted) == 0);
-        SOUND_CHECK(engine->GetAudioPathCount() == 0);
-        SOUND_CHECK(a.IsPlaying() == 0);
-        SOUND_CHECK_EQ(0, SoundEnd(Render(1000)));
+        QNDX_CHILD_CHECK(a.IsDownloadedTo(deleted) == 0);
+        QNDX_CHILD_CHECK(engine->GetAudioPathCount() == 0);
+        QNDX_CHILD_CHECK(a.IsPlaying() == 0);
+        QNDX_CHILD_CHECK_EQ(0, SoundEnd(Render(1000)));
     });
 }
 
 TEST(SoundMidi, AStandardMidiFilePlaysThroughTheEngine) {
     if (!qndx::sim::MidiAvailable()) GTEST_SKIP() << "no FluidSynth or no General MIDI SoundFont on this machine";
-    ScratchDir dir;
-    IN_SOUND_CHILD({
+    qndx::test::TempDir dir("qndx-sound");
+    QNDX_IN_CHILD({
         CQNDXSoundEngine* engine = StartSound(dir.path());
         WriteFile(dir.path() + "/sounds/tune.mid", OneNoteMidi());
         CQNDXAudioPath* path = engine->CreateAudioPath(64);
         CQNDXSound tune(engine);
-        SOUND_CHECK(tune.Load("tune.mid", 1) == 0);
-        SOUND_CHECK(tune.PlaySecondary(path, 0) == 0);
+        QNDX_CHILD_CHECK(tune.Load("tune.mid", 1) == 0);
+        QNDX_CHILD_CHECK(tune.PlaySecondary(path, 0) == 0);
         std::vector<float> mix = Render(24000);
-        SOUND_CHECK(Peak(mix, 0, 0, 24000) > 0.01);
-        SOUND_CHECK(tune.IsPlaying() == 1);
-        SOUND_CHECK(tune.Stop(0, 0) == 0);
-        SOUND_CHECK(Peak(Render(4800), 0, 0, 4800) == 0.0);
+        QNDX_CHILD_CHECK(Peak(mix, 0, 0, 24000) > 0.01);
+        QNDX_CHILD_CHECK(tune.IsPlaying() == 1);
+        QNDX_CHILD_CHECK(tune.Stop(0, 0) == 0);
+        QNDX_CHILD_CHECK(Peak(Render(4800), 0, 0, 4800) == 0.0);
     });
 }
 
@@ -436,11 +436,11 @@ SineFit FitSine(const std::vector<float>& mix, int channel, double w, size_t fro
 // half a frame of the ideal (no frame lost or gained on the way through the
 // resampler), and no click anywhere between.
 TEST(SoundPlay, SinesAtEveryRateKeepTheirLengthAndPhase) {
-    ScratchDir dir;
-    IN_SOUND_CHILD({
+    qndx::test::TempDir dir("qndx-sound");
+    QNDX_IN_CHILD({
         CQNDXSoundEngine* engine = StartSound(dir.path());
         CQNDXAudioPath* path = engine->CreateAudioPath(64);
-        SOUND_CHECK(path != nullptr);
+        QNDX_CHILD_CHECK(path != nullptr);
         const double hz[2] = {440.0, 660.0};
         constexpr int kSeconds = 6;
         constexpr size_t kFrames = (size_t)kSeconds * 48000;
@@ -452,8 +452,8 @@ TEST(SoundPlay, SinesAtEveryRateKeepTheirLengthAndPhase) {
                 const std::string name = "sine-" + std::to_string(rate) + "-" + std::to_string(channels) + ".wav";
                 WriteFile(dir.path() + "/sounds/" + name, SineWave(rate, channels, hz, kSeconds));
                 CQNDXSound sine(engine);
-                SOUND_CHECK(sine.Load(name.c_str(), 0) == 0);
-                SOUND_CHECK(sine.PlaySecondary(path, 0) == 0);
+                QNDX_CHILD_CHECK(sine.Load(name.c_str(), 0) == 0);
+                QNDX_CHILD_CHECK(sine.PlaySecondary(path, 0) == 0);
                 const std::vector<float> mix = Render(kFrames + 4800);
                 const size_t end = SoundEnd(mix);
                 bool bad = end + 1 < kFrames || end > kFrames + 1;
@@ -478,7 +478,7 @@ TEST(SoundPlay, SinesAtEveryRateKeepTheirLengthAndPhase) {
                 failures += bad;
             }
         }
-        SOUND_CHECK_EQ(0, failures);
+        QNDX_CHILD_CHECK_EQ(0, failures);
     });
 }
 
@@ -594,8 +594,8 @@ size_t Onset(const std::vector<float>& mix, size_t from, float level) {
 // the same, each note where a three-track file with the same notes has it.
 TEST(SoundMidi, FilesWithHundredsOfTracksPlayEveryNoteOnTime) {
     if (!qndx::sim::MidiAvailable()) GTEST_SKIP() << "no FluidSynth or no General MIDI SoundFont on this machine";
-    ScratchDir dir;
-    IN_SOUND_CHILD({
+    qndx::test::TempDir dir("qndx-sound");
+    QNDX_IN_CHILD({
         CQNDXSoundEngine* engine = StartSound(dir.path());
         CQNDXAudioPath* path = engine->CreateAudioPath(64);
         size_t reference[2] = {0, 0};
@@ -603,28 +603,28 @@ TEST(SoundMidi, FilesWithHundredsOfTracksPlayEveryNoteOnTime) {
             const std::string name = std::to_string(count) + ".mid";
             WriteFile(dir.path() + "/sounds/" + name, ManyTrackMidi(count));
             CQNDXSound tune(engine);
-            SOUND_CHECK(tune.Load(name.c_str(), 1) == 0);
-            SOUND_CHECK(tune.PlaySecondary(path, 0) == 0);
+            QNDX_CHILD_CHECK(tune.Load(name.c_str(), 1) == 0);
+            QNDX_CHILD_CHECK(tune.PlaySecondary(path, 0) == 0);
             std::vector<float> mix;
             for (int part = 0; part < 3; ++part) {
-                SOUND_CHECK(tune.IsPlaying() == 1);
+                QNDX_CHILD_CHECK(tune.IsPlaying() == 1);
                 const std::vector<float> more = Render(24000);
                 mix.insert(mix.end(), more.begin(), more.end());
             }
             const size_t first = Onset(mix, 0, 0.01f), second = Onset(mix, 24000, 0.01f);
             std::fprintf(stderr, "%u tracks: notes from frames %zu and %zu\n", count, first, second);
-            SOUND_CHECK(first < 480);
-            SOUND_CHECK(second >= 48000 && second < 48480);
-            SOUND_CHECK(Peak(mix, 0, 36000, 48000) < 0.001);  // nothing early
+            QNDX_CHILD_CHECK(first < 480);
+            QNDX_CHILD_CHECK(second >= 48000 && second < 48480);
+            QNDX_CHILD_CHECK(Peak(mix, 0, 36000, 48000) < 0.001);  // nothing early
             if (count == 3) {
                 reference[0] = first;
                 reference[1] = second;
             }
-            SOUND_CHECK_EQ(reference[0], first);
-            SOUND_CHECK_EQ(reference[1], second);
+            QNDX_CHILD_CHECK_EQ(reference[0], first);
+            QNDX_CHILD_CHECK_EQ(reference[1], second);
             // Then the tune ends.
             for (int frames = 0; tune.IsPlaying() == 1; frames += 4800) {
-                SOUND_CHECK(frames < 5 * 48000);
+                QNDX_CHILD_CHECK(frames < 5 * 48000);
                 Render(4800);
             }
         }

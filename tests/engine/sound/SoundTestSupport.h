@@ -20,79 +20,22 @@
 #include "SoundEngine/SoundEngine.h"
 #include "platform/sim/Audio.h"
 #include "platform/sim/Kernel.h"
+#include "support/ChildProgram.h"
 #include "support/TempDir.h"
 
 namespace qndx_sound_test {
 
 using Bytes = std::vector<uint8_t>;
 
-// Fails the child (exit code 1) with the condition on stderr.
-#define SOUND_CHECK(cond)                                                                 \
-    do {                                                                                  \
-        if (!(cond)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::fflush(stderr);                                                          \
-            std::_Exit(1);                                                                \
-        }                                                                                 \
-    } while (0)
-
-#define SOUND_CHECK_EQ(expected, actual)                                                                               \
-    do {                                                                                                               \
-        const long long sound_e = (long long)(expected), sound_a = (long long)(actual);                                \
-        if (sound_e != sound_a) {                                                                                      \
-            std::fprintf(stderr, "%s:%d: %s is %lld, expected %lld\n", __FILE__, __LINE__, #actual, sound_a, sound_e); \
-            std::fflush(stderr);                                                                                       \
-            std::_Exit(1);                                                                                             \
-        }                                                                                                              \
-    } while (0)
-
-#define SOUND_CHECK_NEAR(expected, actual, tolerance)                                                              \
-    do {                                                                                                           \
-        const double sound_e = (expected), sound_a = (actual);                                                     \
-        if (!(std::fabs(sound_e - sound_a) <= (tolerance))) {                                                      \
-            std::fprintf(stderr, "%s:%d: %s is %g, expected %g\n", __FILE__, __LINE__, #actual, sound_a, sound_e); \
-            std::fflush(stderr);                                                                                   \
-            std::_Exit(1);                                                                                         \
-        }                                                                                                          \
-    } while (0)
-
-// Runs the statements in a forked child; the child must reach the end
-// (and, in the sanitizer build, leave nothing behind at exit).
-#define IN_SOUND_CHILD(...)                             \
-    do {                                                \
-        auto sound_child_body = [&]() { __VA_ARGS__; }; \
-        EXPECT_EXIT(                                    \
-            {                                           \
-                sound_child_body();                     \
-                std::exit(0);                           \
-            },                                          \
-            ::testing::ExitedWithCode(0), "");          \
-    } while (0)
-
-class ScratchDir {
-public:
-    ScratchDir() {
-        m_path = qndx::test::MakeTempDir("qndx-sound");
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
-    }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
 // In the child: the program lives in `dir`; the manager starts there with
 // offline audio. Returns the manager.
 inline CQNDXGameManager* StartManager(const std::string& dir) {
-    SOUND_CHECK(!dir.empty());
+    QNDX_CHILD_CHECK(!dir.empty());
     qndx::sim::SetAudioOffline(true);
     const std::string line = "\"" + dir + "/game.exe\"";
     qndx::sim::SetCommandLine(line.c_str());
     CQNDXGameManager* gm = CQNDXGameManager::Create();
-    SOUND_CHECK(gm != nullptr);
+    QNDX_CHILD_CHECK(gm != nullptr);
     return gm;
 }
 
@@ -100,7 +43,7 @@ inline CQNDXGameManager* StartManager(const std::string& dir) {
 inline CQNDXSoundEngine* StartSound(const std::string& dir) {
     CQNDXGameManager* gm = StartManager(dir);
     CQNDXSoundEngine* engine = gm->GetSoundEngine(64);
-    SOUND_CHECK(engine != nullptr);
+    QNDX_CHILD_CHECK(engine != nullptr);
     return engine;
 }
 

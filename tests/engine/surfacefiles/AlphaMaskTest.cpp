@@ -40,8 +40,8 @@ protected:
 
 TEST_F(AlphaMask, AFileOfTheSurfacesSizeLoadsRowsTopToBottom) {
     const std::vector<BYTE> file = MaskFile(6, 5, 30, 3);
-    WriteAll(dir.File("mask.alpha"), file);
-    EXPECT_EQ(1, s->LoadAlphaMask(dir.File("mask.alpha").c_str()));
+    WriteAll(dir / "mask.alpha", file);
+    EXPECT_EQ(1, s->LoadAlphaMask((dir / "mask.alpha").c_str()));
     ASSERT_NE(nullptr, s->GetAlphaMask());
     EXPECT_EQ(0, std::memcmp(s->GetAlphaMask(), file.data() + 8, 30));
     // The mask goes with the surface into its copy.
@@ -54,16 +54,16 @@ TEST_F(AlphaMask, AFileOfTheSurfacesSizeLoadsRowsTopToBottom) {
 TEST_F(AlphaMask, EnginePathsAndTrailingBytes) {
     // Bytes after the mask are not part of it and do no harm.
     std::vector<BYTE> file = MaskFile(6, 5, 40);
-    WriteAll(dir.File("mask.alpha"), file);
-    EXPECT_EQ(1, s->LoadAlphaMask((dir.path + "\\mask.alpha").c_str()));
+    WriteAll(dir / "mask.alpha", file);
+    EXPECT_EQ(1, s->LoadAlphaMask((dir.path() + "\\mask.alpha").c_str()));
     EXPECT_EQ(0, std::memcmp(s->GetAlphaMask(), file.data() + 8, 30));
 }
 
 TEST_F(AlphaMask, AnExistingMaskIsKept) {
     unsigned char* own = new unsigned char[30]();
     s->SetAlphaMask(own);
-    WriteAll(dir.File("mask.alpha"), MaskFile(6, 5, 30, 9));
-    EXPECT_EQ(0, s->LoadAlphaMask(dir.File("mask.alpha").c_str()));
+    WriteAll(dir / "mask.alpha", MaskFile(6, 5, 30, 9));
+    EXPECT_EQ(0, s->LoadAlphaMask((dir / "mask.alpha").c_str()));
     EXPECT_EQ(own, s->GetAlphaMask());
     EXPECT_EQ(0, own[0]);
 }
@@ -83,8 +83,8 @@ TEST_F(AlphaMask, FilesThatDoNotFitAreRefused) {
         {"header cut short", std::vector<BYTE>{6, 0, 0, 0, 5}},
     };
     for (const Case& c : cases) {
-        WriteAll(dir.File("bad.alpha"), c.bytes);
-        EXPECT_EQ(0, s->LoadAlphaMask(dir.File("bad.alpha").c_str())) << c.what;
+        WriteAll(dir / "bad.alpha", c.bytes);
+        EXPECT_EQ(0, s->LoadAlphaMask((dir / "bad.alpha").c_str())) << c.what;
         EXPECT_EQ(nullptr, s->GetAlphaMask()) << c.what;
     }
 }
@@ -101,18 +101,18 @@ public:
 // The warning goes through the game manager, a process singleton: the test
 // runs in a forked child.
 TEST(AlphaMaskShortFile, MissingBytesAreOpaqueWithOneWarning) {
-    ScratchDir dir;
-    ASSERT_FALSE(dir.path.empty());
+    qndx::test::TempDir dir("qndx-surfacefiles");
+    ASSERT_FALSE(dir.path().empty());
     // Checks each length of mask data with the log registered; the first
     // failure, or null.
     auto check = [&dir](CQNDXVideoEngine* ve, WarningLog& log) -> const char* {
         for (size_t dataBytes : {size_t(0), size_t(1), size_t(17), size_t(29), size_t(30)}) {
             const std::vector<BYTE> file = MaskFile(6, 5, dataBytes, 11);
-            WriteAll(dir.File("short.alpha"), file);
+            WriteAll(dir / "short.alpha", file);
             CQNDXSurface s;
             if (s.Create(ve, 6, 5) != 0) return "surface";
             log.lines.clear();
-            if (s.LoadAlphaMask(dir.File("short.alpha").c_str()) != 1) return "not loaded";
+            if (s.LoadAlphaMask((dir / "short.alpha").c_str()) != 1) return "not loaded";
             const unsigned char* mask = s.GetAlphaMask();
             if (!mask) return "no mask";
             for (size_t i = 0; i < 30; ++i)
@@ -125,7 +125,7 @@ TEST(AlphaMaskShortFile, MissingBytesAreOpaqueWithOneWarning) {
         return nullptr;
     };
     auto body = [&dir, &check]() -> const char* {
-        if (chdir(dir.path.c_str()) != 0) return "chdir";
+        if (chdir(dir.path().c_str()) != 0) return "chdir";
         qndx::sim::SetCommandLine("game.exe");
         CQNDXGameManager* gm = CQNDXGameManager::Create();
         if (!gm || !gm->GetVideoEngine()) return "no engine";
@@ -148,14 +148,14 @@ TEST(AlphaMaskShortFile, MissingBytesAreOpaqueWithOneWarning) {
 
 TEST_F(AlphaMask, NamesThatOpenNothing) {
     EXPECT_EQ(0, s->LoadAlphaMask(nullptr));
-    EXPECT_EQ(0, s->LoadAlphaMask(dir.File("missing.alpha").c_str()));
+    EXPECT_EQ(0, s->LoadAlphaMask((dir / "missing.alpha").c_str()));
     EXPECT_EQ(0, s->LoadAlphaMask("C:\\masks\\a.alpha"));
-    EXPECT_EQ(0, s->LoadAlphaMask(dir.path.c_str()));  // a directory
+    EXPECT_EQ(0, s->LoadAlphaMask(dir.path().c_str()));  // a directory
     EXPECT_EQ(nullptr, s->GetAlphaMask());
     // A surface without pixels has no size a mask could match.
     CQNDXSurface empty;
-    WriteAll(dir.File("zero.alpha"), MaskFile(0, 0, 0));
-    EXPECT_EQ(0, empty.LoadAlphaMask(dir.File("zero.alpha").c_str()));
+    WriteAll(dir / "zero.alpha", MaskFile(0, 0, 0));
+    EXPECT_EQ(0, empty.LoadAlphaMask((dir / "zero.alpha").c_str()));
     EXPECT_EQ(nullptr, empty.GetAlphaMask());
 }
 

@@ -52,7 +52,7 @@ TEST_P(SaveBmpKinds, RandomPixelsConvertRowByRowBottomUp) {
         CQNDXSurface* s = NewSurface(width, 7);
         FillRandom(s->GetDDSurface(), rng);
         const Snapshot snap = Take(s->GetDDSurface());
-        const std::string path = dir.File("random.bmp");
+        const std::string path = dir / "random.bmp";
         ASSERT_EQ(1, s->SaveBMP(path.c_str()));
         const std::vector<BYTE> file = ReadAll(path);
         const size_t row = (3u * width + 3u) & ~3u;
@@ -79,7 +79,7 @@ TEST_P(SaveBmpKinds, WhiteAndKnownValues) {
     const int kind = GetParam();
     Poke(s->GetDDSurface(), 0, 0, kind == 15 ? 0x7FFF : kind == 16 ? 0xFFFF : 0xAB112233);
     Poke(s->GetDDSurface(), 1, 0, kind == 15 ? 0x8000 : kind == 16 ? 0x0821 : 0x00000000);
-    const std::string path = dir.File("known.bmp");
+    const std::string path = dir / "known.bmp";
     ASSERT_EQ(1, s->SaveBMP(path.c_str()));
     const std::vector<BYTE> file = ReadAll(path);
     ASSERT_EQ(62u, file.size());
@@ -103,7 +103,7 @@ TEST_F(SaveBmp, HeadersOfAThreeByTwoAndAFourByOneSurface) {
         Poke(s->GetDDSurface(), x, 0, 0x000010u * (x + 1));  // top row: blue
         Poke(s->GetDDSurface(), x, 1, 0x100000u * (x + 1));  // bottom row: red
     }
-    const std::string path = dir.File("three.bmp");
+    const std::string path = dir / "three.bmp";
     ASSERT_EQ(1, s->SaveBMP(path.c_str()));
     const std::vector<BYTE> f = ReadAll(path);
     ASSERT_EQ(78u, f.size());
@@ -132,8 +132,8 @@ TEST_F(SaveBmp, HeadersOfAThreeByTwoAndAFourByOneSurface) {
     delete s;
 
     CQNDXSurface* line = NewSurface(4, 1);
-    ASSERT_EQ(1, line->SaveBMP(dir.File("four.bmp").c_str()));
-    const std::vector<BYTE> g = ReadAll(dir.File("four.bmp"));
+    ASSERT_EQ(1, line->SaveBMP((dir / "four.bmp").c_str()));
+    const std::vector<BYTE> g = ReadAll(dir / "four.bmp");
     EXPECT_EQ(66u, g.size());
     EXPECT_EQ(66u, Le32(g, 2));
     delete line;
@@ -141,11 +141,11 @@ TEST_F(SaveBmp, HeadersOfAThreeByTwoAndAFourByOneSurface) {
 
 TEST_F(SaveBmp, ReplacesAnExistingFileAndTranslatesThePath) {
     StartEngine(16);
-    const std::string path = dir.File("old.bmp");
+    const std::string path = dir / "old.bmp";
     WriteAll(path, std::vector<BYTE>(5000, 0xEE));
     CQNDXSurface* s = NewSurface(4, 1);
     // Engine paths keep their backslashes.
-    std::string enginePath = dir.path + "\\old.bmp";
+    std::string enginePath = dir.path() + "\\old.bmp";
     ASSERT_EQ(1, s->SaveBMP(enginePath.c_str()));
     EXPECT_EQ(66u, ReadAll(path).size());
     delete s;
@@ -155,22 +155,22 @@ TEST_F(SaveBmp, RefusalsBeforeAndAfterTheFileIsMade) {
     StartEngine(32);
     CQNDXSurface* s = NewSurface(4, 4);
     EXPECT_EQ(-1, s->SaveBMP(nullptr));
-    EXPECT_EQ(-2, s->SaveBMP(dir.path.c_str()));       // a directory
+    EXPECT_EQ(-2, s->SaveBMP(dir.path().c_str()));       // a directory
     EXPECT_EQ(-2, s->SaveBMP("C:\\sshots\\a.bmp"));    // a drive names nothing here
-    EXPECT_EQ(-2, s->SaveBMP((dir.path + "/missing/a.bmp").c_str()));
+    EXPECT_EQ(-2, s->SaveBMP((dir.path() + "/missing/a.bmp").c_str()));
     qndx::sim::FailNext("CreateFileA", 1, 0);
-    EXPECT_EQ(-2, s->SaveBMP(dir.File("x.bmp").c_str()));
+    EXPECT_EQ(-2, s->SaveBMP((dir / "x.bmp").c_str()));
 
     // Locks refused: -3, and the file holds the headers at most.
     qndx::sim::FailNext("IDirectDrawSurface7::Lock", 2, DDERR_SURFACEBUSY);
-    const std::string path = dir.File("locked.bmp");
+    const std::string path = dir / "locked.bmp";
     EXPECT_EQ(-3, s->SaveBMP(path.c_str()));
     EXPECT_LE(ReadAll(path).size(), 54u);
     EXPECT_EQ(0u, s->GetLockCount());
 
     // A surface with nothing behind it cannot be locked either.
     CQNDXSurface empty;
-    EXPECT_EQ(-3, empty.SaveBMP(dir.File("empty.bmp").c_str()));
+    EXPECT_EQ(-3, empty.SaveBMP((dir / "empty.bmp").c_str()));
     delete s;
 }
 
@@ -178,7 +178,7 @@ TEST_F(SaveBmp, AWriteThatFailsIsNotReportedAsWritten) {
     StartEngine(32);
     CQNDXSurface* s = NewSurface(8, 8);
     qndx::sim::FailNext("WriteFile", 1, 0);
-    EXPECT_EQ(-2, s->SaveBMP(dir.File("a.bmp").c_str()));
+    EXPECT_EQ(-2, s->SaveBMP((dir / "a.bmp").c_str()));
     // The pixel write failing (second WriteFile) counts too.
     struct rlimit old;
     ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &old));
@@ -186,7 +186,7 @@ TEST_F(SaveBmp, AWriteThatFailsIsNotReportedAsWritten) {
     struct rlimit small = old;
     small.rlim_cur = 100;  // room for the headers, not the pixels
     ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
-    const int result = s->SaveBMP(dir.File("b.bmp").c_str());
+    const int result = s->SaveBMP((dir / "b.bmp").c_str());
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(-2, result);
@@ -201,7 +201,7 @@ TEST_F(SaveBmp, KeepsTheCallersLockAndLeavesPixelsAlone) {
     FillRandom(s->GetDDSurface(), rng);
     const Snapshot before = Take(s->GetDDSurface());
     ASSERT_EQ(1, s->Lock());
-    EXPECT_EQ(1, s->SaveBMP(dir.File("locked.bmp").c_str()));
+    EXPECT_EQ(1, s->SaveBMP((dir / "locked.bmp").c_str()));
     EXPECT_EQ(1u, s->GetLockCount());
     EXPECT_EQ(0, s->Unlock());
     EXPECT_EQ(before.bytes, Take(s->GetDDSurface()).bytes);
@@ -249,7 +249,7 @@ TEST_F(SaveBmpIndexed, IndicesTakeTheDisplaysPaletteColours) {
         Poke(indexed->GetDDSurface(), x, 0, 5);
         Poke(indexed->GetDDSurface(), x, 1, static_cast<DWORD>(200 + x));
     }
-    const std::string path = dir.File("indexed.bmp");
+    const std::string path = dir / "indexed.bmp";
     ASSERT_EQ(1, indexed->SaveBMP(path.c_str()));
     const std::vector<BYTE> f = ReadAll(path);
     ASSERT_EQ(54u + 16u * 2u, f.size());
@@ -271,16 +271,16 @@ TEST_F(SaveBmpIndexed, IndicesTakeTheDisplaysPaletteColours) {
 }
 
 TEST_F(SaveBmpIndexed, PaletteAndLockFailures) {
-    EXPECT_EQ(-4, indexed->SaveBMP(dir.File("nofront.bmp").c_str()));
+    EXPECT_EQ(-4, indexed->SaveBMP((dir / "nofront.bmp").c_str()));
     InstallFront(false);
-    EXPECT_EQ(-5, indexed->SaveBMP(dir.File("nopalette.bmp").c_str()));
+    EXPECT_EQ(-5, indexed->SaveBMP((dir / "nopalette.bmp").c_str()));
     delete engine->GetFrontSurface();
     engine->SetFrontSurface(nullptr);
     InstallFront(true);
     qndx::sim::FailNext("IDirectDrawSurface7::GetPalette", 1, DDERR_NOPALETTEATTACHED);
-    EXPECT_EQ(-5, indexed->SaveBMP(dir.File("nopalette2.bmp").c_str()));
+    EXPECT_EQ(-5, indexed->SaveBMP((dir / "nopalette2.bmp").c_str()));
     qndx::sim::FailNext("IDirectDrawSurface7::Lock", 2, DDERR_SURFACEBUSY);
-    const std::string path = dir.File("nolock.bmp");
+    const std::string path = dir / "nolock.bmp";
     EXPECT_EQ(-6, indexed->SaveBMP(path.c_str()));
     EXPECT_LE(ReadAll(path).size(), 54u);
     EXPECT_EQ(1, indexed->SaveBMP(path.c_str()));

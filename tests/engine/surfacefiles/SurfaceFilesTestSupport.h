@@ -20,14 +20,6 @@
 
 namespace qndx_test {
 
-// A fresh temporary directory, removed with its files at the end.
-struct ScratchDir {
-    std::string path;
-    ScratchDir() : path(qndx::test::MakeTempDir("qndx-surfacefiles")) {}
-    ~ScratchDir() { qndx::test::RemoveTree(path); }
-    std::string File(const std::string& name) const { return path + "/" + name; }
-};
-
 inline std::vector<BYTE> ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<BYTE>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -84,8 +76,8 @@ inline IDirectDrawSurface7* MakeIndexedSurface(IDirectDraw7* dd, int w, int h) {
 // The graphics fixture with a scratch directory.
 class FilesTest : public GraphicsTest {
 protected:
-    void SetUp() override { ASSERT_FALSE(dir.path.empty()); }
-    ScratchDir dir;
+    void SetUp() override { ASSERT_FALSE(dir.path().empty()); }
+    qndx::test::TempDir dir{"qndx-surfacefiles"};
 };
 
 }  // namespace qndx_test

@@ -5,11 +5,13 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
-#include "TempDir.h"
 #include "platform/Kernel.h"
 #include "platform/sim/Sim.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -18,7 +20,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(dir.Ok()); }
 
     HANDLE Open(const std::string& name, DWORD access, DWORD disposition) {
-        return CreateFileA(dir.Engine(name).c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+        return CreateFileA(Engine(name).c_str(), access, FILE_SHARE_READ, nullptr, disposition,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     }
 
@@ -30,13 +32,30 @@ protected:
         return buf;
     }
 
-    TempDir dir;
+    // Host path of a name inside the folder.
+    std::string Host(const std::string& name) const { return dir / name; }
+    // The same path written the engine's way, with backslashes.
+    std::string Engine(const std::string& name) const {
+        std::string p = Host(name);
+        for (char& c : p)
+            if (c == '/') c = '\\';
+        return p;
+    }
+    void Write(const std::string& name, const std::string& content) const {
+        std::ofstream(Host(name), std::ios::binary) << content;
+    }
+    std::string Read(const std::string& name) const {
+        std::ifstream in(Host(name), std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
+
+    qndx::test::TempDir dir{"qndx-kernel"};
 };
 
 }  // namespace
 
 TEST_F(Files, OpenExistingReadsContentAndRefusesMissingFiles) {
-    dir.Write("a.bin", "hello");
+    Write("a.bin", "hello");
     HANDLE h = Open("a.bin", GENERIC_READ, OPEN_EXISTING);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     ASSERT_NE(h, nullptr);
@@ -47,11 +66,11 @@ TEST_F(Files, OpenExistingReadsContentAndRefusesMissingFiles) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(Open("nodir\\missing.bin", GENERIC_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-    EXPECT_FALSE(std::filesystem::exists(dir.Host("missing.bin")));
+    EXPECT_FALSE(std::filesystem::exists(Host("missing.bin")));
 }
 
 TEST_F(Files, OpenAlwaysKeepsContentAndStartsAtZero) {
-    dir.Write("keep.txt", "0123456789");
+    Write("keep.txt", "0123456789");
     HANDLE h = Open("keep.txt", GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
@@ -61,65 +80,65 @@ TEST_F(Files, OpenAlwaysKeepsContentAndStartsAtZero) {
     EXPECT_TRUE(WriteFile(h, "AB", 2, &wrote, nullptr));
     EXPECT_EQ(wrote, 2u);
     CloseHandle(h);
-    EXPECT_EQ(dir.Read("keep.txt"), "AB23456789");
+    EXPECT_EQ(Read("keep.txt"), "AB23456789");
 
     HANDLE fresh = Open("new.txt", GENERIC_WRITE, OPEN_ALWAYS);
     ASSERT_NE(fresh, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(NO_ERROR));
     CloseHandle(fresh);
-    EXPECT_TRUE(std::filesystem::exists(dir.Host("new.txt")));
+    EXPECT_TRUE(std::filesystem::exists(Host("new.txt")));
 }
 
 TEST_F(Files, CreateAlwaysTruncatesAndCreateNewRefusesExisting) {
-    dir.Write("old.bmp", "a long old content");
-    HANDLE h = CreateFileA(dir.Engine("old.bmp").c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+    Write("old.bmp", "a long old content");
+    HANDLE h = CreateFileA(Engine("old.bmp").c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetFileSize(h, nullptr), 0u);
     DWORD wrote = 0;
     EXPECT_TRUE(WriteFile(h, "BM", 2, &wrote, nullptr));
     CloseHandle(h);
-    EXPECT_EQ(dir.Read("old.bmp"), "BM");
+    EXPECT_EQ(Read("old.bmp"), "BM");
 
     EXPECT_EQ(Open("old.bmp", GENERIC_WRITE, CREATE_NEW), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
-    EXPECT_EQ(dir.Read("old.bmp"), "BM");
+    EXPECT_EQ(Read("old.bmp"), "BM");
     HANDLE n = Open("brand.new", GENERIC_WRITE, CREATE_NEW);
     EXPECT_NE(n, INVALID_HANDLE_VALUE);
     CloseHandle(n);
 }
 
 TEST_F(Files, TruncateExistingNeedsWriteAccessAndAFile) {
-    dir.Write("t.txt", "xyz");
+    Write("t.txt", "xyz");
     EXPECT_EQ(Open("t.txt", GENERIC_READ, TRUNCATE_EXISTING), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(dir.Read("t.txt"), "xyz");
+    EXPECT_EQ(Read("t.txt"), "xyz");
     EXPECT_EQ(Open("none.txt", GENERIC_WRITE, TRUNCATE_EXISTING), INVALID_HANDLE_VALUE);
     HANDLE h = Open("t.txt", GENERIC_WRITE, TRUNCATE_EXISTING);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     CloseHandle(h);
-    EXPECT_EQ(dir.Read("t.txt"), "");
+    EXPECT_EQ(Read("t.txt"), "");
     EXPECT_EQ(Open("t.txt", GENERIC_READ, 99), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
 TEST_F(Files, DirectoriesAndDevicesAreRefused) {
-    ASSERT_EQ(mkdir(dir.Host("sub").c_str(), 0777), 0);
+    ASSERT_EQ(mkdir(Host("sub").c_str(), 0777), 0);
     for (DWORD disposition : {OPEN_EXISTING, OPEN_ALWAYS, CREATE_ALWAYS}) {
         EXPECT_EQ(Open("sub", GENERIC_READ, disposition), INVALID_HANDLE_VALUE) << disposition;
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     }
-    EXPECT_TRUE(std::filesystem::is_directory(dir.Host("sub")));
+    EXPECT_TRUE(std::filesystem::is_directory(Host("sub")));
     EXPECT_EQ(CreateFileA("/dev/null", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
     // A pipe nobody writes to must not block the open.
-    ASSERT_EQ(mkfifo(dir.Host("fifo").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(Host("fifo").c_str(), 0600), 0);
     EXPECT_EQ(Open("fifo", GENERIC_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE);
 }
 
 TEST_F(Files, EngineStylePathsAreTranslated) {
-    ASSERT_EQ(mkdir(dir.Host("sounds").c_str(), 0777), 0);
-    dir.Write("sounds/w.wav", "RIFF");
+    ASSERT_EQ(mkdir(Host("sounds").c_str(), 0777), 0);
+    Write("sounds/w.wav", "RIFF");
     // "dir.\name" names dir/name, as the engine's directory joins produce.
-    std::string name = dir.Engine("sounds") + ".\\w.wav";
+    std::string name = Engine("sounds") + ".\\w.wav";
     HANDLE h = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     EXPECT_EQ(ReadAll(h), "RIFF");
@@ -133,7 +152,7 @@ TEST_F(Files, EngineStylePathsAreTranslated) {
 TEST_F(Files, ShortReadAtEndIsASuccess) {
     std::string content(110, '\0');
     for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>('a' + i % 26);
-    dir.Write("img.bin", content);
+    Write("img.bin", content);
     HANDLE h = Open("img.bin", GENERIC_READ, OPEN_EXISTING);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     EXPECT_EQ(SetFilePointer(h, -10, nullptr, FILE_END), 100u);
@@ -151,7 +170,7 @@ TEST_F(Files, ShortReadAtEndIsASuccess) {
 }
 
 TEST_F(Files, TransfersNeedTheMatchingAccess) {
-    dir.Write("r.txt", "data");
+    Write("r.txt", "data");
     HANDLE r = Open("r.txt", GENERIC_READ, OPEN_EXISTING);
     DWORD n = 7;
     EXPECT_FALSE(WriteFile(r, "x", 1, &n, nullptr));
@@ -163,13 +182,13 @@ TEST_F(Files, TransfersNeedTheMatchingAccess) {
     EXPECT_FALSE(ReadFile(w, &c, 1, &n, nullptr));
     EXPECT_FALSE(WriteFile(w, nullptr, 4, &n, nullptr));
     CloseHandle(w);
-    EXPECT_EQ(dir.Read("r.txt"), "data");
+    EXPECT_EQ(Read("r.txt"), "data");
     // CREATE_ALWAYS for reading empties the file but still refuses writes.
     HANDLE cr = Open("r.txt", GENERIC_READ, CREATE_ALWAYS);
     ASSERT_NE(cr, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(WriteFile(cr, "x", 1, &n, nullptr));
     CloseHandle(cr);
-    EXPECT_EQ(dir.Read("r.txt"), "");
+    EXPECT_EQ(Read("r.txt"), "");
 }
 
 TEST_F(Files, InvalidAndClosedHandlesFailCleanly) {
@@ -184,7 +203,7 @@ TEST_F(Files, InvalidAndClosedHandlesFailCleanly) {
         EXPECT_EQ(GetFileSize(bad, nullptr), INVALID_FILE_SIZE);
         EXPECT_FALSE(CloseHandle(bad));
     }
-    dir.Write("c.txt", "c");
+    Write("c.txt", "c");
     HANDLE h = Open("c.txt", GENERIC_READ, OPEN_EXISTING);
     EXPECT_TRUE(CloseHandle(h));
     EXPECT_FALSE(CloseHandle(h));
@@ -197,7 +216,7 @@ TEST_F(Files, InvalidAndClosedHandlesFailCleanly) {
 }
 
 TEST_F(Files, SetFilePointerModesAndErrors) {
-    dir.Write("p.bin", "0123456789");
+    Write("p.bin", "0123456789");
     HANDLE h = Open("p.bin", GENERIC_READ, OPEN_EXISTING);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     EXPECT_EQ(SetFilePointer(h, 4, nullptr, FILE_BEGIN), 4u);
@@ -232,7 +251,7 @@ TEST_F(Files, SetFilePointerModesAndErrors) {
 }
 
 TEST_F(Files, GetFileSizeReportsTheHighPart) {
-    dir.Write("s.bin", std::string(300, 'x'));
+    Write("s.bin", std::string(300, 'x'));
     HANDLE h = Open("s.bin", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
     DWORD high = 77;
     EXPECT_EQ(GetFileSize(h, &high), 300u);
@@ -246,7 +265,7 @@ TEST_F(Files, GetFileSizeReportsTheHighPart) {
 }
 
 TEST_F(Files, OverlappedOffsetsPositionTheTransfer) {
-    dir.Write("o.bin", "abcdefgh");
+    Write("o.bin", "abcdefgh");
     HANDLE h = Open("o.bin", GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
     OVERLAPPED at{};
     at.Offset = 5;
@@ -257,11 +276,11 @@ TEST_F(Files, OverlappedOffsetsPositionTheTransfer) {
     at.Offset = 1;
     EXPECT_TRUE(WriteFile(h, "XY", 2, &n, &at));
     CloseHandle(h);
-    EXPECT_EQ(dir.Read("o.bin"), "aXYdefgh");
+    EXPECT_EQ(Read("o.bin"), "aXYdefgh");
 }
 
 TEST_F(Files, InjectedFaultsFailOnceWithTheirCode) {
-    dir.Write("f.txt", "f");
+    Write("f.txt", "f");
     qndx::sim::FailNext("CreateFileA", 1, ERROR_SHARING_VIOLATION);
     EXPECT_EQ(Open("f.txt", GENERIC_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
@@ -279,7 +298,7 @@ TEST_F(Files, InjectedFaultsFailOnceWithTheirCode) {
 
 TEST_F(Files, JournalNamesTheOpenedFile) {
     qndx::sim::EnableJournal(true);
-    dir.Write("j.txt", "j");
+    Write("j.txt", "j");
     HANDLE h = Open("j.txt", GENERIC_READ, OPEN_EXISTING);
     CloseHandle(h);
     EXPECT_EQ(qndx::sim::JournalCount("CreateFileA(\""), 1);
@@ -289,12 +308,12 @@ TEST_F(Files, JournalNamesTheOpenedFile) {
 }
 
 TEST_F(Files, DirectoriesAreCreatedAndEntered) {
-    std::string sub = dir.Engine("made");
+    std::string sub = Engine("made");
     EXPECT_TRUE(CreateDirectoryA(sub.c_str(), nullptr));
-    EXPECT_TRUE(std::filesystem::is_directory(dir.Host("made")));
+    EXPECT_TRUE(std::filesystem::is_directory(Host("made")));
     EXPECT_FALSE(CreateDirectoryA(sub.c_str(), nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-    EXPECT_FALSE(CreateDirectoryA((dir.Engine("no") + "\\deeper").c_str(), nullptr));
+    EXPECT_FALSE(CreateDirectoryA((Engine("no") + "\\deeper").c_str(), nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
     EXPECT_FALSE(CreateDirectoryA("C:\\Games\\debug", nullptr));
     EXPECT_FALSE(CreateDirectoryA(nullptr, nullptr));
@@ -304,11 +323,11 @@ TEST_F(Files, DirectoriesAreCreatedAndEntered) {
     EXPECT_TRUE(SetCurrentDirectoryA(sub.c_str()));
     // Relative engine paths now land inside it.
     EXPECT_TRUE(CreateDirectoryA(".\\debug", nullptr));
-    EXPECT_TRUE(std::filesystem::is_directory(dir.Host("made/debug")));
+    EXPECT_TRUE(std::filesystem::is_directory(Host("made/debug")));
     char now[4096];
     DWORD len = GetCurrentDirectoryA(sizeof now, now);
     EXPECT_EQ(len, std::strlen(now));
-    EXPECT_EQ(std::filesystem::canonical(now), std::filesystem::canonical(dir.Host("made")));
+    EXPECT_EQ(std::filesystem::canonical(now), std::filesystem::canonical(Host("made")));
     // Too small a buffer: the size needed, terminator included.
     char tiny[2];
     EXPECT_EQ(GetCurrentDirectoryA(sizeof tiny, tiny), len + 1);
@@ -316,7 +335,7 @@ TEST_F(Files, DirectoriesAreCreatedAndEntered) {
     // A drive-letter directory fails and leaves the current one alone.
     EXPECT_FALSE(SetCurrentDirectoryA("C:\\Games\\My Game"));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-    EXPECT_FALSE(SetCurrentDirectoryA(dir.Engine("absent").c_str()));
+    EXPECT_FALSE(SetCurrentDirectoryA(Engine("absent").c_str()));
     EXPECT_FALSE(SetCurrentDirectoryA(nullptr));
     EXPECT_EQ(GetCurrentDirectoryA(sizeof now, now), len);
     EXPECT_TRUE(SetCurrentDirectoryA(before));

@@ -24,6 +24,7 @@
 #include "platform/User.h"
 #include "platform/sim/Window.h"
 
+#include "support/ChildProgram.h"
 #include "support/Xvfb.h"
 
 namespace {
@@ -62,14 +63,6 @@ int RunOnDisplay(const std::string& display, const std::function<int()>& body) {
 }
 
 // --- helpers used inside the child ------------------------------------------
-
-#define CHILD_CHECK(cond, code)                                                      \
-    do {                                                                             \
-        if (!(cond)) {                                                               \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            return code;                                                             \
-        }                                                                            \
-    } while (0)
 
 int g_activations[2] = {0, 0};  // WM_ACTIVATE wParam last seen per window slot
 HWND g_slots[2] = {nullptr, nullptr};
@@ -149,28 +142,28 @@ protected:
 
 TEST_F(X11Window, ClientAreaIsTheSizeAsked) {
     int code = RunOnDisplay(m_server.Display(), [] {
-        CHILD_CHECK(RegisterChildClass(), 2);
-        CHILD_CHECK(GetSystemMetrics(SM_CXSCREEN) == 1024 && GetSystemMetrics(SM_CYSCREEN) == 768, 3);
+        QNDX_CHILD_CHECK(RegisterChildClass());
+        QNDX_CHILD_CHECK(GetSystemMetrics(SM_CXSCREEN) == 1024 && GetSystemMetrics(SM_CYSCREEN) == 768);
         RECT r{0, 0, 640, 480};
         AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, FALSE, 0);
         const char* title = "QNDX framed 640x480";
         HWND hwnd = CreateWindowExA(0, "QNDX_X11_TEST", title, WS_OVERLAPPEDWINDOW, 60, 40, r.right - r.left,
                                     r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
-        CHILD_CHECK(hwnd != nullptr, 4);
+        QNDX_CHILD_CHECK(hwnd != nullptr);
         ShowWindow(hwnd, SW_SHOW);
-        CHILD_CHECK(WaitXSize(title, 640, 480), 5);
+        QNDX_CHILD_CHECK(WaitXSize(title, 640, 480));
         int w = 0, h = 0;
         // The SDL window mirrors the client area.
         SDL_Window* sdl = SDL_GetWindowFromID(1);
         for (Uint32 id = 1; id < 16 && !sdl; ++id) sdl = SDL_GetWindowFromID(id);
-        CHILD_CHECK(sdl != nullptr, 6);
+        QNDX_CHILD_CHECK(sdl != nullptr);
         SDL_GetWindowSize(sdl, &w, &h);
-        CHILD_CHECK(w == 640 && h == 480, 7);
-        CHILD_CHECK((SDL_GetWindowFlags(sdl) & SDL_WINDOW_BORDERLESS) == 0, 8);
+        QNDX_CHILD_CHECK(w == 640 && h == 480);
+        QNDX_CHILD_CHECK((SDL_GetWindowFlags(sdl) & SDL_WINDOW_BORDERLESS) == 0);
 
         // Resized through the engine's path: same client size rule.
         MoveWindow(hwnd, 10, 10, 816, 639, TRUE);
-        CHILD_CHECK(WaitXSize(title, 800, 600), 9);
+        QNDX_CHILD_CHECK(WaitXSize(title, 800, 600));
         DestroyWindow(hwnd);
         return 0;
     });
@@ -179,23 +172,23 @@ TEST_F(X11Window, ClientAreaIsTheSizeAsked) {
 
 TEST_F(X11Window, PopupTopmostAndFullScreen) {
     int code = RunOnDisplay(m_server.Display(), [] {
-        CHILD_CHECK(RegisterChildClass(), 2);
+        QNDX_CHILD_CHECK(RegisterChildClass());
         const char* title = "QNDX popup";
         HWND hwnd = CreateWindowExA(WS_EX_TOPMOST, "QNDX_X11_TEST", title, WS_POPUP | WS_VISIBLE, 100, 100, 300,
                                     200, nullptr, nullptr, nullptr, nullptr);
-        CHILD_CHECK(hwnd != nullptr, 3);
-        CHILD_CHECK(WaitXSize(title, 300, 200), 4);
+        QNDX_CHILD_CHECK(hwnd != nullptr);
+        QNDX_CHILD_CHECK(WaitXSize(title, 300, 200));
         SDL_Window* sdl = nullptr;
         for (Uint32 id = 1; id < 16 && !sdl; ++id) sdl = SDL_GetWindowFromID(id);
-        CHILD_CHECK(sdl != nullptr, 5);
-        CHILD_CHECK((SDL_GetWindowFlags(sdl) & SDL_WINDOW_BORDERLESS) != 0, 6);
-        CHILD_CHECK((SDL_GetWindowFlags(sdl) & SDL_WINDOW_ALWAYS_ON_TOP) != 0, 7);
+        QNDX_CHILD_CHECK(sdl != nullptr);
+        QNDX_CHILD_CHECK((SDL_GetWindowFlags(sdl) & SDL_WINDOW_BORDERLESS) != 0);
+        QNDX_CHILD_CHECK((SDL_GetWindowFlags(sdl) & SDL_WINDOW_ALWAYS_ON_TOP) != 0);
 
         // Covering the whole desktop: full screen on the X server.
         SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                      SWP_SHOWWINDOW);
-        CHILD_CHECK((SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP, 8);
-        CHILD_CHECK(WaitXSize(title, 1024, 768), 9);
+        QNDX_CHILD_CHECK((SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP);
+        QNDX_CHILD_CHECK(WaitXSize(title, 1024, 768));
 
         // Back to a framed window with an 800 x 600 client area.
         ShowWindow(hwnd, SW_HIDE);
@@ -206,11 +199,11 @@ TEST_F(X11Window, PopupTopmostAndFullScreen) {
         AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_WINDOWEDGE);
         MoveWindow(hwnd, 20, 20, r.right - r.left, r.bottom - r.top, TRUE);
         ShowWindow(hwnd, SW_SHOW);
-        CHILD_CHECK(WaitXSize(title, 800, 600), 10);
+        QNDX_CHILD_CHECK(WaitXSize(title, 800, 600));
         Uint32 flags = SDL_GetWindowFlags(sdl);
-        CHILD_CHECK((flags & SDL_WINDOW_FULLSCREEN) == 0, 11);
-        CHILD_CHECK((flags & SDL_WINDOW_BORDERLESS) == 0, 12);
-        CHILD_CHECK((flags & SDL_WINDOW_ALWAYS_ON_TOP) == 0, 13);
+        QNDX_CHILD_CHECK((flags & SDL_WINDOW_FULLSCREEN) == 0);
+        QNDX_CHILD_CHECK((flags & SDL_WINDOW_BORDERLESS) == 0);
+        QNDX_CHILD_CHECK((flags & SDL_WINDOW_ALWAYS_ON_TOP) == 0);
         return 0;
     });
     EXPECT_EQ(code, 0);
@@ -218,12 +211,12 @@ TEST_F(X11Window, PopupTopmostAndFullScreen) {
 
 TEST_F(X11Window, RealFocusChangesBecomeActivation) {
     int code = RunOnDisplay(m_server.Display(), [] {
-        CHILD_CHECK(RegisterChildClass(), 2);
+        QNDX_CHILD_CHECK(RegisterChildClass());
         HWND a = CreateWindowExA(0, "QNDX_X11_TEST", "QNDX focus A", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
                                  nullptr, nullptr, nullptr);
         HWND b = CreateWindowExA(0, "QNDX_X11_TEST", "QNDX focus B", WS_OVERLAPPEDWINDOW, 400, 0, 300, 200,
                                  nullptr, nullptr, nullptr, nullptr);
-        CHILD_CHECK(a && b, 3);
+        QNDX_CHILD_CHECK(a && b);
         g_slots[0] = a;
         g_slots[1] = b;
         ShowWindow(a, SW_SHOW);
@@ -232,15 +225,15 @@ TEST_F(X11Window, RealFocusChangesBecomeActivation) {
 
         RunCommand("timeout 10 xdotool search --name 'QNDX focus A' windowfocus --sync >/dev/null 2>&1");
         PumpFor(3000, [&] { return GetForegroundWindow() == a; });
-        CHILD_CHECK(GetForegroundWindow() == a, 5);
-        CHILD_CHECK(LOWORD(g_activations[0]) == WA_ACTIVE && HIWORD(g_activations[0]) == 0, 6);
-        CHILD_CHECK(LOWORD(g_activations[1]) == WA_INACTIVE, 7);
+        QNDX_CHILD_CHECK(GetForegroundWindow() == a);
+        QNDX_CHILD_CHECK(LOWORD(g_activations[0]) == WA_ACTIVE && HIWORD(g_activations[0]) == 0);
+        QNDX_CHILD_CHECK(LOWORD(g_activations[1]) == WA_INACTIVE);
 
         RunCommand("timeout 10 xdotool search --name 'QNDX focus B' windowfocus --sync >/dev/null 2>&1");
         PumpFor(3000, [&] { return GetForegroundWindow() == b; });
-        CHILD_CHECK(GetForegroundWindow() == b, 8);
-        CHILD_CHECK(LOWORD(g_activations[0]) == WA_INACTIVE, 9);
-        CHILD_CHECK(LOWORD(g_activations[1]) == WA_ACTIVE, 10);
+        QNDX_CHILD_CHECK(GetForegroundWindow() == b);
+        QNDX_CHILD_CHECK(LOWORD(g_activations[0]) == WA_INACTIVE);
+        QNDX_CHILD_CHECK(LOWORD(g_activations[1]) == WA_ACTIVE);
         return 0;
     });
     EXPECT_EQ(code, 0);
@@ -251,12 +244,12 @@ TEST_F(X11Window, TheEnginesStartUpLeavesTheWindowActive) {
     // client area, centred and shown again, as the engine's start-up does.
     // Stale host focus events of the hide must not leave it inactive.
     int code = RunOnDisplay(m_server.Display(), [] {
-        CHILD_CHECK(RegisterChildClass(), 2);
+        QNDX_CHILD_CHECK(RegisterChildClass());
         const char* title = "QNDX start-up";
         HWND hwnd = CreateWindowExA(0, "QNDX_X11_TEST", title, WS_OVERLAPPEDWINDOW, 0, 0,
                                     GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr,
                                     nullptr, nullptr);
-        CHILD_CHECK(hwnd != nullptr, 3);
+        QNDX_CHILD_CHECK(hwnd != nullptr);
         g_slots[0] = hwnd;
         ShowWindow(hwnd, SW_SHOW);
         PumpFor(200);
@@ -269,10 +262,10 @@ TEST_F(X11Window, TheEnginesStartUpLeavesTheWindowActive) {
         MoveWindow(hwnd, (GetSystemMetrics(SM_CXFULLSCREEN) - rw) / 2, (GetSystemMetrics(SM_CYFULLSCREEN) - rh) / 2,
                    rw, rh, TRUE);
         ShowWindow(hwnd, SW_SHOW);
-        CHILD_CHECK(WaitXSize(title, 800, 600), 4);
+        QNDX_CHILD_CHECK(WaitXSize(title, 800, 600));
         PumpFor(1000);
-        CHILD_CHECK(GetForegroundWindow() == hwnd, 5);
-        CHILD_CHECK(LOWORD(g_activations[0]) == WA_ACTIVE && HIWORD(g_activations[0]) == 0, 6);
+        QNDX_CHILD_CHECK(GetForegroundWindow() == hwnd);
+        QNDX_CHILD_CHECK(LOWORD(g_activations[0]) == WA_ACTIVE && HIWORD(g_activations[0]) == 0);
         return 0;
     });
     EXPECT_EQ(code, 0);
@@ -283,21 +276,21 @@ TEST_F(X11Window, TheEnginesStartUpLeavesTheWindowActive) {
 TEST(NoDisplay, WindowsWorkWithoutSdlVideo) {
     int code = RunOnDisplay("", [] {
         unsetenv("DISPLAY");
-        CHILD_CHECK(RegisterChildClass(), 2);
-        CHILD_CHECK(GetSystemMetrics(SM_CXSCREEN) == 1024 && GetSystemMetrics(SM_CYSCREEN) == 768, 3);
-        CHILD_CHECK(SDL_WasInit(SDL_INIT_VIDEO) == 0, 4);
+        QNDX_CHILD_CHECK(RegisterChildClass());
+        QNDX_CHILD_CHECK(GetSystemMetrics(SM_CXSCREEN) == 1024 && GetSystemMetrics(SM_CYSCREEN) == 768);
+        QNDX_CHILD_CHECK(SDL_WasInit(SDL_INIT_VIDEO) == 0);
         HWND hwnd = CreateWindowExA(0, "QNDX_X11_TEST", "none", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300,
                                     nullptr, nullptr, nullptr, nullptr);
-        CHILD_CHECK(hwnd != nullptr && IsWindowVisible(hwnd), 5);
+        QNDX_CHILD_CHECK(hwnd != nullptr && IsWindowVisible(hwnd));
         g_slots[0] = hwnd;
-        CHILD_CHECK(GetForegroundWindow() == hwnd, 6);
-        CHILD_CHECK(qndx::sim::InjectMinimise(hwnd, true), 7);
+        QNDX_CHILD_CHECK(GetForegroundWindow() == hwnd);
+        QNDX_CHILD_CHECK(qndx::sim::InjectMinimise(hwnd, true));
         PumpFor(10);
-        CHILD_CHECK(LOWORD(g_activations[0]) == WA_INACTIVE && HIWORD(g_activations[0]) != 0, 8);
-        CHILD_CHECK(qndx::sim::InjectClose(hwnd), 9);
+        QNDX_CHILD_CHECK(LOWORD(g_activations[0]) == WA_INACTIVE && HIWORD(g_activations[0]) != 0);
+        QNDX_CHILD_CHECK(qndx::sim::InjectClose(hwnd));
         PumpFor(10);
-        CHILD_CHECK(!IsWindow(hwnd), 10);
-        CHILD_CHECK(MessageBoxA(nullptr, "text", "caption", MB_OK) == IDOK, 11);
+        QNDX_CHILD_CHECK(!IsWindow(hwnd));
+        QNDX_CHILD_CHECK(MessageBoxA(nullptr, "text", "caption", MB_OK) == IDOK);
         return 0;
     });
     EXPECT_EQ(code, 0);
@@ -307,7 +300,7 @@ TEST_F(X11Window, MessageBoxOnADisplayDoesNotBlockANonInteractiveRun) {
     int code = RunOnDisplay(m_server.Display(), [] {
         int answer = MessageBoxA(nullptr, "Could not initialize the video system.", "Application failure",
                                  MB_ICONHAND);
-        CHILD_CHECK(answer == IDOK, 2);
+        QNDX_CHILD_CHECK(answer == IDOK);
         return 0;
     });
     EXPECT_EQ(code, 0);
