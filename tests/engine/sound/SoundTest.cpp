@@ -499,8 +499,8 @@ std::vector<float> PlaySine(CQNDXSoundEngine* engine, CQNDXAudioPath* path, cons
     const std::string name = "tone-" + std::to_string(rate) + "-" + std::to_string((int)hz[0]) + ".wav";
     WriteFile(dir + "/sounds/" + name, SineWave(rate, 2, hz, seconds));
     CQNDXSound sound(engine);
-    SOUND_CHECK(sound.Load(name.c_str(), 0) == 0);
-    SOUND_CHECK(sound.PlaySecondary(path, 0) == 0);
+    QNDX_CHILD_CHECK(sound.Load(name.c_str(), 0) == 0);
+    QNDX_CHILD_CHECK(sound.PlaySecondary(path, 0) == 0);
     return Render((size_t)seconds * 48000 + 4800);
 }
 
@@ -511,11 +511,11 @@ std::vector<float> PlaySine(CQNDXSoundEngine* engine, CQNDXAudioPath* path, cons
 // one the mix can carry, which must keep its level. Measured by a fit at
 // the folded frequency and by the left side's whole level.
 TEST(SoundPlay, TonesAboveHalfTheMixRateAreRemovedNotFolded) {
-    ScratchDir dir;
-    IN_SOUND_CHILD({
+    qndx::test::TempDir dir("qndx-sound");
+    QNDX_IN_CHILD({
         CQNDXSoundEngine* engine = StartSound(dir.path());
         CQNDXAudioPath* path = engine->CreateAudioPath(64);
-        SOUND_CHECK(path != nullptr);
+        QNDX_CHILD_CHECK(path != nullptr);
         constexpr int kSeconds = 2;
         constexpr size_t kFrom = 4800, kTo = kSeconds * 48000 - 4800;
         const struct {
@@ -534,18 +534,18 @@ TEST(SoundPlay, TonesAboveHalfTheMixRateAreRemovedNotFolded) {
                          c.rate, c.tone, folded, c.folded, whole, c.kept, kept, bad ? "  <- wrong" : "");
             failures += bad;
         }
-        SOUND_CHECK_EQ(0, failures);
+        QNDX_CHILD_CHECK_EQ(0, failures);
     });
 }
 
 // Up to 20 kHz a 44.1 kHz wave plays at its own level, within half a
 // decibel, at low and high frequencies alike.
 TEST(SoundPlay, A44100HzWaveIsFlatTo20kHz) {
-    ScratchDir dir;
-    IN_SOUND_CHILD({
+    qndx::test::TempDir dir("qndx-sound");
+    QNDX_IN_CHILD({
         CQNDXSoundEngine* engine = StartSound(dir.path());
         CQNDXAudioPath* path = engine->CreateAudioPath(64);
-        SOUND_CHECK(path != nullptr);
+        QNDX_CHILD_CHECK(path != nullptr);
         constexpr int kSeconds = 1;
         constexpr size_t kFrom = 4800, kTo = kSeconds * 48000 - 4800;
         const double pairs[][2] = {{1000, 20000}, {5000, 19500}, {10000, 19000}, {15000, 18000}};
@@ -559,7 +559,7 @@ TEST(SoundPlay, A44100HzWaveIsFlatTo20kHz) {
                 failures += bad;
             }
         }
-        SOUND_CHECK_EQ(0, failures);
+        QNDX_CHILD_CHECK_EQ(0, failures);
     });
 }
 
