@@ -89,6 +89,9 @@ int CompareKeyCodes() {
 }  // namespace
 
 TEST(X11KeyCodes, TheKeymapTableNamesTheKeysSdlsEventsName) {
+#if !QNDX_HAVE_X11
+    GTEST_SKIP() << "the layer was built without libX11";
+#endif
     if (!qndx::test::OnPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
     if (!qndx::test::OnPath("xdotool")) GTEST_SKIP() << "xdotool is not installed";
     qndx::test::Xvfb server;
