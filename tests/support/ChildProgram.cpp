@@ -39,10 +39,28 @@ std::string ChildProgramFilter(const char* suite, const char* name) {
     return std::string("--gtest_filter=") + suite + "." + name;
 }
 
-void EndChild() {
+ChildFailures::ChildFailures()
+    : ::testing::ScopedFakeTestPartResultReporter(INTERCEPT_ALL_THREADS, &m_results) {}
+
+void ChildFailures::ReportTestPartResult(const ::testing::TestPartResult& result) {
+    if (result.failed()) {
+        std::fprintf(stderr, "%s:%d: %s\n", result.file_name() ? result.file_name() : "?", result.line_number(),
+                     result.message());
+        std::fflush(stderr);
+    }
+    ::testing::ScopedFakeTestPartResultReporter::ReportTestPartResult(result);
+}
+
+bool ChildFailures::Failed() const {
+    for (int i = 0; i < m_results.size(); ++i)
+        if (m_results.GetTestPartResult(i).failed()) return true;
+    return false;
+}
+
+void EndChild(const ChildFailures& failures) {
     std::fflush(stdout);
     std::fflush(stderr);
-    std::exit(::testing::Test::HasFailure() ? 1 : 0);
+    std::exit(failures.Failed() ? 1 : 0);
 }
 
 CheckFailure::CheckFailure(const char* file, int line, const char* what, const std::string& values) {

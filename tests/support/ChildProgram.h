@@ -10,6 +10,7 @@
 // never lists it, and never reports it skipped or disabled.
 #pragma once
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -29,10 +30,22 @@ void SelectChildProgram(const char* suite, const char* name);
 // The --gtest_filter argument that runs only that body.
 std::string ChildProgramFilter(const char* suite, const char* name);
 
-// Ends a forked child that reached its end: status 1 when a GoogleTest
-// expectation failed in it, else 0. It leaves through exit(), so the
-// sanitizer build checks the child for leaks.
-[[noreturn]] void EndChild();
+// In a forked child, takes GoogleTest's failures: the parent shows only
+// what the child writes on stderr, so each is written there as it happens.
+class ChildFailures : public ::testing::ScopedFakeTestPartResultReporter {
+public:
+    ChildFailures();
+    void ReportTestPartResult(const ::testing::TestPartResult& result) override;
+    bool Failed() const;
+
+private:
+    ::testing::TestPartResultArray m_results;
+};
+
+// Ends a forked child that reached its end: status 1 when an expectation
+// failed in it, else 0. It leaves through exit(), so the sanitizer build
+// checks the child for leaks.
+[[noreturn]] void EndChild(const ChildFailures& failures);
 
 // What a check found: whether it held and, when it compared two values,
 // both of them as text.
@@ -134,8 +147,9 @@ std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2))
         auto qndx_child_body = [&]() { __VA_ARGS__; };         \
         EXPECT_EXIT(                                           \
             {                                                  \
+                ::qndx::test::ChildFailures qndx_failures;     \
                 qndx_child_body();                             \
-                ::qndx::test::EndChild();                      \
+                ::qndx::test::EndChild(qndx_failures);         \
             },                                                 \
             ::testing::ExitedWithCode(0), "");                 \
     } while (0)
@@ -144,13 +158,15 @@ std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2))
 // A note may follow: QNDX_CHILD_CHECK(n > 0) << "after " << steps << " steps";
 // (A loop that runs once on failure, not an if: no else of ours to take the
 // caller's.)
-#define QNDX_CHILD_CHECK(...)                                                                  \
+#define QNDX_CHILD_CHECK(...) QNDX_CHILD_CHECK_SHOWN_AS_(#__VA_ARGS__, __VA_ARGS__)
+
+#define QNDX_CHILD_CHECK_EQ(expected, actual) QNDX_CHILD_CHECK_SHOWN_AS_(#actual " == " #expected, (actual) == (expected))
+
+#define QNDX_CHILD_CHECK_SHOWN_AS_(text, ...)                                                  \
     _Pragma("GCC diagnostic push") _Pragma("GCC diagnostic ignored \"-Wparentheses\"") for (      \
         ::qndx::test::CheckResult qndx_check = ::qndx::test::ExpressionStart() <= __VA_ARGS__; \
         !qndx_check.ok; qndx_check.ok = true) _Pragma("GCC diagnostic pop")                     \
-        ::qndx::test::CheckFailure(__FILE__, __LINE__, #__VA_ARGS__, qndx_check.values)
-
-#define QNDX_CHILD_CHECK_EQ(expected, actual) QNDX_CHILD_CHECK((actual) == (expected))
+        ::qndx::test::CheckFailure(__FILE__, __LINE__, text, qndx_check.values)
 
 #define QNDX_CHILD_CHECK_NEAR(expected, actual, tolerance)                                               \
     for (double qndx_e = (expected), qndx_a = (actual); !(std::fabs(qndx_e - qndx_a) <= (tolerance));) \
@@ -160,4 +176,4 @@ std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2))
 
 // A C string (null shown as "<none>") against the text expected.
 #define QNDX_CHILD_CHECK_EQ_STR(actual, expected) \
-    QNDX_CHILD_CHECK(::qndx::test::ShownText(actual) == std::string(expected))
+    QNDX_CHILD_CHECK_SHOWN_AS_(#actual " == " #expected, ::qndx::test::ShownText(actual) == std::string(expected))
