@@ -165,7 +165,9 @@ CQNDXGameManager* StartProgram(const std::string& dir) {
     const std::string line = "\"" + dir + "/ambrixo\"";
     qndx::sim::SetCommandLine(line.c_str());
     CQNDXGameManager* gm = CQNDXGameManager::Create();
-    QNDX_CHILD_CHECK(gm && gm->GetVideoEngine() && gm->GetWindow());
+    QNDX_CHILD_CHECK(gm);
+    QNDX_CHILD_CHECK(gm->GetVideoEngine());
+    QNDX_CHILD_CHECK(gm->GetWindow());
     // Start-up takes its time: the first frame's input is read. The window
     // is hidden and shown again by the display's creation, which takes the
     // keyboard away until that first read acquires it again.
@@ -193,9 +195,12 @@ std::vector<uint32_t> WindowPicture(CQNDXGameManager* gm) {
     IDirectDrawSurface7* desktop = gm->GetVideoEngine()->GetFrontSurface()->GetDDSurface();
     DDSURFACEDESC2 d{};
     d.dwSize = 124;
-    QNDX_CHILD_CHECK(desktop && desktop->Lock(nullptr, &d, DDLOCK_WAIT | DDLOCK_READONLY, nullptr) == DD_OK);
-    QNDX_CHILD_CHECK(origin.x >= 0 && origin.y >= 0 && origin.x + 800 <= (LONG)d.dwWidth &&
-                     origin.y + 600 <= (LONG)d.dwHeight);
+    QNDX_CHILD_CHECK(desktop);
+    QNDX_CHILD_CHECK(desktop->Lock(nullptr, &d, DDLOCK_WAIT | DDLOCK_READONLY, nullptr) == DD_OK);
+    QNDX_CHILD_CHECK(origin.x >= 0);
+    QNDX_CHILD_CHECK(origin.y >= 0);
+    QNDX_CHILD_CHECK(origin.x + 800 <= (LONG)d.dwWidth);
+    QNDX_CHILD_CHECK(origin.y + 600 <= (LONG)d.dwHeight);
     const int bytes = (int)(d.ddpfPixelFormat.dwRGBBitCount + 7) / 8;
     const uint8_t* base = static_cast<const uint8_t*>(d.lpSurface);
     std::vector<uint32_t> rgb(800 * 600);
@@ -262,7 +267,10 @@ TEST_F(DemoRun, KeysStartAndStopTheSoundsAndTheMouseReachesNoStateOperation) {
         // The mouse moves and clicks: the engine takes it, the state hears
         // nothing and nothing starts.
         t.Then(1, [&] {
-            QNDX_CHILD_CHECK(g_pBackground && g_pAudioPath && g_pWater && g_pBird);
+            QNDX_CHILD_CHECK(g_pBackground);
+            QNDX_CHILD_CHECK(g_pAudioPath);
+            QNDX_CHILD_CHECK(g_pWater);
+            QNDX_CHILD_CHECK(g_pBird);
             gm->GetInputEngine()->GetMouse()->AddListener(&engineSide);
             for (int i = 0; i < 4; ++i) {
                 qndx::sim::InjectMouseMotion(15, -9);
@@ -278,7 +286,8 @@ TEST_F(DemoRun, KeysStartAndStopTheSoundsAndTheMouseReachesNoStateOperation) {
             QNDX_CHILD_CHECK(state.mouse.Total() == 0)
                 << qndx::test::Printf("%d mouse calls reached the state", state.mouse.Total());
             gm->GetInputEngine()->GetMouse()->RemoveListener(&engineSide);
-            QNDX_CHILD_CHECK(!Playing(g_pWater) && !Playing(g_pBird));
+            QNDX_CHILD_CHECK(!Playing(g_pWater));
+            QNDX_CHILD_CHECK(!Playing(g_pBird));
             QNDX_CHILD_CHECK(state.Peak(0, state.Mixed()) == 0.0);
         });
 
@@ -394,7 +403,9 @@ TEST_P(DemoWithoutSound, FAndGDoNothingWhileTheBackgroundAndEscWork) {
         Timeline t;
         t.Then(1, [&] {
             QNDX_CHILD_CHECK(qndx::sim::PendingFaults(GetParam()) == 0) << "the fault was not met";
-            QNDX_CHILD_CHECK(!g_pWater && !g_pBird && g_pBackground);
+            QNDX_CHILD_CHECK(!g_pWater);
+            QNDX_CHILD_CHECK(!g_pBird);
+            QNDX_CHILD_CHECK(g_pBackground);
             Press(kF);
         });
         t.Then(kKeyLatency, [] { Press(kG); });
@@ -423,7 +434,8 @@ TEST_F(DemoRun, ABackgroundThatFailsToLoadDrawsNothing) {
         ScriptedDemo state;
         Timeline t;
         t.Then(1, [&] {
-            QNDX_CHILD_CHECK(g_pBackground && !g_pBackground->GetDDSurface());
+            QNDX_CHILD_CHECK(g_pBackground);
+            QNDX_CHILD_CHECK(!g_pBackground->GetDDSurface());
             Press(kF);
         });
         t.Then(kKeyLatency, [&] {

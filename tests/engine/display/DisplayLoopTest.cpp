@@ -36,7 +36,8 @@ DDPIXELFORMAT FormatOf(IDirectDrawSurface7* s) {
 void RunWindowed(int bpp) {
     qndx::sim::SetDesktop(1024, 768, static_cast<DWORD>(bpp));
     CQNDXGameManager* gm = CQNDXGameManager::Create();
-    QNDX_CHILD_CHECK(gm && gm->GetVideoEngine());
+    QNDX_CHILD_CHECK(gm);
+    QNDX_CHILD_CHECK(gm->GetVideoEngine());
     EndingDefaultState state(20);
     gm->AddGameState(&state);
     CQNDXVideoEngine* ve = gm->GetVideoEngine();
@@ -48,7 +49,8 @@ void RunWindowed(int bpp) {
     GetClientRect(hwnd, &client);
     POINT origin = {0, 0};
     ClientToScreen(hwnd, &origin);
-    QNDX_CHILD_CHECK(client.right == 800 && client.bottom == 600);
+    QNDX_CHILD_CHECK(client.right == 800);
+    QNDX_CHILD_CHECK(client.bottom == 600);
     IDirectDrawSurface7* primary = ve->GetFrontSurface()->GetDDSurface();
     const Picture desktop = FromSurface(Read(primary), FormatOf(primary));
     const std::string why = CheckDefaultFrame(desktop, origin.x, origin.y, 1.0);
@@ -61,7 +63,8 @@ void RunWindowed(int bpp) {
 // In the child: runs the program full screen and checks the flipped front.
 void RunFullScreen(int bpp) {
     CQNDXGameManager* gm = CQNDXGameManager::Create();
-    QNDX_CHILD_CHECK(gm && gm->GetVideoEngine());
+    QNDX_CHILD_CHECK(gm);
+    QNDX_CHILD_CHECK(gm->GetVideoEngine());
     EndingDefaultState state(12);
     gm->AddGameState(&state);
     CQNDXVideoEngine* ve = gm->GetVideoEngine();
@@ -71,7 +74,8 @@ void RunFullScreen(int bpp) {
     QNDX_CHILD_CHECK(qndx::sim::JournalCount("IDirectDrawSurface7::Flip") == 11);
     IDirectDrawSurface7* front = ve->GetFrontSurface()->GetDDSurface();
     const Picture screen = FromSurface(Read(front), FormatOf(front));
-    QNDX_CHILD_CHECK(screen.width == 800 && screen.height == 600);
+    QNDX_CHILD_CHECK(screen.width == 800);
+    QNDX_CHILD_CHECK(screen.height == 600);
     const std::string why = CheckDefaultFrame(screen, 0, 0, 1.0);
     if (!why.empty()) {
         std::fprintf(stderr, "%s\n", why.c_str());

@@ -64,7 +64,8 @@ TEST(DisplayWithManager, WindowedCreationLogsItsStartAndEndAndRunsTheLoop) {
         QNDX_CHILD_CHECK(log.Has("1 START: CQNDXVideoManager::CreateFullScreen(Width:640, Height:480 BBP:32 Refresh:0)"));
         // The window's client area is the display.
         RECT client = ClientOnScreen(GameWindow());
-        QNDX_CHILD_CHECK(client.right - client.left == 640 && client.bottom - client.top == 480);
+        QNDX_CHILD_CHECK(client.right - client.left == 640);
+        QNDX_CHILD_CHECK(client.bottom - client.top == 480);
     });
 }
 
@@ -107,12 +108,17 @@ TEST(DisplayWithManager, FullScreenMakesAFlipChainAtTheModeSize) {
         QNDX_CHILD_CHECK(ve->IsFullScreen() == 1);
         QNDX_CHILD_CHECK(qndx::sim::ExclusiveModeHeld());
         qndx::sim::SimDisplayMode mode = qndx::sim::CurrentDisplayMode();
-        QNDX_CHILD_CHECK(mode.width == 800 && mode.height == 600 && mode.bitsPerPixel == 16);
+        QNDX_CHILD_CHECK(mode.width == 800);
+        QNDX_CHILD_CHECK(mode.height == 600);
+        QNDX_CHILD_CHECK(mode.bitsPerPixel == 16);
         CQNDXSurface* front = ve->GetFrontSurface();
         CQNDXSurface* back = ve->GetBackBuffer();
-        QNDX_CHILD_CHECK(front && back);
-        QNDX_CHILD_CHECK(front->GetID() == -8 && back->GetID() == -16);
-        QNDX_CHILD_CHECK(front->GetWidth() == 800 && back->GetHeight() == 600);
+        QNDX_CHILD_CHECK(front);
+        QNDX_CHILD_CHECK(back);
+        QNDX_CHILD_CHECK(front->GetID() == -8);
+        QNDX_CHILD_CHECK(back->GetID() == -16);
+        QNDX_CHILD_CHECK(front->GetWidth() == 800);
+        QNDX_CHILD_CHECK(back->GetHeight() == 600);
         QNDX_CHILD_CHECK(back->GetPixelKind() == 16);
         QNDX_CHILD_CHECK(ve->GetBackBufferHwFlag() == 1);
         QNDX_CHILD_CHECK(gm->GetWindow()->IsFullScreen());
@@ -140,7 +146,8 @@ TEST(DisplayWithManager, FullScreenFailureCodes) {
         QNDX_CHILD_CHECK(ve->CreateFullScreen(640, 480, 32, 0, 0) == -9);
         qndx::sim::FailNext("IDirectDrawSurface7::GetAttachedSurface", 1, DDERR_NOTFOUND);
         QNDX_CHILD_CHECK(ve->CreateFullScreen(640, 480, 32, 0, 0) == -6);
-        QNDX_CHILD_CHECK(!ve->GetFrontSurface() && !ve->GetBackBuffer());
+        QNDX_CHILD_CHECK(!ve->GetFrontSurface());
+        QNDX_CHILD_CHECK(!ve->GetBackBuffer());
         const int live = qndx::sim::LiveSurfaceCount();
         QNDX_CHILD_CHECK(live == 0 || live == 1);  // the cursor's image may exist
         // Video memory short: mode 1 fails, mode 0 falls back, mode 2 asks
@@ -176,7 +183,8 @@ void CheckWindowedPresent(int cw, int ch, bool stretch) {
     ve->SetStretchToWindow(stretch);
     SetClient(100, 50, cw, ch);
     RECT client = ClientOnScreen(GameWindow());
-    QNDX_CHILD_CHECK(client.right - client.left == cw && client.bottom - client.top == ch);
+    QNDX_CHILD_CHECK(client.right - client.left == cw);
+    QNDX_CHILD_CHECK(client.bottom - client.top == ch);
 
     CQNDXSurface* front = ve->GetFrontSurface();
     CQNDXSurface* back = ve->GetBackBuffer();
@@ -273,16 +281,23 @@ TEST(DisplayWithManager, SwitchModeGoesToFullScreenAndBack) {
         CQNDXCache* cache = ve->GetCache();
 
         QNDX_CHILD_CHECK(ve->SwitchMode(true, 800, 600, 16) == 0);
-        QNDX_CHILD_CHECK(ve->IsFullScreen() && ve->GetWidth() == 800 && ve->GetBitsPerPixel() == 16);
-        QNDX_CHILD_CHECK(ve->GetThirdSurface() && ve->GetThirdSurface()->GetWidth() == 800);
-        QNDX_CHILD_CHECK(sprite.GetDDSurface() && sprite.GetPixelKind() == 16);
-        QNDX_CHILD_CHECK(ve->GetCursorManager() == cursors && ve->GetDefaultFont() == font &&
-                         ve->GetCache() == cache);
+        QNDX_CHILD_CHECK(ve->IsFullScreen());
+        QNDX_CHILD_CHECK(ve->GetWidth() == 800);
+        QNDX_CHILD_CHECK(ve->GetBitsPerPixel() == 16);
+        QNDX_CHILD_CHECK(ve->GetThirdSurface());
+        QNDX_CHILD_CHECK(ve->GetThirdSurface()->GetWidth() == 800);
+        QNDX_CHILD_CHECK(sprite.GetDDSurface());
+        QNDX_CHILD_CHECK(sprite.GetPixelKind() == 16);
+        QNDX_CHILD_CHECK(ve->GetCursorManager() == cursors);
+        QNDX_CHILD_CHECK(ve->GetDefaultFont() == font);
+        QNDX_CHILD_CHECK(ve->GetCache() == cache);
         QNDX_CHILD_CHECK(ve->Flip() == DD_OK);
 
         // Zeros keep the current values.
         QNDX_CHILD_CHECK(ve->SwitchMode(false, 0, 0, 0) == 0);
-        QNDX_CHILD_CHECK(!ve->IsFullScreen() && ve->GetWidth() == 800 && ve->GetHeight() == 600);
+        QNDX_CHILD_CHECK(!ve->IsFullScreen());
+        QNDX_CHILD_CHECK(ve->GetWidth() == 800);
+        QNDX_CHILD_CHECK(ve->GetHeight() == 600);
         QNDX_CHILD_CHECK(!qndx::sim::ExclusiveModeHeld());
         QNDX_CHILD_CHECK(sprite.GetPixelKind() == 32);
         ve->SetWaitForVSync(false);
@@ -303,8 +318,10 @@ TEST(DisplayWithManager, FailedSwitchGoesBackToTheOldDisplay) {
         qndx::sim::FailNext("IDirectDraw7::SetDisplayMode", 1, DDERR_UNSUPPORTEDMODE);
         QNDX_CHILD_CHECK(ve->SwitchMode(true, 800, 600, 32) == -9);
         // The loop goes on presenting: the old windowed display is back.
-        QNDX_CHILD_CHECK(ve->GetFrontSurface() && ve->GetBackBuffer());
-        QNDX_CHILD_CHECK(!ve->IsFullScreen() && ve->GetWidth() == 640);
+        QNDX_CHILD_CHECK(ve->GetFrontSurface());
+        QNDX_CHILD_CHECK(ve->GetBackBuffer());
+        QNDX_CHILD_CHECK(!ve->IsFullScreen());
+        QNDX_CHILD_CHECK(ve->GetWidth() == 640);
         QNDX_CHILD_CHECK(ve->Flip() == DD_OK);
     });
 }
@@ -335,7 +352,8 @@ TEST(DisplayWithManager, SwitchThatCannotMakeAnyDisplayEndsTheLoop) {
     QNDX_IN_CHILD({
         EnterGameFolder(dir);
         CQNDXGameManager* gm = CQNDXGameManager::Create();
-        QNDX_CHILD_CHECK(gm && gm->GetVideoEngine());
+        QNDX_CHILD_CHECK(gm);
+        QNDX_CHILD_CHECK(gm->GetVideoEngine());
         SwitchingState state;
         gm->AddGameState(&state);
         CQNDXVideoEngine* ve = gm->GetVideoEngine();
@@ -344,7 +362,8 @@ TEST(DisplayWithManager, SwitchThatCannotMakeAnyDisplayEndsTheLoop) {
         qndx::sim::ClearFaults();
         QNDX_CHILD_CHECK(state.result < 0);
         QNDX_CHILD_CHECK(gm->IsQuitRequested());
-        QNDX_CHILD_CHECK(!ve->GetFrontSurface() && !ve->GetBackBuffer());
+        QNDX_CHILD_CHECK(!ve->GetFrontSurface());
+        QNDX_CHILD_CHECK(!ve->GetBackBuffer());
         QNDX_CHILD_CHECK(ve->Flip() < 0);
     });
 }

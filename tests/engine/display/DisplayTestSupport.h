@@ -140,7 +140,8 @@ inline void EnterGameFolder(const qndx::test::TempDir& dir) {
 // test drives the present itself.
 inline CQNDXGameManager* StartManager(CaptureLog* log) {
     CQNDXGameManager* gm = CQNDXGameManager::Create();
-    QNDX_CHILD_CHECK(gm && gm->GetVideoEngine());
+    QNDX_CHILD_CHECK(gm);
+    QNDX_CHILD_CHECK(gm->GetVideoEngine());
     if (log) gm->GetMessenger()->Register(log, 1, 1, 1, 1);
     gm->Quit(0);
     return gm;

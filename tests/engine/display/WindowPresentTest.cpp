@@ -53,14 +53,19 @@ void RunWindowed(int bits) {
     QNDX_CHILD_CHECK(ve->Flip() == DD_OK);
     QNDX_CHILD_CHECK(qndx::platform::GetPresenterStats().presents == 1);
     const RECT shown = qndx::platform::GetPresenterStats().lastRect;
-    QNDX_CHILD_CHECK(shown.left == 0 && shown.top == 0 && shown.right == 320 && shown.bottom == 200);
+    QNDX_CHILD_CHECK(shown.left == 0);
+    QNDX_CHILD_CHECK(shown.top == 0);
+    QNDX_CHILD_CHECK(shown.right == 320);
+    QNDX_CHILD_CHECK(shown.bottom == 200);
 
     RECT client;
     GetClientRect(hwnd, &client);
     POINT origin = {0, 0};
     ClientToScreen(hwnd, &origin);
     SDL_Surface* surface = SDL_GetWindowSurface(win);
-    QNDX_CHILD_CHECK(surface && surface->w == 320 && surface->h == 200);
+    QNDX_CHILD_CHECK(surface);
+    QNDX_CHILD_CHECK(surface->w == 320);
+    QNDX_CHILD_CHECK(surface->h == 200);
     const Pixels desktop = Read(ve->GetFrontSurface()->GetDDSurface());
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 320; ++x) {
@@ -92,7 +97,10 @@ void RunWindowed(int bits) {
     QNDX_CHILD_CHECK(front->GetDDSurface()->Blt(&corner, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx) == DD_OK);
     QNDX_CHILD_CHECK(qndx::platform::GetPresenterStats().presents == 1);
     const RECT part = qndx::platform::GetPresenterStats().lastRect;
-    QNDX_CHILD_CHECK(part.left == 0 && part.top == 0 && part.right == 7 && part.bottom == 9);
+    QNDX_CHILD_CHECK(part.left == 0);
+    QNDX_CHILD_CHECK(part.top == 0);
+    QNDX_CHILD_CHECK(part.right == 7);
+    QNDX_CHILD_CHECK(part.bottom == 9);
     QNDX_CHILD_CHECK(WindowPixel(surface, 3, 3) == 0);
 }
 
@@ -114,7 +122,10 @@ void RunFullScreen() {
     // The exclusive window covers the new display and is shown full screen.
     RECT outer;
     GetWindowRect(hwnd, &outer);
-    QNDX_CHILD_CHECK(outer.left == 0 && outer.top == 0 && outer.right == 640 && outer.bottom == 480);
+    QNDX_CHILD_CHECK(outer.left == 0);
+    QNDX_CHILD_CHECK(outer.top == 0);
+    QNDX_CHILD_CHECK(outer.right == 640);
+    QNDX_CHILD_CHECK(outer.bottom == 480);
     QNDX_CHILD_CHECK(GetSystemMetrics(SM_CXSCREEN) == 640);
     SDL_Window* win = qndx::platform::SdlWindowFor(hwnd);
     QNDX_CHILD_CHECK(win != nullptr);
@@ -163,7 +174,9 @@ void RunWithoutDisplay() {
     POINT origin = {0, 0};
     ClientToScreen(hwnd, &origin);
     const Pixels desktop = Read(ve->GetFrontSurface()->GetDDSurface());
-    QNDX_CHILD_CHECK(frame.width >= 320 && frame.height >= 200 && desktop.bpp == frame.bpp);
+    QNDX_CHILD_CHECK(frame.width >= 320);
+    QNDX_CHILD_CHECK(frame.height >= 200);
+    QNDX_CHILD_CHECK(desktop.bpp == frame.bpp);
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 320; ++x)
             if (desktop.At(origin.x + x, origin.y + y) != frame.At(x, y)) {

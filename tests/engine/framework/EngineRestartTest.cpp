@@ -232,19 +232,23 @@ TEST(EngineRestart, VideoObjectsMadeBeforeLetGoOfTheEngineAndNeverReachTheNextOn
         CQNDXVideoEngine* first = gm->GetVideoEngine();
         OneFrame state;
         gm->AddGameState(&state);
-        QNDX_CHILD_CHECK(first->CreateWindowed(64, 48, 0) == 0 && state.frames == 1);
+        QNDX_CHILD_CHECK(first->CreateWindowed(64, 48, 0) == 0);
+        QNDX_CHILD_CHECK(state.frames == 1);
 
         auto* made = new CQNDXSurface();
-        QNDX_CHILD_CHECK(made->Create(first, 8, 8) == 0 && made->GetID() >= 0);
+        QNDX_CHILD_CHECK(made->Create(first, 8, 8) == 0);
+        QNDX_CHILD_CHECK(made->GetID() >= 0);
         const std::vector<BYTE> bmp = SmallBmp();
         auto* loaded = new CQNDXSurface();
         QNDX_CHILD_CHECK(loaded->LoadFromMemory(first, static_cast<int>(bmp.size()), bmp.data(), 0) == 1);
         auto* copy = new CQNDXSurface(*made);
         QNDX_CHILD_CHECK(copy->GetID() >= 0);
         auto* empty = new CQNDXSurface();  // its creation failed, yet it keeps the engine
-        QNDX_CHILD_CHECK(empty->Create(first, 0, 0) < 0 && empty->GetVideoEngine() == first);
+        QNDX_CHILD_CHECK(empty->Create(first, 0, 0) < 0);
+        QNDX_CHILD_CHECK(empty->GetVideoEngine() == first);
         auto* tiles = new CQNDXTileset();
-        QNDX_CHILD_CHECK(tiles->CreateAndCutGrid(first, 8, 8, 4, 4) >= 0 && tiles->GetTileCount() == 4);
+        QNDX_CHILD_CHECK(tiles->CreateAndCutGrid(first, 8, 8, 4, 4) >= 0);
+        QNDX_CHILD_CHECK(tiles->GetTileCount() == 4);
         auto* cursor = new CQNDXCursor(first, LoadCursorA(nullptr, IDC_ARROW));
         QNDX_CHILD_CHECK(cursor->GetImage() != nullptr);
         auto* bitmapFont = new CQNDXBitmapFont(first);
@@ -279,10 +283,12 @@ TEST(EngineRestart, VideoObjectsMadeBeforeLetGoOfTheEngineAndNeverReachTheNextOn
         // A new engine, which the manager hands out; the old objects stay
         // out of it.
         CQNDXVideoEngine* second = CQNDXVideoEngine::Create(gm);
-        QNDX_CHILD_CHECK(second != nullptr && gm->GetVideoEngine() == second);
+        QNDX_CHILD_CHECK(second != nullptr);
+        QNDX_CHILD_CHECK(gm->GetVideoEngine() == second);
         QNDX_CHILD_CHECK(second->GetDirectDraw()->SetCooperativeLevel(nullptr, DDSCL_NORMAL) == DD_OK);
         auto* fresh = new CQNDXSurface();
-        QNDX_CHILD_CHECK(fresh->Create(second, 8, 8) == 0 && fresh->GetID() == 0);
+        QNDX_CHILD_CHECK(fresh->Create(second, 8, 8) == 0);
+        QNDX_CHILD_CHECK(fresh->GetID() == 0);
         for (CQNDXSurface* s : old) QNDX_CHILD_CHECK(s->GetID() == -1 && s->GetVideoEngine() == nullptr);
         ExpectLikeNoEngine(old, &other, &gdiFont, dir);
         QNDX_CHILD_CHECK(cursor->SetFromHCURSOR(LoadCursorA(nullptr, IDC_ARROW)) == -1);
@@ -333,7 +339,9 @@ TEST(EngineRestart, SoundsAndPathsMadeBeforeFailCleanlyAndNeverReachTheNextEngin
         auto* stereo = static_cast<CQNDXStereoAudioPath*>(first->CreateAudioPath(64));
         auto* spatial = static_cast<CQNDX3DAudioPath*>(first->Create3DAudioPath(64));
         auto* ownPath = new CQNDXStereoAudioPath(first);  // made by hand: never listed
-        QNDX_CHILD_CHECK(stereo && spatial && ownPath->Create(64) >= 0);
+        QNDX_CHILD_CHECK(stereo);
+        QNDX_CHILD_CHECK(spatial);
+        QNDX_CHILD_CHECK(ownPath->Create(64) >= 0);
         auto* playing = new CQNDXSound(first);
         auto* quiet = new CQNDXSound(first);
         auto* unlisted = new CQNDXSound(first);
@@ -379,7 +387,9 @@ TEST(EngineRestart, SoundsAndPathsMadeBeforeFailCleanlyAndNeverReachTheNextEngin
             for (CQNDXStereoAudioPath* p : {stereo, ownPath}) {
                 long value = 5;
                 QNDX_CHILD_CHECK(p->GetBuffer() == nullptr);
-                QNDX_CHILD_CHECK(p->SetPan(100) == -1 && p->GetPan(&value) == -1 && p->GetVolume(&value) == -1);
+                QNDX_CHILD_CHECK(p->SetPan(100) == -1);
+                QNDX_CHILD_CHECK(p->GetPan(&value) == -1);
+                QNDX_CHILD_CHECK(p->GetVolume(&value) == -1);
                 QNDX_CHILD_CHECK(value == 5);
             }
             float f = 0;
@@ -387,7 +397,8 @@ TEST(EngineRestart, SoundsAndPathsMadeBeforeFailCleanlyAndNeverReachTheNextEngin
             int mode = 0;
             DWORD in = 0, out = 0;
             CQNDX3DAudioPath* p = spatial;
-            QNDX_CHILD_CHECK(p->Get3DBuffer() == nullptr && p->GetListener() == nullptr);
+            QNDX_CHILD_CHECK(p->Get3DBuffer() == nullptr);
+            QNDX_CHILD_CHECK(p->GetListener() == nullptr);
             const int results[] = {
                 p->SetMode(1, 1), p->GetMode(&mode), p->SetMinDistance(1, 1), p->GetMinDistance(&f),
                 p->SetMaxDistance(9, 1), p->GetMaxDistance(&f), p->SetPosition(1, 2, 3, 1), p->GetPosition(&f, &f, &f),
@@ -410,19 +421,25 @@ TEST(EngineRestart, SoundsAndPathsMadeBeforeFailCleanlyAndNeverReachTheNextEngin
 
         // A new engine plays; the old objects still fail and stay out of it.
         CQNDXSoundEngine* second = gm->GetSoundEngine(64);
-        QNDX_CHILD_CHECK(second != nullptr && gm->GetSoundEngine() == second);
-        QNDX_CHILD_CHECK(second->GetSoundCount() == 0 && second->GetAudioPathCount() == 0);
+        QNDX_CHILD_CHECK(second != nullptr);
+        QNDX_CHILD_CHECK(gm->GetSoundEngine() == second);
+        QNDX_CHILD_CHECK(second->GetSoundCount() == 0);
+        QNDX_CHILD_CHECK(second->GetAudioPathCount() == 0);
         CQNDXAudioPath* path = second->CreateAudioPath(64);
         auto* sound = new CQNDXSound(second);
-        QNDX_CHILD_CHECK(path && sound->Load("tone.wav", 0) == 0 && sound->PlaySecondary(path, 0) == 0);
+        QNDX_CHILD_CHECK(path);
+        QNDX_CHILD_CHECK(sound->Load("tone.wav", 0) == 0);
+        QNDX_CHILD_CHECK(sound->PlaySecondary(path, 0) == 0);
         QNDX_CHILD_CHECK(qndx::sim::RenderAudio(480)[200] != 0.0f);
         expectOldObjectsFail();
         for (CQNDXSound* s : sounds) {
-            QNDX_CHILD_CHECK(s->Play(path, 0, 0) == -1 && s->IsDownloadedTo(path) == 0);
+            QNDX_CHILD_CHECK(s->Play(path, 0, 0) == -1);
+            QNDX_CHILD_CHECK(s->IsDownloadedTo(path) == 0);
             delete s;
         }
         for (CQNDXAudioPath* p : paths) QNDX_CHILD_CHECK(p->Destroy() == 0);
-        QNDX_CHILD_CHECK(second->GetSoundCount() == 1 && second->GetAudioPathCount() == 1);
+        QNDX_CHILD_CHECK(second->GetSoundCount() == 1);
+        QNDX_CHILD_CHECK(second->GetAudioPathCount() == 1);
         QNDX_CHILD_CHECK(sound->IsPlaying() == 1);
         delete sound;
         QNDX_CHILD_CHECK(path->Destroy() == 0);
@@ -441,11 +458,13 @@ TEST(EngineRestart, WithoutAnInputEngineTheLoopAndTheDisplayGoOnAndANewOneIsPoll
         QNDX_CHILD_CHECK(state.GetInputEngine() == nullptr);
         // The display hooks its cursor to the mouse, and the loop polls
         // input: neither finds an engine.
-        QNDX_CHILD_CHECK(gm->GetVideoEngine()->CreateWindowed(64, 48, 0) == 0 && state.frames == 1);
+        QNDX_CHILD_CHECK(gm->GetVideoEngine()->CreateWindowed(64, 48, 0) == 0);
+        QNDX_CHILD_CHECK(state.frames == 1);
         CQNDXVideoEngine::Destroy();  // takes its cursor off the mouse, if any
 
         CQNDXInputEngine* input = CQNDXInputEngine::Create(gm);
-        QNDX_CHILD_CHECK(input != nullptr && gm->GetInputEngine() == input);
+        QNDX_CHILD_CHECK(input != nullptr);
+        QNDX_CHILD_CHECK(gm->GetInputEngine() == input);
         QNDX_CHILD_CHECK(input->Init() >= 0);
         input->GetMouse()->SetPosition(10, 20, 0);
         CQNDXCursorManager manager;  // reads the new mouse's position
@@ -453,8 +472,10 @@ TEST(EngineRestart, WithoutAnInputEngineTheLoopAndTheDisplayGoOnAndANewOneIsPoll
         manager.GetPosition(&x, &y);
         int mx = -2, my = -2;
         input->GetMouse()->GetPosition(&mx, &my);
-        QNDX_CHILD_CHECK(x == mx && y == my);
+        QNDX_CHILD_CHECK(x == mx);
+        QNDX_CHILD_CHECK(y == my);
         CQNDXVideoEngine* video = CQNDXVideoEngine::Create(gm);
-        QNDX_CHILD_CHECK(video == gm->GetVideoEngine() && gm->GetVideoEngine() != nullptr);
+        QNDX_CHILD_CHECK(video == gm->GetVideoEngine());
+        QNDX_CHILD_CHECK(gm->GetVideoEngine() != nullptr);
     });
 }

@@ -105,8 +105,10 @@ TEST_F(GameManagerTest, QuotedPathWithBlankAndOption) {
         // The drive-letter directory does not exist here: the current
         // directory stays, and the directories are made in it.
         QNDX_CHILD_CHECK(CurrentDir() == dir.path());
-        QNDX_CHILD_CHECK(DirExists(dir / "cfg") && DirExists(dir / "sshots"));
-        QNDX_CHILD_CHECK(DirExists(dir / "graphics") && DirExists(dir / "debug"));
+        QNDX_CHILD_CHECK(DirExists(dir / "cfg"));
+        QNDX_CHILD_CHECK(DirExists(dir / "sshots"));
+        QNDX_CHILD_CHECK(DirExists(dir / "graphics"));
+        QNDX_CHILD_CHECK(DirExists(dir / "debug"));
         QNDX_CHILD_CHECK_EQ_STR(gm->GetLog()->GetFileName(), "QNDX_0.57-run.log");
         QNDX_CHILD_CHECK_EQ_STR(gm->GetLog()->GetDirectory(), "C:\\Games\\My Game\\.\\debug\\");
         QNDX_CHILD_CHECK(gm->GetInstanceHandle() == GetModuleHandleA(nullptr));
@@ -246,7 +248,9 @@ TEST_F(GameManagerTest, FieldsAfterStartUp) {
         QNDX_CHILD_CHECK(gm->GetInputEngine() != nullptr);
         QNDX_CHILD_CHECK(gm->GetSoundEngine() == nullptr);
         CQNDXWindow* w = gm->GetWindow();
-        QNDX_CHILD_CHECK(w != nullptr && w->IsCreated() && w->IsVisible());
+        QNDX_CHILD_CHECK(w != nullptr);
+        QNDX_CHILD_CHECK(w->IsCreated());
+        QNDX_CHILD_CHECK(w->IsVisible());
         QNDX_CHILD_CHECK(w->GetStyle() == (DWORD)WS_OVERLAPPEDWINDOW);
         QNDX_CHILD_CHECK(w->GetMessageHandler() == &CQNDXGameManager::WindowProc);
         RECT r;

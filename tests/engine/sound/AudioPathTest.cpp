@@ -53,7 +53,8 @@ TEST(StereoAudioPath, CreateNeedsAnInitialisedEngine) {
         QNDX_CHILD_CHECK(path3d.Create(64) == -1);
         QNDX_CHILD_CHECK(bare->Init(64) >= 0);
         QNDX_CHILD_CHECK(path.Create(64) == 0);
-        QNDX_CHILD_CHECK(path.GetBuffer() != nullptr && path.GetAudioPath() != nullptr);
+        QNDX_CHILD_CHECK(path.GetBuffer() != nullptr);
+        QNDX_CHILD_CHECK(path.GetAudioPath() != nullptr);
         QNDX_CHILD_CHECK(path.Create(64) == -1);  // once only
     });
 }
@@ -83,12 +84,15 @@ TEST(StereoAudioPath, VolumeIsClampedAndPanAndVolumeShapeTheMix) {
         QNDX_CHILD_CHECK_NEAR(0.5, Peak(mix, 0, 0, 256), 1e-6);
         QNDX_CHILD_CHECK(Peak(mix, 1, 0, 256) == 0.0);
         long pan = 0, volume = 1;
-        QNDX_CHILD_CHECK(path->GetPan(&pan) == 0 && pan == -10000);
+        QNDX_CHILD_CHECK(path->GetPan(&pan) == 0);
+        QNDX_CHILD_CHECK(pan == -10000);
         QNDX_CHILD_CHECK(path->SetPan(20000) == DSERR_INVALIDPARAM);
-        QNDX_CHILD_CHECK(path->GetPan(&pan) == 0 && pan == -10000);
+        QNDX_CHILD_CHECK(path->GetPan(&pan) == 0);
+        QNDX_CHILD_CHECK(pan == -10000);
         QNDX_CHILD_CHECK(path->SetPan(0) == 0);
         QNDX_CHILD_CHECK(path->GetBuffer()->SetVolume(-2000) == DS_OK);
-        QNDX_CHILD_CHECK(path->GetVolume(&volume) == 0 && volume == -2000);
+        QNDX_CHILD_CHECK(path->GetVolume(&volume) == 0);
+        QNDX_CHILD_CHECK(volume == -2000);
         QNDX_CHILD_CHECK_NEAR(0.05, Peak(Render(256), 1, 0, 256), 1e-6);
         // The path's own volume comes on top of the buffer's.
         QNDX_CHILD_CHECK(path->SetVolume(-2000, 0) == 0);
@@ -101,22 +105,30 @@ TEST(ThreeDAudioPath, ModesMapBothWaysAndDeferredOnesWaitForTheCommit) {
     QNDX_IN_CHILD({
         CQNDXSoundEngine* engine = StartSound(dir.path());
         auto* path = static_cast<CQNDX3DAudioPath*>(engine->Create3DAudioPath(64));
-        QNDX_CHILD_CHECK(path != nullptr && path->Get3DBuffer() != nullptr && path->GetListener() != nullptr);
+        QNDX_CHILD_CHECK(path != nullptr);
+        QNDX_CHILD_CHECK(path->Get3DBuffer() != nullptr);
+        QNDX_CHILD_CHECK(path->GetListener() != nullptr);
         int mode = -1;
         DWORD platformMode = 99;
-        QNDX_CHILD_CHECK(path->GetMode(&mode) == 0 && mode == 2);  // normal to start with
+        QNDX_CHILD_CHECK(path->GetMode(&mode) == 0);
+        QNDX_CHILD_CHECK(mode == 2);  // normal to start with
 
         QNDX_CHILD_CHECK(path->SetMode(0, 1) == 0);  // disabled, at once
-        QNDX_CHILD_CHECK(path->Get3DBuffer()->GetMode(&platformMode) == DS_OK && platformMode == DS3DMODE_DISABLE);
-        QNDX_CHILD_CHECK(path->GetMode(&mode) == 0 && mode == 0);
+        QNDX_CHILD_CHECK(path->Get3DBuffer()->GetMode(&platformMode) == DS_OK);
+        QNDX_CHILD_CHECK(platformMode == DS3DMODE_DISABLE);
+        QNDX_CHILD_CHECK(path->GetMode(&mode) == 0);
+        QNDX_CHILD_CHECK(mode == 0);
 
         QNDX_CHILD_CHECK(path->SetMode(1, 1) == 0);
-        QNDX_CHILD_CHECK(path->GetMode(&mode) == 0 && mode == 1);
+        QNDX_CHILD_CHECK(path->GetMode(&mode) == 0);
+        QNDX_CHILD_CHECK(mode == 1);
 
         QNDX_CHILD_CHECK(path->SetMode(7, 0) == 0);  // normal, deferred
-        QNDX_CHILD_CHECK(path->GetMode(&mode) == 0 && mode == 1);
+        QNDX_CHILD_CHECK(path->GetMode(&mode) == 0);
+        QNDX_CHILD_CHECK(mode == 1);
         QNDX_CHILD_CHECK(path->CommitDeferredSettings() == 0);
-        QNDX_CHILD_CHECK(path->GetMode(&mode) == 0 && mode == 2);
+        QNDX_CHILD_CHECK(path->GetMode(&mode) == 0);
+        QNDX_CHILD_CHECK(mode == 2);
         QNDX_CHILD_CHECK(path->GetMode(nullptr) == -1);
     });
 }
@@ -129,27 +141,41 @@ TEST(ThreeDAudioPath, GettersWriteNothingOnAMissingPointerOrAFailure) {
         QNDX_CHILD_CHECK(path->SetPosition(1, 2, 3, 1) == 0);
         float x = -1, y = -1, z = -1;
         QNDX_CHILD_CHECK(path->GetPosition(&x, nullptr, &z) == -1);
-        QNDX_CHILD_CHECK(x == -1 && z == -1);
+        QNDX_CHILD_CHECK(x == -1);
+        QNDX_CHILD_CHECK(z == -1);
         qndx::sim::FailNext("IDirectSound3DBuffer::GetPosition", 1, DSERR_GENERIC);
         QNDX_CHILD_CHECK(path->GetPosition(&x, &y, &z) == DSERR_GENERIC);
-        QNDX_CHILD_CHECK(x == -1 && y == -1 && z == -1);
+        QNDX_CHILD_CHECK(x == -1);
+        QNDX_CHILD_CHECK(y == -1);
+        QNDX_CHILD_CHECK(z == -1);
         QNDX_CHILD_CHECK(path->GetPosition(&x, &y, &z) == 0);
-        QNDX_CHILD_CHECK(x == 1 && y == 2 && z == 3);
+        QNDX_CHILD_CHECK(x == 1);
+        QNDX_CHILD_CHECK(y == 2);
+        QNDX_CHILD_CHECK(z == 3);
 
         float fx = 0, fy = 0, fz = 0, tx = 0, ty = 0, tz = 0;
         QNDX_CHILD_CHECK(path->GetListenerOrientation(&fx, &fy, &fz, &tx, &ty, nullptr) == -1);
         QNDX_CHILD_CHECK(path->SetListenerOrientation(1, 0, 0, 0, 0, 1, 1) == 0);
         QNDX_CHILD_CHECK(path->GetListenerOrientation(&fx, &fy, &fz, &tx, &ty, &tz) == 0);
-        QNDX_CHILD_CHECK(fx == 1 && tz == 1 && fz == 0 && ty == 0);
+        QNDX_CHILD_CHECK(fx == 1);
+        QNDX_CHILD_CHECK(tz == 1);
+        QNDX_CHILD_CHECK(fz == 0);
+        QNDX_CHILD_CHECK(ty == 0);
 
         DWORD inside = 0, outside = 0;
         QNDX_CHILD_CHECK(path->SetConeAngles(90, 180, 1) == 0);
         QNDX_CHILD_CHECK(path->GetConeAngles(&inside, nullptr) == -1);
-        QNDX_CHILD_CHECK(path->GetConeAngles(&inside, &outside) == 0 && inside == 90 && outside == 180);
+        QNDX_CHILD_CHECK(path->GetConeAngles(&inside, &outside) == 0);
+        QNDX_CHILD_CHECK(inside == 90);
+        QNDX_CHILD_CHECK(outside == 180);
         // Listener settings go to the listener, not the buffer.
         float factor = 0;
-        QNDX_CHILD_CHECK(path->SetDopplerFactor(3, 1) == 0 && path->GetDopplerFactor(&factor) == 0 && factor == 3);
-        QNDX_CHILD_CHECK(path->GetListenerVelocity(&x, &y, &z) == 0 && x == 0 && z == 0);
+        QNDX_CHILD_CHECK(path->SetDopplerFactor(3, 1) == 0);
+        QNDX_CHILD_CHECK(path->GetDopplerFactor(&factor) == 0);
+        QNDX_CHILD_CHECK(factor == 3);
+        QNDX_CHILD_CHECK(path->GetListenerVelocity(&x, &y, &z) == 0);
+        QNDX_CHILD_CHECK(x == 0);
+        QNDX_CHILD_CHECK(z == 0);
     });
 }
 
@@ -165,10 +191,14 @@ TEST(ThreeDAudioPath, SetAllParametersCommitsTogetherOrStopsAtTheFirstFailure) {
         QNDX_CHILD_CHECK(qndx::sim::JournalCount("IDirectSound3DListener::CommitDeferredSettings") == 1);
         int mode = 0;
         float value = 0, x, y, z;
-        QNDX_CHILD_CHECK(path->GetMode(&mode) == 0 && mode == 1);
-        QNDX_CHILD_CHECK(path->GetMinDistance(&value) == 0 && value == 2.0f);
-        QNDX_CHILD_CHECK(path->GetMaxDistance(&value) == 0 && value == 50.0f);
-        QNDX_CHILD_CHECK(path->GetPosition(&x, &y, &z) == 0 && z == 4);
+        QNDX_CHILD_CHECK(path->GetMode(&mode) == 0);
+        QNDX_CHILD_CHECK(mode == 1);
+        QNDX_CHILD_CHECK(path->GetMinDistance(&value) == 0);
+        QNDX_CHILD_CHECK(value == 2.0f);
+        QNDX_CHILD_CHECK(path->GetMaxDistance(&value) == 0);
+        QNDX_CHILD_CHECK(value == 50.0f);
+        QNDX_CHILD_CHECK(path->GetPosition(&x, &y, &z) == 0);
+        QNDX_CHILD_CHECK(z == 4);
 
         // A bad maximum distance: the earlier settings stay pending, nothing
         // is committed.
@@ -176,11 +206,15 @@ TEST(ThreeDAudioPath, SetAllParametersCommitsTogetherOrStopsAtTheFirstFailure) {
         QNDX_CHILD_CHECK(path->SetAllParameters(2, 5.0f, -1.0f, 0, 0, 9, 360, 360, 0, 0, 1, 0) == DSERR_INVALIDPARAM);
         QNDX_CHILD_CHECK(qndx::sim::JournalCount("IDirectSound3DListener::CommitDeferredSettings") == 0);
         QNDX_CHILD_CHECK(qndx::sim::JournalCount("IDirectSound3DBuffer::SetPosition") == 0);
-        QNDX_CHILD_CHECK(path->GetMode(&mode) == 0 && mode == 1);
-        QNDX_CHILD_CHECK(path->GetMinDistance(&value) == 0 && value == 2.0f);
+        QNDX_CHILD_CHECK(path->GetMode(&mode) == 0);
+        QNDX_CHILD_CHECK(mode == 1);
+        QNDX_CHILD_CHECK(path->GetMinDistance(&value) == 0);
+        QNDX_CHILD_CHECK(value == 2.0f);
         QNDX_CHILD_CHECK(path->CommitDeferredSettings() == 0);
-        QNDX_CHILD_CHECK(path->GetMode(&mode) == 0 && mode == 2);
-        QNDX_CHILD_CHECK(path->GetMinDistance(&value) == 0 && value == 5.0f);
+        QNDX_CHILD_CHECK(path->GetMode(&mode) == 0);
+        QNDX_CHILD_CHECK(mode == 2);
+        QNDX_CHILD_CHECK(path->GetMinDistance(&value) == 0);
+        QNDX_CHILD_CHECK(value == 5.0f);
     });
 }
 

@@ -30,7 +30,8 @@ TEST(SoundEngineCreate, TheManagerCreatesItOnceAndItMakesTheSoundDirectory) {
         QNDX_CHILD_CHECK(gm->GetSoundEngine() == engine);
         QNDX_CHILD_CHECK(CQNDXSoundEngine::Create(gm) == engine);
         QNDX_CHILD_CHECK(CQNDXSoundEngine::Exists() == 1);
-        QNDX_CHILD_CHECK(engine->GetPerformance() != nullptr && engine->GetLoader() != nullptr);
+        QNDX_CHILD_CHECK(engine->GetPerformance() != nullptr);
+        QNDX_CHILD_CHECK(engine->GetLoader() != nullptr);
         // The program's directory followed directly by ".\sounds".
         QNDX_CHILD_CHECK(std::string(engine->GetSoundDirectory()) == dir.path() + ".\\sounds");
         QNDX_CHILD_CHECK(std::filesystem::is_directory(dir.path() + "/sounds"));
@@ -67,7 +68,8 @@ TEST(SoundEngineCreate, AFailedStartUpGivesNoneAndIsTriedAgain) {
 
         qndx::sim::FailNext("CoCreateInstance(DirectMusicLoader)", 1, E_OUTOFMEMORY);
         QNDX_CHILD_CHECK(gm->GetSoundEngine(64) == nullptr);
-        QNDX_CHILD_CHECK(engine->GetPerformance() == nullptr && engine->GetLoader() == nullptr);
+        QNDX_CHILD_CHECK(engine->GetPerformance() == nullptr);
+        QNDX_CHILD_CHECK(engine->GetLoader() == nullptr);
         QNDX_CHILD_CHECK(qndx::sim::LivePerformances() == 0);
 
         QNDX_CHILD_CHECK(gm->GetSoundEngine(64) == engine);
@@ -76,7 +78,8 @@ TEST(SoundEngineCreate, AFailedStartUpGivesNoneAndIsTriedAgain) {
         // Once initialised, a further Init changes nothing.
         IDirectMusicPerformance8* perf = engine->GetPerformance();
         QNDX_CHILD_CHECK(engine->Init(64) == 0);
-        QNDX_CHILD_CHECK(engine->GetPerformance() == perf && qndx::sim::LivePerformances() == 1);
+        QNDX_CHILD_CHECK(engine->GetPerformance() == perf);
+        QNDX_CHILD_CHECK(qndx::sim::LivePerformances() == 1);
     });
 }
 
@@ -116,7 +119,8 @@ TEST(SoundEngineSettings, WithoutInitTheSettersRefuseAndGettersGiveZero) {
     QNDX_IN_CHILD({
         CQNDXGameManager* gm = StartManager(dir.path());
         CQNDXSoundEngine* engine = CQNDXSoundEngine::Create(gm);
-        QNDX_CHILD_CHECK(engine != nullptr && engine->GetPerformance() == nullptr);
+        QNDX_CHILD_CHECK(engine != nullptr);
+        QNDX_CHILD_CHECK(engine->GetPerformance() == nullptr);
         QNDX_CHILD_CHECK(engine->SetMasterVolume(0) == -1);
         QNDX_CHILD_CHECK(engine->GetMasterVolume() == 0);
         QNDX_CHILD_CHECK(engine->SetMasterTempo(1.0f) == -1);
@@ -164,7 +168,8 @@ TEST(SoundEngineLists, AddingAndRemoving) {
 
         CQNDXAudioPath* made = engine->CreateAudioPath(64);
         CQNDXAudioPath* made3d = engine->Create3DAudioPath(64);
-        QNDX_CHILD_CHECK(made != nullptr && made3d != nullptr);
+        QNDX_CHILD_CHECK(made != nullptr);
+        QNDX_CHILD_CHECK(made3d != nullptr);
         QNDX_CHILD_CHECK(engine->GetAudioPathCount() == 2);
         qndx::sim::FailNext("IDirectMusicPerformance8::CreateStandardAudioPath", 1, E_OUTOFMEMORY);
         QNDX_CHILD_CHECK(engine->CreateAudioPath(64) == nullptr);
@@ -200,7 +205,8 @@ TEST(SoundEngineExit, PathsAndSoundsLeftAtExitAreCleanedUp) {
         WriteFile(dir.path() + "/sounds/loop.wav", ConstantWave(480));
         CQNDXAudioPath* stereo = engine->CreateAudioPath(64);
         CQNDXAudioPath* threeD = engine->Create3DAudioPath(64);
-        QNDX_CHILD_CHECK(stereo && threeD);
+        QNDX_CHILD_CHECK(stereo);
+        QNDX_CHILD_CHECK(threeD);
         auto* sound = new CQNDXSound(engine);
         QNDX_CHILD_CHECK(sound->Load("loop.wav", 0) == 0);
         QNDX_CHILD_CHECK(sound->SetRepeats(0xFFFFFFFF) == 0);

@@ -245,7 +245,8 @@ TEST(SoundPlay, PlaysAtItsLevelLoopsWhenAskedAndStops) {
         // Repeating for ever loops until Stop.
         QNDX_CHILD_CHECK(water.SetRepeats(0xFFFFFFFF) == 0);
         DWORD repeats = 0;
-        QNDX_CHILD_CHECK(water.GetRepeats(&repeats) == 0 && repeats == 0xFFFFFFFF);
+        QNDX_CHILD_CHECK(water.GetRepeats(&repeats) == 0);
+        QNDX_CHILD_CHECK(repeats == 0xFFFFFFFF);
         QNDX_CHILD_CHECK(water.GetRepeats(nullptr) == -1);
         QNDX_CHILD_CHECK(water.PlaySecondary(path, 0) == 0);
         mix = Render(48000);
@@ -270,14 +271,18 @@ TEST(SoundPlay, SecondarySoundsMixAndAPrimaryTakesThePrimarysPlace) {
         WriteFile(dir.path() + "/sounds/b.wav", ConstantWave(48000, 4096));
         CQNDXAudioPath* path = engine->CreateAudioPath(64);
         CQNDXSound a(engine), b(engine);
-        QNDX_CHILD_CHECK(a.Load("a.wav", 0) == 0 && b.Load("b.wav", 0) == 0);
-        QNDX_CHILD_CHECK(a.PlaySecondary(path, 0) == 0 && b.PlaySecondary(path, 0) == 0);
+        QNDX_CHILD_CHECK(a.Load("a.wav", 0) == 0);
+        QNDX_CHILD_CHECK(b.Load("b.wav", 0) == 0);
+        QNDX_CHILD_CHECK(a.PlaySecondary(path, 0) == 0);
+        QNDX_CHILD_CHECK(b.PlaySecondary(path, 0) == 0);
         QNDX_CHILD_CHECK_NEAR(0.375, Peak(Render(256), 0, 0, 256), 1e-6);
-        QNDX_CHILD_CHECK(a.Stop(0, 0) == 0 && b.Stop(0, 0) == 0);
+        QNDX_CHILD_CHECK(a.Stop(0, 0) == 0);
+        QNDX_CHILD_CHECK(b.Stop(0, 0) == 0);
         QNDX_CHILD_CHECK(a.PlayPrimary(path, 0) == 0);
         Render(256);
         QNDX_CHILD_CHECK(b.PlayPrimary(path, 0) == 0);
-        QNDX_CHILD_CHECK(a.IsPlaying() == 0 && b.IsPlaying() == 1);
+        QNDX_CHILD_CHECK(a.IsPlaying() == 0);
+        QNDX_CHILD_CHECK(b.IsPlaying() == 1);
         QNDX_CHILD_CHECK_NEAR(0.125, Peak(Render(256), 0, 0, 256), 1e-6);
     });
 }
@@ -325,7 +330,8 @@ TEST(SoundPaths, ASoundGoingStopsAndUnloadsEverywhere) {
         auto* loop = new CQNDXSound(engine);
         QNDX_CHILD_CHECK(loop->Load("loop.wav", 0) == 0);
         QNDX_CHILD_CHECK(loop->SetRepeats(0xFFFFFFFF) == 0);
-        QNDX_CHILD_CHECK(loop->PlaySecondary(p1, 0) == 0 && loop->PlaySecondary(p2, 0) == 0);
+        QNDX_CHILD_CHECK(loop->PlaySecondary(p1, 0) == 0);
+        QNDX_CHILD_CHECK(loop->PlaySecondary(p2, 0) == 0);
         QNDX_CHILD_CHECK(engine->GetSoundCount() == 1);
         qndx::sim::EnableJournal(true);
         delete loop;
@@ -344,12 +350,15 @@ TEST(SoundPaths, ADestroyedPathLeavesEverySoundThatUsedIt) {
         CQNDXAudioPath* destroyed = engine->CreateAudioPath(64);
         CQNDXAudioPath* deleted = engine->CreateAudioPath(64);
         CQNDXSound a(engine), b(engine);
-        QNDX_CHILD_CHECK(a.Load("loop.wav", 0) == 0 && b.Load("loop.wav", 0) == 0);
+        QNDX_CHILD_CHECK(a.Load("loop.wav", 0) == 0);
+        QNDX_CHILD_CHECK(b.Load("loop.wav", 0) == 0);
         QNDX_CHILD_CHECK(a.SetRepeats(0xFFFFFFFF) == 0);
-        QNDX_CHILD_CHECK(a.PlaySecondary(destroyed, 0) == 0 && b.PlaySecondary(destroyed, 0) == 0);
+        QNDX_CHILD_CHECK(a.PlaySecondary(destroyed, 0) == 0);
+        QNDX_CHILD_CHECK(b.PlaySecondary(destroyed, 0) == 0);
         QNDX_CHILD_CHECK(a.PlaySecondary(deleted, 0) == 0);
         QNDX_CHILD_CHECK(destroyed->Destroy() == 0);
-        QNDX_CHILD_CHECK(a.IsDownloadedTo(destroyed) == 0 && b.IsDownloadedTo(destroyed) == 0);
+        QNDX_CHILD_CHECK(a.IsDownloadedTo(destroyed) == 0);
+        QNDX_CHILD_CHECK(b.IsDownloadedTo(destroyed) == 0);
         QNDX_CHILD_CHECK(engine->GetAudioPathCount() == 1);
         // Deleted without Destroy: it still leaves the engine and the sounds.
         delete deleted;
@@ -614,7 +623,8 @@ TEST(SoundMidi, FilesWithHundredsOfTracksPlayEveryNoteOnTime) {
             const size_t first = Onset(mix, 0, 0.01f), second = Onset(mix, 24000, 0.01f);
             std::fprintf(stderr, "%u tracks: notes from frames %zu and %zu\n", count, first, second);
             QNDX_CHILD_CHECK(first < 480);
-            QNDX_CHILD_CHECK(second >= 48000 && second < 48480);
+            QNDX_CHILD_CHECK(second >= 48000);
+            QNDX_CHILD_CHECK(second < 48480);
             QNDX_CHILD_CHECK(Peak(mix, 0, 36000, 48000) < 0.001);  // nothing early
             if (count == 3) {
                 reference[0] = first;

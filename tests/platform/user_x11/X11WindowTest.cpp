@@ -143,7 +143,8 @@ protected:
 TEST_F(X11Window, ClientAreaIsTheSizeAsked) {
     int code = RunOnDisplay(m_server.Display(), [] {
         QNDX_CHILD_CHECK(RegisterChildClass());
-        QNDX_CHILD_CHECK(GetSystemMetrics(SM_CXSCREEN) == 1024 && GetSystemMetrics(SM_CYSCREEN) == 768);
+        QNDX_CHILD_CHECK(GetSystemMetrics(SM_CXSCREEN) == 1024);
+        QNDX_CHILD_CHECK(GetSystemMetrics(SM_CYSCREEN) == 768);
         RECT r{0, 0, 640, 480};
         AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, FALSE, 0);
         const char* title = "QNDX framed 640x480";
@@ -158,7 +159,8 @@ TEST_F(X11Window, ClientAreaIsTheSizeAsked) {
         for (Uint32 id = 1; id < 16 && !sdl; ++id) sdl = SDL_GetWindowFromID(id);
         QNDX_CHILD_CHECK(sdl != nullptr);
         SDL_GetWindowSize(sdl, &w, &h);
-        QNDX_CHILD_CHECK(w == 640 && h == 480);
+        QNDX_CHILD_CHECK(w == 640);
+        QNDX_CHILD_CHECK(h == 480);
         QNDX_CHILD_CHECK((SDL_GetWindowFlags(sdl) & SDL_WINDOW_BORDERLESS) == 0);
 
         // Resized through the engine's path: same client size rule.
@@ -216,7 +218,8 @@ TEST_F(X11Window, RealFocusChangesBecomeActivation) {
                                  nullptr, nullptr, nullptr);
         HWND b = CreateWindowExA(0, "QNDX_X11_TEST", "QNDX focus B", WS_OVERLAPPEDWINDOW, 400, 0, 300, 200,
                                  nullptr, nullptr, nullptr, nullptr);
-        QNDX_CHILD_CHECK(a && b);
+        QNDX_CHILD_CHECK(a);
+        QNDX_CHILD_CHECK(b);
         g_slots[0] = a;
         g_slots[1] = b;
         ShowWindow(a, SW_SHOW);
@@ -226,7 +229,8 @@ TEST_F(X11Window, RealFocusChangesBecomeActivation) {
         RunCommand("timeout 10 xdotool search --name 'QNDX focus A' windowfocus --sync >/dev/null 2>&1");
         PumpFor(3000, [&] { return GetForegroundWindow() == a; });
         QNDX_CHILD_CHECK(GetForegroundWindow() == a);
-        QNDX_CHILD_CHECK(LOWORD(g_activations[0]) == WA_ACTIVE && HIWORD(g_activations[0]) == 0);
+        QNDX_CHILD_CHECK(LOWORD(g_activations[0]) == WA_ACTIVE);
+        QNDX_CHILD_CHECK(HIWORD(g_activations[0]) == 0);
         QNDX_CHILD_CHECK(LOWORD(g_activations[1]) == WA_INACTIVE);
 
         RunCommand("timeout 10 xdotool search --name 'QNDX focus B' windowfocus --sync >/dev/null 2>&1");
@@ -265,7 +269,8 @@ TEST_F(X11Window, TheEnginesStartUpLeavesTheWindowActive) {
         QNDX_CHILD_CHECK(WaitXSize(title, 800, 600));
         PumpFor(1000);
         QNDX_CHILD_CHECK(GetForegroundWindow() == hwnd);
-        QNDX_CHILD_CHECK(LOWORD(g_activations[0]) == WA_ACTIVE && HIWORD(g_activations[0]) == 0);
+        QNDX_CHILD_CHECK(LOWORD(g_activations[0]) == WA_ACTIVE);
+        QNDX_CHILD_CHECK(HIWORD(g_activations[0]) == 0);
         return 0;
     });
     EXPECT_EQ(code, 0);
@@ -277,16 +282,19 @@ TEST(NoDisplay, WindowsWorkWithoutSdlVideo) {
     int code = RunOnDisplay("", [] {
         unsetenv("DISPLAY");
         QNDX_CHILD_CHECK(RegisterChildClass());
-        QNDX_CHILD_CHECK(GetSystemMetrics(SM_CXSCREEN) == 1024 && GetSystemMetrics(SM_CYSCREEN) == 768);
+        QNDX_CHILD_CHECK(GetSystemMetrics(SM_CXSCREEN) == 1024);
+        QNDX_CHILD_CHECK(GetSystemMetrics(SM_CYSCREEN) == 768);
         QNDX_CHILD_CHECK(SDL_WasInit(SDL_INIT_VIDEO) == 0);
         HWND hwnd = CreateWindowExA(0, "QNDX_X11_TEST", "none", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300,
                                     nullptr, nullptr, nullptr, nullptr);
-        QNDX_CHILD_CHECK(hwnd != nullptr && IsWindowVisible(hwnd));
+        QNDX_CHILD_CHECK(hwnd != nullptr);
+        QNDX_CHILD_CHECK(IsWindowVisible(hwnd));
         g_slots[0] = hwnd;
         QNDX_CHILD_CHECK(GetForegroundWindow() == hwnd);
         QNDX_CHILD_CHECK(qndx::sim::InjectMinimise(hwnd, true));
         PumpFor(10);
-        QNDX_CHILD_CHECK(LOWORD(g_activations[0]) == WA_INACTIVE && HIWORD(g_activations[0]) != 0);
+        QNDX_CHILD_CHECK(LOWORD(g_activations[0]) == WA_INACTIVE);
+        QNDX_CHILD_CHECK(HIWORD(g_activations[0]) != 0);
         QNDX_CHILD_CHECK(qndx::sim::InjectClose(hwnd));
         PumpFor(10);
         QNDX_CHILD_CHECK(!IsWindow(hwnd));
