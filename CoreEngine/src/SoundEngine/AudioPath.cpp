@@ -2,6 +2,8 @@
 // sounds when it goes.
 #include "SoundEngine/AudioPath.h"
 
+#include <algorithm>
+
 #include "SoundEngine/Sound.h"
 #include "SoundEngine/SoundEngine.h"
 
@@ -13,7 +15,7 @@ CQNDXAudioPath::CQNDXAudioPath(CQNDXSoundEngine* engine) : m_pAudioPath(nullptr)
 
 CQNDXAudioPath::~CQNDXAudioPath() {
     // Deleted without Destroy: no list and no sound may keep this path.
-    if (m_pSoundEngine) __Detach();
+    __Detach();
     if (m_pAudioPath) {
         m_pAudioPath->Release();
         m_pAudioPath = nullptr;
@@ -35,15 +37,26 @@ int CQNDXAudioPath::SetVolume(long volume, DWORD duration) {
 }
 
 int CQNDXAudioPath::__Detach() {
-    const int r = m_pSoundEngine->RemoveAudioPath(this);
-    for (int i = 0; i < m_pSoundEngine->GetSoundCount(); ++i) {
-        CQNDXSound* sound = m_pSoundEngine->GetSound(i);
+    const int r = m_pSoundEngine ? m_pSoundEngine->RemoveAudioPath(this) : 0;
+    // A sound not downloaded here has nothing to unload, so the sounds that
+    // hold the path are all there is to visit, in or out of the engine's list.
+    while (!m_Sounds.empty()) {
+        CQNDXSound* sound = m_Sounds.back();
         sound->Unload(this);
         // Whatever the unload said, the sound must not keep a path that is
         // about to be deleted.
         sound->__ForgetAudioPath(this);
+        __RemoveSound(sound);
     }
     return r;
+}
+
+void CQNDXAudioPath::__AddSound(CQNDXSound* sound) {
+    if (std::find(m_Sounds.begin(), m_Sounds.end(), sound) == m_Sounds.end()) m_Sounds.push_back(sound);
+}
+
+void CQNDXAudioPath::__RemoveSound(CQNDXSound* sound) {
+    m_Sounds.erase(std::remove(m_Sounds.begin(), m_Sounds.end(), sound), m_Sounds.end());
 }
 
 int CQNDXAudioPath::__Destroy() {

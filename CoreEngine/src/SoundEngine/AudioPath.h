@@ -3,10 +3,13 @@
 // kinds add the DirectSound objects of the path.
 #pragma once
 
+#include <vector>
+
 #include "EngineLink.h"
 #include "platform/DirectMusic.h"
 
 class CQNDXSoundEngine;
+class CQNDXSound;
 
 class CQNDXAudioPath {
 public:
@@ -37,10 +40,19 @@ protected:
     CQNDXEngineLink<CQNDXSoundEngine> m_pSoundEngine;
 
 private:
+    friend class CQNDXSound;
+
     CQNDXAudioPath(const CQNDXAudioPath&) = delete;
     CQNDXAudioPath& operator=(const CQNDXAudioPath&) = delete;
 
-    // Out of the engine's list and out of every sound of the engine.
+    // Out of the engine's list and out of every sound downloaded to it.
     int __Detach();
+    // Kept by the sounds themselves: a sound may have left its engine's
+    // list, or lost its engine, and still hold this path.
+    void __AddSound(CQNDXSound* sound);
+    void __RemoveSound(CQNDXSound* sound);
     static void __EngineGone(void* path) { static_cast<CQNDXAudioPath*>(path)->__ReleaseObjects(); }
+
+    // The sounds whose lists name this path.
+    std::vector<CQNDXSound*> m_Sounds;
 };

@@ -23,8 +23,10 @@ CQNDXSound::~CQNDXSound() {
         if (IsPlaying()) Stop(0, 0);
         for (CQNDXAudioPath* path : m_AudioPaths)
             if (path->GetAudioPath()) m_pSegment->Unload(path->GetAudioPath());
-        m_AudioPaths.clear();
     }
+    // Even a cleared sound: no path may keep a deleted sound.
+    for (CQNDXAudioPath* path : m_AudioPaths) path->__RemoveSound(this);
+    m_AudioPaths.clear();
     if (m_pSoundEngine) m_pSoundEngine->RemoveSound(this);
     if (m_pSegment) {
         m_pSegment->Release();
@@ -160,10 +162,12 @@ int CQNDXSound::IsPlaying() {
 }
 
 int CQNDXSound::Download(CQNDXAudioPath* path) {
-    if (!path || !m_pSegment || IsDownloadedTo(path)) return -1;
+    // Without an engine the segment belongs to a performance that is gone.
+    if (!path || !m_pSegment || !m_pSoundEngine || IsDownloadedTo(path)) return -1;
     const HRESULT hr = m_pSegment->Download(path->GetAudioPath());
     if (FAILED(hr)) return hr;
     m_AudioPaths.push_back(path);
+    path->__AddSound(this);
     return hr;
 }
 
@@ -174,6 +178,7 @@ int CQNDXSound::Unload(CQNDXAudioPath* path) {
     const HRESULT hr = m_pSegment->Unload(path->GetAudioPath());
     if (FAILED(hr)) return hr;
     m_AudioPaths.erase(it);
+    path->__RemoveSound(this);
     return hr;
 }
 
@@ -195,6 +200,7 @@ void CQNDXSound::__DetachEngine() {
         for (CQNDXAudioPath* path : m_AudioPaths)
             if (path->GetAudioPath()) m_pSegment->Unload(path->GetAudioPath());
     }
+    for (CQNDXAudioPath* path : m_AudioPaths) path->__RemoveSound(this);
     m_AudioPaths.clear();
 }
 

@@ -40,7 +40,7 @@ public:
     // 1 playing, 0 not, -1 without segment, engine or performance.
     int IsPlaying();
 
-    // -1 for null, no segment, or a path already listed.
+    // -1 for null, no segment, no engine, or a path already listed.
     int Download(CQNDXAudioPath* path);
     // -2 for a path not listed; a failed unload keeps it listed.
     int Unload(CQNDXAudioPath* path);

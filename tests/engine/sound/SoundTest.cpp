@@ -369,6 +369,59 @@ TEST(SoundPaths, ADestroyedPathLeavesEverySoundThatUsedIt) {
     });
 }
 
+TEST(SoundPaths, NoSoundKeepsADeletedPathInOrOutOfTheEnginesList) {
+    // A sound taken out of its engine's list, or left without an engine,
+    // must not reach a path once it is gone; the sanitizer build fails the
+    // child on any such read.
+    qndx::test::TempDir dir("qndx-sound");
+    QNDX_IN_CHILD({
+        CQNDXGameManager* gm = StartManager(dir.path());
+        CQNDXSoundEngine* engine = gm->GetSoundEngine(64);
+        QNDX_CHILD_CHECK(engine != nullptr);
+        WriteFile(dir.path() + "/sounds/a.wav", ConstantWave(480));
+        auto* first = new CQNDXSound(engine);
+        auto* second = new CQNDXSound(engine);
+        QNDX_CHILD_CHECK(first->Load("a.wav", 0) == 0 && second->Load("a.wav", 0) == 0);
+        CQNDXAudioPath* p1 = engine->CreateAudioPath(64);
+        CQNDXAudioPath* p2 = engine->CreateAudioPath(64);
+        QNDX_CHILD_CHECK(engine->RemoveSound(first) == 0 && engine->RemoveSound(second) == 0);
+        QNDX_CHILD_CHECK(first->PlaySecondary(p1, 0) == 0 && second->PlaySecondary(p2, 0) == 0);
+        qndx::sim::EnableJournal(true);
+        QNDX_CHILD_CHECK(p1->Destroy() == 0);
+        QNDX_CHILD_CHECK(p2->Destroy() == 0);
+        QNDX_CHILD_CHECK_EQ(2, qndx::sim::JournalCount("IDirectMusicSegment8::Unload"));
+        QNDX_CHILD_CHECK(first->IsDownloadedTo(p1) == 0 && second->IsDownloadedTo(p2) == 0);
+        delete first;
+        CQNDXSoundEngine::Destroy();  // reaches `second` through its engine link
+        delete second;
+
+        // Left without an engine: the old segment downloads nowhere.
+        engine = gm->GetSoundEngine(64);
+        QNDX_CHILD_CHECK(engine != nullptr);
+        auto* orphan = new CQNDXSound(engine);
+        QNDX_CHILD_CHECK(orphan->Load("a.wav", 0) == 0);
+        CQNDXSoundEngine::Destroy();
+        engine = gm->GetSoundEngine(64);
+        QNDX_CHILD_CHECK(engine != nullptr);
+        CQNDXAudioPath* p3 = engine->Create3DAudioPath(64);
+        QNDX_CHILD_CHECK(orphan->Download(p3) == -1);
+        QNDX_CHILD_CHECK(orphan->IsDownloadedTo(p3) == 0);
+        QNDX_CHILD_CHECK(p3->Destroy() == 0);
+        delete orphan;
+
+        // A cleared sound deleted while it still names a path.
+        auto* cleared = new CQNDXSound(engine);
+        QNDX_CHILD_CHECK(cleared->Load("a.wav", 0) == 0);
+        CQNDXAudioPath* p4 = engine->CreateAudioPath(64);
+        QNDX_CHILD_CHECK(cleared->Download(p4) == 0);
+        IDirectMusicSegment8* segment = cleared->GetSegment();
+        cleared->Clear();
+        delete cleared;
+        segment->Release();
+        QNDX_CHILD_CHECK(p4->Destroy() == 0);
+    });
+}
+
 TEST(SoundMidi, AStandardMidiFilePlaysThroughTheEngine) {
     if (!qndx::sim::MidiAvailable()) GTEST_SKIP() << "no FluidSynth or no General MIDI SoundFont on this machine";
     qndx::test::TempDir dir("qndx-sound");
