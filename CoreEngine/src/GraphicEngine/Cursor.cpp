@@ -2,6 +2,7 @@
 // manager (a mouse listener that draws the cursor where the pointer is).
 #include "GraphicEngine/Cursor.h"
 
+#include <cstdint>
 #include <new>
 
 #include "GameManager.h"
@@ -154,10 +155,13 @@ int CQNDXCursor::Draw(CQNDXSurface* dest, int x, int y) {
 
     // DrawTile already puts a tile's own hot spot on the point it is given;
     // only the part of the cursor's hot spot beyond tile 0's is left to move.
+    // Hot spots may be anything an int holds, so the sums are held to the
+    // int range as every drawing position is.
     const CQNDXTile* first = m_pImage->GetTile(0);
-    int dx = m_iHotSpotX - (first ? first->GetHotSpot()->x : 0);
-    int dy = m_iHotSpotY - (first ? first->GetHotSpot()->y : 0);
-    int result = m_pImage->DrawTile(dest, x - dx, y - dy, m_iFrame, 1);
+    const int64_t dx = static_cast<int64_t>(m_iHotSpotX) - (first ? first->GetHotSpot()->x : 0);
+    const int64_t dy = static_cast<int64_t>(m_iHotSpotY) - (first ? first->GetHotSpot()->y : 0);
+    int result = m_pImage->DrawTile(dest, qndx::gfx::OffsetPosition(x, -dx), qndx::gfx::OffsetPosition(y, -dy),
+                                    m_iFrame, 1);
 
     const int frames = m_pImage->GetTileCount();
     if (m_bAnimate == 1 && frames > 1 && m_iLoops != 0) {

@@ -3,6 +3,8 @@
 // lost image, adopting a tileset, hot-spot placement and frame animation.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
 #include <vector>
 
 #include "GraphicEngine/Cursor.h"
@@ -236,6 +238,42 @@ TEST_F(Cursor, TheHotSpotLandsOnThePointerOnceNotTwice) {
     cursor.Draw(dest, 100, 100);
     EXPECT_EQ(92, frames->calls.back().x);
     EXPECT_EQ(92, frames->calls.back().y);
+}
+
+TEST_F(Cursor, ExtremeHotSpotsPlaceThePictureAtThePointerLessTheHotSpotOrOffTheSurface) {
+    RecordingTileset* frames = Frames(1);
+    CQNDXTile tile;
+    tile.SetRect(0, 0, 32, 32);
+    tile.SetHotSpot(5, 3);
+    frames->SetTiles(1, &tile);
+    CQNDXCursor cursor(engine, frames);
+    struct Case {
+        int hotX, hotY, x, y;
+    };
+    const Case cases[] = {
+        {INT_MIN, 0, 337, 0},
+        {INT_MIN, INT_MIN, INT_MAX, INT_MAX},
+        {INT_MAX, INT_MIN, -337, 337},
+        {INT_MAX, INT_MAX, INT_MIN, INT_MIN},
+        {INT_MIN, INT_MAX, INT_MIN + 10, INT_MAX - 20},
+        {INT_MAX, INT_MIN, INT_MAX, INT_MIN + 7},
+    };
+    // Where the picture's corner belongs, worked out wide; a picture that
+    // lies beyond the int range may land anywhere off the 200 by 200 surface.
+    auto onSurface = [](int64_t at) { return at > -32 && at < 200; };
+    for (const Case& c : cases) {
+        cursor.SetHotSpot(c.hotX, c.hotY);
+        ASSERT_EQ(0, cursor.Draw(dest, c.x, c.y));
+        const int64_t wantX = (int64_t)c.x - c.hotX, wantY = (int64_t)c.y - c.hotY;
+        const BlitCall& drawn = frames->calls.back();
+        SCOPED_TRACE(::testing::Message() << "hot spot " << c.hotX << "," << c.hotY << " at " << c.x << "," << c.y);
+        if (onSurface(wantX) && onSurface(wantY)) {
+            EXPECT_EQ(wantX, drawn.x);
+            EXPECT_EQ(wantY, drawn.y);
+        } else {
+            EXPECT_FALSE(onSurface(drawn.x) && onSurface(drawn.y)) << "drawn at " << drawn.x << "," << drawn.y;
+        }
+    }
 }
 
 TEST_P(CursorKinds, AHandleCursorIsDrawnWithItsHotSpotOnThePointerAndItsTransparentPartsKeyedOut) {
