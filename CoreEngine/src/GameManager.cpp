@@ -12,6 +12,7 @@
 #include "Defaults.h"
 #include "GameState.h"
 #include "GameStateManager.h"
+#include "GraphicEngine/Cursor.h"
 #include "GraphicEngine/VideoEngine.h"
 #include "InputEngine/InputEngine.h"
 #include "InputEngine/Keyboard.h"
@@ -287,18 +288,38 @@ void CQNDXGameManager::Dump(std::ostream& os) const {
     os << "CQNDXGameManager@" << static_cast<const void*>(this);
 }
 
+void CQNDXGameManager::__ListenToInput() {
+    if (!m_pInputEngine) return;
+    if (CQNDXKeyboard* keyboard = m_pInputEngine->GetKeyboard())
+        keyboard->AddListener(static_cast<CQNDXKeyboardListener*>(m_pGameStateManager));
+    if (CQNDXMouse* mouse = m_pInputEngine->GetMouse())
+        mouse->AddListener(static_cast<CQNDXMouseListener*>(m_pGameStateManager));
+}
+
+void CQNDXGameManager::__InputDevicesMade(CQNDXInputEngine* engine) {
+    // Before the loop starts, the display and the loop register themselves.
+    if (!m_bRunning || !engine || engine != m_pInputEngine) return;
+    // The display's part first, as at start-up: the cursor on the mouse,
+    // which stays where the cursor was.
+    CQNDXMouse* mouse = engine->GetMouse();
+    CQNDXCursorManager* cursor = m_pVideoEngine ? m_pVideoEngine->GetCursorManager() : nullptr;
+    if (mouse && cursor) {
+        mouse->SetBounds(0, 0, m_pVideoEngine->GetWidth(), m_pVideoEngine->GetHeight());
+        mouse->AddListener(cursor);
+        int x = 0, y = 0;
+        cursor->GetPosition(&x, &y);
+        mouse->SetPosition(x, y, 0);
+    }
+    __ListenToInput();
+}
+
 // The main loop.
 
 void CQNDXGameManager::Run() {
     if (m_bRunning) return;
     m_bRunning = 1;
 
-    if (m_pInputEngine) {
-        if (CQNDXKeyboard* keyboard = m_pInputEngine->GetKeyboard())
-            keyboard->AddListener(static_cast<CQNDXKeyboardListener*>(m_pGameStateManager));
-        if (CQNDXMouse* mouse = m_pInputEngine->GetMouse())
-            mouse->AddListener(static_cast<CQNDXMouseListener*>(m_pGameStateManager));
-    }
+    __ListenToInput();
     if (m_pGameStateManager) {
         m_pGameStateManager->ForAllStates();
         if (CQNDXGameState* current = m_pGameStateManager->GetCurrentState()) current->OnActivate();

@@ -112,6 +112,11 @@ private:
     void __AdoptInputEngine(CQNDXInputEngine* engine) { m_pInputEngine = engine; }
     // Clears whichever engine field holds `engine`.
     void __ForgetEngine(const void* engine);
+    // An input engine made its devices. One that replaces the first while
+    // the loop runs gets the listeners the loop and the display gave that.
+    void __InputDevicesMade(CQNDXInputEngine* engine);
+    // The game-state manager on the keyboard and the mouse.
+    void __ListenToInput();
 
     CQNDXGameManager();
     CQNDXGameManager(const CQNDXGameManager&) = delete;

@@ -106,6 +106,7 @@ HRESULT CQNDXInputEngine::Init() {
     if (m_pKeyboard) keyboard = m_pKeyboard->Create(this, 0, 1, 1);
 
     EnumerateJoysticks();
+    if (CQNDXGameManager* gm = CQNDXGameManager::GetInstance()) gm->__InputDevicesMade(this);
     return keyboard;
 }
 

@@ -34,6 +34,8 @@
 #include "SoundEngine/StereoAudioPath.h"
 #include "platform/User.h"
 #include "platform/sim/Audio.h"
+#include "platform/sim/Clock.h"
+#include "platform/sim/Input.h"
 #include "platform/sim/Kernel.h"
 
 using qndx_test::ReadAll;
@@ -477,5 +479,56 @@ TEST(EngineRestart, WithoutAnInputEngineTheLoopAndTheDisplayGoOnAndANewOneIsPoll
         CQNDXVideoEngine* video = CQNDXVideoEngine::Create(gm);
         QNDX_CHILD_CHECK(video == gm->GetVideoEngine());
         QNDX_CHILD_CHECK(gm->GetVideoEngine() != nullptr);
+    });
+}
+
+// A state that replaces the input engine at its first frame, as a settings
+// screen would, and then presses F and pushes the mouse far down and right.
+class ReplacesInput : public CQNDXGameState {
+public:
+    ReplacesInput() {
+        SetKeyboardEvents(1);
+        SetMouseEvents(1);
+    }
+    int Render() override {
+        ++frames;
+        qndx::sim::AdvanceFakeTimeMs(60);  // past every device's polling period
+        if (frames == 1) {
+            CQNDXInputEngine::Destroy();
+            CQNDXInputEngine* input = CQNDXInputEngine::Create(GetGameManager());
+            replaced = input && input->Init() >= 0 && input->AcquireAll() >= 0;
+            qndx::sim::InjectKey(0x21, true);
+            qndx::sim::InjectMouseMotion(5000, 5000);
+        }
+        if (!keys.empty() || frames == 20) GetGameManager()->Quit(0);
+        return 0;
+    }
+    void OnKeyDown(int key) override { keys.push_back(key); }
+    void OnMouseMove(int x, int y, int) override {
+        lastX = x;
+        lastY = y;
+    }
+    int frames = 0;
+    bool replaced = false;
+    std::vector<int> keys;
+    int lastX = -1, lastY = -1;
+};
+
+TEST(EngineRestart, AnInputEngineReplacedWhileTheGameRunsFeedsTheStateAndTheCursor) {
+    TempDir dir;
+    QNDX_IN_CHILD({
+        qndx::sim::EnableFakeClock(true);
+        CQNDXGameManager* gm = StartManager(dir);
+        ReplacesInput state;
+        gm->AddGameState(&state);
+        QNDX_CHILD_CHECK(gm->GetVideoEngine()->CreateWindowed(64, 48, 0) == 0);
+        QNDX_CHILD_CHECK(state.replaced);
+        QNDX_CHILD_CHECK(state.keys == std::vector<int>{0x21});
+        // The new mouse is held to the 64 by 48 display, and the cursor and
+        // the state both follow it.
+        int x = -1, y = -1;
+        gm->GetVideoEngine()->GetCursorManager()->GetPosition(&x, &y);
+        QNDX_CHILD_CHECK(x == 63 && y == 47);
+        QNDX_CHILD_CHECK(state.lastX == 63 && state.lastY == 47);
     });
 }
