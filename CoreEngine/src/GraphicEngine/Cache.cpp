@@ -3,6 +3,7 @@
 #include "GraphicEngine/Cache.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -44,6 +45,20 @@ HRESULT CopyColorKey(CQNDXSurface* surface, IDirectDrawSurface7* copy) {
         key.dwColorSpaceHighValue = key.dwColorSpaceLowValue;
     }
     return copy->SetColorKey(DDCKEY_SRCBLT, &key);
+}
+
+// Whether a copy of the surface could never fit, not even with every other
+// copy evicted: at least its pixels in the display's format against the
+// whole of video memory. False when either is unknown.
+bool NeverFits(CQNDXVideoEngine* owner, IDirectDraw7* dd, CQNDXSurface* surface) {
+    const uint64_t total = owner->GetTotalVideoMemory();
+    DDSURFACEDESC2 mode;
+    std::memset(&mode, 0, sizeof(mode));
+    mode.dwSize = 124;
+    if (total == 0 || dd->GetDisplayMode(&mode) < 0) return false;
+    const uint64_t bytesPerPixel = (mode.ddpfPixelFormat.dwRGBBitCount + 7) / 8;
+    const uint64_t least = bytesPerPixel * static_cast<uint64_t>(surface->GetWidth()) * surface->GetHeight();
+    return least > total;
 }
 
 }  // namespace
@@ -131,7 +146,9 @@ int CQNDXLRUCache::Cache(CQNDXSurface* surface) {
     DDSURFACEDESC2 desc = CopyDesc(surface);
     IDirectDrawSurface7* copy = nullptr;
     HRESULT hr = dd->CreateSurface(&desc, &copy, nullptr);
-    // Out of video memory: give up the least recently used copies one by one.
+    // Out of video memory: give up the least recently used copies one by one,
+    // unless even all of it could not hold this copy.
+    if ((hr < 0 || !copy) && NeverFits(m_pOwner, dd, surface)) return -1;
     while ((hr < 0 || !copy) && m_pTail) {
         copy = nullptr;
         Uncache(m_pTail->id);

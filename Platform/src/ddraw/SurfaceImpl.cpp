@@ -92,10 +92,19 @@ SurfaceImpl::~SurfaceImpl() {
     }
 }
 
-bool SurfaceImpl::Allocate() {
-    const size_t bpp = static_cast<size_t>(BytesPerPixel(m_kind));
+namespace {
+
+// The pitch of a surface of this width and kind.
+size_t RowBytes(DWORD width, PixelKind kind) {
+    const size_t bpp = static_cast<size_t>(BytesPerPixel(kind));
     const size_t align = DisplayState::Get().pitchAlign;
-    size_t row = (static_cast<size_t>(m_width) * bpp + align - 1) / align * align;
+    return (static_cast<size_t>(width) * bpp + align - 1) / align * align;
+}
+
+}  // namespace
+
+bool SurfaceImpl::Allocate() {
+    const size_t row = RowBytes(m_width, m_kind);
     m_pitch = static_cast<LONG>(row);
     m_bytes = row * m_height;
     if (m_bytes > kMaxBytes) return false;
@@ -157,7 +166,11 @@ HRESULT SurfaceImpl::Create(DirectDrawImpl* owner, const DDSURFACEDESC2& desc, S
     const DWORD asked = caps & (DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY);
     caps &= ~(DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM);
 
-    std::vector<SurfaceImpl*> made;
+    // Video memory that is not there is refused before anything is
+    // allocated: a cache asks again on every blit.
+    const uint64_t total = static_cast<uint64_t>(RowBytes(width, KindOfFormat(format))) * height * (1 + backCount);
+    if (asked == DDSCAPS_VIDEOMEMORY && st.used + total > st.budget) return DDERR_OUTOFVIDEOMEMORY;
+
     DWORD frontCaps = caps, backCaps = 0;
     if (backCount) {
         frontCaps |= DDSCAPS_FRONTBUFFER | DDSCAPS_VISIBLE;
@@ -183,13 +196,8 @@ HRESULT SurfaceImpl::Create(DirectDrawImpl* owner, const DDSURFACEDESC2& desc, S
         front->m_backs.push_back(back);
     }
 
-    const uint64_t total = static_cast<uint64_t>(front->m_bytes) * (1 + backCount);
     bool video;
     if (asked == DDSCAPS_VIDEOMEMORY) {
-        if (st.used + total > st.budget) {
-            delete front;
-            return DDERR_OUTOFVIDEOMEMORY;
-        }
         video = true;
     } else if (asked == DDSCAPS_SYSTEMMEMORY) {
         video = false;

@@ -2,6 +2,9 @@
 // texts, the frames-per-second counting on the fake clock, the darkened box
 // (84 rows high with the frames line, 70 without), and a present without a
 // display failing instead of drawing through nothing.
+#define QNDX_ALLOCATION_COUNTER_DEFINE
+#include "support/AllocationCounter.h"
+
 #include "DisplayTestSupport.h"
 
 #include "GraphicEngine/Font.h"
@@ -139,6 +142,38 @@ TEST_F(OverlayTest, BoxIsAsWideAsTheWidestLinePlusEight) {
     // Row 80 lies below the seven lines, beside the frames line's start.
     EXPECT_NE(white, p.At(5 + widest + 8 - 1, 3));
     EXPECT_EQ(white, p.At(5 + widest + 8 + 2, 3));
+}
+
+TEST_F(OverlayTest, ASourceLargerThanAllVideoMemoryIsNeitherCopiedNorMakesRoomAtEveryPresent) {
+    // A big glyph sheet blitted onto the back buffer each frame, with a
+    // 3 MB budget: its copy can never fit, so no frame allocates one or
+    // evicts the copies that do fit.
+    Start(16);
+    qndx::sim::SetVideoMemoryBudget(3u << 20);
+    ASSERT_EQ(0, engine->CreateWindowed(320, 240, 0));
+    engine->SetWaitForVSync(false);
+    engine->ShowStatistics(true);
+    CQNDXSurface small, sheet;
+    ASSERT_EQ(0, small.Create(engine, 8, 8));
+    ASSERT_EQ(0, sheet.Create(engine, 1819, 2604));
+    ASSERT_EQ(0, engine->GetCache()->Cache(&small));
+    const uint64_t sheetBytes = 1819ull * 2604 * 2;
+    CQNDXSurface* back = engine->GetBackBuffer();
+    ASSERT_NE(nullptr, back);
+    qndx::sim::EnableJournal(true);
+    uint64_t largest = 0;
+    for (int frame = 0; frame < 3; ++frame) {
+        qndx_test::AllocationCounter counter;
+        RECT glyph = {1000, 2000, 1040, 2060};
+        ASSERT_EQ(0, sheet.Blit(back, 10, 10, &glyph, 1));
+        engine->Flip();  // no window to show it in here; the overlay is drawn before that
+        largest = std::max(largest, counter.Largest());
+    }
+    EXPECT_LT(largest, sheetBytes / 4) << "a frame allocated room for the sheet";
+    EXPECT_EQ(1, engine->GetCache()->IsCached(&small)) << "a copy that fits was evicted";
+    EXPECT_EQ(0, engine->GetCache()->IsCached(&sheet));
+    // One refused request a frame, not one more after each eviction.
+    EXPECT_EQ(3, qndx::sim::JournalCount("IDirectDraw7::CreateSurface(0x7 0x4040 1819x2604)"));
 }
 
 TEST_F(OverlayTest, PresentWithoutADisplayFails) {
