@@ -299,6 +299,7 @@ struct TgaLayout {
     int imageType = 2;     // 1, 2, 3 plain; 9, 10, 11 run-length
     int depth = 24;        // 8, 16, 24, 32
     bool topDown = false;  // descriptor bit 5
+    bool rightToLeft = false;  // descriptor bit 4
     int idLength = 0;      // bytes of image ID (0x5A) after the header
     std::vector<uint32_t> map;  // colour-map entries (written when not empty)
     int entrySize = 24;    // 15, 16, 24 or 32 bits
@@ -332,7 +333,7 @@ inline std::vector<uint8_t> WriteTga(int w, int h, const std::vector<uint32_t>& 
     PutLE16(f, 12, (uint32_t)w);
     PutLE16(f, 14, (uint32_t)h);
     f[16] = (uint8_t)l.depth;
-    f[17] = l.topDown ? 0x20 : 0;
+    f[17] = (l.topDown ? 0x20 : 0) | (l.rightToLeft ? 0x10 : 0);
     f.insert(f.end(), (size_t)l.idLength, 0x5A);
     for (uint32_t c : l.map) {
         std::vector<uint8_t> e = TgaPixelBytes(c, l.entrySize == 15 ? 16 : l.entrySize);
@@ -343,6 +344,7 @@ inline std::vector<uint8_t> WriteTga(int w, int h, const std::vector<uint32_t>& 
     for (int r = 0; r < h; ++r) {
         int y = l.topDown ? r : h - 1 - r;
         order.insert(order.end(), values.begin() + (long)y * w, values.begin() + (long)(y + 1) * w);
+        if (l.rightToLeft) std::reverse(order.end() - w, order.end());
     }
     if (l.imageType < 9) {
         for (uint32_t v : order) {

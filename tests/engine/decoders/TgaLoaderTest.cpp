@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -12,6 +15,8 @@
 #include "engine/decoders/DecoderFiles.h"
 #include "engine/images/LoaderTestSupport.h"
 #include "platform/sim/Sim.h"
+#include "support/TempDir.h"
+#include "support/Xvfb.h"
 
 namespace {
 
@@ -306,6 +311,71 @@ TEST(TgaLoader, RecognisesTheFooterAndADepthOnly) {
     CQNDXTGAImageLoader loader;
     EXPECT_EQ(0, loader.CanLoad(f.data(), 16, f.data(), 18));
     EXPECT_EQ(0, loader.CanLoad(f.data(), 17, f.data() + f.size() - 17, 17));
+}
+
+// Rows stored right to left (descriptor bit 4), plain and run-length, either
+// row order, colour and grey, each read as ImageMagick reads the same pixels
+// stored left to right with the top row first (the one layout its TGA reader
+// takes as it stands).
+TEST(TgaLoader, RightToLeftRowsDecodeAsImageMagickReadsTheirLeftToRightTwin) {
+    if (!qndx::test::OnPath("convert")) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    qndx::test::TempDir dir("qndx-tga-rtl");
+    ASSERT_FALSE(dir.path().empty());
+    const int w = 13, h = 6;
+    // Runs of three along each row: run-length files repeat and cross rows.
+    std::vector<uint32_t> colour, grey;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            colour.push_back(ti::Rgb((uint8_t)((x / 3) * 50 + y), (uint8_t)(y * 40), (uint8_t)(x * 19)));
+            grey.push_back((uint32_t)(((x / 3) * 37 + y * 11) & 0xFF));
+        }
+    struct Picture {
+        const char* name;
+        const std::vector<uint32_t>* values;
+        int plain, packed, depth;
+    };
+    const Picture pictures[] = {{"colour", &colour, 2, 10, 24}, {"grey", &grey, 3, 11, 8}};
+    for (const Picture& p : pictures) {
+        ti::TgaLayout twin;
+        twin.imageType = p.plain;
+        twin.depth = p.depth;
+        twin.topDown = true;
+        const std::string tga = dir / (std::string(p.name) + ".tga"), rgb = tga + ".rgb";
+        const std::vector<uint8_t> twinFile = ti::WriteTga(w, h, *p.values, twin);
+        std::ofstream(tga, std::ios::binary).write(reinterpret_cast<const char*>(twinFile.data()), (long)twinFile.size());
+        ASSERT_EQ(0, std::system(("convert '" + tga + "' -depth 8 rgb:'" + rgb + "' 2>/dev/null").c_str())) << p.name;
+        std::ifstream in(rgb, std::ios::binary);
+        const std::vector<uint8_t> decoded((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_EQ((size_t)w * h * 3, decoded.size()) << p.name << ": ImageMagick's decode";
+        ti::Image want;
+        want.width = w;
+        want.height = h;
+        for (size_t i = 0; i < decoded.size(); i += 3) want.px.push_back(ti::Rgb(decoded[i], decoded[i + 1], decoded[i + 2]));
+
+        for (int type : {p.plain, p.packed})
+            for (bool topDown : {false, true}) {
+                ti::TgaLayout l;
+                l.imageType = type;
+                l.depth = p.depth;
+                l.topDown = topDown;
+                l.rightToLeft = true;
+                const std::vector<uint8_t> file = ti::WriteTga(w, h, *p.values, l);
+                for (int bpp : ti::kSurfaceKinds) {
+                    const std::string what = std::string(p.name) + " type " + std::to_string(type) +
+                                             (topDown ? " top row first" : " bottom row first") + " into " +
+                                             std::to_string(bpp) + " bits";
+                    ti::DisplayAt display(bpp);
+                    ti::ExactCopy data(file);
+                    ti::ErrorLines errors;
+                    IDirectDrawSurface7* s = CQNDXTGAImageLoader().Load(display.Get(), data.Size(), data.Data());
+                    EXPECT_TRUE(errors.Take().empty()) << what;
+                    ASSERT_NE(nullptr, s) << what;
+                    ti::ExpectExactly(ti::ReadSurface(s), want, what);
+                    EXPECT_EQ(0u, s->Release());
+                }
+            }
+    }
+    EXPECT_EQ(0, qndx::sim::LiveSurfaceCount());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "GraphicEngine/ImageLoader/TGAImageLoader.h"
 
 #include <cstdlib>
+#include <utility>
 #include <cstring>
 
 namespace {
@@ -34,6 +35,17 @@ inline void PutPixel(unsigned char* out, const unsigned char* in, int bytes) {
             out[1] = in[1];
             out[2] = in[2];
             break;
+    }
+}
+
+// Reverses the pixels of every row: the file stored them right to left.
+void MirrorRows(unsigned char* pixels, int width, int height, unsigned int stride, int bytes) {
+    if (!pixels || width < 2) return;
+    for (int y = 0; y < height; ++y) {
+        unsigned char* left = pixels + (size_t)y * stride;
+        unsigned char* right = left + (size_t)(width - 1) * (size_t)bytes;
+        for (; left < right; left += bytes, right -= bytes)
+            for (int i = 0; i < bytes; ++i) std::swap(left[i], right[i]);
     }
 }
 
@@ -218,6 +230,7 @@ int CQNDXTGAImageLoader::Decode(unsigned int size, const unsigned char* data) {
     }
 
     const unsigned char* pixels = data + pixelOffset;
+    const bool rightToLeft = (m_Header[17] & 0x10) != 0;
     if (IsRunLength(imageType)) {
         if (!__DecodePackets(pixels, data + size, bytesPerPixel)) {
             LogLoadError("%s: truncated: the run-length data ends before the %d x %d image is filled", kWho, width,
@@ -226,6 +239,7 @@ int CQNDXTGAImageLoader::Decode(unsigned int size, const unsigned char* data) {
             __ReleasePalette();
             return 0;
         }
+        if (rightToLeft) MirrorRows(m_pPixels, width, height, GetStride(), m_BitsPerPixel / 8);
         return 1;
     }
     // Uncompressed: the size check above covers every row read here.
@@ -248,6 +262,7 @@ int CQNDXTGAImageLoader::Decode(unsigned int size, const unsigned char* data) {
                 break;
         }
     }
+    if (rightToLeft) MirrorRows(m_pPixels, width, height, stride, m_BitsPerPixel / 8);
     return 1;
 }
 

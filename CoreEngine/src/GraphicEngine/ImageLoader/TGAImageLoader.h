@@ -3,7 +3,8 @@
 // 16-bit 5-5-5, 24-bit and 32-bit true-colour images (24-bit blue-green-red
 // buffer; alpha is dropped). Detection needs the TGA 2.0 footer; a load with
 // the type code given decodes without it. Bottom-left origin unless the
-// descriptor's bit 5 puts the first row at the top.
+// descriptor's bit 5 puts the first row at the top; its bit 4 says each row
+// runs right to left.
 #pragma once
 
 #include "GraphicEngine/ImageLoader/BaseImageLoader.h"
