@@ -92,18 +92,6 @@ const Variant kVariants[] = {
     {"JPEG grey", QNDX_IMAGE_JPEG, "JPEG:g.jpg", "-alpha off -type grayscale", 2},
 };
 
-// A temporary folder, removed with its files.
-struct TempDir {
-    std::string path;
-    TempDir() {
-        path = qndx::test::MakeTempDir("qndx-foreign");
-    }
-    ~TempDir() {
-        std::error_code ec;
-        if (!path.empty()) fs::remove_all(path, ec);
-    }
-};
-
 std::vector<uint8_t> ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -184,16 +172,16 @@ void Compare(const ti::SurfacePixels& got, const ti::Image& want, int tolerance,
 
 TEST(ForeignEncoder, ImageMagickFilesDecodeAsImageMagickReadsThem) {
     if (!qndx::test::OnPath("convert")) GTEST_SKIP() << "ImageMagick's convert is not installed";
-    TempDir dir;
-    ASSERT_FALSE(dir.path.empty());
-    const std::string source = dir.path + "/source.rgba";
+    qndx::test::TempDir dir("qndx-foreign");
+    ASSERT_FALSE(dir.path().empty());
+    const std::string source = dir.path() + "/source.rgba";
     {
         const std::vector<uint8_t> rgba = SourcePicture();
         std::ofstream(source, std::ios::binary).write(reinterpret_cast<const char*>(rgba.data()), (long)rgba.size());
     }
-    ConvertAll(dir.path, source);
+    ConvertAll(dir.path(), source);
     for (const Variant& v : kVariants) {
-        const std::string spec = v.file, path = dir.path + "/" + spec.substr(spec.find(':') + 1);
+        const std::string spec = v.file, path = dir.path() + "/" + spec.substr(spec.find(':') + 1);
         const std::vector<uint8_t> file = ReadFile(path), rgb = ReadFile(path + ".rgb");
         ASSERT_FALSE(file.empty()) << v.name << ": convert could not write it";
         ASSERT_EQ((size_t)kWidth * kHeight * 3, rgb.size()) << v.name << ": convert's decode";

@@ -61,20 +61,15 @@ constexpr BYTE kEsc = 0x01, kF = 0x21, kG = 0x22;
 class DemoFolder {
 public:
     DemoFolder() {
-        m_path = qndx::test::MakeTempDir("qndx-demo");
-        if (m_path.empty()) return;
-        const std::string command = std::string("'") + QNDX_MAKE_DEMO_DATA + "' '" + m_path + "'";
+        if (!m_dir.Ok()) return;
+        const std::string command = std::string("'") + QNDX_MAKE_DEMO_DATA + "' '" + m_dir.path() + "'";
         m_made = std::system(command.c_str()) == 0;
     }
-    ~DemoFolder() {
-        std::error_code ec;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
-    }
     bool Made() const { return m_made; }
-    const std::string& Path() const { return m_path; }
+    const std::string& Path() const { return m_dir.path(); }
 
 private:
-    std::string m_path;
+    qndx::test::TempDir m_dir{"qndx-demo"};
     bool m_made = false;
 };
 

@@ -54,10 +54,7 @@ void RunWindowed(int bpp) {
     IDirectDrawSurface7* primary = ve->GetFrontSurface()->GetDDSurface();
     const Picture desktop = FromSurface(Read(primary), FormatOf(primary));
     const std::string why = CheckDefaultFrame(desktop, origin.x, origin.y, 1.0);
-    if (!why.empty()) {
-        std::fprintf(stderr, "%s\n", why.c_str());
-        std::_Exit(1);
-    }
+    QNDX_CHILD_CHECK(why.empty()) << why;
 }
 
 // In the child: runs the program full screen and checks the flipped front.
@@ -77,10 +74,7 @@ void RunFullScreen(int bpp) {
     QNDX_CHILD_CHECK(screen.width == 800);
     QNDX_CHILD_CHECK(screen.height == 600);
     const std::string why = CheckDefaultFrame(screen, 0, 0, 1.0);
-    if (!why.empty()) {
-        std::fprintf(stderr, "%s\n", why.c_str());
-        std::_Exit(1);
-    }
+    QNDX_CHILD_CHECK(why.empty()) << why;
 }
 
 class DisplayLoop : public ::testing::TestWithParam<int> {};

@@ -212,18 +212,13 @@ void CheckWindowedPresent(int cw, int ch, bool stretch) {
             }
             const uint32_t got = screen.At(client.left + x, client.top + y);
             if (!inside) {
-                if (got != 0x00123456) {
-                    std::fprintf(stderr, "client (%d, %d) outside the picture was written\n", x, y);
-                    std::_Exit(1);
-                }
+                QNDX_CHILD_CHECK(got == 0x00123456)
+                    << qndx::test::Printf("client (%d, %d) outside the picture was written", x, y);
                 continue;
             }
             if (!Comparable(bx, by, 800, 600)) continue;
-            if (got != source.At(bx, by)) {
-                std::fprintf(stderr, "client (%d, %d) is 0x%x, expected back (%d, %d) = 0x%x\n", x, y, got, bx, by,
-                             source.At(bx, by));
-                std::_Exit(1);
-            }
+            QNDX_CHILD_CHECK(got == source.At(bx, by)) << qndx::test::Printf(
+                "client (%d, %d) is 0x%x, expected back (%d, %d) = 0x%x", x, y, got, bx, by, source.At(bx, by));
             ++checked;
         }
     }

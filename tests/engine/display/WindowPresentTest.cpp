@@ -77,10 +77,7 @@ void RunWindowed(int bits) {
                 const int d = static_cast<int>((want >> c) & 0xFF) - static_cast<int>((got >> c) & 0xFF);
                 same = same && d <= slack && d >= -slack;
             }
-            if (!same) {
-                std::fprintf(stderr, "window (%d, %d) is 0x%06x, desktop 0x%06x\n", x, y, got, want);
-                std::_Exit(1);
-            }
+            QNDX_CHILD_CHECK(same) << qndx::test::Printf("window (%d, %d) is 0x%06x, desktop 0x%06x", x, y, got, want);
         }
 
     // A write to the desktop away from the window does not reach it; one
@@ -179,11 +176,9 @@ void RunWithoutDisplay() {
     QNDX_CHILD_CHECK(desktop.bpp == frame.bpp);
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 320; ++x)
-            if (desktop.At(origin.x + x, origin.y + y) != frame.At(x, y)) {
-                std::fprintf(stderr, "desktop (%d, %d) is 0x%x, frame 0x%x\n", origin.x + x, origin.y + y,
-                             desktop.At(origin.x + x, origin.y + y), frame.At(x, y));
-                std::_Exit(1);
-            }
+            QNDX_CHILD_CHECK(desktop.At(origin.x + x, origin.y + y) == frame.At(x, y))
+                << qndx::test::Printf("desktop (%d, %d) is 0x%x, frame 0x%x", origin.x + x, origin.y + y,
+                                      desktop.At(origin.x + x, origin.y + y), frame.At(x, y));
 }
 
 TEST(WindowPresentNoDisplay, WithoutVideoTheFrameStaysInThePrimary) {

@@ -230,23 +230,21 @@ struct Scene {
 class ProgramDir {
 public:
     ProgramDir() {
-        m_dir = qndx::test::MakeTempDir("qndx-images");
-        fs::create_directories(m_dir + "/graphics");
+        fs::create_directories(m_dir / "graphics");
         Write("graphics/pic.bmp", ti::WriteBmpRgb(Picture(), 24));
         Write("graphics/pic.jpg", ti::EncodeJpeg(ti::Smooth(20, 10)));
         Write("graphics/exif.jpg", ti::EncodeJpeg(ti::Smooth(20, 10), ExifOptions()));
         Write("graphics/empty.bmp", {});
     }
-    ~ProgramDir() { fs::remove_all(m_dir); }
-    const std::string& Path() const { return m_dir; }
+    const std::string& Path() const { return m_dir.path(); }
     static ti::Image Picture() { return ti::Pattern(13, 7, 21); }
     void Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-        std::ofstream out(m_dir + "/" + name, std::ios::binary);
+        std::ofstream out(m_dir / name, std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()), (std::streamsize)bytes.size());
     }
 
 private:
-    std::string m_dir;
+    qndx::test::TempDir m_dir{"qndx-images"};
 };
 
 // The child's side: starts the manager (in `workDir` when given: a program

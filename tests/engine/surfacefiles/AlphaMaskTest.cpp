@@ -10,6 +10,7 @@
 #include "SurfaceFilesTestSupport.h"
 #include "SystemMessager.h"
 #include "platform/sim/Kernel.h"
+#include "support/ChildProgram.h"
 
 namespace qndx_test {
 namespace {
@@ -137,13 +138,10 @@ TEST(AlphaMaskShortFile, MissingBytesAreOpaqueWithOneWarning) {
         gm->GetMessenger()->Unregister(&log);
         return failed;
     };
-    EXPECT_EXIT(
-        {
-            const char* failed = body();
-            if (failed) std::fprintf(stderr, "failed: %s\n", failed);
-            std::exit(failed ? 1 : 0);
-        },
-        ::testing::ExitedWithCode(0), "");
+    QNDX_IN_CHILD({
+        const char* failed = body();
+        QNDX_CHILD_CHECK(!failed) << failed;
+    });
 }
 
 TEST_F(AlphaMask, NamesThatOpenNothing) {
