@@ -383,6 +383,12 @@ RowFn RowFor(Row row, bool fast) {
     return fast ? Active().rows[r] : AllTables().level[0].rows[r];
 }
 
+PictureRowFn PictureRow(int srcBits, uint32_t kind, bool fast) {
+    const int b = SourceIndexOf(srcBits), k = KindIndexOf(kind);
+    if (b < 0 || k < 0) return nullptr;
+    return fast ? Active().pictureRows[b][k] : AllTables().level[0].pictureRows[b][k];
+}
+
 // The widest level's fence orders whatever any level streamed.
 void FinishRows() { AllTables().level[static_cast<int>(BestSimd())].finishRows(); }
 

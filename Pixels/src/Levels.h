@@ -24,6 +24,7 @@ namespace detail {
 const int kKinds = 5;
 const int kEffects = static_cast<int>(Effect::Count);
 const int kRows = static_cast<int>(Row::Count);
+const int kPictureSources = 7;  // 1, 4, 8, 15, 16, 24, 32 bits
 
 }  // namespace detail
 
@@ -38,6 +39,19 @@ inline int KindIndexOf(uint32_t kind) {
         case 16: return 2;
         case 24: return 3;
         case 32: return 4;
+        default: return -1;
+    }
+}
+
+inline int SourceIndexOf(int bits) {
+    switch (bits) {
+        case 1: return 0;
+        case 4: return 1;
+        case 8: return 2;
+        case 15: return 3;
+        case 16: return 4;
+        case 24: return 5;
+        case 32: return 6;
         default: return -1;
     }
 }
@@ -126,6 +140,7 @@ struct Loops {
     ColourRectFn colourRect;
     RowFn rows[kRows];
     void (*finishRows)();
+    PictureRowFn pictureRows[kPictureSources][kKinds];
 };
 
 // A block size no form is taken from.
@@ -310,6 +325,40 @@ inline void WidenRow(uint8_t* dst, const uint8_t* src, int count) {
         const uint32_t p = Load16(src);
         Store32(dst, Kind565 ? XrgbOf565(p) : XrgbOf555(p));
     }
+}
+
+// Picture pixel i of a row: 0x00RRGGBB, or the table's entry for an index.
+template <int Bits>
+inline uint32_t PicturePixel(const uint8_t* s, int i, const uint32_t* table) {
+    if (Bits == 1) return table[s[i >> 3] >> (7 - (i & 7)) & 1];
+    if (Bits == 4) return table[(i & 1) ? (s[i >> 1] & 15) : (s[i >> 1] >> 4)];
+    if (Bits == 8) return table[s[i]];
+    if (Bits == 15) return XrgbOf555(Load16(s + 2 * i)) & 0xFFFFFF;
+    if (Bits == 16) return XrgbOf565(Load16(s + 2 * i));
+    if (Bits == 24) return Load24(s + 3 * i);
+    return Load32(s + 4 * i) & 0xFFFFFF;
+}
+template <int Kind>
+inline uint32_t PackXrgb(uint32_t c) {
+    if (Kind == 15) return (c >> 9 & 0x7C00) | (c >> 6 & 0x3E0) | (c >> 3 & 0x1F);
+    if (Kind == 16) return (c >> 8 & 0xF800) | (c >> 5 & 0x7E0) | (c >> 3 & 0x1F);
+    return c;
+}
+// The reference picture row, and the tail of the vector forms.
+template <int Bits, int Kind>
+void PictureRowOf(uint8_t* d, const uint8_t* s, int first, int count, const uint32_t* table) {
+    d -= (ptrdiff_t)first * Bpp<Kind>();
+    for (int i = first; i < first + count; ++i) {
+        const uint32_t c = PicturePixel<Bits>(s, i, table);
+        Store<Bpp<Kind>()>(d + (ptrdiff_t)i * Bpp<Kind>(), Bits <= 8 ? c : PackXrgb<Kind>(c));
+    }
+}
+template <int Bits>
+inline void FillPictureRows(PictureRowFn (&row)[kKinds]) {
+    row[KindIndexOf(15)] = PictureRowOf<Bits, 15>;
+    row[KindIndexOf(16)] = PictureRowOf<Bits, 16>;
+    row[KindIndexOf(24)] = PictureRowOf<Bits, 24>;
+    row[KindIndexOf(32)] = PictureRowOf<Bits, 32>;
 }
 
 // Bytes kept after a packed span form's last pixel for the widening

@@ -211,6 +211,13 @@ void FillScalar(Loops* l) {
     r[static_cast<int>(Row::XrgbToRgb565)] = XrgbToRgb565;
     r[static_cast<int>(Row::XrgbToBgr24)] = XrgbToBgr24;
     l->finishRows = NoFence;
+    FillPictureRows<1>(l->pictureRows[0]);
+    FillPictureRows<4>(l->pictureRows[1]);
+    FillPictureRows<8>(l->pictureRows[2]);
+    FillPictureRows<15>(l->pictureRows[3]);
+    FillPictureRows<16>(l->pictureRows[4]);
+    FillPictureRows<24>(l->pictureRows[5]);
+    FillPictureRows<32>(l->pictureRows[6]);
 }
 
 }  // namespace detail

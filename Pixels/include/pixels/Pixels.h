@@ -239,5 +239,18 @@ enum class Row {
 RowFn RowFor(Row row, bool fast);
 void FinishRows();
 
+// ------------------------------------------------------------ picture rows
+
+// One row of a picture into a surface kind in one pass: `count` pixels from
+// pixel `first` of the source row. Sources by bits per pixel: 1, 4, 8
+// (indices, the leftmost pixel in the high bits, through `table`: 256
+// pixels already in the target kind), 15 (5-5-5, bit 15 ignored), 16
+// (5-6-5), 24 (blue, green, red), 32 (blue, green, red, ignored). Targets
+// 15, 16, 24 and 32: channels narrow by dropping low bits and widen by
+// repeating their top bits; 15-bit bit 15 and the 32-bit top byte are 0.
+typedef void (*PictureRowFn)(uint8_t* dst, const uint8_t* src, int first, int count, const uint32_t* table);
+// The form in use, or the scalar one (`fast` false); null for other pairs.
+PictureRowFn PictureRow(int srcBits, uint32_t kind, bool fast = true);
+
 }  // namespace pixels
 }  // namespace qndx

@@ -1,9 +1,9 @@
 // DIB drawing into device contexts (StretchDIBits) and information contexts
 // for the display (CreateICA).
 //
-// A source row is first widened to 0x00RRGGBB words, then packed into the
-// target's pixel kind; stretching picks the nearest source pixel of each
-// destination pixel's centre. Source coordinates follow the DIB's own origin:
+// Source rows go into the target's pixel kind in one pass (the pixel
+// library's picture rows); stretching picks the nearest source pixel of
+// each destination pixel's centre. Source coordinates follow the DIB's own origin:
 // the top-left corner of a top-down DIB, the bottom-left corner of a
 // bottom-up one; either way the picture is drawn upright, and extents of
 // opposite signs mirror. Indices past the colour table draw black; 16-bit
@@ -18,6 +18,7 @@
 #include "gdi/DeviceContext.h"
 #include "platform/Gdi.h"
 #include "platform/Kernel.h"
+#include "pixels/Pixels.h"
 #include "platform/sim/Sim.h"
 #include "sim/SimInternal.h"
 
@@ -83,147 +84,55 @@ bool ReadSource(const void* lpBits, const BITMAPINFO* bmi, UINT usage, DibSource
     return true;
 }
 
-inline uint32_t Widen5(uint32_t v) { return (v << 3) | (v >> 2); }
-
-// Source pixels [first, first + count) of a row as 0x00RRGGBB.
-void WidenRow(const DibSource& src, const uint8_t* row, int64_t first, int64_t count, uint32_t* out) {
-    switch (src.bpp) {
-        case 1:
-            for (int64_t i = 0; i < count; ++i) {
-                int64_t u = first + i;
-                out[i] = src.palette[(row[u >> 3] >> (7 - (u & 7))) & 1];
-            }
-            break;
-        case 4:
-            for (int64_t i = 0; i < count; ++i) {
-                int64_t u = first + i;
-                uint8_t b = row[u >> 1];
-                out[i] = src.palette[(u & 1) ? (b & 0x0F) : (b >> 4)];
-            }
-            break;
-        case 8: {
-            const uint8_t* p = row + first;
-            for (int64_t i = 0; i < count; ++i) out[i] = src.palette[p[i]];
-            break;
-        }
-        case 16: {
-            const uint8_t* p = row + first * 2;
-            for (int64_t i = 0; i < count; ++i, p += 2) {
-                uint32_t w = (uint32_t)p[0] | ((uint32_t)p[1] << 8);
-                out[i] = (Widen5((w >> 10) & 31) << 16) | (Widen5((w >> 5) & 31) << 8) | Widen5(w & 31);
-            }
-            break;
-        }
-        case 24: {
-            const uint8_t* p = row + first * 3;
-            for (int64_t i = 0; i < count; ++i, p += 3)
-                out[i] = (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16);
-            break;
-        }
-        case 32: {
-            const uint8_t* p = row + first * 4;
-            for (int64_t i = 0; i < count; ++i, p += 4)
-                out[i] = (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16);
-            break;
-        }
-    }
-}
-
-inline uint32_t PackNative(const PixelTarget& t, uint32_t rgb) {
-    uint32_t r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
-    switch (t.kind) {
-        case PixelKind::Rgb555: return ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
-        case PixelKind::Rgb565: return ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
-        case PixelKind::Rgb888:
-        case PixelKind::Xrgb8888: return rgb & 0xFFFFFF;
-        case PixelKind::Indexed8: return ColorToNative(t, RGB(r, g, b));
-        default: return 0;
-    }
-}
-
-// Writes `count` colours to the target's row starting at column x. Entries
-// of `skip` (when given) that are set leave their pixel untouched.
-void PackRow(const PixelTarget& t, int y, int x, const uint32_t* rgb, const uint8_t* skip, int count) {
-    uint8_t* p = t.bits + (ptrdiff_t)y * t.pitch;
-    switch (t.kind) {
-        case PixelKind::Rgb555:
-        case PixelKind::Rgb565: {
-            uint16_t* d = reinterpret_cast<uint16_t*>(p) + x;
-            for (int i = 0; i < count; ++i)
-                if (!skip || !skip[i]) d[i] = (uint16_t)PackNative(t, rgb[i]);
-            break;
-        }
-        case PixelKind::Rgb888: {
-            uint8_t* d = p + (ptrdiff_t)x * 3;
-            for (int i = 0; i < count; ++i, d += 3) {
-                if (skip && skip[i]) continue;
-                d[0] = (uint8_t)rgb[i];
-                d[1] = (uint8_t)(rgb[i] >> 8);
-                d[2] = (uint8_t)(rgb[i] >> 16);
-            }
-            break;
-        }
-        case PixelKind::Xrgb8888: {
-            uint32_t* d = reinterpret_cast<uint32_t*>(p) + x;
-            if (!skip) {
-                for (int i = 0; i < count; ++i) d[i] = rgb[i] & 0xFFFFFF;
-            } else {
-                for (int i = 0; i < count; ++i)
-                    if (!skip[i]) d[i] = rgb[i] & 0xFFFFFF;
-            }
-            break;
-        }
-        case PixelKind::Indexed8: {
-            uint8_t* d = p + x;
-            for (int i = 0; i < count; ++i)
-                if (!skip || !skip[i]) d[i] = (uint8_t)PackNative(t, rgb[i]);
-            break;
-        }
-        default: break;
-    }
-}
-
-// QNDX_DIB_PLAIN=1 turns the one-pass rows below off, so that tests can hold
-// them against the general path.
+// QNDX_DIB_PLAIN=1 sends one-to-one rows through the general path too, so
+// that tests can hold the two against each other.
 bool DirectRowsOn() {
     const char* plain = std::getenv("QNDX_DIB_PLAIN");
     return !(plain && plain[0] == '1');
 }
 
-// One-to-one rows of 24- and 32-bit sources into 24- and 32-bit targets, the
-// common case of pictures drawn onto surfaces: one pass, no widened copy.
-// False when the pair is not one of these (the general path then runs).
-bool CopyRowDirect(const DibSource& src, const uint8_t* row, int64_t first, int count, const PixelTarget& t, int y,
-                   int x) {
-    uint8_t* d = t.bits + (ptrdiff_t)y * t.pitch;
-    if (src.bpp == 24 && t.kind == PixelKind::Rgb888) {
-        std::memcpy(d + (ptrdiff_t)x * 3, row + first * 3, (size_t)count * 3);
-        return true;
+// The target's pixel kind for the row conversions; an indexed target takes
+// 32-bit rows and looks each colour up after.
+uint32_t RowKind(PixelKind kind) {
+    switch (kind) {
+        case PixelKind::Rgb555: return 15;
+        case PixelKind::Rgb565: return 16;
+        case PixelKind::Rgb888: return 24;
+        default: return 32;
     }
-    if (src.bpp == 24 && t.kind == PixelKind::Xrgb8888) {
-        const uint8_t* p = row + first * 3;
-        uint32_t* o = reinterpret_cast<uint32_t*>(d) + x;
-        for (int i = 0; i < count; ++i, p += 3) o[i] = (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16);
-        return true;
-    }
-    if (src.bpp == 32 && t.kind == PixelKind::Xrgb8888) {
-        const uint8_t* p = row + first * 4;
-        uint32_t* o = reinterpret_cast<uint32_t*>(d) + x;
-        for (int i = 0; i < count; ++i, p += 4) o[i] = (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16);
-        return true;
-    }
-    if (src.bpp == 32 && t.kind == PixelKind::Rgb888) {
-        const uint8_t* p = row + first * 4;
-        uint8_t* o = d + (ptrdiff_t)x * 3;
-        for (int i = 0; i < count; ++i, p += 4, o += 3) {
-            o[0] = p[0];
-            o[1] = p[1];
-            o[2] = p[2];
-        }
-        return true;
-    }
-    return false;
 }
+
+// Source pixels [first, first + count) of row `row` in the target's kind at d.
+struct RowConverter {
+    pixels::PictureRowFn convert = nullptr;
+    uint32_t table[256];
+    std::vector<uint8_t> wide;  // 32-bit rows for an indexed target
+    const PixelTarget* target = nullptr;
+
+    RowConverter(const DibSource& src, const PixelTarget& t) : target(&t) {
+        const uint32_t kind = RowKind(t.kind);
+        convert = pixels::PictureRow(src.bpp == 16 ? 15 : src.bpp, kind);
+        uint8_t native[256 * 4];
+        pixels::PictureRow(32, kind)(native, reinterpret_cast<const uint8_t*>(src.palette), 0, 256, nullptr);
+        const int bytes = pixels::BytesPerPixel(kind);
+        for (int i = 0; i < 256; ++i) {
+            table[i] = 0;
+            std::memcpy(&table[i], native + i * bytes, (size_t)bytes);
+        }
+    }
+    void Row(uint8_t* d, const uint8_t* row, int64_t first, int count) {
+        if (target->kind != PixelKind::Indexed8) {
+            convert(d, row, (int)first, count, table);
+            return;
+        }
+        wide.resize((size_t)count * 4);
+        convert(wide.data(), row, (int)first, count, table);
+        for (int i = 0; i < count; ++i) {
+            const uint8_t* p = &wide[(size_t)i * 4];
+            d[i] = (uint8_t)ColorToNative(*target, RGB(p[2], p[1], p[0]));
+        }
+    }
+};
 
 // Nearest source index of destination step k of n over a source run of m
 // starting at `first` (pixel centres: k + 1/2 scaled by m / n).
@@ -257,7 +166,7 @@ int Draw(DeviceContext* dc, int xDest, int yDest, int destW, int destH, int xSrc
     const int count = (int)(i1 - i0);
 
     // Source column of each drawn destination column; the run of source
-    // columns they need is widened once per source row.
+    // columns they need is converted once per source row.
     std::vector<int64_t> columns((size_t)count);
     std::vector<uint8_t> skip((size_t)count, 0);
     bool anySkip = false;
@@ -276,11 +185,12 @@ int Draw(DeviceContext* dc, int xDest, int yDest, int destW, int destH, int xSrc
         if (u > uMax) uMax = u;
     }
     if (uMax < 0) return (int)sh;
-    const bool direct = !anySkip && !mirrorX && sw == dw;  // one source pixel per column, in order
-    const bool directRows = direct && DirectRowsOn();
+    // One source pixel per column, in order: rows go straight into the target.
+    const bool direct = !anySkip && !mirrorX && sw == dw && DirectRowsOn();
+    const int bytes = t.kind == PixelKind::Indexed8 ? 1 : pixels::BytesPerPixel(RowKind(t.kind));
 
-    std::vector<uint32_t> widened((size_t)(uMax - uMin + 1));
-    std::vector<uint32_t> gathered(direct ? 0 : (size_t)count);
+    RowConverter rows(src, t);
+    std::vector<uint8_t> converted(direct ? 0 : (size_t)(uMax - uMin + 1) * bytes);
     int64_t cachedRow = -1;
     int64_t drawnTop = -1, drawnBottom = -1;
     for (int64_t j = j0; j < j1; ++j) {
@@ -288,22 +198,18 @@ int Draw(DeviceContext* dc, int xDest, int yDest, int destW, int destH, int xSrc
         int64_t v = SourceIndex(vTop, k, sh, dh);
         if (v < 0 || v >= src.height) continue;
         const int y = (int)(dy0 + j);
-        const int x = (int)(dx0 + i0);
-        if (directRows && CopyRowDirect(src, src.Row(v), uMin, count, t, y, x)) {
-            if (drawnTop < 0) drawnTop = y;
-            drawnBottom = y + 1;
-            continue;
-        }
-        if (v != cachedRow) {
-            WidenRow(src, src.Row(v), uMin, uMax - uMin + 1, widened.data());
-            cachedRow = v;
-        }
+        uint8_t* d = t.bits + (ptrdiff_t)y * t.pitch + (ptrdiff_t)(dx0 + i0) * bytes;
         if (direct) {
-            PackRow(t, y, x, widened.data(), nullptr, count);
+            rows.Row(d, src.Row(v), uMin, count);
         } else {
+            if (v != cachedRow) {
+                rows.Row(converted.data(), src.Row(v), uMin, (int)(uMax - uMin + 1));
+                cachedRow = v;
+            }
             for (int i = 0; i < count; ++i)
-                gathered[(size_t)i] = skip[(size_t)i] ? 0 : widened[(size_t)(columns[(size_t)i] - uMin)];
-            PackRow(t, y, x, gathered.data(), anySkip ? skip.data() : nullptr, count);
+                if (!skip[(size_t)i])
+                    std::memcpy(d + (ptrdiff_t)i * bytes, &converted[(size_t)(columns[(size_t)i] - uMin) * bytes],
+                                (size_t)bytes);
         }
         if (drawnTop < 0) drawnTop = y;
         drawnBottom = y + 1;

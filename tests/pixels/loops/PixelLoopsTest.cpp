@@ -604,6 +604,59 @@ TEST_F(PixelLoops, WindowRowsConvertLikeTheReferenceAndBackExactly) {
     }
 }
 
+// Picture rows of every source layout into every surface kind, against
+// channels worked out here: from random rows, first pixels and counts,
+// nothing beyond the row written, no byte read past the row's last pixel
+// (the source holds just the bytes its pixels need, for the sanitizer).
+TEST_F(PixelLoops, PictureRowsConvertEveryLayoutIntoEveryKind) {
+    std::mt19937 rng(2511);
+    uint32_t table[256];
+    for (int bits : {1, 4, 8, 15, 16, 24, 32})
+        for (int kind : {15, 16, 24, 32}) {
+            const int db = Bpp(kind);
+            for (px::Simd level : Levels()) {
+                px::SetSimd(level);
+                for (int round = 0; round < 60; ++round) {
+                    for (uint32_t& t : table) t = static_cast<uint32_t>(rng()) & (kind == 15 ? 0x7FFF : kind == 16 ? 0xFFFF : 0xFFFFFF);
+                    const int first = static_cast<int>(rng() % 9), count = 1 + static_cast<int>(rng() % 90);
+                    const size_t srcBytes = (static_cast<size_t>(first + count) * (bits == 15 ? 16 : bits) + 7) / 8;
+                    std::vector<uint8_t> src(srcBytes);
+                    for (uint8_t& b : src) b = static_cast<uint8_t>(rng());
+                    std::vector<uint8_t> got(count * db + 2 * kGuardBytes, kGuard);
+                    px::PictureRow(bits, static_cast<uint32_t>(kind))(got.data() + kGuardBytes, src.data(), first,
+                                                                      count, table);
+                    std::vector<uint8_t> ref(got.size(), kGuard);
+                    px::PictureRow(bits, static_cast<uint32_t>(kind), false)(ref.data() + kGuardBytes, src.data(),
+                                                                             first, count, table);
+                    ASSERT_EQ(got, ref) << bits << " -> " << kind << " at " << px::SimdName(level);
+                    for (int i = 0; i < count; ++i) {
+                        const int u = first + i;
+                        uint32_t want = 0, v = 0;
+                        if (bits <= 8) {
+                            const int perByte = 8 / bits;
+                            const int index = src[u / perByte] >> (8 - bits * (u % perByte + 1)) & ((1 << bits) - 1);
+                            want = table[index];
+                        } else {
+                            std::memcpy(&v, &src[static_cast<size_t>(u) * (bits == 15 ? 2 : bits / 8)],
+                                        bits == 15 ? 2 : bits / 8);
+                            const uint32_t c = bits == 15 ? RefToXrgb(15, v & 0x7FFF) : bits == 16 ? RefToXrgb(16, v) : v;
+                            const uint32_t r = c >> 16 & 255, g = c >> 8 & 255, b = c & 255;
+                            want = kind == 15 ? (r >> 3) << 10 | (g >> 3) << 5 | b >> 3
+                                   : kind == 16 ? (r >> 3) << 11 | (g >> 2) << 5 | b >> 3
+                                                : r << 16 | g << 8 | b;
+                        }
+                        uint32_t out = 0;
+                        std::memcpy(&out, &got[kGuardBytes + static_cast<size_t>(i) * db], db);
+                        ASSERT_EQ(want, out) << bits << " -> " << kind << " at " << px::SimdName(level) << ", pixel "
+                                             << i << " of " << count << " from " << first;
+                    }
+                    for (size_t b = 0; b < kGuardBytes; ++b)
+                        ASSERT_TRUE(got[b] == kGuard && got[got.size() - 1 - b] == kGuard) << "written past the row";
+                }
+            }
+        }
+}
+
 // The chooser: one level in use, never beyond the processor's best; the
 // environment's QNDX_SIMD, and QNDX_BLIT_NO_FAST as its alias for none.
 TEST_F(PixelLoops, TheChooserFollowsTheSwitchAndTheProcessor) {
