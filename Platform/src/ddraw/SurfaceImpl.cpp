@@ -108,7 +108,10 @@ bool SurfaceImpl::Allocate() {
     m_pitch = static_cast<LONG>(row);
     m_bytes = row * m_height;
     if (m_bytes > kMaxBytes) return false;
-    m_bits.reset(new (std::nothrow) uint8_t[m_bytes]());
+    // A plain surface is cleared at its first use, unless that use writes
+    // every pixel (a picture drawn onto it whole): see Settle.
+    m_unwritten = !(m_caps & (DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_BACKBUFFER | DDSCAPS_COMPLEX));
+    m_bits.reset(m_unwritten ? new (std::nothrow) uint8_t[m_bytes] : new (std::nothrow) uint8_t[m_bytes]());
     return m_bits != nullptr;
 }
 
@@ -258,9 +261,11 @@ ULONG SurfaceImpl::Release() {
 // ---------------------------------------------------------------------------
 // Helpers.
 
-PixelTarget SurfaceImpl::Target() const {
+PixelTarget SurfaceImpl::Target(bool settle) const {
     PixelTarget t;
     t.bits = m_bits.get();
+    t.unwritten = m_unwritten ? &m_unwritten : nullptr;
+    if (settle) t.Settle();
     t.pitch = m_pitch;
     t.width = static_cast<int32_t>(m_width);
     t.height = static_cast<int32_t>(m_height);
@@ -341,6 +346,7 @@ void SurfaceImpl::FillGarbage() {
     // What a restored surface holds: memory nobody wrote. A fixed pattern
     // keeps tests repeatable.
     DropSpans();
+    m_unwritten = false;
     uint32_t state = 0x9E3779B9u ^ m_width ^ (m_height << 16);
     for (size_t i = 0; i < m_bytes; ++i) {
         state = state * 1664525u + 1013904223u;
@@ -434,8 +440,8 @@ HRESULT SurfaceImpl::GetDC(HDC* lphDC) {
     std::unique_ptr<DeviceContext> dc(new (std::nothrow) DeviceContext(DeviceContext::Kind::Surface));
     if (!dc) return DDERR_OUTOFMEMORY;
     dc->owner = this;
-    Settle();
-    dc->target = Target();
+    Settle(false);
+    dc->target = Target(false);
     m_dc = RegisterDC(std::move(dc));
     if (!m_dc) return DDERR_CANTCREATEDC;
     m_spans.HoldOff(true);

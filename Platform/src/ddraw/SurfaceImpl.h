@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -130,7 +131,9 @@ public:
     bool IsPrimary() const { return (m_caps & DDSCAPS_PRIMARYSURFACE) != 0; }
     bool InVideoMemory() const { return (m_caps & DDSCAPS_VIDEOMEMORY) != 0; }
     bool Lost() const { return m_lost; }
-    PixelTarget Target() const;
+    // The memory as a drawing target, cleared first if never written
+    // (`settle` false leaves that to the target's user).
+    PixelTarget Target(bool settle = true) const;
     SurfaceMemory Memory() const;
     // Marks the whole flip chain lost; `wrongMode` makes Restore answer
     // DDERR_WRONGMODE (the display mode changed under a primary).
@@ -139,11 +142,17 @@ public:
     SurfaceImpl* Front();
     // The window named by the attached clipper, or null.
     HWND ClipperWindow() const;
-    // Held pixels (PrimaryHoldHooks) come back before the memory is used.
-    void Settle() {
+    // Held pixels (PrimaryHoldHooks) come back, and memory never written is
+    // cleared (`clear` false leaves that to a device context), before the
+    // memory is used.
+    void Settle(bool clear = true) {
         if (m_held) {
             SettleHeld();
             DropSpans();  // the held pixels replace what any span form was built from
+        }
+        if (clear && m_unwritten) {
+            std::memset(m_bits.get(), 0, m_bytes);
+            m_unwritten = false;
         }
     }
     void SetHeld(bool held) { m_held = held; }
@@ -189,6 +198,7 @@ private:
     int m_bytesPerPixel;
     DWORD m_keyBits;          // what a keyed blit compares and writes of a pixel
     std::unique_ptr<uint8_t[]> m_bits;
+    mutable bool m_unwritten = false;  // m_bits not yet cleared
     size_t m_bytes = 0;
     bool m_countsAgainstBudget = false;
 

@@ -128,10 +128,12 @@ void DeviceContext::MarkDirty(LONG left, LONG top, LONG right, LONG bottom) {
     if (bottom > dirty.bottom) dirty.bottom = bottom;
 }
 
-DeviceContext* LookupDC(HDC hdc) {
+DeviceContext* LookupDC(HDC hdc, bool settle) {
     auto& table = Table();
     auto it = table.find(reinterpret_cast<uintptr_t>(hdc));
-    return it == table.end() ? nullptr : it->second.get();
+    if (it == table.end()) return nullptr;
+    if (settle) it->second->target.Settle();
+    return it->second.get();
 }
 
 HDC RegisterDC(std::unique_ptr<DeviceContext> dc) {

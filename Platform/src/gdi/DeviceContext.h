@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "platform/Gdi.h"
@@ -40,7 +41,16 @@ struct PixelTarget {
     // 256 entries for Indexed8; null means the fixed 3-3-2 colour cube
     // (index = r >> 5 << 5 | g >> 5 << 2 | b >> 6).
     const PALETTEENTRY* palette = nullptr;
+    // Set while a surface's memory is still to be cleared: drawing that
+    // covers every pixel clears the flag instead, anything else Settle()s.
+    bool* unwritten = nullptr;
 
+    void Settle() const {
+        if (unwritten && *unwritten) {
+            std::memset(bits, 0, (size_t)pitch * (size_t)height);
+            *unwritten = false;
+        }
+    }
     bool HasPixels() const { return bits != nullptr && width > 0 && height > 0 && kind != PixelKind::None; }
     bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
 };
@@ -93,8 +103,9 @@ public:
     void MarkDirty(LONG left, LONG top, LONG right, LONG bottom);
 };
 
-// The DC behind a handle; null for handles that are not live DCs.
-DeviceContext* LookupDC(HDC hdc);
+// The DC behind a handle; null for handles that are not live DCs. Its
+// target's memory is settled unless `settle` is false.
+DeviceContext* LookupDC(HDC hdc, bool settle = true);
 // Takes ownership, selects the stock font, brush and pen (and the
 // placeholder bitmap for Memory DCs), and returns a handle that is never
 // reused.

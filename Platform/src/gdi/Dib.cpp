@@ -189,6 +189,11 @@ int Draw(DeviceContext* dc, int xDest, int yDest, int destW, int destH, int xSrc
     const bool direct = !anySkip && !mirrorX && sw == dw && DirectRowsOn();
     const int bytes = t.kind == PixelKind::Indexed8 ? 1 : pixels::BytesPerPixel(RowKind(t.kind));
 
+    // Memory still to be cleared need not be when every pixel is drawn.
+    const bool covers = direct && dx0 + i0 == 0 && count == t.width && dy0 + j0 == 0 && j1 - j0 == t.height &&
+                        sh == dh && vTop >= 0 && vTop + sh <= src.height;
+    if (covers && t.unwritten) *t.unwritten = false;
+    t.Settle();
     RowConverter rows(src, t);
     std::vector<uint8_t> converted(direct ? 0 : (size_t)(uMax - uMin + 1) * bytes);
     int64_t cachedRow = -1;
@@ -248,7 +253,7 @@ int StretchDIBits(HDC hdc, int xDest, int yDest, int DestWidth, int DestHeight, 
         SetLastError((DWORD)fault);
         return GDI_ERROR;
     }
-    DeviceContext* dc = LookupDC(hdc);
+    DeviceContext* dc = LookupDC(hdc, false);  // Draw settles the memory when it needs to
     if (!dc) {
         SetLastError(ERROR_INVALID_HANDLE);
         return GDI_ERROR;

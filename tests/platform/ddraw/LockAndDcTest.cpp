@@ -238,3 +238,67 @@ TEST(PrimaryWriteHook, WritesToThePrimaryAreReportedOthersAreNot) {
     ASSERT_EQ(DD_OK, primary->ReleaseDC(dc));
     EXPECT_EQ(1, g_wholeNotices);
 }
+
+// A new surface reads black however it is first used, even where the heap
+// hands it memory an earlier surface left full of bytes; a picture drawn
+// over all of it through its DC leaves exactly the picture, and one drawn
+// over part of it leaves the rest black.
+TEST(NewSurface, ReadsBlackWhateverTouchesItFirst) {
+    auto dd = MakeDirectDraw();
+    const DWORD w = 40, h = 30;
+    // A 24-bit top-down picture: pixel (x, y) = (x, y, 200).
+    std::vector<uint8_t> picture(((w * 3 + 3) & ~3u) * h);
+    for (DWORD y = 0; y < h; ++y)
+        for (DWORD x = 0; x < w; ++x) {
+            uint8_t* p = &picture[y * ((w * 3 + 3) & ~3u) + x * 3];
+            p[0] = 200, p[1] = (uint8_t)y, p[2] = (uint8_t)x;
+        }
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = 40;
+    info.bmiHeader.biWidth = (LONG)w;
+    info.bmiHeader.biHeight = -(LONG)h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    enum Use { Locked, DcPixel, BlitSource, PartDrawn, WholeDrawn, DcText };
+    for (Use use : {Locked, DcPixel, BlitSource, PartDrawn, WholeDrawn, DcText}) {
+        SCOPED_TRACE(use);
+        {
+            auto old = MakeSurface(dd.get(), DescIn(32, w, h));
+            FillBytes(old.get(), 0xC3);
+        }
+        auto s = MakeSurface(dd.get(), DescIn(32, w, h));
+        HDC dc = nullptr;
+        uint32_t drawnRows = 0;
+        switch (use) {
+            case Locked: break;
+            case DcPixel:
+            case DcText:
+                ASSERT_EQ(DD_OK, s->GetDC(&dc));
+                if (use == DcPixel) EXPECT_EQ(0u, GetPixel(dc, 5, 5));
+                else SetTextColor(dc, RGB(0, 0, 0)), SetBkMode(dc, TRANSPARENT), TextOutA(dc, 0, 0, " ", 1);
+                s->ReleaseDC(dc);
+                break;
+            case BlitSource: {
+                auto to = MakeSurface(dd.get(), DescIn(32, w, h));
+                FillBytes(to.get(), 0x5A);
+                ASSERT_EQ(DD_OK, to->Blt(nullptr, s.get(), nullptr, DDBLT_WAIT, nullptr));
+                EXPECT_EQ(0u, Peek(to.get(), 7, 9));
+                EXPECT_EQ(0u, Peek(to.get(), (int)w - 1, (int)h - 1));
+                break;
+            }
+            case PartDrawn:
+            case WholeDrawn:
+                drawnRows = use == WholeDrawn ? h : h / 2;
+                ASSERT_EQ(DD_OK, s->GetDC(&dc));
+                EXPECT_NE(GDI_ERROR, StretchDIBits(dc, 0, 0, (int)w, (int)drawnRows, 0, 0, (int)w, (int)drawnRows,
+                                                   picture.data(), &info, DIB_RGB_COLORS, SRCCOPY));
+                s->ReleaseDC(dc);
+                break;
+        }
+        for (DWORD y = 0; y < h; ++y)
+            for (DWORD x = 0; x < w; ++x) {
+                const DWORD want = y < drawnRows ? (x << 16 | y << 8 | 200) : 0;
+                ASSERT_EQ(want, Peek(s.get(), (int)x, (int)y)) << x << "," << y;
+            }
+    }
+}
