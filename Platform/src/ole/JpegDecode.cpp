@@ -111,8 +111,11 @@ uint64_t LeastScanBytes(const jpeg_decompress_struct* cinfo) {
     return (cinfo->progressive_mode ? blocks : 2 * blocks) / 8;
 }
 
+// Decodes into `rows` when given, else into out->pixels; with `headerOnly`
+// stops once everything before the first scan has been checked.
 bool DecodeGuarded(jpeg_decompress_struct* cinfo, ErrorManager* err, jpeg_progress_mgr* progress, Source* src,
-                   const uint8_t* data, size_t size, DecodedPicture* out, std::string* error) {
+                   const uint8_t* data, size_t size, const JpegRows* rows, bool headerOnly, DecodedPicture* out,
+                   std::string* error) {
     if (setjmp(err->jump)) {
         // Whatever libjpeg tripped over after the data ran out, the file is cut.
         if (src->ranOut && std::strncmp(err->message, "truncated", 9) != 0) {
@@ -173,29 +176,40 @@ bool DecodeGuarded(jpeg_decompress_struct* cinfo, ErrorManager* err, jpeg_progre
         SetError(error, text);
         return false;
     }
-    cinfo->out_color_space = JCS_EXT_BGR;
+    out->width = (int)cinfo->image_width;
+    out->height = (int)cinfo->image_height;
+    if (headerOnly) return true;
+    const JpegRows::Layout layout = rows ? rows->layout : JpegRows::Bgr24;
+    cinfo->out_color_space = layout == JpegRows::Bgrx32   ? JCS_EXT_BGRX
+                             : layout == JpegRows::Rgb565 ? JCS_RGB565
+                                                          : JCS_EXT_BGR;
+    cinfo->dither_mode = JDITHER_NONE;  // 5-6-5 keeps each channel's top bits
 
     err->readingScans = true;
     jpeg_start_decompress(cinfo);  // reads every scan of a progressive file
     if (cinfo->output_width != cinfo->image_width || cinfo->output_height != cinfo->image_height ||
-        cinfo->output_components != 3) {
+        cinfo->output_components != (layout == JpegRows::Bgrx32 ? 4 : 3)) {
         SetError(error, "unexpected output layout");
         return false;
     }
-    try {
-        // Zeroed, so rows a broken decode never reaches stay black.
-        out->pixels.assign((size_t)(stride * cinfo->output_height), 0);
-    } catch (const std::bad_alloc&) {
-        SetError(error, "out of memory");
-        return false;
+    uint8_t* bits = rows ? rows->bits : nullptr;
+    ptrdiff_t pitch = rows ? rows->pitch : (ptrdiff_t)stride;
+    if (!rows) {
+        try {
+            // Zeroed, so rows a broken decode never reaches stay black.
+            out->pixels.assign((size_t)(stride * cinfo->output_height), 0);
+        } catch (const std::bad_alloc&) {
+            SetError(error, "out of memory");
+            return false;
+        }
+        out->stride = (int)stride;
+        bits = out->pixels.data();
     }
-    out->width = (int)cinfo->output_width;
-    out->height = (int)cinfo->output_height;
-    out->stride = (int)stride;
     err->readingRows = true;
     while (cinfo->output_scanline < cinfo->output_height) {
-        JSAMPROW row = out->pixels.data() + (size_t)cinfo->output_scanline * stride;
+        JSAMPROW row = bits + (ptrdiff_t)cinfo->output_scanline * pitch;
         if (jpeg_read_scanlines(cinfo, &row, 1) != 1) break;
+        if (rows && rows->finish) rows->finish(row, (int)cinfo->output_width);
     }
     // No jpeg_finish_decompress: whatever follows the last row (trailing
     // bytes, a missing end marker) does not change the picture.
@@ -209,7 +223,10 @@ bool LooksLikeJpeg(const uint8_t* data, size_t size) {
     return data && size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
 }
 
-bool DecodeJpeg(const uint8_t* data, size_t size, DecodedPicture* out, std::string* error) {
+namespace {
+
+bool Decode(const uint8_t* data, size_t size, const JpegRows* rows, bool headerOnly, DecodedPicture* out,
+            std::string* error) {
     if (!out) return false;
     *out = DecodedPicture();
     if (!LooksLikeJpeg(data, size)) {
@@ -229,10 +246,24 @@ bool DecodeJpeg(const uint8_t* data, size_t size, DecodedPicture* out, std::stri
     err.pub.emit_message = OnMessage;
     progress.progress_monitor = OnProgress;
 
-    bool ok = DecodeGuarded(&cinfo, &err, &progress, &src, data, size, out, error);
+    bool ok = DecodeGuarded(&cinfo, &err, &progress, &src, data, size, rows, headerOnly, out, error);
     jpeg_destroy_decompress(&cinfo);
     if (!ok) *out = DecodedPicture();
     return ok;
+}
+
+}  // namespace
+
+bool DecodeJpeg(const uint8_t* data, size_t size, DecodedPicture* out, std::string* error) {
+    return Decode(data, size, nullptr, false, out, error);
+}
+
+bool CheckJpeg(const uint8_t* data, size_t size, DecodedPicture* out, std::string* error) {
+    return Decode(data, size, nullptr, true, out, error);
+}
+
+bool DecodeJpegRows(const uint8_t* data, size_t size, const JpegRows& rows, DecodedPicture* out, std::string* error) {
+    return Decode(data, size, &rows, false, out, error);
 }
 
 }  // namespace platform

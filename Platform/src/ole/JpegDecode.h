@@ -31,6 +31,16 @@ struct DecodedPicture {
     int warnings = 0;             // data problems libjpeg worked around (damaged, not missing, data)
 };
 
+// Rows decoded straight into a caller's memory: row y at bits + y * pitch,
+// in `layout` (24-bit blue, green, red; 32-bit blue, green, red, 255; or
+// 5-6-5), then `finish`, when set, converts it in place (width pixels).
+struct JpegRows {
+    enum Layout { Bgr24, Bgrx32, Rgb565 } layout = Bgr24;
+    uint8_t* bits = nullptr;
+    ptrdiff_t pitch = 0;
+    void (*finish)(uint8_t* row, int width) = nullptr;
+};
+
 // True when data starts with a JPEG start-of-image marker.
 bool LooksLikeJpeg(const uint8_t* data, size_t size);
 
@@ -38,6 +48,12 @@ bool LooksLikeJpeg(const uint8_t* data, size_t size);
 // reason starts with "too large", "truncated" or "unsupported format" where
 // one of those is why.
 bool DecodeJpeg(const uint8_t* data, size_t size, DecodedPicture* out, std::string* error);
+// The same checks of the headers, sizes and amount of scan data, with no
+// pixels decoded: out gets the sizes only.
+bool CheckJpeg(const uint8_t* data, size_t size, DecodedPicture* out, std::string* error);
+// Decodes into rows the caller's memory holds (at least the picture's size,
+// which CheckJpeg gives); out gets the sizes and warnings, no pixels.
+bool DecodeJpegRows(const uint8_t* data, size_t size, const JpegRows& rows, DecodedPicture* out, std::string* error);
 
 }  // namespace platform
 }  // namespace qndx

@@ -1,12 +1,17 @@
-// The picture object: a decoded JPEG kept as a top-down 24-bit DIB, sized in
-// HIMETRIC units at the display's logical resolution, drawn into device
-// contexts through StretchDIBits.
+// The picture object: a JPEG whose headers have been checked, sized in
+// HIMETRIC units at the display's logical resolution. Drawn whole and
+// unscaled into a surface's device context it is decoded straight into the
+// surface's rows; any other drawing decodes it once into a top-down 24-bit
+// DIB drawn through StretchDIBits. Damaged scan data shows as the render's
+// failure.
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "gdi/DeviceContext.h"
 #include "ole/JpegDecode.h"
+#include "pixels/Pixels.h"
 #include "platform/Gdi.h"
 #include "platform/Kernel.h"
 #include "platform/OlePicture.h"
@@ -39,9 +44,20 @@ LONG RoundDiv(LONGLONG num, LONGLONG den) {
     return (LONG)q;
 }
 
+// Rows libjpeg writes as 32-bit or 5-6-5 pixels put into the surface's own kind.
+void ClearTopBytes(uint8_t* row, int width) { pixels::PictureRow(32, 32)(row, row, 0, width, nullptr); }
+void To555(uint8_t* row, int width) { pixels::PictureRow(16, 15)(row, row, 0, width, nullptr); }
+
+HRESULT Refuse(const std::string& error) {
+    QndxSetLastErrorText(error.c_str());
+    return error == "out of memory" ? E_OUTOFMEMORY : CTL_E_INVALIDPICTURE;
+}
+
 class Picture final : public RefCounted<IPicture> {
 public:
-    explicit Picture(DecodedPicture&& decoded) : m_image(std::move(decoded)) {
+    Picture(std::vector<uint8_t>&& bytes, const DecodedPicture& sizes) : m_bytes(std::move(bytes)) {
+        m_image.width = sizes.width;
+        m_image.height = sizes.height;
         m_hmWidth = RoundDiv((LONGLONG)m_image.width * kHimetricPerInch, DisplayLogPixels(LOGPIXELSX));
         m_hmHeight = RoundDiv((LONGLONG)m_image.height * kHimetricPerInch, DisplayLogPixels(LOGPIXELSY));
         std::memset(&m_info, 0, sizeof m_info);
@@ -106,13 +122,48 @@ public:
         if (srcW == 0) srcW = cxSrc > 0 ? 1 : -1;
         if (srcH == 0) srcH = cySrc < 0 ? 1 : -1;
 
+        if (left == 0 && top == 0 && srcW == w && srcH == h && cx == w && cy == h) {
+            DeviceContext* dc = LookupDC(hdc, false);
+            if (dc && dc->target.HasPixels() && dc->target.kind != PixelKind::Indexed8 && x >= 0 && y >= 0 &&
+                x + w <= dc->target.width && y + h <= dc->target.height)
+                return RenderRows(dc, x, y);
+        }
+        if (m_image.pixels.empty()) {
+            std::string error;
+            if (!DecodeJpeg(m_bytes.data(), m_bytes.size(), &m_image, &error)) {
+                m_image.width = (int)w;
+                m_image.height = (int)h;
+                return Refuse(error);
+            }
+        }
         int lines = StretchDIBits(hdc, x, y, cx, cy, left, top, srcW, srcH, m_image.pixels.data(), &m_info,
                                   DIB_RGB_COLORS, SRCCOPY);
         return lines == GDI_ERROR ? E_FAIL : S_OK;
     }
 
 private:
-    DecodedPicture m_image;
+    // The picture decoded straight into the target's rows at (x, y).
+    HRESULT RenderRows(DeviceContext* dc, LONG x, LONG y) {
+        const PixelTarget& t = dc->target;
+        JpegRows rows;
+        const int bytes = t.kind == PixelKind::Rgb888 ? 3 : t.kind == PixelKind::Xrgb8888 ? 4 : 2;
+        rows.layout = bytes == 4 ? JpegRows::Bgrx32 : bytes == 3 ? JpegRows::Bgr24 : JpegRows::Rgb565;
+        rows.finish = bytes == 4 ? ClearTopBytes : t.kind == PixelKind::Rgb555 ? To555 : nullptr;
+        rows.bits = t.bits + (ptrdiff_t)y * t.pitch + (ptrdiff_t)x * bytes;
+        rows.pitch = t.pitch;
+        // Memory still to be cleared need not be when the picture covers it.
+        if (t.unwritten && x == 0 && y == 0 && m_image.width == t.width && m_image.height == t.height)
+            *t.unwritten = false;
+        t.Settle();
+        DecodedPicture decoded;
+        std::string error;
+        const bool ok = DecodeJpegRows(m_bytes.data(), m_bytes.size(), rows, &decoded, &error);
+        dc->MarkDirty(x, y, x + m_image.width, y + m_image.height);
+        return ok ? S_OK : Refuse(error);
+    }
+
+    std::vector<uint8_t> m_bytes;  // the file
+    DecodedPicture m_image;        // its sizes; its pixels once a render needs them whole
     BITMAPINFO m_info;
     LONG m_hmWidth = 0;
     LONG m_hmHeight = 0;
@@ -170,13 +221,10 @@ HRESULT OleLoadPicture(LPSTREAM lpstream, LONG lSize, BOOL fRunmode, REFIID riid
         return CTL_E_INVALIDPICTURE;
     }
 
-    DecodedPicture decoded;
+    DecodedPicture sizes;
     std::string error;
-    if (!DecodeJpeg(bytes.data(), got, &decoded, &error)) {
-        QndxSetLastErrorText(error.c_str());
-        if (error == "out of memory") return E_OUTOFMEMORY;
-        return CTL_E_INVALIDPICTURE;
-    }
-    *lplpvObj = static_cast<IPicture*>(new Picture(std::move(decoded)));
+    if (!CheckJpeg(bytes.data(), got, &sizes, &error)) return Refuse(error);
+    bytes.resize(got);
+    *lplpvObj = static_cast<IPicture*>(new Picture(std::move(bytes), sizes));
     return S_OK;
 }

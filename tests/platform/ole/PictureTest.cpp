@@ -115,6 +115,16 @@ TEST(OleLoadPicture, RendersUprightMirroredAndInParts) {
             if (x < 16) worst = std::max(worst, ChannelError(half.At(x, y), src.At(x + 16, y)));
         }
     EXPECT_LE(worst, 8);
+    // Drawn whole at (3, 5) into a larger target the pixels are exactly the
+    // flipped drawing's, turned upright, with top bytes of 0 and the target
+    // around them left alone.
+    Target offset(40, 31);
+    EXPECT_EQ(S_OK, pic->Render(offset.dc, 3, 5, 32, 24, 0, hmH, hmW, -hmH, nullptr));
+    for (int y = 0; y < 31; ++y)
+        for (int x = 0; x < 40; ++x) {
+            const bool inside = x >= 3 && x < 35 && y >= 5 && y < 29;
+            ASSERT_EQ(inside ? flipped.At(x - 3, 23 - (y - 5)) : 0xFF00FF00u, offset.At(x, y)) << x << "," << y;
+        }
     pic->Release();
 }
 
@@ -179,11 +189,21 @@ TEST(OleLoadPicture, ReadsFromTheStreamPositionAndAtMostTheGivenSize) {
     HRESULT hr = S_OK;
     EXPECT_EQ(nullptr, Load(jpeg, &hr, 20));
     EXPECT_EQ(CTL_E_INVALIDPICTURE, hr);
-    // One that stops inside the scan data is refused, and says why.
-    QndxSetLastErrorText(nullptr);
-    EXPECT_EQ(nullptr, Load(jpeg, &hr, (LONG)jpeg.size() - 40));
-    EXPECT_EQ(CTL_E_INVALIDPICTURE, hr);
-    EXPECT_EQ(0, std::strncmp(QndxGetLastErrorText(), "truncated", 9)) << QndxGetLastErrorText();
+    // One that stops inside the scan data is refused when it is drawn, whole
+    // or stretched, and says why.
+    pic = Load(jpeg, &hr, (LONG)jpeg.size() - 40);
+    ASSERT_NE(nullptr, pic);
+    OLE_XSIZE_HIMETRIC hmW = 0;
+    OLE_YSIZE_HIMETRIC hmH = 0;
+    pic->get_Width(&hmW);
+    pic->get_Height(&hmH);
+    for (int side : {20, 13}) {
+        Target t(20, 20);
+        QndxSetLastErrorText(nullptr);
+        EXPECT_EQ(CTL_E_INVALIDPICTURE, pic->Render(t.dc, 0, 0, side, side, 0, hmH, hmW, -hmH, nullptr));
+        EXPECT_EQ(0, std::strncmp(QndxGetLastErrorText(), "truncated", 9)) << QndxGetLastErrorText();
+    }
+    pic->Release();
     // One that stops just before the end marker has every row.
     pic = Load(jpeg, &hr, (LONG)jpeg.size() - 2);
     EXPECT_EQ(S_OK, hr);

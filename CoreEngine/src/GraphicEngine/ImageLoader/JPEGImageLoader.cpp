@@ -149,11 +149,14 @@ IDirectDrawSurface7* CQNDXJPEGImageLoader::Load(IDirectDraw7* dd, unsigned int s
         return nullptr;
     }
     RECT bounds = {0, 0, width, height};
+    QndxSetLastErrorText(nullptr);
     hr = picture->Render(hdc, 0, 0, width, height, 0, hmHeight, hmWidth, -hmHeight, &bounds);
     m_pSurface->ReleaseDC(hdc);
     picture->Release();
     if (hr < 0) {
-        LogLoadError("%s: rendering the picture failed (0x%08X)", kWho, (unsigned)hr);
+        const char* why = QndxGetLastErrorText();
+        LogLoadError("%s: rendering the picture failed (0x%08X): %s", kWho, (unsigned)hr,
+                     why && *why ? why : "no reason given");
         m_pSurface->Release();
         m_pSurface = nullptr;
         return nullptr;
