@@ -71,7 +71,7 @@ void DisplayState::ResetToDefaults() {
 }
 
 void DisplayState::NotifyModeChanged() {
-    if (modeHook) modeHook(CurrentDisplayModeInfo());
+    if (presenter) presenter->DisplayModeChanged(CurrentDisplayModeInfo());
 }
 
 std::vector<ModeEntry> DefaultModes() {
@@ -149,8 +149,37 @@ DWORD BitsOfKind(PixelKind kind) {
     }
 }
 
-void SetPrimaryWriteHook(PrimaryWriteHook hook) { DisplayState::Get().primaryHook = hook; }
-void SetDisplayModeHook(DisplayModeHook hook) { DisplayState::Get().modeHook = hook; }
+void SetPresenter(Presenter* presenter) {
+    Presenter*& current = DisplayState::Get().presenter;
+    if (current && current != presenter) current->GiveBack(nullptr);
+    current = presenter;
+}
+
+namespace {
+
+// Tests' listening presenter; never destroyed.
+struct Listener : Presenter {
+    PrimaryWriteHook write = nullptr;
+    DisplayModeHook mode = nullptr;
+    void PrimaryWritten(SurfaceImpl* primary, const RECT* dirty) override { if (write) write(primary, dirty); }
+    void DisplayModeChanged(const DisplayModeInfo& info) override { if (mode) mode(info); }
+};
+Listener& Listening() {
+    static Listener* listener = new Listener();
+    return *listener;
+}
+void Listen(Listener& l) { SetPresenter(l.write || l.mode ? &l : nullptr); }
+
+}  // namespace
+
+void SetPrimaryWriteHook(PrimaryWriteHook hook) {
+    Listening().write = hook;
+    Listen(Listening());
+}
+void SetDisplayModeHook(DisplayModeHook hook) {
+    Listening().mode = hook;
+    Listen(Listening());
+}
 
 DisplayModeInfo CurrentDisplayModeInfo() {
     DisplayState& s = DisplayState::Get();

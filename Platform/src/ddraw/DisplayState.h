@@ -54,8 +54,7 @@ public:
     std::vector<SurfaceImpl*> surfacesByAddress;  // the same, sorted: every blit looks its source up
     SurfaceImpl* lastFound = nullptr;             // the last surface looked up, while it lives
 
-    PrimaryWriteHook primaryHook = nullptr;
-    DisplayModeHook modeHook = nullptr;
+    Presenter* presenter = nullptr;
 
     void NotifyModeChanged();
 

@@ -1,7 +1,9 @@
 // What DirectDraw needs from the window system to show the primary surface:
 // where a window shows on the desktop, rows of a surface copied into it, the
 // rows it keeps handed back, and the whole front of a flip chain shown full
-// screen. The window backend implements it (sdl/WindowPresenter.cpp, and a
+// screen. Before the backend frees or replaces window memory that may hold
+// rows (a resize, a destroyed window) it has the display state's presenter
+// give them back. The window backend implements it (sdl/WindowPresenter.cpp, and a
 // null one that shows nothing); the backend choice hands it over. What is
 // shown when, and which pixels a window holds for the primary, is decided
 // above it (ddraw/PrimaryPresent.cpp).
@@ -51,11 +53,6 @@ public:
     // shape when the window has another size; *shown receives the part
     // updated. `fast` as for RowCopy.
     virtual bool ShowWhole(HWND hwnd, const SurfaceMemory& src, bool fast, RECT* shown) = 0;
-
-    // `giveBack` runs before the backend frees or replaces window memory that
-    // may hold rows (a resize, a destroyed window), so they come back while
-    // they are still there. One at a time; null removes it.
-    virtual void SetGiveBack(void (*giveBack)()) = 0;
 };
 
 // The display window of the chosen window backend (defined where the backend

@@ -13,7 +13,6 @@ public:
     bool ShowRows(HWND, const SurfaceMemory&, POINT, const RECT&, RowCopy, RECT*) override { return false; }
     bool TakeBackRows(const RECT&, uint8_t*, LONG) override { return false; }
     bool ShowWhole(HWND, const SurfaceMemory&, bool, RECT*) override { return false; }
-    void SetGiveBack(void (*)()) override {}
 };
 
 }  // namespace

@@ -29,9 +29,7 @@ bool DirectFromEnvironment() {
     return !(plain && plain[0] == '1');
 }
 
-void OnPrimaryWrite(IDirectDrawSurface7* primary, const RECT* dirty);
-
-class PrimaryPresenter {
+class PrimaryPresenter : public Presenter {
 public:
     // Never destroyed: primaries released while the process ends still
     // settle here.
@@ -41,10 +39,9 @@ public:
     }
 
     void Install() {
-        if (!m_window) {
-            m_window = &ChosenDisplayWindow();
-            m_window->SetGiveBack(&GiveBack);
-        }
+        if (!m_window) m_window = &ChosenDisplayWindow();
+        // A presenter someone else set (a test listening to DirectDraw) stays.
+        if (!DisplayState::Get().presenter) SetPresenter(this);
     }
 
     void SetDirect(bool on) {
@@ -55,9 +52,9 @@ public:
     PresenterStats& Stats() { return m_stats; }
 
     // Brings held pixels back into the primary. The window side keeps the
-    // memory they are in until they are back (it asks through the give-back
-    // before it frees or replaces it, and this side asks before it shows
-    // anything that could replace it).
+    // memory they are in until they are back (it asks the presenter before it
+    // frees or replaces it, and this side asks before it shows anything that
+    // could replace it).
     void SettleAll() {
         if (!m_held.primary) return;
         SurfaceImpl* primary = m_held.primary;
@@ -72,22 +69,20 @@ public:
         m_held = Held();
     }
 
-    void Settle(SurfaceImpl* primary) {
-        if (m_held.primary == primary) SettleAll();
-        primary->SetHeld(false);
+    void GiveBack(SurfaceImpl* primary) override {
+        if (!primary || m_held.primary == primary) SettleAll();
+        if (primary) primary->SetHeld(false);
     }
 
-    void Forget(SurfaceImpl* primary) {
+    void Forget(SurfaceImpl* primary) override {
         if (m_held.primary == primary) m_held = Held();
     }
 
     // A plain 1:1 blit onto a windowed primary, inside the window's client
     // area: the source goes straight into the window, converted once, and
     // the primary's rectangle stays held there.
-    bool Take(SurfaceImpl* primary, SurfaceImpl* src, const RECT& srcRect, const RECT& dst) {
-        // Only while this present is the one told about primary writes.
-        if (!m_direct || DisplayState::Get().primaryHook != &OnPrimaryWrite) return false;
-        if (CurrentDisplayModeInfo().exclusive) return false;
+    bool Hold(SurfaceImpl* primary, SurfaceImpl* src, const RECT& srcRect, const RECT& dst) override {
+        if (!m_direct || CurrentDisplayModeInfo().exclusive) return false;
         const HWND hwnd = primary->ClipperWindow();
         RECT client;
         if (!hwnd || !m_window->ShownClient(hwnd, &client) || !Inside(dst, client) || !src->Bits()) return false;
@@ -118,7 +113,7 @@ public:
         return true;
     }
 
-    void OnWrite(IDirectDrawSurface7* primary, const RECT* dirty) {
+    void PrimaryWritten(SurfaceImpl* primary, const RECT* dirty) override {
         SurfaceMemory mem;
         if (!GetSurfaceMemory(primary, &mem)) return;
         const DisplayModeInfo mode = CurrentDisplayModeInfo();
@@ -129,13 +124,12 @@ public:
             return;
         }
         // The window a windowed primary shows in: the one its clipper names.
-        SurfaceImpl* impl = SurfaceImpl::FromInterface(primary);
-        if (const HWND hwnd = impl ? impl->ClipperWindow() : nullptr) PresentWindowed(hwnd, mem, dirty);
+        if (const HWND hwnd = primary->ClipperWindow()) PresentWindowed(hwnd, mem, dirty);
     }
 
     // An exclusive mode makes its window cover the display; giving it up
     // lets the desktop size be the host's again.
-    void OnDisplayMode(const DisplayModeInfo& mode) {
+    void DisplayModeChanged(const DisplayModeInfo& mode) override {
         SettleAll();
         if (mode.exclusive && mode.window) {
             SetDisplayModeSize(static_cast<int>(mode.width), static_cast<int>(mode.height));
@@ -157,8 +151,6 @@ private:
         HWND window = nullptr;           // the window holding it
         POINT origin = {0, 0};           // that window's client origin then
     };
-
-    static void GiveBack() { Get().SettleAll(); }
 
     void Note(const RECT& shown) {
         ++m_stats.presents;
@@ -191,32 +183,9 @@ private:
     PresenterStats m_stats;
 };
 
-void OnPrimaryWrite(IDirectDrawSurface7* primary, const RECT* dirty) { PrimaryPresenter::Get().OnWrite(primary, dirty); }
-
-void OnDisplayMode(const DisplayModeInfo& mode) { PrimaryPresenter::Get().OnDisplayMode(mode); }
-
-bool TakeHook(SurfaceImpl* primary, SurfaceImpl* src, const RECT& srcRect, const RECT& dst) {
-    return PrimaryPresenter::Get().Take(primary, src, srcRect, dst);
-}
-
-void SettleHook(SurfaceImpl* primary) { PrimaryPresenter::Get().Settle(primary); }
-
-void ForgetHook(SurfaceImpl* primary) { PrimaryPresenter::Get().Forget(primary); }
-
-const PrimaryHoldHooks kHoldHooks = {&TakeHook, &SettleHook, &ForgetHook};
-
 }  // namespace
 
-void InstallWindowPresenter() {
-    PrimaryPresenter::Get().Install();
-    // A hook someone else set (a test listening to DirectDraw) stays theirs.
-    DisplayState& state = DisplayState::Get();
-    if (!state.primaryHook) {
-        SetPrimaryWriteHook(&OnPrimaryWrite);
-        SetPrimaryHoldHooks(&kHoldHooks);
-    }
-    if (!state.modeHook) SetDisplayModeHook(&OnDisplayMode);
-}
+void InstallWindowPresenter() { PrimaryPresenter::Get().Install(); }
 
 void SetDirectPresent(bool on) { PrimaryPresenter::Get().SetDirect(on); }
 

@@ -7,7 +7,7 @@
 //
 // Windowed, a plain 1:1 blit of the back buffer onto the primary goes straight
 // into the window, converted once, and the window holds that part of the
-// desktop until the primary's memory is used (see PrimaryHoldHooks); the
+// desktop until the primary's memory is used (see Presenter); the
 // frame is then copied once instead of twice.
 #pragma once
 
@@ -16,8 +16,8 @@
 namespace qndx {
 namespace platform {
 
-// Hooks the present into DirectDraw's primary-write and display-mode
-// notifications, each unless another hook is set there; idempotent.
+// Makes the window present the display state's presenter unless another one
+// is set there; idempotent.
 void InstallWindowPresenter();
 
 // The direct present on (the default unless QNDX_PRESENT_PLAIN=1) or off

@@ -74,7 +74,7 @@ SurfaceImpl::SurfaceImpl(DirectDrawImpl* owner, DWORD width, DWORD height, const
 }
 
 SurfaceImpl::~SurfaceImpl() {
-    if (m_held) ForgetHeld();
+    if (m_held && DisplayState::Get().presenter) DisplayState::Get().presenter->Forget(this);
     for (SurfaceImpl* back : m_backs) delete back;
     m_backs.clear();
     if (m_dc) DestroyDC(m_dc);
@@ -355,8 +355,28 @@ void SurfaceImpl::FillGarbage() {
 }
 
 void SurfaceImpl::NotifyWrite(const RECT* dirty) {
-    PrimaryWriteHook hook = DisplayState::Get().primaryHook;
-    if (hook && IsPrimary()) hook(this, dirty);
+    Presenter* presenter = DisplayState::Get().presenter;
+    if (presenter && IsPrimary()) presenter->PrimaryWritten(this, dirty);
+}
+
+void SurfaceImpl::SettleHeld() {
+    if (Presenter* presenter = DisplayState::Get().presenter) presenter->GiveBack(this);
+    // Without a presenter nothing can be held any more.
+    m_held = false;
+}
+
+bool SurfaceImpl::OfferToHolder(SurfaceImpl* src, const RECT& dst, const RECT& srcRect, const RECT& clip,
+                                DWORD ddfx, bool keyed) {
+    Presenter* presenter = DisplayState::Get().presenter;
+    if (!presenter || src == this || src->m_held || keyed || ddfx != 0) return false;
+    // Someone drawing into the memory directly keeps it.
+    if (m_locked || m_dc) return false;
+    if (srcRect.right - srcRect.left != dst.right - dst.left || srcRect.bottom - srcRect.top != dst.bottom - dst.top)
+        return false;
+    // The clipped part of a 1:1 copy: the source moves with the clip.
+    const RECT from = {srcRect.left + (clip.left - dst.left), srcRect.top + (clip.top - dst.top),
+                       srcRect.left + (clip.right - dst.left), srcRect.top + (clip.bottom - dst.top)};
+    return presenter->Hold(this, src, from, clip);
 }
 
 // ---------------------------------------------------------------------------

@@ -2,7 +2,7 @@
 // in "video memory" only counts against the budget. Besides the interface
 // methods, this header is how the rest of the layer reaches a surface's
 // pixels: the present reads the primary through GetSurfaceMemory and learns
-// about changes through the primary write hook.
+// about changes as the display state's presenter.
 #pragma once
 
 #include <cstdint>
@@ -42,32 +42,6 @@ struct SurfaceMemory {
 // window holds for a primary are back in its memory first.
 bool GetSurfaceMemory(IDirectDrawSurface7* surface, SurfaceMemory* out);
 
-// Called after something was written to a primary surface: Blt and BltFast
-// onto it, Unlock (not after read-only locks), ReleaseDC, Flip, Restore.
-// `dirty` is the changed rectangle, or null for the whole surface. One hook
-// at a time; null removes it. Not cleared by the sim reset.
-typedef void (*PrimaryWriteHook)(IDirectDrawSurface7* primary, const RECT* dirty);
-void SetPrimaryWriteHook(PrimaryWriteHook hook);
-
-// A windowed present may leave part of a primary's picture in the window
-// alone: the present (ddraw/PrimaryPresent.cpp) copies a plain 1:1 blit onto
-// the primary straight into the window and holds that rectangle there, so the
-// frame is copied once. Held pixels come back into the primary's memory
-// (settle) before anything reads or writes it: Lock, GetDC, a blit from or
-// onto it, a colour fill, GetSurfaceMemory, Restore. One set of hooks at a
-// time; null removes them.
-struct PrimaryHoldHooks {
-    // Offered a plain copy of srcRect of `src` onto the primary at `dst`
-    // (same size, inside the primary); true when it showed it and now holds
-    // `dst` (it calls SetHeld). False leaves the copy to the primary.
-    bool (*take)(SurfaceImpl* primary, SurfaceImpl* src, const RECT& srcRect, const RECT& dst);
-    // Puts every held pixel of `primary` back into its memory, SetHeld(false).
-    void (*settle)(SurfaceImpl* primary);
-    // `primary` goes away: what is held for it is dropped.
-    void (*forget)(SurfaceImpl* primary);
-};
-void SetPrimaryHoldHooks(const PrimaryHoldHooks* hooks);
-
 // The display as DirectDraw has set it. bitsPerPixel is 15 for 5-5-5.
 struct DisplayModeInfo {
     DWORD width = 0;
@@ -78,8 +52,44 @@ struct DisplayModeInfo {
     HWND window = nullptr;   // the window given with the cooperative level
 };
 DisplayModeInfo CurrentDisplayModeInfo();
-// Called after SetCooperativeLevel, SetDisplayMode and RestoreDisplayMode
-// (the full-screen switch of a real window hangs here). Not cleared by reset.
+
+// What shows the primary surfaces: the window present (ddraw/PrimaryPresent.cpp)
+// or a test listening to DirectDraw. One at a time, on the display state.
+class Presenter {
+public:
+    virtual ~Presenter() = default;
+    // Something was written to `primary`: Blt and BltFast onto it, Unlock
+    // (not after read-only locks), ReleaseDC, Flip, Restore. `dirty` is the
+    // changed rectangle, or null for the whole surface.
+    virtual void PrimaryWritten(SurfaceImpl* primary, const RECT* dirty) = 0;
+    // After SetCooperativeLevel, SetDisplayMode and RestoreDisplayMode (the
+    // full-screen switch of a real window hangs here).
+    virtual void DisplayModeChanged(const DisplayModeInfo& mode) = 0;
+
+    // A windowed present may copy a plain 1:1 blit onto a primary straight
+    // into the window and hold that rectangle there, so the frame is copied
+    // once. Held pixels come back into the primary's memory before anything
+    // reads or writes it: Lock, GetDC, a blit from or onto it, a colour fill,
+    // GetSurfaceMemory, Restore.
+    //
+    // Offered a plain copy of srcRect of `src` onto `primary` at `dst` (same
+    // size, inside the primary): true when it showed it and now holds `dst`
+    // (it calls SetHeld). False leaves the copy to the primary.
+    virtual bool Hold(SurfaceImpl*, SurfaceImpl*, const RECT&, const RECT&) { return false; }
+    // Puts every held pixel of `primary` (null: of any primary) back into its
+    // memory and calls SetHeld(false).
+    virtual void GiveBack(SurfaceImpl*) {}
+    // `primary` goes away: what is held for it is dropped.
+    virtual void Forget(SurfaceImpl*) {}
+};
+// Null leaves the primaries unshown. Pixels the old presenter holds come back
+// first. Not cleared by the sim reset.
+void SetPresenter(Presenter* presenter);
+
+// For tests that listen to DirectDraw: a presenter that only calls these
+// (while either is set), in place of any other. Null removes one.
+typedef void (*PrimaryWriteHook)(IDirectDrawSurface7* primary, const RECT* dirty);
+void SetPrimaryWriteHook(PrimaryWriteHook hook);
 typedef void (*DisplayModeHook)(const DisplayModeInfo& mode);
 void SetDisplayModeHook(DisplayModeHook hook);
 
@@ -142,7 +152,7 @@ public:
     SurfaceImpl* Front();
     // The window named by the attached clipper, or null.
     HWND ClipperWindow() const;
-    // Held pixels (PrimaryHoldHooks) come back, and memory never written is
+    // Held pixels (see Presenter) come back, and memory never written is
     // cleared (`clear` false leaves that to a device context), before the
     // memory is used.
     void Settle(bool clear = true) {
@@ -179,11 +189,10 @@ private:
                      bool keyed, DWORD key);
     void NotifyWrite(const RECT* dirty);
     void SettleHeld();
-    // Offers a checked blit onto this primary to the hold hooks; true when
-    // they showed and hold it.
+    // Offers a checked blit onto this primary to the presenter; true when it
+    // showed and holds it.
     bool OfferToHolder(SurfaceImpl* src, const RECT& dst, const RECT& srcRect, const RECT& clip, DWORD ddfx,
                        bool keyed);
-    void ForgetHeld();
     void FillGarbage();
 
     ULONG m_refs = 1;
@@ -208,7 +217,7 @@ private:
     HDC m_dc = nullptr;
     bool m_lost = false;
     bool m_wrongMode = false;
-    bool m_held = false;  // part of the picture is in a window (PrimaryHoldHooks)
+    bool m_held = false;  // part of the picture is in a window (see Presenter)
 
     bool m_hasKey = false;
     DDCOLORKEY m_key = {0, 0};

@@ -1,7 +1,7 @@
 // Rows between the desktop's pixel kinds and a window surface's format, for
 // the windowed present. Only pairs that convert back exactly are offered:
 // the window may hold part of the desktop's picture and give it back later
-// (see PrimaryHoldHooks), so desktop -> window -> desktop must return every
+// (see Presenter), so desktop -> window -> desktop must return every
 // bit. Same formats copy; 5-5-5, 5-6-5 and 24-bit desktops widen into a
 // 32-bit XRGB window (5- and 6-bit channels by repeating their top bits, the
 // unused bit 15 of 5-5-5 kept in the window's unused top byte).

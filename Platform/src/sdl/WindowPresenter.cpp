@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 
+#include "ddraw/DisplayState.h"
 #include "sdl/SdlWindow.h"
 #include "sdl/WindowPixels.h"
 #include "user/WindowManager.h"
@@ -143,10 +144,9 @@ public:
         return true;
     }
 
-    void SetGiveBack(void (*giveBack)()) override { m_giveBack = giveBack; }
-
     void BeforeSurfaceChange() override {
-        if (m_lent.surface && m_giveBack) m_giveBack();
+        Presenter* presenter = DisplayState::Get().presenter;
+        if (m_lent.surface && presenter) presenter->GiveBack(nullptr);
     }
 
 private:
@@ -182,7 +182,6 @@ private:
     }
 
     Lent m_lent;
-    void (*m_giveBack)() = nullptr;
     SDL_Surface* m_wrapper = nullptr;
 };
 

@@ -305,6 +305,71 @@ TEST_P(WindowPresenter, HeldPixelsLeaveWindowAndPrimaryAsWritingThroughThePrimar
     }
 }
 
+void IgnoreWrite(IDirectDrawSurface7*, const RECT*) {}
+
+// A test listening to DirectDraw takes the presenter's place while the window
+// holds part of the desktop: that part comes back into the primary first.
+TEST_P(WindowPresenter, ReplacingThePresenterGivesHeldPixelsBack) {
+    qndx::sim::SetDesktop(320, 240, static_cast<DWORD>(GetParam()));
+    WNDCLASSEXA wc{};
+    wc.cbSize = 48;
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "QNDX_PRESENT_SWAP";
+    RegisterClassExA(&wc);
+    HWND hwnd = CreateWindowExA(0, "QNDX_PRESENT_SWAP", "swap", WS_POPUP | WS_VISIBLE, 30, 20, 40, 30, nullptr,
+                                nullptr, nullptr, nullptr);
+    IDirectDraw7* dd = nullptr;
+    ASSERT_EQ(DD_OK, DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&dd), IID_IDirectDraw7, nullptr));
+    ASSERT_EQ(DD_OK, dd->SetCooperativeLevel(hwnd, DDSCL_NORMAL));
+    DDSURFACEDESC2 d = NewDesc();
+    d.dwFlags = DDSD_CAPS;
+    d.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
+    IDirectDrawSurface7 *primary = nullptr, *back = nullptr;
+    IDirectDrawClipper* clipper = nullptr;
+    ASSERT_EQ(DD_OK, dd->CreateSurface(&d, &primary, nullptr));
+    ASSERT_EQ(DD_OK, dd->CreateClipper(0, &clipper, nullptr));
+    ASSERT_EQ(DD_OK, clipper->SetHWnd(0, hwnd));
+    ASSERT_EQ(DD_OK, primary->SetClipper(clipper));
+    d = NewDesc();
+    d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+    d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+    d.dwWidth = 40;
+    d.dwHeight = 30;
+    ASSERT_EQ(DD_OK, dd->CreateSurface(&d, &back, nullptr));
+    ASSERT_EQ(DD_OK, back->Lock(nullptr, &d, DDLOCK_WAIT, nullptr));
+    const int bpp = static_cast<int>((d.ddpfPixelFormat.dwRGBBitCount + 7) / 8);
+    std::vector<uint8_t> picture;
+    std::mt19937 rng(7);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40 * bpp; ++x) {
+            const uint8_t byte = static_cast<uint8_t>(rng());
+            static_cast<uint8_t*>(d.lpSurface)[y * d.lPitch + x] = byte;
+            picture.push_back(byte);
+        }
+    back->Unlock(nullptr);
+
+    RECT client = {30, 20, 70, 50};
+    ASSERT_EQ(DD_OK, primary->Blt(&client, back, nullptr, DDBLT_WAIT, nullptr));
+    ASSERT_TRUE(SurfaceImpl::FromInterface(primary)->Held());
+    qndx::platform::SetPrimaryWriteHook(&IgnoreWrite);
+    EXPECT_FALSE(SurfaceImpl::FromInterface(primary)->Held());
+    ASSERT_EQ(DD_OK, primary->Lock(&client, &d, DDLOCK_WAIT | DDLOCK_READONLY, nullptr));
+    std::vector<uint8_t> shown;
+    for (int y = 0; y < 30; ++y) {
+        const uint8_t* row = static_cast<const uint8_t*>(d.lpSurface) + y * d.lPitch;
+        shown.insert(shown.end(), row, row + 40 * bpp);
+    }
+    primary->Unlock(&client);
+    qndx::platform::SetPrimaryWriteHook(nullptr);
+    EXPECT_TRUE(shown == picture) << "the primary lost what the window held";
+    Drop(back);
+    Drop(clipper);
+    Drop(primary);
+    Drop(dd);
+    DestroyWindow(hwnd);
+    qndx::sim::Reset();
+}
+
 INSTANTIATE_TEST_SUITE_P(DesktopBits, WindowPresenter, ::testing::Values(15, 16, 24, 32),
                          [](const ::testing::TestParamInfo<int>& i) { return "Bpp" + std::to_string(i.param); });
 
