@@ -7,8 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 namespace qndx {
 namespace test {
@@ -72,6 +75,40 @@ Xvfb::~Xvfb() {
         kill(m_pid, SIGTERM);
         waitpid(m_pid, nullptr, 0);
     }
+}
+
+ChildEnd RunOnDisplay(const std::string& display, const std::function<int()>& body, int seconds) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+        unsetenv("WAYLAND_DISPLAY");
+        const int devnull = open("/dev/null", O_RDONLY);
+        if (devnull >= 0) dup2(devnull, 0);  // never an interactive run
+        const int code = body();
+        std::fflush(stdout);
+        std::fflush(stderr);
+        _exit(code);
+    }
+    if (pid < 0) return ChildEnd{false, 128, 0};
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    for (;;) {
+        const pid_t ended = waitpid(pid, &status, WNOHANG);
+        if (ended == pid) break;
+        if (ended < 0 && errno != EINTR) return ChildEnd{false, 128, 0};  // never a silent pass
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (WIFEXITED(status)) return ChildEnd{true, WEXITSTATUS(status), 0};
+    const int signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    return ChildEnd{false, 128 + signal, signal};
 }
 
 }  // namespace test

@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <string>
 
 namespace qndx {
@@ -11,6 +12,19 @@ namespace test {
 
 // True when `tool` is an executable somewhere on PATH.
 bool OnPath(const char* tool);
+
+// How a child run on a display ended: by itself with its exit code, or
+// killed by a signal (code 128 + the signal).
+struct ChildEnd {
+    bool exited;
+    int code;
+    int signal;
+};
+
+// Runs `body` in a forked child on `display` (on none when empty) with SDL's
+// X11 driver and no terminal to read; the child ends with body's result. A
+// child still running after `seconds` is killed.
+ChildEnd RunOnDisplay(const std::string& display, const std::function<int()>& body, int seconds = 60);
 
 class Xvfb {
 public:

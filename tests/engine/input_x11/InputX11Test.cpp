@@ -247,23 +247,11 @@ void RunFocusCase(const std::string& steps, const FocusWant& want) {
     if (!server.Start(&why)) GTEST_SKIP() << "no X server: " << why;
     const qndx::test::TempDir scratch("qndx-focusx11");
     ASSERT_FALSE(scratch.path().empty());
-    std::fflush(stdout);
-    std::fflush(stderr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        setenv("DISPLAY", server.Display().c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        unsetenv("WAYLAND_DISPLAY");
-        int devnull = open("/dev/null", O_RDONLY);
-        if (devnull >= 0) dup2(devnull, 0);
-        int code = PlayFocusGame(server.Display(), scratch.path(), steps, want);
-        std::fflush(stderr);
-        _exit(code);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status)) << "the game did not end by itself (signal " << WTERMSIG(status) << ")";
-    EXPECT_EQ(0, WEXITSTATUS(status)) << "see the lines above for what the game saw";
+    const qndx::test::ChildEnd end =
+        qndx::test::RunOnDisplay(
+            server.Display(), [&] { return PlayFocusGame(server.Display(), scratch.path(), steps, want); }, 100);
+    ASSERT_TRUE(end.exited) << "the game did not end by itself (signal " << end.signal << ")";
+    EXPECT_EQ(0, end.code) << "see the lines above for what the game saw";
 }
 
 }  // namespace
@@ -278,23 +266,10 @@ TEST(InputOnX11, TypedKeysReachTheGameStateAndThePointerMovesTheCursor) {
     const qndx::test::TempDir scratch("qndx-inputx11");
     ASSERT_FALSE(scratch.path().empty());
     const char* dir = scratch.path().c_str();
-    std::fflush(stdout);
-    std::fflush(stderr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        setenv("DISPLAY", server.Display().c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        unsetenv("WAYLAND_DISPLAY");
-        int devnull = open("/dev/null", O_RDONLY);
-        if (devnull >= 0) dup2(devnull, 0);
-        int code = PlayGame(server.Display(), dir);
-        std::fflush(stderr);
-        _exit(code);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status)) << "the game did not end by itself (signal " << WTERMSIG(status) << ")";
-    EXPECT_EQ(0, WEXITSTATUS(status)) << "see the lines above for what the game saw";
+    const qndx::test::ChildEnd end =
+        qndx::test::RunOnDisplay(server.Display(), [&] { return PlayGame(server.Display(), dir); }, 100);
+    ASSERT_TRUE(end.exited) << "the game did not end by itself (signal " << end.signal << ")";
+    EXPECT_EQ(0, end.code) << "see the lines above for what the game saw";
 }
 
 // A held letter key while xev takes the focus and gives it back: the table

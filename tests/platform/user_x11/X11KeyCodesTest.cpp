@@ -97,20 +97,8 @@ TEST(X11KeyCodes, TheKeymapTableNamesTheKeysSdlsEventsName) {
     qndx::test::Xvfb server;
     std::string why;
     if (!server.Start(&why)) GTEST_SKIP() << "no X server: " << why;
-    std::fflush(stdout);
-    std::fflush(stderr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        setenv("DISPLAY", server.Display().c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        unsetenv("WAYLAND_DISPLAY");
-        alarm(60);
-        int code = CompareKeyCodes();
-        std::fflush(stderr);
-        _exit(code);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status)) << "the child did not end by itself (signal " << WTERMSIG(status) << ")";
-    EXPECT_EQ(0, WEXITSTATUS(status)) << "see the lines above for the keys that differ";
+    const qndx::test::ChildEnd end =
+        qndx::test::RunOnDisplay(server.Display(), [] { return CompareKeyCodes(); }, 60);
+    ASSERT_TRUE(end.exited) << "the child did not end by itself (signal " << end.signal << ")";
+    EXPECT_EQ(0, end.code) << "see the lines above for the keys that differ";
 }

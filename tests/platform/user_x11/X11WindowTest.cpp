@@ -30,37 +30,8 @@
 namespace {
 
 using qndx::test::OnPath;
+using qndx::test::RunOnDisplay;
 using qndx::test::Xvfb;
-
-// Runs `body` in a child process on the display (SDL's X11 driver); its
-// result is the exit code.
-int RunOnDisplay(const std::string& display, const std::function<int()>& body) {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        unsetenv("WAYLAND_DISPLAY");
-        int devnull = open("/dev/null", O_RDONLY);
-        if (devnull >= 0) dup2(devnull, 0);  // never an interactive run
-        int code = body();
-        std::fflush(stdout);
-        std::fflush(stderr);
-        _exit(code);
-    }
-    int status = 0;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return 200;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 201;
-}
 
 // --- helpers used inside the child ------------------------------------------
 
@@ -168,7 +139,7 @@ TEST_F(X11Window, ClientAreaIsTheSizeAsked) {
         QNDX_CHILD_CHECK(WaitXSize(title, 800, 600));
         DestroyWindow(hwnd);
         return 0;
-    });
+    }).code;
     EXPECT_EQ(code, 0);
 }
 
@@ -207,7 +178,7 @@ TEST_F(X11Window, PopupTopmostAndFullScreen) {
         QNDX_CHILD_CHECK((flags & SDL_WINDOW_BORDERLESS) == 0);
         QNDX_CHILD_CHECK((flags & SDL_WINDOW_ALWAYS_ON_TOP) == 0);
         return 0;
-    });
+    }).code;
     EXPECT_EQ(code, 0);
 }
 
@@ -239,7 +210,7 @@ TEST_F(X11Window, RealFocusChangesBecomeActivation) {
         QNDX_CHILD_CHECK(LOWORD(g_activations[0]) == WA_INACTIVE);
         QNDX_CHILD_CHECK(LOWORD(g_activations[1]) == WA_ACTIVE);
         return 0;
-    });
+    }).code;
     EXPECT_EQ(code, 0);
 }
 
@@ -272,7 +243,7 @@ TEST_F(X11Window, TheEnginesStartUpLeavesTheWindowActive) {
         QNDX_CHILD_CHECK(LOWORD(g_activations[0]) == WA_ACTIVE);
         QNDX_CHILD_CHECK(HIWORD(g_activations[0]) == 0);
         return 0;
-    });
+    }).code;
     EXPECT_EQ(code, 0);
 }
 
@@ -300,7 +271,7 @@ TEST(NoDisplay, WindowsWorkWithoutSdlVideo) {
         QNDX_CHILD_CHECK(!IsWindow(hwnd));
         QNDX_CHILD_CHECK(MessageBoxA(nullptr, "text", "caption", MB_OK) == IDOK);
         return 0;
-    });
+    }).code;
     EXPECT_EQ(code, 0);
 }
 
@@ -310,7 +281,7 @@ TEST_F(X11Window, MessageBoxOnADisplayDoesNotBlockANonInteractiveRun) {
                                  MB_ICONHAND);
         QNDX_CHILD_CHECK(answer == IDOK);
         return 0;
-    });
+    }).code;
     EXPECT_EQ(code, 0);
 }
 
