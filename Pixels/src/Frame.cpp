@@ -255,27 +255,19 @@ bool Blit(const Plane& dst, const Plane& src, const Area& a, const Job& job) {
     return Run(b, kind, job);
 }
 
-void StretchBlit(const Plane& dst, const Plane& src, const StretchJob& job) {
+void StretchBlit(const Plane& dst, const Plane& src, int sx, int sy, int dx, int dy, const StretchArgs& args) {
     const int bpp = Bytes(dst.kind);
-    if (bpp == 0 || job.x1 <= job.x0 || job.y1 <= job.y0) return;
-    const uint8_t* from = At(src, job.sx, job.sy, bpp);
-    ptrdiff_t fromPitch = src.pitch;
-    const size_t srcRow = static_cast<size_t>(job.sw) * bpp;
-    const bool aside = src.bits == dst.bits && Share(At(dst, job.x0, job.y0, bpp), dst.pitch, static_cast<size_t>(job.x1 - job.x0) * bpp,
-                             job.y1 - job.y0, from, fromPitch, srcRow, job.sh);
-    Scratch scratch(Scratch::Aside, aside ? srcRow * job.sh : 0);
-    if (aside) CopyAside(&scratch, &from, &fromPitch, srcRow, job.sh);
-    StretchArgs args = job.args;
-    args.srcW = job.sw;
-    args.srcH = job.sh;
-    args.dstW = job.dw;
-    args.dstH = job.dh;
-    args.x0 = job.x0 - job.dx;
-    args.y0 = job.y0 - job.dy;
-    args.x1 = job.x1 - job.dx;
-    args.y1 = job.y1 - job.dy;
-    Ran(Loop::Stretch, reinterpret_cast<const void*>(&Stretch), job.x1 - job.x0, job.y1 - job.y0);
-    Stretch(At(dst, job.dx, job.dy, bpp), dst.pitch, from, fromPitch, dst.kind, args);
+    if (bpp == 0 || args.x1 <= args.x0 || args.y1 <= args.y0) return;
+    const uint8_t* from = At(src, sx, sy, bpp);
+    ptrdiff_t pitch = src.pitch;
+    const size_t row = static_cast<size_t>(args.srcW) * bpp;
+    const bool aside = src.bits == dst.bits && Share(At(dst, dx + args.x0, dy + args.y0, bpp), dst.pitch,
+                                                     static_cast<size_t>(args.x1 - args.x0) * bpp, args.y1 - args.y0,
+                                                     from, pitch, row, args.srcH);
+    Scratch scratch(Scratch::Aside, aside ? row * args.srcH : 0);
+    if (aside) CopyAside(&scratch, &from, &pitch, row, args.srcH);
+    Ran(Loop::Stretch, reinterpret_cast<const void*>(&Stretch), args.x1 - args.x0, args.y1 - args.y0);
+    Stretch(At(dst, dx, dy, bpp), dst.pitch, from, pitch, dst.kind, args);
 }
 
 void TraceLoops(bool on) {

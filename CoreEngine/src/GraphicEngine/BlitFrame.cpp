@@ -171,6 +171,25 @@ LockPair::~LockPair() {
     if (m_destLocked) m_dest->Unlock();
 }
 
+namespace {
+
+pixels::Plane PlaneOf(const DDSURFACEDESC2& desc, uint32_t kind) {
+    pixels::Plane p;
+    p.bits = static_cast<uint8_t*>(desc.lpSurface);
+    p.pitch = desc.lPitch;
+    p.width = static_cast<int>(desc.dwWidth);
+    p.height = static_cast<int>(desc.dwHeight);
+    p.kind = kind;
+    return p;
+}
+
+}  // namespace
+
+void LockPair::Blit(const RECT& r, int x, int y, const pixels::Job& job) const {
+    pixels::Blit(PlaneOf(dest(), m_dest->GetPixelKind()), PlaneOf(read(), m_read.source->GetPixelKind()),
+                 pixels::Area{r.left, r.top, x, y, r.right - r.left, r.bottom - r.top}, job);
+}
+
 bool LockPair::ok() const {
     if (!m_readLocked || !m_destLocked || !read().lpSurface || !dest().lpSurface) return false;
     // The copy is read with its source's pixel size; a copy of any other

@@ -122,6 +122,9 @@ public:
     // The locked descriptions (valid while the pair lives and ok() holds).
     const DDSURFACEDESC2& read() const { return *m_readDesc; }
     const DDSURFACEDESC2& dest() const { return m_dest->SurfaceDesc(); }
+    // Source rectangle r of the locked memory onto (x, y), through the pixel
+    // library's frame, each surface with its own pixel kind.
+    void Blit(const RECT& r, int x, int y, const pixels::Job& job) const;
 
 private:
     ReadSource m_read;
@@ -152,22 +155,6 @@ private:
     int m_id = -1;
     bool m_held = false;
 };
-
-// A locked description's memory as the pixel library's blit frame takes it.
-inline pixels::Plane PlaneOf(const DDSURFACEDESC2& desc, uint32_t kind) {
-    pixels::Plane p;
-    p.bits = static_cast<uint8_t*>(desc.lpSurface);
-    p.pitch = desc.lPitch;
-    p.width = static_cast<int>(desc.dwWidth);
-    p.height = static_cast<int>(desc.dwHeight);
-    p.kind = kind;
-    return p;
-}
-
-// Source rectangle r drawn at (x, y).
-inline pixels::Area AreaOf(const RECT& r, int x, int y) {
-    return pixels::Area{r.left, r.top, x, y, r.right - r.left, r.bottom - r.top};
-}
 
 }  // namespace frame
 }  // namespace gfx

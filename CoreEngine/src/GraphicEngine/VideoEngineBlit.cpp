@@ -97,13 +97,12 @@ namespace {
 // A software copy, keyed or not, of the source as ReadSource chooses it,
 // through the pixel library's frame; the source cached afterwards.
 int CopySw(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src, const RECT& r, int x, int y,
-           uint32_t kind, const pixels::Job& job) {
+           const pixels::Job& job) {
     const frame::ReadSource read = frame::SourceToRead(engine, dest, src);
     {
         frame::LockPair locks(read, dest);
         if (!locks.ok()) return locks.failure();
-        pixels::Blit(frame::PlaneOf(locks.dest(), kind), frame::PlaneOf(locks.read(), kind), frame::AreaOf(r, x, y),
-                     job);
+        locks.Blit(r, x, y, job);
     }
     frame::CacheAfterRead(engine, dest, read);
     return 0;
@@ -119,7 +118,7 @@ int CQNDXVideoEngine::BlitPlainSw(int mode, CQNDXSurface* dest, CQNDXSurface* sr
     // Nothing converts between pixel kinds: mismatched surfaces are left alone.
     const uint32_t kind = dest->GetPixelKind();
     if (!ColourKind(kind) || src->GetPixelKind() != kind) return 0;
-    return CopySw(this, dest, src, r, x, y, kind, pixels::Job{});
+    return CopySw(this, dest, src, r, x, y, pixels::Job{});
 }
 
 int CQNDXVideoEngine::BlitKeyedSw(int mode, CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
@@ -133,7 +132,7 @@ int CQNDXVideoEngine::BlitKeyedSw(int mode, CQNDXSurface* dest, CQNDXSurface* sr
     job.op = pixels::Op::Keyed;
     job.key = frame::SourceKey(src);
     job.findSpans = true;  // a cached copy, locked to be read, lends its span form
-    return CopySw(this, dest, src, r, x, y, kind, job);
+    return CopySw(this, dest, src, r, x, y, job);
 }
 
 // ---------------------------------------------------------------------------
@@ -157,6 +156,6 @@ int CQNDXVideoEngine::BlitBlend16(CQNDXSurface* dest, CQNDXSurface* src, int x, 
     pixels::Job job;
     job.op = pixels::Op::Scale;
     job.weight = factor;
-    pixels::Blit(frame::PlaneOf(locks.dest(), kind), frame::PlaneOf(locks.read(), kind), frame::AreaOf(r, x, y), job);
+    locks.Blit(r, x, y, job);
     return 0;
 }

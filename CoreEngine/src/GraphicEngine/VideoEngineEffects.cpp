@@ -37,18 +37,15 @@ LONG TruncCoord(double v) {
     return static_cast<LONG>(std::trunc(v));
 }
 
-// Runs one effect loop on a block of two locked surfaces: the loop for the
-// destination's pixel kind, and only when the source has the same kind (or
-// is not read at all); nothing converts between kinds.
-void RunEffect(Effect effect, const frame::LockPair& locks, uint32_t destKind, uint32_t readKind, const RECT& r,
-               int x, int y, fx::EffectArgs args) {
+// One effect loop over a block of two locked surfaces, for the
+// destination's pixel kind and a source of the same kind (or none read).
+void RunEffect(Effect effect, const frame::LockPair& locks, const RECT& r, int x, int y, fx::EffectArgs args) {
     fx::Job job;
     job.op = fx::Op::Effect;
     job.effect = effect;
     job.weight = args.weight;
     job.key = args.key;
-    fx::Blit(frame::PlaneOf(locks.dest(), destKind), frame::PlaneOf(locks.read(), readKind), frame::AreaOf(r, x, y),
-             job);
+    locks.Blit(r, x, y, job);
 }
 
 }  // namespace
@@ -118,7 +115,7 @@ int Mirror(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src, int 
                                         : (keyed ? Effect::MirrorUpDownKeyed : Effect::MirrorUpDown);
         // The key comes from the source itself, also when its copy is read.
         const fx::EffectArgs args{0, keyed ? frame::SourceKey(src) : 0};
-        RunEffect(effect, locks, dest->GetPixelKind(), src->GetPixelKind(), r, x, y, args);
+        RunEffect(effect, locks, r, x, y, args);
     }
     frame::CacheAfterRead(engine, dest, read);
     return 0;
@@ -259,7 +256,7 @@ int BlendThroughCopy(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface*
         frame::LockPair locks(frame::SourceItself(src), &copy);
         // No memory to work on: nothing is touched, and the copy is not put back.
         if (!locks.ok()) return -1;
-        RunEffect(effect, locks, copy.GetPixelKind(), src->GetPixelKind(), r, 0, 0, args);
+        RunEffect(effect, locks, r, 0, 0, args);
     }
     RECT all = {0, 0, w, h};
     if (dest->GetDDSurface()->BltFast(static_cast<DWORD>(x), static_cast<DWORD>(y), copy.GetDDSurface(), &all,
@@ -284,7 +281,7 @@ int BlendOntoBuffer(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* 
     if (!HasClipper(dest->GetDDSurface())) {
         frame::LockPair locks(frame::SourceItself(src), dest);
         if (locks.ok()) {
-            RunEffect(effect, locks, dest->GetPixelKind(), src->GetPixelKind(), r, x, y, args);
+            RunEffect(effect, locks, r, x, y, args);
             return 0;
         }
         if (!locks.destBusy()) return -1;  // no memory to work on: nothing is touched
@@ -306,7 +303,7 @@ int Blend(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src, int x
         const fx::EffectArgs args{weight, fx::IsKeyed(effect) ? frame::SourceKey(src) : 0};
         frame::LockPair locks(frame::SourceItself(src), dest);
         if (!locks.ok()) return -1;  // no memory to work on: nothing is touched
-        RunEffect(effect, locks, dest->GetPixelKind(), src->GetPixelKind(), r, x, y, args);
+        RunEffect(effect, locks, r, x, y, args);
     } else {
         frame::WorkingCopyID working(engine);
         if (!working.held()) return -1;
@@ -369,7 +366,7 @@ int CQNDXVideoEngine::BlitHalfTranslucentKeyedAlt(CQNDXSurface* dest, CQNDXSurfa
     {
         frame::LockPair locks(read, dest);
         if (!locks.ok()) return -1;
-        RunEffect(Effect::HalfTranslucentKeyed, locks, dest->GetPixelKind(), src->GetPixelKind(), r, x, y, args);
+        RunEffect(Effect::HalfTranslucentKeyed, locks, r, x, y, args);
     }
     frame::CacheAfterRead(this, dest, read);
     return 0;

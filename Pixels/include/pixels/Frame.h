@@ -94,17 +94,9 @@ struct Job {
 // False when nothing was drawn: nothing left, or no loop for the kind.
 bool Blit(const Plane& dst, const Plane& src, const Area& a, const Job& job);
 
-// A stretch, mirror or both: srcRect's w x h pixels of src mapped onto the
-// dstW x dstH rectangle at (dx, dy) of dst, only the part inside the clip
-// [x0, x1) x [y0, y1) (destination coordinates, inside dst) written; keys
-// and flags as StretchArgs says (their sizes and clip are set here).
-struct StretchJob {
-    int sx = 0, sy = 0, sw = 0, sh = 0;
-    int dx = 0, dy = 0, dw = 0, dh = 0;
-    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-    StretchArgs args;
-};
-void StretchBlit(const Plane& dst, const Plane& src, const StretchJob& job);
+// A stretch, mirror or both (StretchArgs) of the srcW x srcH block at
+// (sx, sy) of src onto the dstW x dstH rectangle at (dx, dy) of dst.
+void StretchBlit(const Plane& dst, const Plane& src, int sx, int sy, int dx, int dy, const StretchArgs& args);
 
 // For tests: the loop the frame ran last on this thread, while tracing.
 enum class Loop { None, Copy, Keyed, Spans, Scale, Effect, Stretch };

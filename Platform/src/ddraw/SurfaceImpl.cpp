@@ -550,13 +550,21 @@ HRESULT SurfaceImpl::BlitFrom(SurfaceImpl* src, const RECT& dst, const RECT& src
     Settle();
     src->Settle();
     DropSpans();
-    pixels::StretchJob job{srcRect.left, srcRect.top, sw, sh, dst.left, dst.top, dw, dh,
-                           clip.left, clip.top, clip.right, clip.bottom, {}};
-    job.args.mirrorX = mirrorX;
-    job.args.mirrorY = mirrorY;
-    job.args.keyed = keyed;
-    job.args.key = key & m_keyBits;
-    pixels::StretchBlit(Plane(), src->Plane(), job);
+    pixels::StretchArgs args;
+    args.srcW = sw;
+    args.srcH = sh;
+    args.dstW = dw;
+    args.dstH = dh;
+    // Only the clip's part is drawn; it maps as the whole rectangle would.
+    args.x0 = clip.left - dst.left;
+    args.y0 = clip.top - dst.top;
+    args.x1 = clip.right - dst.left;
+    args.y1 = clip.bottom - dst.top;
+    args.mirrorX = mirrorX;
+    args.mirrorY = mirrorY;
+    args.keyed = keyed;
+    args.key = key & m_keyBits;
+    pixels::StretchBlit(Plane(), src->Plane(), srcRect.left, srcRect.top, dst.left, dst.top, args);
     return DD_OK;
 }
 
