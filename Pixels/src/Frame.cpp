@@ -124,14 +124,7 @@ bool SamePlane(const Plane& a, const Plane& b) {
 
 }  // namespace
 
-SpanMemo::~SpanMemo() {
-    if (m_plane.bits) {
-        std::lock_guard<std::mutex> hold(g_memosLock);
-        auto at = Memos().find(m_plane.bits);
-        if (at != Memos().end() && at->second == this) Memos().erase(at);
-    }
-    delete m_spans;
-}
+SpanMemo::~SpanMemo() { Attach(Plane{}); }
 
 SpanMemo* SpanMemo::Of(const uint8_t* bits) {
     std::lock_guard<std::mutex> hold(g_memosLock);
@@ -145,11 +138,10 @@ void SpanMemo::Attach(const Plane& plane) {
     Drop();
     std::lock_guard<std::mutex> hold(g_memosLock);
     auto at = Memos().find(m_plane.bits);
-    if (m_plane.bits && at != Memos().end() && at->second == this) Memos().erase(at);
+    if (at != Memos().end() && at->second == this) Memos().erase(at);
     m_plane = plane;
-    if (!plane.bits) return;
     try {
-        Memos()[plane.bits] = this;
+        if (plane.bits) Memos()[plane.bits] = this;
     } catch (const std::bad_alloc&) {
         m_plane = Plane{};  // found only through its owner
     }
@@ -159,7 +151,7 @@ const KeySpans* SpanMemo::For(const Plane& plane, uint32_t maskedKey) {
     if (m_heldOff) return nullptr;
     Attach(plane);
     if (m_state != State::None) {
-        if (m_key == maskedKey) return m_state == State::Built ? m_spans : nullptr;
+        if (m_key == maskedKey) return m_state == State::Built ? &m_spans : nullptr;
         Drop();  // another key (an override)
     }
     if (m_uses == 0 || m_key != maskedKey) {
@@ -168,15 +160,13 @@ const KeySpans* SpanMemo::For(const Plane& plane, uint32_t maskedKey) {
         return nullptr;
     }
     try {
-        if (!m_spans) m_spans = new KeySpans();
-        const bool built = m_spans->Build(plane.bits, plane.pitch, plane.kind, plane.width, plane.height, maskedKey);
+        const bool built = m_spans.Build(plane.bits, plane.pitch, plane.kind, plane.width, plane.height, maskedKey);
         m_state = built ? State::Built : State::Refused;
     } catch (const std::bad_alloc&) {
-        delete m_spans;  // the keyed loop does without
-        m_spans = nullptr;
+        m_spans = KeySpans();  // the keyed loop does without
         m_state = State::Refused;
     }
-    return m_state == State::Built ? m_spans : nullptr;
+    return m_state == State::Built ? &m_spans : nullptr;
 }
 
 // ------------------------------------------------------------------- blits

@@ -65,7 +65,7 @@ public:
 
 private:
     enum class State { None, Built, Refused };
-    KeySpans* m_spans = nullptr;  // kept across drops for the buffers
+    KeySpans m_spans;  // kept across drops for the buffers
     State m_state = State::None;
     bool m_heldOff = false;
     uint32_t m_key = 0;
