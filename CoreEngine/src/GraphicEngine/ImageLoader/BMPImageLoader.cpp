@@ -41,7 +41,7 @@ const BITMAPINFO* CQNDXBMPImageLoader::GetDescription() const {
     return reinterpret_cast<const BITMAPINFO*>(&m_InfoHeader);
 }
 
-int CQNDXBMPImageLoader::Decode(unsigned int size, const unsigned char* data) {
+int CQNDXBMPImageLoader::Decode(unsigned int size, const unsigned char* data, bool copy) {
     FreePixels();
     __ReleaseColorInfo();
     m_iColorCount = 0;
@@ -137,7 +137,8 @@ int CQNDXBMPImageLoader::Decode(unsigned int size, const unsigned char* data) {
     SetHeight((int)rows);
     SetBitsPerPixel((unsigned char)bits);
     SetTopDown(topDown);
-    if (!AllocPixels((unsigned int)bufferSize)) return 0;
+    m_pFilePixels = nullptr;
+    if ((copy || compression != BI_RGB) && !AllocPixels((unsigned int)bufferSize)) return 0;
 
     if (bits <= 8) {
         m_iColorCount = (int)count;
@@ -167,7 +168,8 @@ int CQNDXBMPImageLoader::Decode(unsigned int size, const unsigned char* data) {
     }
 
     if (compression == BI_RGB) {
-        std::memcpy(m_pPixels, data + offset, (size_t)bufferSize);
+        if (copy) std::memcpy(m_pPixels, data + offset, (size_t)bufferSize);
+        else m_pFilePixels = data + offset;
     } else {
         if (!DecodeRLE8(data, size, offset)) {
             LogLoadError("%s: truncated: run-length data ends before the picture does", kWho);
@@ -239,13 +241,13 @@ int CQNDXBMPImageLoader::DecodeRLE8(const unsigned char* data, unsigned int size
 
 IDirectDrawSurface7* CQNDXBMPImageLoader::Load(IDirectDraw7* dd, unsigned int size, const unsigned char* data) {
     SetSurfaceBits(SurfaceBitsOf(dd));
-    if (!Decode(size, data)) return nullptr;
+    if (!Decode(size, data, false)) return nullptr;
     if (!CreateSurface(dd)) {
         FreePixels();
         __ReleaseColorInfo();
         return nullptr;
     }
-    IDirectDrawSurface7* surface = __DrawPixels(GetDescription(), kWho);
+    IDirectDrawSurface7* surface = __DrawPixels(GetDescription(), kWho, m_pFilePixels);
     __ReleaseColorInfo();
     return surface;
 }

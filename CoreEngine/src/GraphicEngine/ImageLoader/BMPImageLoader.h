@@ -16,8 +16,11 @@ public:
     IDirectDrawSurface7* Load(IDirectDraw7* dd, unsigned int size, const unsigned char* data) override;
 
     // Reads the headers, the colour table and the pixels into the buffer
-    // without creating a surface; 1, or 0 with an error line. Load runs it.
-    int Decode(unsigned int size, const unsigned char* data);
+    // without creating a surface; 1, or 0 with an error line. Load runs it
+    // with `copy` false: plain pixels are then drawn from where they lie in
+    // the data (GetFilePixels), not copied.
+    int Decode(unsigned int size, const unsigned char* data, bool copy = true);
+    const unsigned char* GetFilePixels() const { return m_pFilePixels; }
     // The description GDI draws the decoded buffer with (valid after Decode).
     const BITMAPINFO* GetDescription() const;
     int GetColorCount() const { return m_iColorCount; }
@@ -35,4 +38,5 @@ private:
     BITMAPINFOHEADER m_InfoHeader;
     BITMAPFILEHEADER m_FileHeader;
     int m_iColorCount;
+    const unsigned char* m_pFilePixels = nullptr;  // plain pixels inside the data, when not copied
 };

@@ -191,13 +191,15 @@ int CQNDXBaseImageLoader::CreateSurface(IDirectDraw7* dd) {
     return 1;
 }
 
-IDirectDrawSurface7* CQNDXBaseImageLoader::__DrawPixels(const BITMAPINFO* description, const char* who) {
+IDirectDrawSurface7* CQNDXBaseImageLoader::__DrawPixels(const BITMAPINFO* description, const char* who,
+                                                       const unsigned char* pixels) {
     if (!m_pSurface) {
         FreePixels();
         return nullptr;
     }
+    if (!pixels) pixels = m_pPixels;
     int lines = GDI_ERROR;
-    if (!description || !m_pPixels) {
+    if (!description || !pixels) {
         LogLoadError("%s: no pixels or bitmap description to draw", who);
     } else {
         HDC hdc = nullptr;
@@ -205,8 +207,8 @@ IDirectDrawSurface7* CQNDXBaseImageLoader::__DrawPixels(const BITMAPINFO* descri
         if (hr < 0 || !hdc) {
             LogLoadError("%s: no device context for the image surface (0x%08X)", who, (unsigned)hr);
         } else {
-            lines = StretchDIBits(hdc, 0, 0, m_iWidth, m_iHeight, 0, 0, m_iWidth, m_iHeight, m_pPixels,
-                                  description, m_ColorUse, SRCCOPY);
+            lines = StretchDIBits(hdc, 0, 0, m_iWidth, m_iHeight, 0, 0, m_iWidth, m_iHeight, pixels, description,
+                                  m_ColorUse, SRCCOPY);
             m_pSurface->ReleaseDC(hdc);
             // No line copied is as much a failure as GDI_ERROR.
             if (lines == GDI_ERROR || lines == 0) {

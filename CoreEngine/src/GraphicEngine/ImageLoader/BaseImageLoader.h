@@ -98,8 +98,10 @@ public:
 protected:
     // GetDC, StretchDIBits of the whole buffer through `description`,
     // ReleaseDC, FreePixels. A failed device context or drawing releases the
-    // surface and gives null.
-    IDirectDrawSurface7* __DrawPixels(const BITMAPINFO* description, const char* who);
+    // surface and gives null. `pixels`, when given, are drawn in place of the
+    // buffer's.
+    IDirectDrawSurface7* __DrawPixels(const BITMAPINFO* description, const char* who,
+                                      const unsigned char* pixels = nullptr);
 
     BITMAPINFO* m_pBitmapInfo;
     CQNDXFile m_File;

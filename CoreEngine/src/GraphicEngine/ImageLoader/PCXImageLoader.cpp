@@ -31,16 +31,20 @@ int CQNDXPCXImageLoader::DecodeLine(unsigned char* out, const unsigned char** cu
     const unsigned char* p = *cursor;
     int n = 0;
     while (n < count && p < end) {
-        const unsigned char b = *p++;
-        int repeat = 1;
-        unsigned char value = b;
-        if ((b & 0xC0) == 0xC0) {
-            if (p >= end) break;  // a count with no byte to repeat
-            repeat = b & 0x3F;
-            value = *p++;
+        // Bytes that are not counts stand for themselves: a stretch of them
+        // goes in one copy.
+        const unsigned char* literal = p;
+        const ptrdiff_t room = count - n;
+        while (p < end && p - literal < room && (*p & 0xC0) != 0xC0) ++p;
+        if (p > literal) {
+            std::memcpy(out + n, literal, (size_t)(p - literal));
+            n += (int)(p - literal);
+            continue;
         }
-        const int room = count - n;
-        std::memset(out + n, value, (size_t)(repeat < room ? repeat : room));
+        const int repeat = *p++ & 0x3F;
+        if (p >= end) break;  // a count with no byte to repeat
+        const unsigned char value = *p++;
+        for (int i = 0, k = repeat < room ? repeat : (int)room; i < k; ++i) out[n + i] = value;
         n += repeat;
     }
     *cursor = p;
