@@ -303,7 +303,7 @@ std::vector<double> Race(const std::vector<std::function<bool()>>& sides, const 
     std::vector<long> calls;
     for (const auto& f : sides) {
         auto g = f;
-        calls.push_back(qb::CallsPerRound(g, opt.roundSeconds));
+        calls.push_back(qb::CallsPerRound(g, opt.roundSeconds, qb::Clock::Wall));
     }
     std::vector<std::vector<double>> t(sides.size());
     for (int r = 0; r < opt.reps; ++r)
