@@ -45,6 +45,10 @@ const char* SimdName(Simd level);
 bool Cpuid(uint32_t leaf, uint32_t subleaf, uint32_t regs[4]);
 bool HasCpuid();
 
+// The pixel kinds, named by their bits per pixel (5-5-5 is 15), as both
+// layers and the engine's surface formats give them; the loops take the value.
+enum Kind : uint32_t { kNone = 0, kIndexed8 = 8, kRgb555 = 15, kRgb565 = 16, kRgb888 = 24, kXrgb8888 = 32 };
+
 // Bytes per pixel of a kind: 1, 2, 2, 3, 4; 0 for any other.
 int BytesPerPixel(uint32_t kind);
 

@@ -124,29 +124,18 @@ DDPIXELFORMAT FormatForBits(DWORD bits) {
     return f;
 }
 
-PixelKind KindOfFormat(const DDPIXELFORMAT& f) {
-    if (f.dwFlags & DDPF_PALETTEINDEXED8) return f.dwRGBBitCount == 8 ? PixelKind::Indexed8 : PixelKind::None;
-    if (!(f.dwFlags & DDPF_RGB) || (f.dwFlags & (DDPF_FOURCC | DDPF_ALPHAPIXELS | DDPF_ALPHA))) return PixelKind::None;
+pixels::Kind KindOfFormat(const DDPIXELFORMAT& f) {
+    if (f.dwFlags & DDPF_PALETTEINDEXED8) return f.dwRGBBitCount == 8 ? pixels::kIndexed8 : pixels::kNone;
+    if (!(f.dwFlags & DDPF_RGB) || (f.dwFlags & (DDPF_FOURCC | DDPF_ALPHAPIXELS | DDPF_ALPHA))) return pixels::kNone;
     if (f.dwRGBBitCount == 16) {
-        if (f.dwRBitMask == 0x7C00 && f.dwGBitMask == 0x03E0 && f.dwBBitMask == 0x001F) return PixelKind::Rgb555;
-        if (f.dwRBitMask == 0xF800 && f.dwGBitMask == 0x07E0 && f.dwBBitMask == 0x001F) return PixelKind::Rgb565;
-        return PixelKind::None;
+        if (f.dwRBitMask == 0x7C00 && f.dwGBitMask == 0x03E0 && f.dwBBitMask == 0x001F) return pixels::kRgb555;
+        if (f.dwRBitMask == 0xF800 && f.dwGBitMask == 0x07E0 && f.dwBBitMask == 0x001F) return pixels::kRgb565;
+        return pixels::kNone;
     }
-    if (f.dwRBitMask != 0xFF0000 || f.dwGBitMask != 0x00FF00 || f.dwBBitMask != 0x0000FF) return PixelKind::None;
-    if (f.dwRGBBitCount == 24) return PixelKind::Rgb888;
-    if (f.dwRGBBitCount == 32) return PixelKind::Xrgb8888;
-    return PixelKind::None;
-}
-
-DWORD BitsOfKind(PixelKind kind) {
-    switch (kind) {
-        case PixelKind::Indexed8: return 8;
-        case PixelKind::Rgb555: return 15;
-        case PixelKind::Rgb565: return 16;
-        case PixelKind::Rgb888: return 24;
-        case PixelKind::Xrgb8888: return 32;
-        default: return 0;
-    }
+    if (f.dwRBitMask != 0xFF0000 || f.dwGBitMask != 0x00FF00 || f.dwBBitMask != 0x0000FF) return pixels::kNone;
+    if (f.dwRGBBitCount == 24) return pixels::kRgb888;
+    if (f.dwRGBBitCount == 32) return pixels::kXrgb8888;
+    return pixels::kNone;
 }
 
 void SetPresenter(Presenter* presenter) {

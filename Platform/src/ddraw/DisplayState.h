@@ -65,9 +65,7 @@ private:
 // The pixel format of a display depth (15 = 16-bit 5-5-5).
 DDPIXELFORMAT FormatForBits(DWORD bitsPerPixel);
 // The layout of a supported format; None for anything else.
-PixelKind KindOfFormat(const DDPIXELFORMAT& format);
-// 8, 15, 16, 24 or 32 for a supported format, else 0.
-DWORD BitsOfKind(PixelKind kind);
+pixels::Kind KindOfFormat(const DDPIXELFORMAT& format);
 std::vector<ModeEntry> DefaultModes();
 
 // Accepts a record's version tag or its size on this machine.

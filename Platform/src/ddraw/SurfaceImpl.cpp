@@ -64,8 +64,8 @@ bool ByAddress(const SurfaceImpl* a, const IDirectDrawSurface7* b) {
 
 SurfaceImpl::SurfaceImpl(DirectDrawImpl* owner, DWORD width, DWORD height, const DDPIXELFORMAT& format, DWORD caps)
     : m_owner(owner), m_width(width), m_height(height), m_format(format), m_kind(KindOfFormat(format)),
-      m_caps(caps), m_loopKind(BitsOfKind(m_kind)), m_bytesPerPixel(BytesPerPixel(m_kind)),
-      m_keyBits(pixels::KeyBits(m_loopKind)) {
+      m_caps(caps), m_bytesPerPixel(BytesPerPixel(m_kind)),
+      m_keyBits(pixels::KeyBits(m_kind)) {
     if (m_owner) m_owner->AddRef();
     DisplayState& st = DisplayState::Get();
     st.surfaces.push_back(this);
@@ -95,7 +95,7 @@ SurfaceImpl::~SurfaceImpl() {
 namespace {
 
 // The pitch of a surface of this width and kind.
-size_t RowBytes(DWORD width, PixelKind kind) {
+size_t RowBytes(DWORD width, pixels::Kind kind) {
     const size_t bpp = static_cast<size_t>(BytesPerPixel(kind));
     const size_t align = DisplayState::Get().pitchAlign;
     return (static_cast<size_t>(width) * bpp + align - 1) / align * align;
@@ -156,13 +156,13 @@ HRESULT SurfaceImpl::Create(DirectDrawImpl* owner, const DDSURFACEDESC2& desc, S
         width = desc.dwWidth;
         height = desc.dwHeight;
         if (flags & DDSD_PIXELFORMAT) {
-            if (KindOfFormat(desc.ddpfPixelFormat) == PixelKind::None) return DDERR_INVALIDPIXELFORMAT;
-            format = FormatForBits(BitsOfKind(KindOfFormat(desc.ddpfPixelFormat)));
+            if (KindOfFormat(desc.ddpfPixelFormat) == pixels::kNone) return DDERR_INVALIDPIXELFORMAT;
+            format = FormatForBits(KindOfFormat(desc.ddpfPixelFormat));
         } else {
             format = FormatForBits(st.current.bitsPerPixel);
         }
     }
-    if (KindOfFormat(format) == PixelKind::None) return DDERR_INVALIDPIXELFORMAT;
+    if (KindOfFormat(format) == pixels::kNone) return DDERR_INVALIDPIXELFORMAT;
 
     // Where it lives: asked-for video memory must fit in the budget; with no
     // memory asked for, video memory when it fits, else system memory.
@@ -270,7 +270,7 @@ PixelTarget SurfaceImpl::Target(bool settle) const {
     t.width = static_cast<int32_t>(m_width);
     t.height = static_cast<int32_t>(m_height);
     t.kind = m_kind;
-    t.palette = (m_kind == PixelKind::Indexed8 && m_palette) ? m_palette->Entries() : nullptr;
+    t.palette = (m_kind == pixels::kIndexed8 && m_palette) ? m_palette->Entries() : nullptr;
     return t;
 }
 
@@ -282,7 +282,7 @@ SurfaceMemory SurfaceImpl::Memory() const {
     m.height = m_height;
     m.format = m_format;
     m.kind = m_kind;
-    m.palette = (m_kind == PixelKind::Indexed8 && m_palette) ? m_palette->Entries() : nullptr;
+    m.palette = (m_kind == pixels::kIndexed8 && m_palette) ? m_palette->Entries() : nullptr;
     return m;
 }
 
@@ -319,7 +319,7 @@ pixels::Plane SurfaceImpl::Plane() const {
     p.pitch = m_pitch;
     p.width = static_cast<int>(m_width);
     p.height = static_cast<int>(m_height);
-    p.kind = m_loopKind;
+    p.kind = m_kind;
     return p;
 }
 

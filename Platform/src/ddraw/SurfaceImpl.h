@@ -34,7 +34,7 @@ struct SurfaceMemory {
     DWORD width = 0;
     DWORD height = 0;
     DDPIXELFORMAT format = {};
-    PixelKind kind = PixelKind::None;
+    pixels::Kind kind = pixels::kNone;
     const PALETTEENTRY* palette = nullptr;  // attached palette, 8-bit only
 };
 
@@ -136,7 +136,7 @@ public:
     LONG Pitch() const { return m_pitch; }
     uint8_t* Bits() const { return m_bits.get(); }
     const DDPIXELFORMAT& Format() const { return m_format; }
-    PixelKind Kind() const { return m_kind; }
+    pixels::Kind Kind() const { return m_kind; }
     DWORD Caps() const { return m_caps; }
     bool IsPrimary() const { return (m_caps & DDSCAPS_PRIMARYSURFACE) != 0; }
     bool InVideoMemory() const { return (m_caps & DDSCAPS_VIDEOMEMORY) != 0; }
@@ -201,9 +201,8 @@ private:
     DWORD m_height;
     LONG m_pitch = 0;
     DDPIXELFORMAT m_format;
-    PixelKind m_kind;
+    pixels::Kind m_kind;
     DWORD m_caps;
-    uint32_t m_loopKind;      // the pixel library's name for m_kind
     int m_bytesPerPixel;
     DWORD m_keyBits;          // what a keyed blit compares and writes of a pixel
     std::unique_ptr<uint8_t[]> m_bits;

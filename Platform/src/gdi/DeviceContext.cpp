@@ -32,25 +32,14 @@ inline DWORD Widen6(DWORD v) { return (v << 2) | (v >> 4); }
 
 }  // namespace
 
-int BytesPerPixel(PixelKind kind) {
-    switch (kind) {
-        case PixelKind::Indexed8: return 1;
-        case PixelKind::Rgb555:
-        case PixelKind::Rgb565: return 2;
-        case PixelKind::Rgb888: return 3;
-        case PixelKind::Xrgb8888: return 4;
-        default: return 0;
-    }
-}
-
 DWORD ColorToNative(const PixelTarget& t, COLORREF color) {
     const DWORD r = color & 0xFF, g = (color >> 8) & 0xFF, b = (color >> 16) & 0xFF;
     switch (t.kind) {
-        case PixelKind::Rgb555: return (r >> 3) << 10 | (g >> 3) << 5 | (b >> 3);
-        case PixelKind::Rgb565: return (r >> 3) << 11 | (g >> 2) << 5 | (b >> 3);
-        case PixelKind::Rgb888:
-        case PixelKind::Xrgb8888: return r << 16 | g << 8 | b;
-        case PixelKind::Indexed8: {
+        case pixels::kRgb555: return (r >> 3) << 10 | (g >> 3) << 5 | (b >> 3);
+        case pixels::kRgb565: return (r >> 3) << 11 | (g >> 2) << 5 | (b >> 3);
+        case pixels::kRgb888:
+        case pixels::kXrgb8888: return r << 16 | g << 8 | b;
+        case pixels::kIndexed8: {
             if (!t.palette) return (r >> 5) << 5 | (g >> 5) << 2 | (b >> 6);
             DWORD best = 0, bestDistance = 0xFFFFFFFF;
             for (DWORD i = 0; i < 256; ++i) {
@@ -72,23 +61,23 @@ DWORD ColorToNative(const PixelTarget& t, COLORREF color) {
 COLORREF NativeToColor(const PixelTarget& t, DWORD p) {
     DWORD r = 0, g = 0, b = 0;
     switch (t.kind) {
-        case PixelKind::Rgb555:
+        case pixels::kRgb555:
             r = Widen5((p >> 10) & 31);
             g = Widen5((p >> 5) & 31);
             b = Widen5(p & 31);
             break;
-        case PixelKind::Rgb565:
+        case pixels::kRgb565:
             r = Widen5((p >> 11) & 31);
             g = Widen6((p >> 5) & 63);
             b = Widen5(p & 31);
             break;
-        case PixelKind::Rgb888:
-        case PixelKind::Xrgb8888:
+        case pixels::kRgb888:
+        case pixels::kXrgb8888:
             r = (p >> 16) & 0xFF;
             g = (p >> 8) & 0xFF;
             b = p & 0xFF;
             break;
-        case PixelKind::Indexed8: {
+        case pixels::kIndexed8: {
             PALETTEENTRY e = t.palette ? t.palette[p & 0xFF] : CubeEntry(p & 0xFF);
             r = e.peRed;
             g = e.peGreen;
@@ -111,7 +100,7 @@ DWORD LoadPixel(const PixelTarget& t, int x, int y) {
 void StorePixel(const PixelTarget& t, int x, int y, DWORD native) {
     const int bpp = BytesPerPixel(t.kind);
     uint8_t* p = t.bits + static_cast<ptrdiff_t>(y) * t.pitch + static_cast<ptrdiff_t>(x) * bpp;
-    if (t.kind == PixelKind::Rgb555) native &= 0x7FFF;
+    if (t.kind == pixels::kRgb555) native &= 0x7FFF;
     std::memcpy(p, &native, static_cast<size_t>(bpp));
 }
 

@@ -12,24 +12,16 @@
 #include <cstring>
 #include <memory>
 
+#include "pixels/Pixels.h"
 #include "platform/Gdi.h"
 
 namespace qndx {
 namespace platform {
 
-// Pixel layouts a target can have. Channels: blue in the lowest bits.
-enum class PixelKind {
-    None,
-    Indexed8,  // one byte, an index into `palette`
-    Rgb555,    // 16-bit word, 0x7C00 / 0x03E0 / 0x001F, bit 15 unused (written 0)
-    Rgb565,    // 16-bit word, 0xF800 / 0x07E0 / 0x001F
-    Rgb888,    // three bytes in memory: blue, green, red
-    Xrgb8888,  // 32-bit word 0x00RRGGBB; the top byte is not colour
-};
-
-int BytesPerPixel(PixelKind kind);
-
-// The pixels a DC draws into. `bits` points at the top row; rows are
+// The pixels a DC draws into, in one of the pixel library's kinds: 8 is an
+// index into `palette`, 15 leaves bit 15 unused (written 0), 24 is three bytes
+// blue, green, red, and 32 is 0x00RRGGBB with a top byte that is not colour.
+// Channels: blue in the lowest bits. `bits` points at the top row; rows are
 // `pitch` bytes apart. Everything outside 0..width-1 x 0..height-1 is
 // off limits.
 struct PixelTarget {
@@ -37,7 +29,7 @@ struct PixelTarget {
     int32_t pitch = 0;
     int32_t width = 0;
     int32_t height = 0;
-    PixelKind kind = PixelKind::None;
+    pixels::Kind kind = pixels::kNone;
     // 256 entries for Indexed8; null means the fixed 3-3-2 colour cube
     // (index = r >> 5 << 5 | g >> 5 << 2 | b >> 6).
     const PALETTEENTRY* palette = nullptr;
@@ -51,7 +43,7 @@ struct PixelTarget {
             *unwritten = false;
         }
     }
-    bool HasPixels() const { return bits != nullptr && width > 0 && height > 0 && kind != PixelKind::None; }
+    bool HasPixels() const { return bits != nullptr && width > 0 && height > 0 && kind != pixels::kNone; }
     bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
 };
 

@@ -93,11 +93,11 @@ bool DirectRowsOn() {
 
 // The target's pixel kind for the row conversions; an indexed target takes
 // 32-bit rows and looks each colour up after.
-uint32_t RowKind(PixelKind kind) {
+uint32_t RowKind(pixels::Kind kind) {
     switch (kind) {
-        case PixelKind::Rgb555: return 15;
-        case PixelKind::Rgb565: return 16;
-        case PixelKind::Rgb888: return 24;
+        case pixels::kRgb555: return 15;
+        case pixels::kRgb565: return 16;
+        case pixels::kRgb888: return 24;
         default: return 32;
     }
 }
@@ -121,7 +121,7 @@ struct RowConverter {
         }
     }
     void Row(uint8_t* d, const uint8_t* row, int64_t first, int count) {
-        if (target->kind != PixelKind::Indexed8) {
+        if (target->kind != pixels::kIndexed8) {
             convert(d, row, (int)first, count, table);
             return;
         }
@@ -187,7 +187,7 @@ int Draw(DeviceContext* dc, int xDest, int yDest, int destW, int destH, int xSrc
     if (uMax < 0) return (int)sh;
     // One source pixel per column, in order: rows go straight into the target.
     const bool direct = !anySkip && !mirrorX && sw == dw && DirectRowsOn();
-    const int bytes = t.kind == PixelKind::Indexed8 ? 1 : pixels::BytesPerPixel(RowKind(t.kind));
+    const int bytes = t.kind == pixels::kIndexed8 ? 1 : pixels::BytesPerPixel(RowKind(t.kind));
 
     // Memory still to be cleared need not be when every pixel is drawn.
     const bool covers = direct && dx0 + i0 == 0 && count == t.width && dy0 + j0 == 0 && j1 - j0 == t.height &&

@@ -59,7 +59,7 @@ int GetDeviceCaps(HDC hdc, int index) {
     const ModeEntry& mode = DisplayState::Get().current;
     DWORD bits = mode.bitsPerPixel;
     if (dc->kind == DeviceContext::Kind::Surface || dc->kind == DeviceContext::Kind::Memory)
-        bits = BitsOfKind(dc->target.kind);
+        bits = dc->target.kind;
     if (bits == 15) bits = 16;  // both 16-bit layouts count as 16 bits
     switch (index) {
         case TECHNOLOGY: return DT_RASDISPLAY;
@@ -130,7 +130,7 @@ BOOL StretchBlt(HDC hdcDest, int xDestIn, int yDestIn, int wDestIn, int hDestIn,
         snapshot.assign(from.bits, from.bits + static_cast<size_t>(from.pitch) * from.height);
         from.bits = snapshot.data();
     }
-    const bool sameKind = from.kind == to.kind && from.kind != PixelKind::Indexed8;
+    const bool sameKind = from.kind == to.kind && from.kind != qndx::pixels::kIndexed8;
 
     // Only destination pixels inside the destination are visited.
     const int64_t dx0 = std::max<int64_t>(0, -static_cast<int64_t>(xDest));

@@ -98,7 +98,7 @@ PixelTarget BitmapObject::Target() {
     t.pitch = width * 4;
     t.width = width;
     t.height = height;
-    t.kind = PixelKind::Xrgb8888;
+    t.kind = qndx::pixels::kXrgb8888;
     return t;
 }
 

@@ -124,7 +124,7 @@ private:
         // Fully covered pixels, most of a glyph, are stored straight into
         // the row: the statistics overlay draws text every frame.
         const int bpp = BytesPerPixel(m_target.kind);
-        const DWORD solid = m_target.kind == PixelKind::Rgb555 ? (native & 0x7FFF) : native;
+        const DWORD solid = m_target.kind == qndx::pixels::kRgb555 ? (native & 0x7FFF) : native;
         for (long long py = b.top; py < b.bottom; ++py) {
             const uint8_t* row = &g.coverage[static_cast<size_t>(py - top) * static_cast<size_t>(g.width)];
             uint8_t* out = m_target.bits + static_cast<ptrdiff_t>(py) * m_target.pitch;

@@ -124,7 +124,7 @@ public:
 
         if (left == 0 && top == 0 && srcW == w && srcH == h && cx == w && cy == h) {
             DeviceContext* dc = LookupDC(hdc, false);
-            if (dc && dc->target.HasPixels() && dc->target.kind != PixelKind::Indexed8 && x >= 0 && y >= 0 &&
+            if (dc && dc->target.HasPixels() && dc->target.kind != pixels::kIndexed8 && x >= 0 && y >= 0 &&
                 x + w <= dc->target.width && y + h <= dc->target.height)
                 return RenderRows(dc, x, y);
         }
@@ -146,9 +146,9 @@ private:
     HRESULT RenderRows(DeviceContext* dc, LONG x, LONG y) {
         const PixelTarget& t = dc->target;
         JpegRows rows;
-        const int bytes = t.kind == PixelKind::Rgb888 ? 3 : t.kind == PixelKind::Xrgb8888 ? 4 : 2;
+        const int bytes = t.kind == pixels::kRgb888 ? 3 : t.kind == pixels::kXrgb8888 ? 4 : 2;
         rows.layout = bytes == 4 ? JpegRows::Bgrx32 : bytes == 3 ? JpegRows::Bgr24 : JpegRows::Rgb565;
-        rows.finish = bytes == 4 ? ClearTopBytes : t.kind == PixelKind::Rgb555 ? To555 : nullptr;
+        rows.finish = bytes == 4 ? ClearTopBytes : t.kind == pixels::kRgb555 ? To555 : nullptr;
         rows.bits = t.bits + (ptrdiff_t)y * t.pitch + (ptrdiff_t)x * bytes;
         rows.pitch = t.pitch;
         // Memory still to be cleared need not be when the picture covers it.

@@ -11,14 +11,14 @@ namespace platform {
 
 void FinishWindowRows() { pixels::FinishRows(); }
 
-bool ExactWindowRowCopy(PixelKind desktop, uint32_t windowFormat, bool fast, WindowRowCopy* out) {
+bool ExactWindowRowCopy(pixels::Kind desktop, uint32_t windowFormat, bool fast, WindowRowCopy* out) {
     using pixels::Row;
     Row to = Row::Count, from = Row::Count;
     int desktopBytes = 0, windowBytes = 4;
     switch (desktop) {
-        case PixelKind::Rgb555:
-        case PixelKind::Rgb565: {
-            const bool is555 = desktop == PixelKind::Rgb555;
+        case pixels::kRgb555:
+        case pixels::kRgb565: {
+            const bool is555 = desktop == pixels::kRgb555;
             desktopBytes = 2;
             if (windowFormat == (is555 ? SDL_PIXELFORMAT_RGB555 : SDL_PIXELFORMAT_RGB565)) {
                 to = from = Row::Copy16;
@@ -29,7 +29,7 @@ bool ExactWindowRowCopy(PixelKind desktop, uint32_t windowFormat, bool fast, Win
             }
             break;
         }
-        case PixelKind::Rgb888:
+        case pixels::kRgb888:
             desktopBytes = 3;
             if (windowFormat == SDL_PIXELFORMAT_BGR24) {
                 to = from = Row::Copy24;
@@ -39,7 +39,7 @@ bool ExactWindowRowCopy(PixelKind desktop, uint32_t windowFormat, bool fast, Win
                 from = Row::XrgbToBgr24;
             }
             break;
-        case PixelKind::Xrgb8888:
+        case pixels::kXrgb8888:
             desktopBytes = 4;
             if (windowFormat == SDL_PIXELFORMAT_RGB888) to = from = Row::Copy32;
             break;

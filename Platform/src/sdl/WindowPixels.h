@@ -14,12 +14,9 @@
 namespace qndx {
 namespace platform {
 
-// Converts `count` pixels of one row.
-typedef void (*PixelRowFn)(uint8_t* dst, const uint8_t* src, int count);
-
 struct WindowRowCopy {
-    PixelRowFn toWindow = nullptr;    // desktop row -> window row
-    PixelRowFn fromWindow = nullptr;  // and exactly back
+    pixels::RowFn toWindow = nullptr;    // desktop row -> window row
+    pixels::RowFn fromWindow = nullptr;  // and exactly back
     int desktopBytes = 0;             // bytes per pixel on each side
     int windowBytes = 0;
 };
@@ -28,7 +25,7 @@ struct WindowRowCopy {
 // SDL_PIXELFORMAT_* value); false when they do not convert back exactly.
 // `fast` picks the pixel library's rows in use (vector ones where there are
 // some), else its scalar ones.
-bool ExactWindowRowCopy(PixelKind desktop, uint32_t windowFormat, bool fast, WindowRowCopy* out);
+bool ExactWindowRowCopy(pixels::Kind desktop, uint32_t windowFormat, bool fast, WindowRowCopy* out);
 
 // Orders the fast rows' non-temporal stores before anything that follows
 // (the display server reads the window's memory next). Once per copy.

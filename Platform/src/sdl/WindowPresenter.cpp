@@ -15,18 +15,18 @@ namespace platform {
 
 namespace {
 
-Uint32 SdlFormatOf(PixelKind kind) {
+Uint32 SdlFormatOf(pixels::Kind kind) {
     switch (kind) {
-    case PixelKind::Rgb555: return SDL_PIXELFORMAT_RGB555;
-    case PixelKind::Rgb565: return SDL_PIXELFORMAT_RGB565;
-    case PixelKind::Rgb888: return SDL_PIXELFORMAT_BGR24;  // bytes blue, green, red
-    case PixelKind::Xrgb8888: return SDL_PIXELFORMAT_RGB888;
+    case pixels::kRgb555: return SDL_PIXELFORMAT_RGB555;
+    case pixels::kRgb565: return SDL_PIXELFORMAT_RGB565;
+    case pixels::kRgb888: return SDL_PIXELFORMAT_BGR24;  // bytes blue, green, red
+    case pixels::kXrgb8888: return SDL_PIXELFORMAT_RGB888;
     default: return SDL_PIXELFORMAT_UNKNOWN;
     }
 }
 
 // Copies rows of w pixels between two memories with a row converter.
-void CopyRows(PixelRowFn row, uint8_t* dst, LONG dstPitch, const uint8_t* src, LONG srcPitch, int w, int h) {
+void CopyRows(pixels::RowFn row, uint8_t* dst, LONG dstPitch, const uint8_t* src, LONG srcPitch, int w, int h) {
     for (int y = 0; y < h; ++y)
         row(dst + static_cast<ptrdiff_t>(y) * dstPitch, src + static_cast<ptrdiff_t>(y) * srcPitch, w);
     FinishWindowRows();
@@ -154,7 +154,7 @@ private:
     struct Lent {
         uint32_t windowId = 0;
         SDL_Surface* surface = nullptr;  // null: nothing lent
-        PixelRowFn back = nullptr;       // window row -> desktop row, exactly
+        pixels::RowFn back = nullptr; // window row -> desktop row, exactly
         int windowBytes = 0;
     };
 

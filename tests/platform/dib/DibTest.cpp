@@ -19,7 +19,6 @@ namespace {
 
 namespace ti = qndx::testimg;
 using qndx::platform::DeviceContext;
-using qndx::platform::PixelKind;
 
 const uint8_t kGuard = 0xCD;
 
@@ -27,9 +26,9 @@ const uint8_t kGuard = 0xCD;
 // all filled with kGuard, registered as a surface-like DC.
 class GuardedTarget {
 public:
-    GuardedTarget(PixelKind kind, int w, int h, const PALETTEENTRY* palette = nullptr)
+    GuardedTarget(qndx::pixels::Kind kind, int w, int h, const PALETTEENTRY* palette = nullptr)
         : m_kind(kind), m_w(w), m_h(h) {
-        m_bpp = qndx::platform::BytesPerPixel(kind);
+        m_bpp = qndx::pixels::BytesPerPixel(kind);
         m_pitch = w * m_bpp + 12;
         m_mem.assign((size_t)m_pitch * (h + 2), kGuard);
         std::unique_ptr<DeviceContext> dc(new DeviceContext(DeviceContext::Kind::Surface));
@@ -71,30 +70,30 @@ public:
     }
 
 private:
-    PixelKind m_kind;
+    qndx::pixels::Kind m_kind;
     int m_w, m_h, m_bpp, m_pitch;
     std::vector<uint8_t> m_mem;
     HDC m_hdc = nullptr;
 };
 
 // What the display driver stores for a colour: the top bits of each channel.
-uint32_t Expected(PixelKind kind, uint32_t rgb) {
+uint32_t Expected(qndx::pixels::Kind kind, uint32_t rgb) {
     uint32_t r = ti::Red(rgb), g = ti::Green(rgb), b = ti::Blue(rgb);
     switch (kind) {
-        case PixelKind::Rgb555: return ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
-        case PixelKind::Rgb565: return ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
+        case qndx::pixels::kRgb555: return ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
+        case qndx::pixels::kRgb565: return ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
         default: return rgb;
     }
 }
 
-const PixelKind kKinds[] = {PixelKind::Rgb555, PixelKind::Rgb565, PixelKind::Rgb888, PixelKind::Xrgb8888};
+const qndx::pixels::Kind kKinds[] = {qndx::pixels::kRgb555, qndx::pixels::kRgb565, qndx::pixels::kRgb888, qndx::pixels::kXrgb8888};
 
-const char* KindName(PixelKind k) {
+const char* KindName(qndx::pixels::Kind k) {
     switch (k) {
-        case PixelKind::Rgb555: return "555";
-        case PixelKind::Rgb565: return "565";
-        case PixelKind::Rgb888: return "888";
-        case PixelKind::Xrgb8888: return "8888";
+        case qndx::pixels::kRgb555: return "555";
+        case qndx::pixels::kRgb565: return "565";
+        case qndx::pixels::kRgb888: return "888";
+        case qndx::pixels::kXrgb8888: return "8888";
         default: return "other";
     }
 }
@@ -110,7 +109,7 @@ struct Dib {
 };
 
 // Draws `dib` 1:1 at (ox, oy) and compares every pixel of the target with `pic`.
-void ExpectDrawn(PixelKind kind, const Dib& dib, const ti::Image& pic, int ox, int oy, const char* what) {
+void ExpectDrawn(qndx::pixels::Kind kind, const Dib& dib, const ti::Image& pic, int ox, int oy, const char* what) {
     SCOPED_TRACE(std::string(what) + " into " + KindName(kind));
     GuardedTarget t(kind, pic.width + 6, pic.height + 4);
     int lines = StretchDIBits(t.Dc(), ox, oy, pic.width, pic.height, 0, 0, pic.width, pic.height, dib.Bits(),
@@ -144,7 +143,7 @@ TEST(StretchDIBits, PaletteTargetsTakeTheMatchingEntry) {
     // Fill the rest far away from every source colour.
     for (int i = 0; i < 240; ++i) palette[i].peRed = palette[i].peGreen = palette[i].peBlue = 1;
     Dib dib{ti::WriteBmpIndexed(p, 4)};
-    GuardedTarget t(PixelKind::Indexed8, 7, 3, palette);
+    GuardedTarget t(qndx::pixels::kIndexed8, 7, 3, palette);
     EXPECT_EQ(3, StretchDIBits(t.Dc(), 0, 0, 7, 3, 0, 0, 7, 3, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY));
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 7; ++x) EXPECT_EQ(255u - p.idx[(size_t)y * 7 + x], t.Native(x, y)) << x << "," << y;
@@ -154,12 +153,12 @@ TEST(StretchDIBits, PaletteTargetsTakeTheMatchingEntry) {
 TEST(StretchDIBits, StretchingRepeatsOrPicksSourcePixelsInOrder) {
     ti::Image pic = ti::Pattern(4, 2);
     Dib dib{ti::WriteBmpRgb(pic, 24)};
-    GuardedTarget up(PixelKind::Xrgb8888, 8, 6);
+    GuardedTarget up(qndx::pixels::kXrgb8888, 8, 6);
     EXPECT_EQ(2, StretchDIBits(up.Dc(), 0, 0, 8, 6, 0, 0, 4, 2, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY));
     for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 8; ++x) EXPECT_EQ(pic.At(x / 2, y / 3), up.Native(x, y)) << x << "," << y;
 
-    GuardedTarget down(PixelKind::Xrgb8888, 2, 1);
+    GuardedTarget down(qndx::pixels::kXrgb8888, 2, 1);
     StretchDIBits(down.Dc(), 0, 0, 2, 1, 0, 0, 4, 2, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY);
     for (int x = 0; x < 2; ++x) {
         uint32_t got = down.Native(x, 0);
@@ -180,9 +179,9 @@ TEST(StretchDIBits, OppositeSignsMirrorAndSourceRectanglesFollowTheDibOrigin) {
         layout.topDown = topDown;
         Dib dib{ti::WriteBmpRgb(pic, 32, layout)};
 
-        GuardedTarget lr(PixelKind::Xrgb8888, 5, 4);
+        GuardedTarget lr(qndx::pixels::kXrgb8888, 5, 4);
         StretchDIBits(lr.Dc(), 5, 0, -5, 4, 0, 0, 5, 4, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY);
-        GuardedTarget ud(PixelKind::Xrgb8888, 5, 4);
+        GuardedTarget ud(qndx::pixels::kXrgb8888, 5, 4);
         StretchDIBits(ud.Dc(), 0, 0, 5, 4, 0, 4, 5, -4, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY);
         for (int y = 0; y < 4; ++y)
             for (int x = 0; x < 5; ++x) {
@@ -192,7 +191,7 @@ TEST(StretchDIBits, OppositeSignsMirrorAndSourceRectanglesFollowTheDibOrigin) {
 
         // Rows 0 and 1 of the source rectangle: the bottom two rows of a
         // bottom-up DIB, the top two of a top-down one; drawn upright.
-        GuardedTarget part(PixelKind::Xrgb8888, 3, 2);
+        GuardedTarget part(qndx::pixels::kXrgb8888, 3, 2);
         StretchDIBits(part.Dc(), 0, 0, 3, 2, 1, 0, 3, 2, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY);
         int firstRow = topDown ? 0 : 2;
         for (int y = 0; y < 2; ++y)
@@ -203,7 +202,7 @@ TEST(StretchDIBits, OppositeSignsMirrorAndSourceRectanglesFollowTheDibOrigin) {
 TEST(StretchDIBits, DrawingIsClippedToTheTargetAndTheSource) {
     ti::Image pic = ti::Pattern(6, 5);
     Dib dib{ti::WriteBmpRgb(pic, 24)};
-    for (PixelKind k : kKinds) {
+    for (qndx::pixels::Kind k : kKinds) {
         SCOPED_TRACE(KindName(k));
         GuardedTarget t(k, 7, 6);
         // Hanging over the top-left corner, then over the bottom-right one.
@@ -230,7 +229,7 @@ TEST(StretchDIBits, DrawingIsClippedToTheTargetAndTheSource) {
 TEST(StretchDIBits, RefusesWhatItCannotDrawWithoutTouchingTheTarget) {
     ti::Indexed p = ti::IndexedPattern(4, 4, 8, 256);
     Dib dib{ti::WriteBmpIndexed(p, 8)};
-    GuardedTarget t(PixelKind::Xrgb8888, 4, 4);
+    GuardedTarget t(qndx::pixels::kXrgb8888, 4, 4);
     auto draw = [&](HDC dc, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop) {
         return StretchDIBits(dc, 0, 0, 4, 4, 0, 0, 4, 4, bits, info, usage, rop);
     };
@@ -280,7 +279,7 @@ TEST(StretchDIBits, RefusesWhatItCannotDrawWithoutTouchingTheTarget) {
 TEST(StretchDIBits, ExtremeExtentsStayInsideBothBuffers) {
     ti::Image pic = ti::Pattern(3, 3);
     Dib dib{ti::WriteBmpRgb(pic, 24)};
-    GuardedTarget t(PixelKind::Rgb888, 5, 5);
+    GuardedTarget t(qndx::pixels::kRgb888, 5, 5);
     const int big = 0x7FFFFFFF;
     StretchDIBits(t.Dc(), 0, 0, big, big, 0, 0, 3, 3, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY);
     StretchDIBits(t.Dc(), -big, -big, big, big, 0, 0, 3, 3, dib.Bits(), dib.Info(), DIB_RGB_COLORS, SRCCOPY);
@@ -311,7 +310,7 @@ TEST(StretchDIBits, OnePassRowsMatchTheGeneralPathByteForByte) {
         for (int width : {1, 7, 64, 803}) {
             ti::Image pic = ti::Pattern(width, 5, (uint32_t)(width + bits));
             Dib dib{ti::WriteBmpRgb(pic, bits)};
-            for (PixelKind k : kKinds) {
+            for (qndx::pixels::Kind k : kKinds) {
                 GuardedTarget fast(k, width + 5, 7), plain(k, width + 5, 7);
                 // An odd start column and a part of the source.
                 StretchDIBits(fast.Dc(), 3, 1, width, 5, 0, 0, width, 5, dib.Bits(), dib.Info(), DIB_RGB_COLORS,
@@ -334,7 +333,7 @@ TEST(StretchDIBits, ALargePictureMatchesThePlainConversionInEveryKind) {
     ti::Image pic = ti::Pattern(801, 61, 9);
     for (int bits : {24, 32}) {
         Dib dib{ti::WriteBmpRgb(pic, bits)};
-        for (PixelKind k : kKinds) ExpectDrawn(k, dib, pic, 3, 2, (std::to_string(bits) + " bits, 801 wide").c_str());
+        for (qndx::pixels::Kind k : kKinds) ExpectDrawn(k, dib, pic, 3, 2, (std::to_string(bits) + " bits, 801 wide").c_str());
     }
 }
 

@@ -20,7 +20,6 @@ namespace {
 
 namespace ti = qndx::testimg;
 using qndx::platform::DeviceContext;
-using qndx::platform::PixelKind;
 
 IStream* StreamOver(const std::vector<uint8_t>& bytes) {
     HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
@@ -51,7 +50,7 @@ struct Target {
         d->target.pitch = width * 4;
         d->target.width = width;
         d->target.height = height;
-        d->target.kind = PixelKind::Xrgb8888;
+        d->target.kind = qndx::pixels::kXrgb8888;
         dc = qndx::platform::RegisterDC(std::move(d));
     }
     ~Target() { qndx::platform::DestroyDC(dc); }

@@ -83,7 +83,7 @@ public:
     // Every byte past each row's pixels still holds the pattern.
     bool PaddingIntact() const {
         qndx::platform::PixelTarget t = Target();
-        size_t used = static_cast<size_t>(t.width) * qndx::platform::BytesPerPixel(t.kind);
+        size_t used = static_cast<size_t>(t.width) * qndx::pixels::BytesPerPixel(t.kind);
         for (int y = 0; y < t.height; ++y)
             for (size_t b = used; b < static_cast<size_t>(t.pitch); ++b)
                 if (t.bits[static_cast<size_t>(y) * t.pitch + b] != 0xA5) return false;
