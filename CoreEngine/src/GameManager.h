@@ -30,7 +30,11 @@ class CQNDXGameManager {
 public:
     // Start-up with the default window (default class, the program's name as
     // title, WS_OVERLAPPEDWINDOW). A second call returns the same object and
-    // repeats nothing. Fatal start-up failures end the process with -1.
+    // repeats nothing. Fatal start-up failures show a message box and end the
+    // process with -1 (status 255). A game calls this first, in WinMain: it
+    // makes the program's folder the current directory, makes cfg, sshots,
+    // graphics and debug there and opens the log debug/QNDX_0.57-NAME.log.
+    // The manager owns its window, engines and log; the game never deletes it.
     static CQNDXGameManager* Create();
     static CQNDXGameManager* Create(WNDCLASSEXA* windowClass, const char* title, DWORD style);
     // Adopts a window the caller made (not owned, keeps its own handler);
@@ -48,17 +52,30 @@ public:
     // a game does not: a second call returns at once.
     void Run();
     // Posts the quit message and stops presenting; the argument has no effect.
+    // Frames already under way still run until the message is taken, so a
+    // game that quits from Render checks IsQuitRequested first.
     void Quit(int code);
+    // On (1, the default): no frames while the window is inactive.
     void SetPauseWhenInactive(int pause) { m_bPauseWhenInactive = pause; }
     int GetPauseWhenInactive() const { return m_bPauseWhenInactive; }
 
+    // Adds a state to the table and answers its index (0 for the first, which
+    // is the current state), or -1 for null. The game keeps ownership: the
+    // state must outlive the main loop (a local in WinMain is fine).
     int AddGameState(CQNDXGameState* state);
+    // Calls the first state's Release and takes it out of the table.
     void RemoveFirstGameState();
+    // Makes a state current: the old one gets OnDeactivate, the new one
+    // OnActivate (while the loop runs). By index: the new state, or null for
+    // the current index or one outside the table. By pointer: the state, or
+    // null when it is not in the table.
     CQNDXGameState* SetGameState(int index);
     CQNDXGameState* SetGameState(CQNDXGameState* state);
 
-    // Message types 1 INFO, 2 WARNING, 4 ERROR, 8 FATAL; the engine logs at
-    // level 1. Nothing happens for a none message or before the messenger.
+    // A line in the log file: message types 1 INFO, 2 WARNING, 4 ERROR,
+    // 8 FATAL; the engine logs at level 1. INFO lines are buffered, the others
+    // written at once with everything before them. Nothing happens for a null
+    // message or before the messenger.
     void Log(const char* msg, int type, int level);
     void LogInfo(const char* msg, int level);
     void LogWarning(const char* msg, int level);
@@ -87,7 +104,10 @@ public:
     // The field only; never creates.
     CQNDXSoundEngine* GetSoundEngine() const { return m_pSoundEngine; }
     // Creates and initialises the sound engine on first request (and again
-    // after it was destroyed).
+    // after it was destroyed); pchannels is the number of MIDI performance
+    // channels (64 is plenty). Null, with an ERROR line in the log, when sound
+    // cannot start. Without a sound card sound still starts and plays on a
+    // silent output that keeps time. The engine owns it; never delete it.
     CQNDXSoundEngine* GetSoundEngine(int pchannels);
 
     // Bit set of QNDX_CPU_MMX, QNDX_CPU_3DNOW, QNDX_CPU_SSE.

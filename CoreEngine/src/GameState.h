@@ -16,6 +16,10 @@ class CQNDXGameState : public CQNDXKeyboardListener, public CQNDXMouseListener, 
 public:
     CQNDXGameState();
 
+    // key is a DirectInput key code, DIK_ESCAPE, DIK_SPACE, DIK_LEFT, ... of
+    // platform/DirectInput.h. Called only for the current state, and only
+    // after SetKeyboardEvents(1). The keyboard is read once every 50 ms, so
+    // events come in bursts at that pace, in the order the keys moved.
     void OnKeyDown(int key) override {}
     void OnKeyUp(int key) override {}
     void OnKeyboardReacquired() override {}
@@ -24,17 +28,24 @@ public:
     // the application has deleted.
     virtual ~CQNDXGameState();
 
-    // Once per state when the main loop starts.
+    // Once per state when the main loop starts; the display exists by then,
+    // so this is where a state loads its pictures, fonts and sounds.
     virtual void Initialize() {}
     virtual void OnActivate() {}
     virtual void OnDeactivate() {}
-    // Before the state leaves the table.
+    // Before the state leaves the table; the first state gets it when the main
+    // loop ends. Delete what the state made here.
     virtual void Release() {}
     // Once per frame while this is the current state; the result is not used.
+    // Draw the whole frame onto the video engine's back buffer: afterwards the
+    // engine draws its statistics box and the mouse cursor onto it and shows
+    // it. Frames are not limited: measure time to move things.
     virtual int Render() { return 0; }
     // 0: handled (the window procedure returns 0); 1: not handled.
     virtual int OnWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) { return 1; }
 
+    // Mouse positions are in display pixels, clamped to the display; buttons
+    // are 0 (left) to 7. SetMouseEvents(1) switches these on.
     void OnMouseMove(int x, int y, int z) override {}
     void OnMouseRawMove(int x, int y, int z) override {}
     void OnMouseButtonDown(int button) override {}
@@ -57,6 +68,7 @@ public:
     void OnJoystickTorque(CQNDXJoystick* joystick, LONG x, LONG y, LONG z) override {}
     void OnJoystickForceSliders(CQNDXJoystick* joystick, const LONG sliders[2]) override {}
 
+    // Each kind of event is off until switched on with 1.
     void SetMouseEvents(int on) { m_bMouseEvents = on; }
     void SetKeyboardEvents(int on) { m_bKeyboardEvents = on; }
     void SetWindowMessages(int on) { m_bWindowMessages = on; }

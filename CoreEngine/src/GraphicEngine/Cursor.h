@@ -19,7 +19,8 @@ public:
     CQNDXCursor();
     explicit CQNDXCursor(CQNDXVideoEngine* engine);
     CQNDXCursor(CQNDXVideoEngine* engine, HCURSOR cursor);
-    // Adopts the tileset; the caller keeps it.
+    // Adopts the tileset; the caller keeps it. Each tile is a frame, placed
+    // by its hot spot as DrawTile places it.
     CQNDXCursor(CQNDXVideoEngine* engine, CQNDXTileset* tileset);
     virtual ~CQNDXCursor();
 
@@ -44,8 +45,9 @@ public:
     HCURSOR GetHCURSOR() const { return m_hCursor; }
     CQNDXVideoEngine* GetVideoEngine() const { return m_pVideoEngine; }
 
-    // Draws the current frame with the hot spot on (x, y), then advances the
-    // animation by one frame. -1 for a null destination or no image.
+    // Draws the current frame (keyed) with the hot spot on (x, y), then
+    // advances the animation by one frame. -1 for a null destination or no
+    // image. The engine calls it for the current cursor every frame.
     int Draw(CQNDXSurface* dest, int x, int y);
 
 private:

@@ -3,6 +3,10 @@
 // context with a platform font; CQNDXBitmapFont renders characters 0 to 127
 // once into a keyed glyph surface and then draws text as blits, one per
 // character; CQNDXTilesetFont draws characters from the tiles of a tileset.
+// A surface draws through the font given to its SetFont, or through the video
+// engine's default font; the game owns the fonts it makes and deletes them
+// after the surfaces stop using them (a state's Release). Colours are
+// COLORREF values, RGB(r, g, b).
 #pragma once
 
 #include "EngineLink.h"
@@ -36,7 +40,7 @@ public:
 
 class CQNDXGDIFont : public CQNDXFont {
 public:
-    // "Arial", height 12, weight 400.
+    // "Arial", height 12, weight 400. Text is white.
     CQNDXGDIFont();
     // Adopts a font the caller keeps (never deleted here).
     explicit CQNDXGDIFont(HFONT font);
@@ -53,8 +57,14 @@ public:
 
     // -1 for a null font; else the font is adopted (not owned) and 0 returned.
     int SetFont(HFONT font);
-    // 0 on success; -1 for a null face or a font file the platform refused;
-    // -2 when the platform could not create the font.
+    // face: a family name ("Arial" becomes a metric-compatible installed
+    // face), or the face inside fontFile (a .ttf path from the program's
+    // folder, or null). height in pixels: above 0 the line's cell height, below
+    // 0 the character (em) height, 0 a default of about 16. width 0 keeps the
+    // face's proportions; above 0 it is the average character width in
+    // pixels. weight 400 normal, 700 bold (FW_ of platform/Gdi.h). 0 on
+    // success; -1 for a null face or a font file the platform refused; -2
+    // when the platform could not create the font.
     int CreateFont(const char* face, int width, int height, int weight, const char* fontFile);
     HFONT GetHFONT() const { return m_hFont; }
     int OwnsFont() const { return m_bOwnsFont; }
@@ -81,6 +91,14 @@ private:
     CQNDXGDIFont& operator=(const CQNDXGDIFont&) = delete;
 };
 
+// The fast font for text drawn every frame: characters 0 to 127 are drawn
+// once, in the text colour on the background colour, into a glyph surface
+// keyed with the background colour; text is then one keyed blit per
+// character, so only the glyphs' own pixels reach the destination. The
+// face, width, height and weight are those of CQNDXGDIFont::CreateFont
+// (0 width: natural proportions; height in pixels). Make it once the display
+// exists. Text is white on a black key by default: pick a background colour
+// that the text colour does not use.
 class CQNDXBitmapFont : public CQNDXGDIFont {
 public:
     explicit CQNDXBitmapFont(CQNDXVideoEngine* engine);
@@ -89,11 +107,16 @@ public:
                     const char* fontFile);
     ~CQNDXBitmapFont() override;
 
+    // (x, y) is the top-left corner of the first character's cell;
+    // characters 128 to 255 draw nothing. 0 on success, negative on failure.
     int DrawText(CQNDXSurface* dest, int x, int y, const char* text, int len) override;
     // The alignment is not used and nothing wraps.
     int DrawTextAligned(CQNDXSurface* dest, int x, int y, const char* text, int align) override;
+    // Both draw the glyph surface again: set them once, not per frame.
     void SetTextColor(COLORREF colour) override;
     void SetBkColor(COLORREF colour) override;
+    // The text's width (the sum of its glyph widths) and height (the tallest
+    // glyph's) in pixels; 1.
     int GetTextExtent(CQNDXSurface* surface, const char* text, int len, SIZE* size) override;
 
     // The GDI font's operations, then a new glyph surface.

@@ -65,17 +65,38 @@ public:
     virtual int GetID() const { return m_iID; }
 
     // Loads return 1 on success, 0 when they did nothing (no engine, or a
-    // platform surface is already held) and a negative code on failure.
+    // platform surface is already held) and a negative code on failure; a
+    // failed decode writes an ERROR line naming the file to the log. The
+    // picture is converted to the display's pixel format, so load once the
+    // display exists (a state's Initialize). format: 0 detects the type by
+    // content, 1 BMP, 2 JPEG, 3 PCX, 4 TGA, 5 PNG. Detection knows PNG, BMP,
+    // PCX, JPEG files with a JFIF header and TGA files with the version-2
+    // footer; an Exif or Adobe JPEG (from a camera or an editor) and a TGA
+    // without footer load only when their code is given. A loaded surface's
+    // colour key is black until the game sets another.
     virtual int LoadFromMemory(CQNDXVideoEngine* engine, int size, const BYTE* data, int format);
     virtual int LoadFromFileObject(CQNDXVideoEngine* engine, int size, CQNDXFile* file, int format);
     virtual int LoadFromFILE(CQNDXVideoEngine* engine, int size, FILE* file, int format);
+    // A name without a backslash is read from the program's graphics folder
+    // ("tiles.png" is graphics/tiles.png); one with a backslash is a path from
+    // the program's folder. When no file can be read, a bitmap resource of
+    // that name is tried.
     virtual int Load(CQNDXVideoEngine* engine, const char* name, int format);
-    // A blank system-memory surface; 0 on success (and when nothing was done).
+    // A blank system-memory surface of width x height pixels in the display's
+    // format, colour key black. Unlike the loads it answers 0 on success, also
+    // when nothing was done (no engine, or a surface already held), and a
+    // negative code on failure.
     virtual int Create(CQNDXVideoEngine* engine, int width, int height);
 
-    // Software drawing; colours are native pixel values of this surface.
+    // Software drawing; colours are native pixel values of this surface
+    // (the video engine's ColorToNative(RGB(r, g, b), false), or RGBToNative).
+    // Rectangles are right and bottom exclusive, except DrawRect, which
+    // outlines both corners. 0 on success, negative on failure.
     virtual int DrawRect(int x1, int y1, int x2, int y2, DWORD colour);
     virtual int FillRect(int left, int top, int right, int bottom, DWORD colour);
+    // Mixes the colour into the rectangle; alpha is the colour's share in
+    // 256ths: 0 leaves the pixels, 256 paints the colour, 127 and 128 both
+    // give the exact half-and-half mix. This is the reverse of BlitAlpha.
     virtual int BlendRect(int left, int top, int right, int bottom, WORD alpha, DWORD colour);
     virtual int DrawLine(int x1, int y1, int x2, int y2, DWORD colour);
     virtual int DrawLineAA(int x1, int y1, int x2, int y2, DWORD colour);
@@ -84,10 +105,17 @@ public:
     virtual int DrawRoundRect(int x1, int y1, int x2, int y2, int radius, DWORD colour);
     virtual int Clear(DWORD colour);
 
-    // Text through the surface's font, or the video engine's default font.
+    // Text through the surface's font, or the video engine's default font,
+    // in the font's text colour; (x, y) is the top-left corner of the text.
+    // len -1 draws the whole text. 0 on success, negative on failure.
     virtual int DrawText(int x, int y, const char* text, int len);
+    // A GDI font aligns (QNDX_ALIGN_ of Font.h) and wraps words within the
+    // area from (x, y) to the surface's right and bottom edges; bitmap and
+    // tileset fonts draw as DrawText does.
     virtual int DrawTextEx(int x, int y, const char* text, int align);
 
+    // A 24-bit BMP of the surface; the name is a path from the program's
+    // folder. 1 on success, negative on failure.
     virtual int SaveBMP(const char* fileName);
 
     // Clipping; 1 when something is left, 0 otherwise. This surface is the
@@ -99,22 +127,44 @@ public:
     virtual int LoadAlphaMask(const char* fileName);
 
     // Blits with this surface as the source, through the video engine's
-    // routines. srcRect null means the whole surface.
+    // routines: the source rectangle (right and bottom exclusive; null means
+    // the whole surface) is drawn with its top-left corner at (x, y) of dest,
+    // clipped to both surfaces. keyed TRUE leaves the destination alone where
+    // the source pixel is this surface's colour key. 0 on success (also when
+    // nothing was left after clipping), negative on failure.
     virtual int Blit(CQNDXSurface* dest, int x, int y, const RECT* srcRect, BOOL keyed);
     virtual int BlitClipToSurface(CQNDXSurface* dest, int x, int y, const RECT* srcRect, BOOL keyed);
+    // The rectangle flipped left to right (or top to bottom), in the same
+    // place: a sprite drawn facing the other way.
     virtual int BlitMirrorLeftRight(CQNDXSurface* dest, int x, int y, const RECT* srcRect, BOOL keyed);
     virtual int BlitMirrorUpDown(CQNDXSurface* dest, int x, int y, const RECT* srcRect, BOOL keyed);
+    // Mixes the source into the destination. alpha is the destination's
+    // share in 256ths, the reverse of an opacity: 0 draws the source as it
+    // is, 256 (or more) leaves the destination, and each channel becomes
+    // s + ((alpha * (d - s)) >> 8) (rounded down). 127 gives the half-and-
+    // half average floor(s / 2) + floor(d / 2). For an opacity o in 256ths
+    // pass 256 - o.
     virtual int BlitAlpha(CQNDXSurface* dest, int x, int y, const RECT* srcRect, WORD alpha, BOOL keyed);
+    // Darkens the destination under the rectangle: each channel becomes
+    // (value * c) >> 8, so 256 (or more) leaves it and 0 makes it black; 50 is
+    // special and halves it. The source's pixels are not drawn; keyed, only
+    // the pixels under the source's non-key pixels darken (a shadow).
     virtual int BlitTranslucent(CQNDXSurface* dest, int x, int y, const RECT* srcRect, WORD value, BOOL keyed);
+    // Zoomed by scale about the centre of where the unscaled copy would land.
     virtual int BlitScaled(CQNDXSurface* dest, int x, int y, const RECT* srcRect, float scale, BOOL keyed);
+    // Stretched to width x height pixels with its top-left corner at (x, y).
     virtual int BlitStretched(CQNDXSurface* dest, int x, int y, const RECT* srcRect, int width, int height,
                               BOOL keyed);
+    // A plain copy with each channel scaled by value in 256ths: 256 copies,
+    // 128 at half brightness, 0 black. No key.
     virtual int BlitBlend(CQNDXSurface* dest, int x, int y, const RECT* srcRect, WORD value);
 
     // Asks the video engine's cache to refresh this surface's copy.
     virtual int NotifyChanged();
 
-    // Source colour keys; stored as an RGB colour.
+    // Source colour keys, the colour keyed blits leave out; stored as an RGB
+    // colour. SetColorKeyRGB(RGB(255, 0, 255)) makes magenta transparent.
+    // 0 on success, -1 without a picture.
     virtual int SetColorKeyFromFirstPixel();
     virtual int SetColorKeyNative(DWORD nativePixel);
     virtual int SetColorKeyRGB(COLORREF colour);
@@ -122,11 +172,14 @@ public:
 
     virtual int Restore();
 
+    // The font DrawText uses; the game keeps owning it and keeps it alive
+    // while the surface draws with it. -1 for null.
     virtual int SetFont(CQNDXFont* font);
     virtual CQNDXFont* GetFont() const { return m_pFont; }
 
     // Nested: only the outermost Lock/Unlock and GetDC/ReleaseDC reach the
-    // platform. Lock and Unlock return the new depth.
+    // platform. Lock and Unlock return the new depth (negative on failure).
+    // GetPixel, PutPixel and GetBits need the surface locked.
     virtual int Lock();
     virtual int Unlock();
     virtual HDC GetDC();

@@ -4,6 +4,15 @@
 // pixels drawn into the image, or given a ready list of tiles. A tile is
 // drawn by index through any of the surface's blits, placed so that its hot
 // spot falls on the given point. The cursor keeps its frames in a tileset.
+//
+// The hot spot is a point in sheet coordinates, not in the tile: drawing at
+// (x, y) puts sheet point (hot.x, hot.y) on (x, y), so the tile's rectangle
+// lands at (x + rect.left - hot.x, y + rect.top - hot.y). Grid tiles have
+// the hot spot (0, 0), so grid tile i goes to (x, y) with
+//   sheet->DrawTile(dest, x - sheet->GetTile(i)->GetRect()->left,
+//                   y - sheet->GetTile(i)->GetRect()->top, i, keyed);
+// or give each tile its rectangle's top-left corner as its hot spot once
+// after cutting, and draw it at (x, y) itself.
 #pragma once
 
 #include "GraphicEngine/Surface.h"
@@ -12,7 +21,8 @@ class CQNDXTile {
 public:
     CQNDXTile();
     CQNDXTile(const CQNDXTile& other);
-    // Either pointer may be null, leaving that field zero.
+    // Either pointer may be null, leaving that field zero. Both are in sheet
+    // coordinates.
     CQNDXTile(const POINT* hotSpot, const RECT* rect);
     virtual ~CQNDXTile() {}
 
@@ -51,8 +61,10 @@ public:
     int Load(CQNDXVideoEngine* engine, const char* name, int format) override;
     int Create(CQNDXVideoEngine* engine, int width, int height) override;
 
-    // Load or create the sheet, then set or cut its tiles. A negative load or
-    // creation result is returned with the tiles left as they were.
+    // Load or create the sheet, then set or cut its tiles. They answer the
+    // load's result (1 loaded) or the creation's (0 made); a negative result
+    // is returned with the tiles left as they were. The load takes the name
+    // and format of CQNDXSurface::Load.
     virtual int LoadAndSetTiles(CQNDXVideoEngine* engine, const char* name, int count, const CQNDXTile* tiles,
                                 int format);
     virtual int LoadAndCutGrid(CQNDXVideoEngine* engine, const char* name, int tileWidth, int tileHeight,
@@ -71,12 +83,16 @@ public:
     virtual void CutByMarkers(int max);
     // Copies the caller's tiles; count below 1 or null tiles change nothing.
     virtual void SetTiles(int count, const CQNDXTile* tiles);
-    // Whole tiles of the sheet, row by row; max above 0 caps the count.
+    // Whole tiles of the sheet, row by row from the top left (tile i is
+    // column i % columns, row i / columns), hot spots (0, 0); a partial last
+    // column or row is left out. max above 0 caps the count.
     virtual void CutGrid(int tileWidth, int tileHeight, int max);
 
-    // Draw tile `index` with its hot spot on (x, y). An index equal to the
-    // tile count or negative draws the current tile (the last drawn); -1
-    // when there is no sheet or no tile, or the index is beyond the tiles.
+    // Draw tile `index` with its hot spot on (x, y) (see the top of this
+    // file), through the surface blit of the same name: keys, weights and
+    // results as there. An index equal to the tile count or negative draws
+    // the current tile (the last drawn); -1 when there is no sheet or no
+    // tile, or the index is beyond the tiles.
     virtual int DrawTile(CQNDXSurface* dest, int x, int y, int index, BOOL keyed);
     virtual int DrawTileClipToSurface(CQNDXSurface* dest, int x, int y, int index, BOOL keyed);
     virtual int DrawTileMirrorLeftRight(CQNDXSurface* dest, int x, int y, int index, BOOL keyed);

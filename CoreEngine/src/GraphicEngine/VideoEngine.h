@@ -81,6 +81,8 @@ public:
     // ---- Queries and setters ----
     IDirectDraw7* GetDirectDraw() const { return m_pDD; }
     CQNDXSurface* GetFrontSurface() const { return m_pFrontSurface; }
+    // The surface a game draws each frame on, the display's size; the engine
+    // owns it. Null before the display is made.
     CQNDXSurface* GetBackBuffer() const { return m_pBackBuffer; }
     CQNDXSurface* GetThirdSurface() const { return m_pThirdSurface; }
     int IsFullScreen() const { return m_bFullScreen; }
@@ -91,20 +93,28 @@ public:
     int GetDesktopBitsPerPixel() const { return m_iDesktopBitsPerPixel; }
     DWORD GetDriverCount() const { return m_dwDriverCount; }
     int GetModeCount(bool withRefresh) const { return withRefresh ? m_iModeCountEx : m_iModeCount; }
+    // Every frame the engine darkens a box at the top left of the back buffer
+    // and prints its statistics there; false hides only the frames-per-second
+    // line, the box and its other lines are always drawn.
     void ShowStatistics(bool show) { m_bShowStatistics = show ? 1 : 0; }
     void SetStretchToWindow(bool stretch) { m_bStretchToWindow = stretch ? 1 : 0; }
     void SetWaitForVSync(bool wait) { m_bWaitForVSync = wait ? 1 : 0; }
     CQNDXCache* GetCache() const { return m_pCache; }
     CQNDXSurfaceManager* GetSurfaceManager() const { return m_pSurfaceManager; }
     CQNDXSurfaceIDManager* GetSurfaceIDManager() const { return m_pSurfaceIDManager; }
+    // The font of surfaces that were given none (DrawText).
     CQNDXFont* GetDefaultFont() const { return m_pDefaultFont; }
     // Null changes nothing. Else the owned default font is deleted (unless it
     // is the font given) and the given one is kept, not owned.
     void SetDefaultFont(CQNDXFont* font);
     int OwnsDefaultFont() const { return m_bOwnsDefaultFont; }
     CQNDXCursorManager* GetCursorManager() const { return m_pCursorManager; }
+    // The engine draws the mouse cursor (an arrow unless the game sets one)
+    // onto the back buffer before each present, visible by default;
+    // SetCursorFlag(false) hides it. GetCursorFlag answers 1 or 0.
     int GetCursorFlag();
     void SetCursorFlag(bool visible);
+    // 1 when the cursor was taken (the game keeps owning it), 0 otherwise.
     int SetCursor(CQNDXCursor* cursor);
     CQNDXCursor* GetCursor();
     // The links of the objects that hold this engine (EngineLink.h).
@@ -134,8 +144,10 @@ public:
     // Only while no surface is registered; the engine owns the new allocator.
     int SetSurfaceIDManager(CQNDXSurfaceIDManager* manager);
 
-    // The colour in the back buffer's (false) or front surface's (true) format;
-    // (DWORD)-1 without a back buffer.
+    // RGB(r, g, b) as a native pixel value of the back buffer's (false) or
+    // front surface's (true) format, for FillRect, Clear and the other
+    // drawing calls; every surface the engine makes has the back buffer's
+    // format. (DWORD)-1 before the display exists.
     DWORD ColorToNative(COLORREF colour, bool frontSurface);
 
     // ---- Display creation (VideoEngineDisplay.cpp) ----
@@ -145,7 +157,9 @@ public:
     // code after the call runs after the game. 0 once the loop has run; a
     // negative QNDX_VE_ code when no display was made and no frame ran.
     // memoryMode: 0 video memory, falling back to system memory; 1 video
-    // memory only; any other value system memory.
+    // memory only; any other value system memory. Sizes are in pixels; the
+    // windowed display takes the desktop's pixel format (-1 on an 8-bit
+    // desktop), full screen the bits per pixel asked for (15, 16, 24, 32).
     int CreateWindowed(int width, int height, int memoryMode);
     int CreateFullScreen(int width, int height, int bitsPerPixel, int refreshRate, int memoryMode);
     int RecreateSurfaces(int memoryMode);
@@ -159,7 +173,9 @@ public:
     int FadeOut(unsigned short speed);
 
     // ---- Blit routines (VideoEngineBlit.cpp) ----
-    // mode 0 clips with the source's ClipBlit, mode 1 with ClipToSurface.
+    // A game calls the surface's Blit... members, which come here; these take
+    // the destination first and the source second. mode 0 clips with the
+    // source's ClipBlit, mode 1 with ClipToSurface.
     int BlitPlain(int mode, CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT* srcRect);
     int BlitKeyed(int mode, CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT* srcRect);
     int BlitPlainHw(int mode, CQNDXSurface* dest, CQNDXSurface* src, int x, int y, const RECT* srcRect);

@@ -1,7 +1,10 @@
 // The input engine: process-wide owner of DirectInput and of every input
 // device (system keyboard, system mouse, the game controllers attached at
 // start-up). The main loop calls Update on every pass; Update polls each
-// device kind at most once per polling period.
+// device kind at most once per polling period. The game manager creates it
+// and owns it: a game reads its devices through
+// GetInputEngine()->GetKeyboard() and the like, or takes their events in its
+// game states.
 #pragma once
 
 #include "Time.h"
@@ -32,8 +35,11 @@ public:
     void Update();
 
     IDirectInput8A* GetDirectInput() const { return m_pDirectInput; }
+    // The devices, owned here; null when there is none.
     CQNDXKeyboard* GetKeyboard() const { return m_pKeyboard; }
     CQNDXMouse* GetMouse() const { return m_pMouse; }
+    // Game controllers attached at start-up, 0 to count - 1 (null past it);
+    // each is off until the game calls its SetEnabled(1).
     DWORD GetJoystickCount() const { return m_iJoystickCount; }
     CQNDXJoystick* GetJoystick(DWORD index) const;
 

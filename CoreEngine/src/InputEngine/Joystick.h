@@ -2,7 +2,8 @@
 // mirrors every value block except the buttons, tells its listeners block by
 // block what changed, keeps 128 button states with their change times, and
 // turns buffered button records into button calls. Created disabled: nothing
-// happens until the application enables it.
+// happens until the application enables it (SetEnabled(1)). The input engine
+// owns it and reads it every 25 ms.
 #pragma once
 
 #include <vector>
@@ -75,6 +76,7 @@ public:
     void GetAccelerationSliders(LONG* sliders);
     void GetForceSliders(LONG* sliders);
     void GetPOV(DWORD* pov);
+    // Button 0 to 127: 1 while down, else 0.
     int GetButton(int button, DWORD* time = nullptr);
 
     void AddListener(CQNDXJoystickListener* listener);

@@ -1,6 +1,8 @@
 // The system keyboard: a table of the 256 key states with the time of each
 // change, and key-down / key-up calls on the listeners from DirectInput's
-// buffered records, in the order the keys moved.
+// buffered records, in the order the keys moved. The input engine reads it
+// once every 50 ms (kKeyboardPeriod), so a key's state changes at that pace
+// and a press shorter than that still comes as a down and an up event.
 #pragma once
 
 #include <vector>
@@ -22,7 +24,10 @@ public:
     HRESULT Update() override;
     HRESULT Acquire() override;
 
-    // 0x80 while the key is down, 0 when up or outside 0..255.
+    // For held keys, once a frame: the key is a DirectInput key code (DIK_LEFT,
+    // DIK_SPACE, ... of platform/DirectInput.h). 0x80 while the key is down
+    // (test it as a truth value), 0 when up or outside 0..255. time gets the
+    // tick count (GetTickCount, milliseconds) of its last change.
     int IsKeyDown(int key, DWORD* time = nullptr);
 
     void AddListener(CQNDXKeyboardListener* listener);

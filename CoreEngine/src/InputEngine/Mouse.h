@@ -1,7 +1,8 @@
 // The system mouse: clamped and unclamped positions from DirectInput's
 // relative movement (two-step acceleration, then sensitivity), the wheel, the
 // eight buttons with their change times and the swap of the first two, and
-// move and button calls on the listeners.
+// move and button calls on the listeners. Once the display exists the
+// position is clamped to it and starts at its centre, in display pixels.
 #pragma once
 
 #include <vector>
@@ -48,6 +49,8 @@ public:
     void GetPosition(int* x, int* y, int* z);
     void GetRawPosition(int* x, int* y);
     void GetRawPosition(int* x, int* y, int* z);
+    // Button 0 left, 1 right, 2 middle, up to 7: 1 while down, else 0. time
+    // gets the tick count of its last change.
     int GetButtonState(int button, DWORD* time = nullptr);
 
     void AddListener(CQNDXMouseListener* listener);

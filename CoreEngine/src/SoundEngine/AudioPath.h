@@ -1,6 +1,7 @@
 // An audio path: the route a sound takes from the performance to the
 // speakers. The base wraps the platform's audio path; the stereo and 3D
-// kinds add the DirectSound objects of the path.
+// kinds add the DirectSound objects of the path. A game gets its paths from
+// the sound engine (CreateAudioPath, Create3DAudioPath), which owns them.
 #pragma once
 
 #include <vector>
@@ -19,8 +20,9 @@ public:
     // Destroy) still leaves its engine's list and its sounds.
     virtual ~CQNDXAudioPath();
 
-    // Hundredths of a decibel, kept within -9600..0, reached over
-    // `duration` milliseconds. -1 before Create.
+    // Hundredths of a decibel, kept within -9600..0 (0 full, -600 half the
+    // amplitude, -9600 silent), reached over `duration` milliseconds. -1
+    // before Create, else 0 on success.
     virtual int SetVolume(long volume, DWORD duration);
     // Deactivates the path, takes it out of the engine and its sounds, and
     // deletes it; returns the engine's removal result (0 without engine).

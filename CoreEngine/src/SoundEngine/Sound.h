@@ -2,7 +2,9 @@
 // engine's loader from the sound directory (wave files; Standard MIDI files
 // when asked) or from the program's resources. It plays, loops and stops
 // on audio paths, downloading to a path on first use, and remembers the
-// paths it was downloaded to so it can unload from all of them.
+// paths it was downloaded to so it can unload from all of them. The game
+// makes its sounds with new and deletes them (a state's Release), before or
+// after the engine goes.
 #pragma once
 
 #include <vector>
@@ -20,22 +22,31 @@ public:
     explicit CQNDXSound(CQNDXSoundEngine* engine);
     virtual ~CQNDXSound();
 
-    // 0 once loaded; -1 without engine, loader or name, or when a segment
-    // is already loaded; a platform error otherwise (the sound stays empty,
-    // and an error line in the log names the file and the reason).
+    // Reads a file of the sound directory (sounds/ beside the program): a
+    // wave file with isMidi 0, a Standard MIDI file with 1. Unlike a
+    // surface's Load this answers 0 once loaded; -1 without engine, loader or
+    // name, or when a segment is already loaded; a platform error otherwise
+    // (the sound stays empty, and an error line in the log names the file
+    // and the reason).
     int Load(const char* fileName, int isMidi);
     // E_FAIL when the resource is missing; failures are logged as for Load.
     int LoadFromResource(const char* name, const char* type, int isMidi);
 
-    // 0xFFFFFFFF repeats for ever.
+    // Extra plays after the first; 0xFFFFFFFF (DMUS_SEG_REPEAT_INFINITE)
+    // loops until Stop. Set it before playing. 0 on success.
     int SetRepeats(DWORD repeats);
     int GetRepeats(DWORD* repeats);
 
+    // Starts the sound on a path (startTime 0: now). 0 (or another
+    // non-negative code) on success, negative on failure.
     int Play(CQNDXAudioPath* path, DWORD flags, REFERENCE_TIME startTime);
+    // Beside whatever plays: sound effects; each call starts one more play.
     // DMUS_SEGF_DEFAULT | DMUS_SEGF_SECONDARY.
     int PlaySecondary(CQNDXAudioPath* path, REFERENCE_TIME startTime);
+    // In place of the primary sound that plays (one at a time): music.
     // DMUS_SEGF_DEFAULT.
     int PlayPrimary(CQNDXAudioPath* path, REFERENCE_TIME startTime);
+    // Stop(0, 0) stops every play of the sound now.
     int Stop(DWORD flags, REFERENCE_TIME stopTime);
     // 1 playing, 0 not, -1 without segment, engine or performance.
     int IsPlaying();

@@ -2,7 +2,13 @@
 // plays sounds on audio paths) and of the loader (which reads sound files
 // from the sound directory). It makes the sound directory, makes audio
 // paths, keeps the lists of its paths and sounds, and sets the master
-// volume and tempo. The game manager creates it on the first request.
+// volume and tempo. The game manager creates it on the first request
+// (CQNDXGameManager::GetSoundEngine(64)) and owns it; a game never deletes it.
+// Nothing is heard until the game makes an audio path and plays its sounds on
+// it. Without a sound card the mix plays on a silent output that keeps time
+// (a line on standard error says so); SDL_AUDIODRIVER=disk writes the mix to
+// the file SDL_DISKAUDIOFILE names (sdlaudio.raw by default) as 32-bit
+// float stereo at 48 kHz.
 #pragma once
 
 #include <vector>
@@ -35,17 +41,23 @@ public:
 
     IDirectMusicPerformance8* GetPerformance() const { return m_pPerformance; }
     IDirectMusicLoader8* GetLoader() const { return m_pLoader; }
+    // The folder sound files are read from: "sounds" beside the program,
+    // made when the engine starts. SetSoundDirectory makes the folder it is
+    // given (a path from the program's folder); 0 on success.
     const char* GetSoundDirectory() const { return m_szSoundDirectory; }
     int SetSoundDirectory(const char* path);
 
-    // Hundredths of a decibel, kept within -20000..2000.
+    // Hundredths of a decibel (0 unchanged, -600 half the amplitude), kept
+    // within -20000..2000.
     int SetMasterVolume(long volume);
     long GetMasterVolume();
     // A factor: below 0.01 becomes 0 (the music clock stops), above 100 is 100.
     int SetMasterTempo(float tempo);
     float GetMasterTempo();
 
-    // A new stereo (or 3D) path listed by the engine, or null.
+    // A new stereo (CQNDXStereoAudioPath: volume and pan) or 3D path, or
+    // null; pchannels as for the engine (64). The engine keeps and deletes
+    // the paths; a game that is done with one may call its Destroy.
     CQNDXAudioPath* CreateAudioPath(DWORD pchannels);
     CQNDXAudioPath* Create3DAudioPath(DWORD pchannels);
 
