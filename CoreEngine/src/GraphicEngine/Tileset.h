@@ -36,6 +36,7 @@ public:
     void SetHotSpot(int x, int y);
     void Clear();
 
+    // The tile's rectangle in the sheet, right and bottom exclusive.
     const RECT* GetRect() const { return &m_Rect; }
     // The rectangle moved by minus the hot spot.
     const RECT* GetOffsetRect() const { return &m_OffsetRect; }
