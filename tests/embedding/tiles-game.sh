@@ -15,7 +15,7 @@ fail() {
   exit 1
 }
 
-for tool in Xvfb xdotool import; do
+for tool in Xvfb xdpyinfo xdotool import; do
   if ! command -v "$tool" >/dev/null; then
     echo "tiles-game: skipped: $tool is not installed (scripts/deps.txt lists it)"
     exit 77
@@ -56,6 +56,12 @@ cleanup() {
 trap cleanup EXIT
 [ -n "$number" ] || fail "Xvfb did not start"
 export DISPLAY=":$number"
+# The server answers before the game opens its window.
+for _ in $(seq 1 50); do
+  xdpyinfo >/dev/null 2>&1 && break
+  sleep 0.2
+done
+xdpyinfo >/dev/null 2>&1 || fail "Xvfb on $DISPLAY does not answer"
 
 (cd build && SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/mix.raw" exec ./tiles) \
   >run.log 2>&1 &
@@ -66,7 +72,11 @@ for _ in $(seq 1 150); do
   [ -n "$window" ] && break
   sleep 0.2
 done
-[ -n "$window" ] || { cat run.log >&2; fail "the game's window did not appear"; }
+if [ -z "$window" ]; then
+  cat run.log >&2
+  kill -0 "$xvfb" 2>/dev/null || echo "tiles-game: Xvfb has ended" >&2
+  fail "the game's window did not appear on $DISPLAY"
+fi
 sleep 1.5
 xdotool windowfocus --sync "$window" 2>/dev/null
 sleep 0.5
