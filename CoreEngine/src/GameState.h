@@ -39,7 +39,8 @@ public:
     // Once per frame while this is the current state; the result is not used.
     // Draw the whole frame onto the video engine's back buffer: afterwards the
     // engine draws its statistics box and the mouse cursor onto it and shows
-    // it. Frames are not limited: measure time to move things.
+    // it. Frames are paced by the display's vertical blank unless
+    // the video engine's SetWaitForVSync(false): measure time to move things.
     virtual int Render() { return 0; }
     // 0: handled (the window procedure returns 0); 1: not handled.
     virtual int OnWindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) { return 1; }

@@ -98,6 +98,7 @@ public:
     // line, the box and its other lines are always drawn.
     void ShowStatistics(bool show) { m_bShowStatistics = show ? 1 : 0; }
     void SetStretchToWindow(bool stretch) { m_bStretchToWindow = stretch ? 1 : 0; }
+    // True (the default): each present waits for the next vertical blank.
     void SetWaitForVSync(bool wait) { m_bWaitForVSync = wait ? 1 : 0; }
     CQNDXCache* GetCache() const { return m_pCache; }
     CQNDXSurfaceManager* GetSurfaceManager() const { return m_pSurfaceManager; }
