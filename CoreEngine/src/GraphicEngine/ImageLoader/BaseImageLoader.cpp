@@ -232,6 +232,25 @@ IDirectDrawSurface7* CQNDXBaseImageLoader::CopyToSurface() {
     return __DrawPixels(m_pBitmapInfo, "CQNDXBaseImageLoader::CopyToSurface");
 }
 
+IDirectDrawSurface7* CQNDXBaseImageLoader::__FinishLoad(IDirectDraw7* dd, const unsigned char* palette) {
+    if (!CreateSurface(dd)) {
+        FreePixels();
+        return nullptr;
+    }
+    BuildBitmapInfo();
+    if (m_pBitmapInfo && palette) {
+        // The description has room for the whole table after its header.
+        RGBQUAD* table = m_pBitmapInfo->bmiColors;
+        for (int i = 0; i < 256; ++i) {
+            table[i].rgbBlue = palette[3 * i + 2];
+            table[i].rgbGreen = palette[3 * i + 1];
+            table[i].rgbRed = palette[3 * i];
+            table[i].rgbReserved = 0;
+        }
+    }
+    return CopyToSurface();
+}
+
 int CQNDXBaseImageLoader::OpenFile(const char* name) {
     CloseFile();
     m_File.OpenRead(name);

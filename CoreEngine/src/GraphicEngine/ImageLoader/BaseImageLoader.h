@@ -102,6 +102,10 @@ protected:
     // buffer's.
     IDirectDrawSurface7* __DrawPixels(const BITMAPINFO* description, const char* who,
                                       const unsigned char* pixels = nullptr);
+    // The end of a decoder's load: CreateSurface (the buffer freed when it
+    // fails), the description with `palette`'s 256 red, green, blue triplets
+    // as its colours (none: black), CopyToSurface.
+    IDirectDrawSurface7* __FinishLoad(IDirectDraw7* dd, const unsigned char* palette);
 
     BITMAPINFO* m_pBitmapInfo;
     CQNDXFile m_File;

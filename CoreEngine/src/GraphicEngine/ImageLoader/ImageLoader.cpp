@@ -27,6 +27,12 @@ const unsigned int kTailLength = 64;
 
 void* AllocateBuffer(unsigned int size) { return std::malloc(size ? size : 1); }
 
+template <class Decoder>
+IDirectDrawSurface7* Decode(IDirectDraw7* dd, unsigned int size, const unsigned char* data) {
+    Decoder decoder;
+    return decoder.Load(dd, size, data);
+}
+
 // Reads up to `limit` bytes in pieces, so that a size taken on trust never
 // reserves more memory than the data that actually comes. False when memory
 // runs out.
@@ -122,31 +128,21 @@ IDirectDrawSurface7* CQNDXImageLoader::LoadFromMemory(unsigned int size, const u
             // A load by name gets the file's name after the text.
             CQNDXBaseImageLoader::LogLoadError("Unsuported message type");
             break;
-        case QNDX_IMAGE_BMP: {
-            CQNDXBMPImageLoader decoder;
-            surface = decoder.Load(dd, size, data);
+        case QNDX_IMAGE_BMP:
+            surface = Decode<CQNDXBMPImageLoader>(dd, size, data);
             break;
-        }
-        case QNDX_IMAGE_JPEG: {
-            CQNDXJPEGImageLoader decoder;
-            surface = decoder.Load(dd, size, data);
+        case QNDX_IMAGE_JPEG:
+            surface = Decode<CQNDXJPEGImageLoader>(dd, size, data);
             break;
-        }
-        case QNDX_IMAGE_PCX: {
-            CQNDXPCXImageLoader decoder;
-            surface = decoder.Load(dd, size, data);
+        case QNDX_IMAGE_PCX:
+            surface = Decode<CQNDXPCXImageLoader>(dd, size, data);
             break;
-        }
-        case QNDX_IMAGE_TGA: {
-            CQNDXTGAImageLoader decoder;
-            surface = decoder.Load(dd, size, data);
+        case QNDX_IMAGE_TGA:
+            surface = Decode<CQNDXTGAImageLoader>(dd, size, data);
             break;
-        }
-        case QNDX_IMAGE_PNG: {
-            CQNDXPNGImageLoader decoder;
-            surface = decoder.Load(dd, size, data);
+        case QNDX_IMAGE_PNG:
+            surface = Decode<CQNDXPNGImageLoader>(dd, size, data);
             break;
-        }
         default:
             // Unknown codes give nothing, silently, as callers expect.
             break;

@@ -278,20 +278,5 @@ int CQNDXPNGImageLoader::Decode(unsigned int size, const unsigned char* data) {
 IDirectDrawSurface7* CQNDXPNGImageLoader::Load(IDirectDraw7* dd, unsigned int size, const unsigned char* data) {
     SetSurfaceBits(SurfaceBitsOf(dd));
     if (!Decode(size, data)) return nullptr;
-    if (!CreateSurface(dd)) {
-        FreePixels();
-        return nullptr;
-    }
-    BuildBitmapInfo();
-    if (m_pBitmapInfo && m_BitsPerPixel == 8) {
-        // The description has room for the whole table after its header.
-        RGBQUAD* table = m_pBitmapInfo->bmiColors;
-        for (int i = 0; i < 256; ++i) {
-            table[i].rgbBlue = m_Palette[3 * i + 2];
-            table[i].rgbGreen = m_Palette[3 * i + 1];
-            table[i].rgbRed = m_Palette[3 * i];
-            table[i].rgbReserved = 0;
-        }
-    }
-    return CopyToSurface();
+    return __FinishLoad(dd, m_BitsPerPixel == 8 ? m_Palette : nullptr);
 }

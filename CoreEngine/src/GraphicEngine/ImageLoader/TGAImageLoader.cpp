@@ -269,22 +269,7 @@ int CQNDXTGAImageLoader::Decode(unsigned int size, const unsigned char* data) {
 IDirectDrawSurface7* CQNDXTGAImageLoader::Load(IDirectDraw7* dd, unsigned int size, const unsigned char* data) {
     SetSurfaceBits(SurfaceBitsOf(dd));
     if (!Decode(size, data)) return nullptr;
-    if (!CreateSurface(dd)) {
-        FreePixels();
-        __ReleasePalette();
-        return nullptr;
-    }
-    BuildBitmapInfo();
-    if (m_pBitmapInfo && m_pPalette) {
-        // The description has room for the whole table after its header.
-        RGBQUAD* table = m_pBitmapInfo->bmiColors;
-        for (int i = 0; i < 256; ++i) {
-            table[i].rgbBlue = m_pPalette[3 * i + 2];
-            table[i].rgbGreen = m_pPalette[3 * i + 1];
-            table[i].rgbRed = m_pPalette[3 * i];
-            table[i].rgbReserved = 0;
-        }
-    }
+    IDirectDrawSurface7* surface = __FinishLoad(dd, m_pPalette);
     __ReleasePalette();
-    return CopyToSurface();
+    return surface;
 }
