@@ -129,39 +129,19 @@ int CQNDXSurface::PutPixel32(int x, int y, DWORD colour) {
 }
 
 int CQNDXSurface::BlendPixel15(int x, int y, DWORD colour, WORD alpha) {
-    RECT bounds;
-    if (!__LockedClip(&bounds) || !Contains(bounds, x, y)) return 0;
-    BYTE* p = __PixelAddress(x, y);
-    Store16(p, qndx::pixels::BlendColour(15, Load16(p), colour, alpha));
-    m_bDirty = 1;
-    return 0;
+    return PutPixel16(x, y, qndx::pixels::BlendColour(15, GetPixel16(x, y), colour, alpha));
 }
 
 int CQNDXSurface::BlendPixel16(int x, int y, DWORD colour, WORD alpha) {
-    RECT bounds;
-    if (!__LockedClip(&bounds) || !Contains(bounds, x, y)) return 0;
-    BYTE* p = __PixelAddress(x, y);
-    Store16(p, qndx::pixels::BlendColour(16, Load16(p), colour, alpha));
-    m_bDirty = 1;
-    return 0;
+    return PutPixel16(x, y, qndx::pixels::BlendColour(16, GetPixel16(x, y), colour, alpha));
 }
 
 int CQNDXSurface::BlendPixel24(int x, int y, DWORD colour, WORD alpha) {
-    RECT bounds;
-    if (!__LockedClip(&bounds) || !Contains(bounds, x, y)) return 0;
-    BYTE* p = __PixelAddress(x, y);
-    Store24(p, qndx::pixels::BlendColour(24, Load24(p), colour, alpha));
-    m_bDirty = 1;
-    return 0;
+    return PutPixel24(x, y, qndx::pixels::BlendColour(24, GetPixel24(x, y), colour, alpha));
 }
 
 int CQNDXSurface::BlendPixel32(int x, int y, DWORD colour, WORD alpha) {
-    RECT bounds;
-    if (!__LockedClip(&bounds) || !Contains(bounds, x, y)) return 0;
-    BYTE* p = __PixelAddress(x, y);
-    Store32(p, qndx::pixels::BlendColour(32, Load32(p), colour, alpha));
-    m_bDirty = 1;
-    return 0;
+    return PutPixel32(x, y, qndx::pixels::BlendColour(32, GetPixel32(x, y), colour, alpha));
 }
 
 // Reads have no clip test, but never leave the locked memory.
@@ -302,26 +282,30 @@ int CQNDXSurface::DrawRect(int x1, int y1, int x2, int y2, DWORD colour) {
     return CloseDrawing(this);
 }
 
-int CQNDXSurface::FillRect(int left, int top, int right, int bottom, DWORD colour) {
-    if (!m_pDDSurface) return -1;
-    RECT rect = {left, top, right, bottom};
-    if (!ClipRect(&rect)) return 0;
+namespace {
+
+HRESULT ColourFill(IDirectDrawSurface7* surface, RECT* rect, DWORD colour) {
     DDBLTFX fx;
     std::memset(&fx, 0, sizeof(fx));
     fx.dwSize = 100;
     fx.dwFillColor = colour;
-    HRESULT hr = m_pDDSurface->Blt(&rect, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+    return surface->Blt(rect, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+}
+
+}  // namespace
+
+int CQNDXSurface::FillRect(int left, int top, int right, int bottom, DWORD colour) {
+    if (!m_pDDSurface) return -1;
+    RECT rect = {left, top, right, bottom};
+    if (!ClipRect(&rect)) return 0;
+    HRESULT hr = ColourFill(m_pDDSurface, &rect, colour);
     if (hr >= 0 && m_iID >= 0) NotifyChanged();
     return hr;
 }
 
 int CQNDXSurface::Clear(DWORD colour) {
     if (!m_pDDSurface) return -1;
-    DDBLTFX fx;
-    std::memset(&fx, 0, sizeof(fx));
-    fx.dwSize = 100;
-    fx.dwFillColor = colour;
-    HRESULT hr = m_pDDSurface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+    HRESULT hr = ColourFill(m_pDDSurface, nullptr, colour);
     if (hr >= 0 && m_iID >= 0) NotifyChanged();
     return hr;
 }

@@ -349,23 +349,22 @@ int CQNDXVideoEngine::SelectDriver(DWORD index) {
 // ---------------------------------------------------------------------------
 // Video memory
 
-DWORD CQNDXVideoEngine::GetTotalVideoMemory() {
-    if (!m_pDD) return 0;
+namespace {
+
+// The driver's capabilities, all zero when there are none to be had.
+DDCAPS DriverCaps(IDirectDraw7* dd) {
     DDCAPS caps;
     std::memset(&caps, 0, sizeof(caps));
     caps.dwSize = 380;
-    if (m_pDD->GetCaps(&caps, nullptr) < 0) return 0;
-    return caps.dwVidMemTotal;
+    if (dd && dd->GetCaps(&caps, nullptr) < 0) std::memset(&caps, 0, sizeof(caps));
+    return caps;
 }
 
-DWORD CQNDXVideoEngine::GetFreeVideoMemory() {
-    if (!m_pDD) return 0;
-    DDCAPS caps;
-    std::memset(&caps, 0, sizeof(caps));
-    caps.dwSize = 380;
-    if (m_pDD->GetCaps(&caps, nullptr) < 0) return 0;
-    return caps.dwVidMemFree;
-}
+}  // namespace
+
+DWORD CQNDXVideoEngine::GetTotalVideoMemory() { return DriverCaps(m_pDD).dwVidMemTotal; }
+
+DWORD CQNDXVideoEngine::GetFreeVideoMemory() { return DriverCaps(m_pDD).dwVidMemFree; }
 
 // ---------------------------------------------------------------------------
 // Registration

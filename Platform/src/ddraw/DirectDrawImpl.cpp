@@ -93,14 +93,7 @@ HRESULT FillCaps(int driver, LPDDCAPS drv, LPDDCAPS hel) {
 }
 
 HRESULT DirectDrawCapsImpl::QueryInterface(REFIID riid, void** ppvObject) {
-    if (!ppvObject) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDirectDraw) {
-        AddRef();
-        *ppvObject = static_cast<IDirectDraw*>(this);
-        return S_OK;
-    }
-    *ppvObject = nullptr;
-    return E_NOINTERFACE;
+    return AnswerOnly(riid, IID_IDirectDraw, ppvObject);
 }
 
 HRESULT DirectDrawCapsImpl::GetCaps(LPDDCAPS drv, LPDDCAPS hel) {
@@ -126,14 +119,7 @@ void DirectDrawImpl::DropExclusive() {
 }
 
 HRESULT DirectDrawImpl::QueryInterface(REFIID riid, void** ppvObject) {
-    if (!ppvObject) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDirectDraw7) {
-        AddRef();
-        *ppvObject = static_cast<IDirectDraw7*>(this);
-        return S_OK;
-    }
-    *ppvObject = nullptr;
-    return E_NOINTERFACE;
+    return AnswerOnly(riid, IID_IDirectDraw7, ppvObject);
 }
 
 HRESULT DirectDrawImpl::GetCaps(LPDDCAPS drv, LPDDCAPS hel) {
@@ -314,14 +300,7 @@ HRESULT DirectDrawImpl::WaitForVerticalBlank(DWORD dwFlags, HANDLE hEvent) {
 // Clipper and palette.
 
 HRESULT ClipperImpl::QueryInterface(REFIID riid, void** ppvObject) {
-    if (!ppvObject) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDirectDrawClipper) {
-        AddRef();
-        *ppvObject = static_cast<IDirectDrawClipper*>(this);
-        return S_OK;
-    }
-    *ppvObject = nullptr;
-    return E_NOINTERFACE;
+    return AnswerOnly(riid, IID_IDirectDrawClipper, ppvObject);
 }
 
 HRESULT ClipperImpl::SetHWnd(DWORD dwFlags, HWND hWnd) {
@@ -343,14 +322,7 @@ PaletteImpl::PaletteImpl(DWORD caps, const PALETTEENTRY* entries) : m_caps(caps)
 }
 
 HRESULT PaletteImpl::QueryInterface(REFIID riid, void** ppvObject) {
-    if (!ppvObject) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDirectDrawPalette) {
-        AddRef();
-        *ppvObject = static_cast<IDirectDrawPalette*>(this);
-        return S_OK;
-    }
-    *ppvObject = nullptr;
-    return E_NOINTERFACE;
+    return AnswerOnly(riid, IID_IDirectDrawPalette, ppvObject);
 }
 
 HRESULT PaletteImpl::GetCaps(LPDWORD lpdwCaps) {

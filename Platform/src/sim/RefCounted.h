@@ -22,6 +22,18 @@ public:
 protected:
     virtual ~RefCounted() = default;
 
+    // QueryInterface for an object that answers IUnknown and `own` alone.
+    HRESULT AnswerOnly(REFIID riid, REFIID own, void** out) {
+        if (!out) return E_POINTER;
+        if (riid == IID_IUnknown || riid == own) {
+            AddRef();
+            *out = static_cast<Interface*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+
 private:
     std::atomic<ULONG> m_refs{1};
 };
