@@ -36,6 +36,16 @@ HRESULT CopyPixels(IDirectDrawSurface7* copy, CQNDXSurface* surface) {
     return copy->BltFast(0, 0, source, &all, DDBLTFAST_WAIT);
 }
 
+// CopyPixels, and again after restoring a lost surface; a failed restore's
+// result instead when `checkRestore`.
+HRESULT RefreshCopy(IDirectDrawSurface7* copy, CQNDXSurface* surface, bool checkRestore) {
+    HRESULT hr = CopyPixels(copy, surface);
+    if (hr != DDERR_SURFACELOST) return hr;
+    const int restored = surface->Restore();
+    if (checkRestore && restored < 0) return restored;
+    return CopyPixels(copy, surface);
+}
+
 // The surface's platform source key, or its stored colour in its own format.
 HRESULT CopyColorKey(CQNDXSurface* surface, IDirectDrawSurface7* copy) {
     DDCOLORKEY key;
@@ -64,30 +74,36 @@ bool NeverFits(CQNDXVideoEngine* owner, IDirectDraw7* dd, CQNDXSurface* surface)
 }  // namespace
 
 // ---------------------------------------------------------------------------
+// Copy table
+
+CQNDXCopyTable::CQNDXCopyTable(CQNDXVideoEngine* owner)
+    : CQNDXCache(owner), m_ppCopies(new IDirectDrawSurface7*[g_iMaxSurfaces]()), m_iCount(0) {}
+
+CQNDXCopyTable::~CQNDXCopyTable() { delete[] m_ppCopies; }
+
+int CQNDXCopyTable::IsCached(CQNDXSurface* surface) { return surface ? IsCached(surface->GetID()) : 0; }
+
+int CQNDXCopyTable::IsCached(int id) { return ValidID(id) && m_ppCopies[id] ? 1 : 0; }
+
+IDirectDrawSurface7* CQNDXCopyTable::GetCached(CQNDXSurface* surface) {
+    return surface ? GetCached(surface->GetID()) : nullptr;
+}
+
+void CQNDXCopyTable::Uncache(CQNDXSurface* surface) {
+    if (surface) Uncache(surface->GetID());
+}
+
+// ---------------------------------------------------------------------------
 // LRU cache
 
 CQNDXLRUCache::CQNDXLRUCache(CQNDXVideoEngine* owner)
-    : CQNDXCache(owner),
-      m_ppCopies(new IDirectDrawSurface7*[g_iMaxSurfaces]()),
-      m_pNodes(new Node[g_iMaxSurfaces]),
-      m_pHead(nullptr),
-      m_pTail(nullptr),
-      m_iCount(0) {
+    : CQNDXCopyTable(owner), m_pNodes(new Node[g_iMaxSurfaces]), m_pHead(nullptr), m_pTail(nullptr) {
     for (int i = 0; i < g_iMaxSurfaces; ++i) m_pNodes[i] = Node{nullptr, nullptr, i};
 }
 
 CQNDXLRUCache::~CQNDXLRUCache() {
     Clear();
-    delete[] m_ppCopies;
     delete[] m_pNodes;
-}
-
-int CQNDXLRUCache::IsCached(CQNDXSurface* surface) { return surface ? IsCached(surface->GetID()) : 0; }
-
-int CQNDXLRUCache::IsCached(int id) { return ValidID(id) && m_ppCopies[id] ? 1 : 0; }
-
-IDirectDrawSurface7* CQNDXLRUCache::GetCached(CQNDXSurface* surface) {
-    return surface ? GetCached(surface->GetID()) : nullptr;
 }
 
 IDirectDrawSurface7* CQNDXLRUCache::GetCached(int id) {
@@ -163,20 +179,9 @@ int CQNDXLRUCache::Cache(CQNDXSurface* surface) {
     __CopyColorKey(surface, copy);
     __LinkAtHead(&m_pNodes[id]);
 
-    hr = CopyPixels(copy, surface);
-    if (hr == DDERR_SURFACELOST) {
-        int restored = surface->Restore();
-        if (restored < 0) {
-            // A copy of garbage must not stand in for the surface.
-            Uncache(id);
-            return restored;
-        }
-        hr = CopyPixels(copy, surface);
-    }
-    if (hr < 0) {
-        Uncache(id);
-        return hr;
-    }
+    // A copy of garbage must not stand in for the surface.
+    hr = RefreshCopy(copy, surface, true);
+    if (hr < 0) Uncache(id);
     return hr;
 }
 
@@ -185,11 +190,7 @@ int CQNDXLRUCache::Update(CQNDXSurface* surface) {
     const int id = surface->GetID();
     if (!ValidID(id) || !surface->IsCacheable() || !IsCached(id)) return -1;
     IDirectDrawSurface7* copy = m_ppCopies[id];
-    HRESULT hr = CopyPixels(copy, surface);
-    if (hr == DDERR_SURFACELOST) {
-        surface->Restore();
-        hr = CopyPixels(copy, surface);
-    }
+    HRESULT hr = RefreshCopy(copy, surface, false);
     if (hr < 0) {
         // The copy no longer shows the surface: report it and drop it.
         Uncache(id);
@@ -207,10 +208,6 @@ int CQNDXLRUCache::UpdateAll() {
         result = Update(manager ? manager->GetSurface(id) : nullptr);
     }
     return result;
-}
-
-void CQNDXLRUCache::Uncache(CQNDXSurface* surface) {
-    if (surface) Uncache(surface->GetID());
 }
 
 void CQNDXLRUCache::Uncache(int id) {
@@ -266,21 +263,9 @@ void CQNDXLRUCache::PrintPrioList() {
 // ---------------------------------------------------------------------------
 // Simple cache
 
-CQNDXSimpleCache::CQNDXSimpleCache(CQNDXVideoEngine* owner)
-    : CQNDXCache(owner), m_ppCopies(new IDirectDrawSurface7*[g_iMaxSurfaces]()), m_iCount(0) {}
+CQNDXSimpleCache::CQNDXSimpleCache(CQNDXVideoEngine* owner) : CQNDXCopyTable(owner) {}
 
-CQNDXSimpleCache::~CQNDXSimpleCache() {
-    Clear();
-    delete[] m_ppCopies;
-}
-
-int CQNDXSimpleCache::IsCached(CQNDXSurface* surface) { return surface ? IsCached(surface->GetID()) : 0; }
-
-int CQNDXSimpleCache::IsCached(int id) { return ValidID(id) && m_ppCopies[id] ? 1 : 0; }
-
-IDirectDrawSurface7* CQNDXSimpleCache::GetCached(CQNDXSurface* surface) {
-    return surface ? GetCached(surface->GetID()) : nullptr;
-}
+CQNDXSimpleCache::~CQNDXSimpleCache() { Clear(); }
 
 IDirectDrawSurface7* CQNDXSimpleCache::GetCached(int id) { return IsCached(id) ? m_ppCopies[id] : nullptr; }
 
@@ -298,15 +283,7 @@ int CQNDXSimpleCache::Cache(CQNDXSurface* surface) {
         ++m_iCount;
         CopyColorKey(surface, copy);
     }
-    HRESULT hr = CopyPixels(m_ppCopies[id], surface);
-    if (hr == DDERR_SURFACELOST) {
-        int restored = surface->Restore();
-        if (restored < 0) {
-            Uncache(id);
-            return restored;
-        }
-        hr = CopyPixels(m_ppCopies[id], surface);
-    }
+    HRESULT hr = RefreshCopy(m_ppCopies[id], surface, true);
     if (hr < 0) Uncache(id);
     return hr;
 }
@@ -316,11 +293,7 @@ int CQNDXSimpleCache::Update(CQNDXSurface* surface) {
     const int id = surface->GetID();
     if (!ValidID(id) || !surface->IsCacheable() || !m_ppCopies[id]) return -1;
     CopyColorKey(surface, m_ppCopies[id]);
-    HRESULT hr = CopyPixels(m_ppCopies[id], surface);
-    if (hr == DDERR_SURFACELOST) {
-        surface->Restore();
-        hr = CopyPixels(m_ppCopies[id], surface);
-    }
+    HRESULT hr = RefreshCopy(m_ppCopies[id], surface, false);
     if (hr < 0) Uncache(id);
     return hr;
 }
@@ -333,10 +306,6 @@ int CQNDXSimpleCache::UpdateAll() {
         if (m_ppCopies[id]) result = Update(manager ? manager->GetSurface(id) : nullptr);
     }
     return result;
-}
-
-void CQNDXSimpleCache::Uncache(CQNDXSurface* surface) {
-    if (surface) Uncache(surface->GetID());
 }
 
 void CQNDXSimpleCache::Uncache(int id) {

@@ -35,7 +35,28 @@ protected:
     CQNDXVideoEngine* m_pOwner;
 };
 
-class CQNDXLRUCache : public CQNDXCache {
+// What both caches share: one copy slot per surface ID and their count.
+class CQNDXCopyTable : public CQNDXCache {
+public:
+    explicit CQNDXCopyTable(CQNDXVideoEngine* owner);
+    ~CQNDXCopyTable() override;
+    CQNDXCopyTable(const CQNDXCopyTable&) = delete;
+    CQNDXCopyTable& operator=(const CQNDXCopyTable&) = delete;
+
+    int IsCached(CQNDXSurface* surface) override;
+    int IsCached(int id) override;
+    IDirectDrawSurface7* GetCached(CQNDXSurface* surface) override;
+    void Uncache(CQNDXSurface* surface) override;
+    int GetNumCached() override { return m_iCount; }
+    using CQNDXCache::GetCached;
+    using CQNDXCache::Uncache;
+
+protected:
+    IDirectDrawSurface7** m_ppCopies;
+    int m_iCount;
+};
+
+class CQNDXLRUCache : public CQNDXCopyTable {
 public:
     struct Node {
         Node* prev;  // one step nearer the most recently used end
@@ -48,17 +69,14 @@ public:
     CQNDXLRUCache(const CQNDXLRUCache&) = delete;
     CQNDXLRUCache& operator=(const CQNDXLRUCache&) = delete;
 
-    int IsCached(CQNDXSurface* surface) override;
-    int IsCached(int id) override;
-    IDirectDrawSurface7* GetCached(CQNDXSurface* surface) override;
+    using CQNDXCopyTable::GetCached;
+    using CQNDXCopyTable::Uncache;
     IDirectDrawSurface7* GetCached(int id) override;
     int Cache(CQNDXSurface* surface) override;
     int Update(CQNDXSurface* surface) override;
     int UpdateAll() override;
-    void Uncache(CQNDXSurface* surface) override;
     void Uncache(int id) override;
     void Clear() override;
-    int GetNumCached() override { return m_iCount; }
 
     virtual void MoveToHead(int id);
     virtual void PrintPrioList();
@@ -73,34 +91,25 @@ protected:
     // Copies the surface's colour key onto its copy; SetColorKey's result.
     HRESULT __CopyColorKey(CQNDXSurface* surface, IDirectDrawSurface7* copy);
 
-    IDirectDrawSurface7** m_ppCopies;
     Node* m_pNodes;
     Node* m_pHead;
     Node* m_pTail;
-    int m_iCount;
 };
 
 // A cache without a priority list: no eviction, no reordering.
-class CQNDXSimpleCache : public CQNDXCache {
+class CQNDXSimpleCache : public CQNDXCopyTable {
 public:
     explicit CQNDXSimpleCache(CQNDXVideoEngine* owner);
     ~CQNDXSimpleCache() override;
     CQNDXSimpleCache(const CQNDXSimpleCache&) = delete;
     CQNDXSimpleCache& operator=(const CQNDXSimpleCache&) = delete;
 
-    int IsCached(CQNDXSurface* surface) override;
-    int IsCached(int id) override;
-    IDirectDrawSurface7* GetCached(CQNDXSurface* surface) override;
+    using CQNDXCopyTable::GetCached;
+    using CQNDXCopyTable::Uncache;
     IDirectDrawSurface7* GetCached(int id) override;
     int Cache(CQNDXSurface* surface) override;
     int Update(CQNDXSurface* surface) override;
     int UpdateAll() override;
-    void Uncache(CQNDXSurface* surface) override;
     void Uncache(int id) override;
     void Clear() override;
-    int GetNumCached() override { return m_iCount; }
-
-protected:
-    IDirectDrawSurface7** m_ppCopies;
-    int m_iCount;
 };

@@ -91,12 +91,8 @@ int CQNDXCursor::SetFromHCURSOR(HCURSOR cursor) {
     m_iFrame = 0;
 
     HDC dc = image->GetDC();
-    if (!dc) {
-        __DeleteImage();
-        return -1;
-    }
-    BOOL drawn = DrawIcon(dc, 0, 0, cursor);
-    image->ReleaseDC();
+    const bool drawn = dc && DrawIcon(dc, 0, 0, cursor);
+    if (dc) image->ReleaseDC();
     if (!drawn) {
         __DeleteImage();
         return -1;

@@ -273,11 +273,7 @@ int CQNDXSurface::Load(CQNDXVideoEngine* engine, const char* name, int format) {
     if (m_pDDSurface) return 0;
     if (!name) return -1;
     m_iImageFormat = format;
-    IDirectDrawSurface7* image;
-    {
-        CQNDXImageLoader loader;
-        image = loader.LoadFromFile(name, &m_iImageFormat);
-    }
+    IDirectDrawSurface7* image = CQNDXImageLoader().LoadFromFile(name, &m_iImageFormat);
     if (!image) {
         // Not an image the loader reads: try a bitmap resource of that name.
         HRSRC resource = FindResourceA(nullptr, name, RT_BITMAP);
@@ -486,13 +482,7 @@ int CQNDXSurface::SetColorKeyFromFirstPixel() {
     if (m_Desc.lpSurface && m_iWidth > 0 && m_iHeight > 0)
         pixel = ReadPixelBytes(m_Desc.lpSurface, m_Desc.ddpfPixelFormat.dwRGBBitCount);
     Unlock();
-
-    DDCOLORKEY key;
-    key.dwColorSpaceLowValue = pixel;
-    key.dwColorSpaceHighValue = pixel;
-    HRESULT hr = m_pDDSurface->SetColorKey(DDCKEY_SRCBLT, &key);
-    m_ColorKey = PixelToRGBFromInfo(pixel, &m_PixelFormat);
-    return hr < 0 ? -2 : 0;
+    return SetColorKeyNative(pixel) < 0 ? -2 : 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -519,11 +509,7 @@ int CQNDXSurface::Reload(const char* name) {
         SetNeedsReload(1);
         return -1;
     }
-    IDirectDrawSurface7* image;
-    {
-        CQNDXImageLoader loader;
-        image = loader.LoadFromFile(source, &m_iImageFormat);
-    }
+    IDirectDrawSurface7* image = CQNDXImageLoader().LoadFromFile(source, &m_iImageFormat);
     if (!image) return -2;
     if (!m_pDDSurface) {
         image->Release();

@@ -102,31 +102,13 @@ bool CQNDXSurface::__LockedClip(RECT* bounds) const {
 }
 
 // ---------------------------------------------------------------------------
-// Put, blend and get
+// Put, blend and get. A pixel is a row span of one.
 
-int CQNDXSurface::PutPixel16(int x, int y, DWORD colour) {
-    RECT bounds;
-    if (!__LockedClip(&bounds) || !Contains(bounds, x, y)) return 0;
-    Store16(__PixelAddress(x, y), static_cast<WORD>(colour));
-    m_bDirty = 1;
-    return 0;
-}
+int CQNDXSurface::PutPixel16(int x, int y, DWORD colour) { return HLine16(x, x, y, colour); }
 
-int CQNDXSurface::PutPixel24(int x, int y, DWORD colour) {
-    RECT bounds;
-    if (!__LockedClip(&bounds) || !Contains(bounds, x, y)) return 0;
-    Store24(__PixelAddress(x, y), colour);
-    m_bDirty = 1;
-    return 0;
-}
+int CQNDXSurface::PutPixel24(int x, int y, DWORD colour) { return HLine24(x, x, y, colour); }
 
-int CQNDXSurface::PutPixel32(int x, int y, DWORD colour) {
-    RECT bounds;
-    if (!__LockedClip(&bounds) || !Contains(bounds, x, y)) return 0;
-    Store32(__PixelAddress(x, y), colour);
-    m_bDirty = 1;
-    return 0;
-}
+int CQNDXSurface::PutPixel32(int x, int y, DWORD colour) { return HLine32(x, x, y, colour); }
 
 int CQNDXSurface::BlendPixel15(int x, int y, DWORD colour, WORD alpha) {
     return PutPixel16(x, y, qndx::pixels::BlendColour(15, GetPixel16(x, y), colour, alpha));

@@ -272,70 +272,63 @@ POINT PlacedAt(int x, int y, const CQNDXTile* tile) {
     return POINT{qndx::gfx::OffsetPosition(x, o->left), qndx::gfx::OffsetPosition(y, o->top)};
 }
 
+// Draws the tile through `blit` (position and source rectangle) with its hot
+// spot on (x, y); -1 without a tile.
+template <class BlitFn>
+int DrawPlaced(const CQNDXTile* tile, int x, int y, BlitFn blit) {
+    if (!tile) return -1;
+    const POINT at = PlacedAt(x, y, tile);
+    return blit(at.x, at.y, tile->GetRect());
+}
+
 }  // namespace
 
 int CQNDXTileset::DrawTile(CQNDXSurface* dest, int x, int y, int index, BOOL keyed) {
-    const CQNDXTile* tile = __TileToDraw(index);
-    if (!tile) return -1;
-    const POINT at = PlacedAt(x, y, tile);
-    return Blit(dest, at.x, at.y, tile->GetRect(), keyed);
+    return DrawPlaced(__TileToDraw(index), x, y,
+                      [&](int px, int py, const RECT* r) { return Blit(dest, px, py, r, keyed); });
 }
 
 int CQNDXTileset::DrawTileClipToSurface(CQNDXSurface* dest, int x, int y, int index, BOOL keyed) {
-    const CQNDXTile* tile = __TileToDraw(index);
-    if (!tile) return -1;
-    const POINT at = PlacedAt(x, y, tile);
-    return BlitClipToSurface(dest, at.x, at.y, tile->GetRect(), keyed);
+    return DrawPlaced(__TileToDraw(index), x, y,
+                      [&](int px, int py, const RECT* r) { return BlitClipToSurface(dest, px, py, r, keyed); });
 }
 
 int CQNDXTileset::DrawTileMirrorLeftRight(CQNDXSurface* dest, int x, int y, int index, BOOL keyed) {
-    const CQNDXTile* tile = __TileToDraw(index);
-    if (!tile) return -1;
-    const POINT at = PlacedAt(x, y, tile);
-    return BlitMirrorLeftRight(dest, at.x, at.y, tile->GetRect(), keyed);
+    return DrawPlaced(__TileToDraw(index), x, y,
+                      [&](int px, int py, const RECT* r) { return BlitMirrorLeftRight(dest, px, py, r, keyed); });
 }
 
 int CQNDXTileset::DrawTileMirrorUpDown(CQNDXSurface* dest, int x, int y, int index, BOOL keyed) {
-    const CQNDXTile* tile = __TileToDraw(index);
-    if (!tile) return -1;
-    const POINT at = PlacedAt(x, y, tile);
-    return BlitMirrorUpDown(dest, at.x, at.y, tile->GetRect(), keyed);
+    return DrawPlaced(__TileToDraw(index), x, y,
+                      [&](int px, int py, const RECT* r) { return BlitMirrorUpDown(dest, px, py, r, keyed); });
 }
 
 int CQNDXTileset::DrawTileAlpha(CQNDXSurface* dest, int x, int y, int index, WORD alpha, BOOL keyed) {
-    const CQNDXTile* tile = __TileToDraw(index);
-    if (!tile) return -1;
-    const POINT at = PlacedAt(x, y, tile);
-    return BlitAlpha(dest, at.x, at.y, tile->GetRect(), alpha, keyed);
+    return DrawPlaced(__TileToDraw(index), x, y,
+                      [&](int px, int py, const RECT* r) { return BlitAlpha(dest, px, py, r, alpha, keyed); });
 }
 
 int CQNDXTileset::DrawTileTranslucent(CQNDXSurface* dest, int x, int y, int index, WORD value, BOOL keyed) {
-    const CQNDXTile* tile = __TileToDraw(index);
-    if (!tile) return -1;
-    const POINT at = PlacedAt(x, y, tile);
-    return BlitTranslucent(dest, at.x, at.y, tile->GetRect(), value, keyed);
+    return DrawPlaced(__TileToDraw(index), x, y,
+                      [&](int px, int py, const RECT* r) { return BlitTranslucent(dest, px, py, r, value, keyed); });
 }
 
 int CQNDXTileset::DrawTileReserved(CQNDXSurface*, int, int, int) { return 0; }
 
 int CQNDXTileset::DrawTileScaled(CQNDXSurface* dest, int x, int y, int index, float scale, BOOL keyed) {
-    const CQNDXTile* tile = __TileToDraw(index);
-    if (!tile) return -1;
-    const POINT at = PlacedAt(x, y, tile);
-    return BlitScaled(dest, at.x, at.y, tile->GetRect(), scale, keyed);
+    return DrawPlaced(__TileToDraw(index), x, y,
+                      [&](int px, int py, const RECT* r) { return BlitScaled(dest, px, py, r, scale, keyed); });
 }
 
 int CQNDXTileset::DrawTileStretched(CQNDXSurface* dest, int x, int y, int index, int width, int height,
                                     BOOL keyed) {
-    const CQNDXTile* tile = __TileToDraw(index);
-    if (!tile) return -1;
-    const POINT at = PlacedAt(x, y, tile);
-    return BlitStretched(dest, at.x, at.y, tile->GetRect(), width, height, keyed);
+    return DrawPlaced(__TileToDraw(index), x, y,
+                      [&](int px, int py, const RECT* r) {
+                          return BlitStretched(dest, px, py, r, width, height, keyed);
+                      });
 }
 
 int CQNDXTileset::DrawTileBlend(CQNDXSurface* dest, int x, int y, int index, WORD value) {
-    const CQNDXTile* tile = __TileToDraw(index);
-    if (!tile) return -1;
-    const POINT at = PlacedAt(x, y, tile);
-    return BlitBlend(dest, at.x, at.y, tile->GetRect(), value);
+    return DrawPlaced(__TileToDraw(index), x, y,
+                      [&](int px, int py, const RECT* r) { return BlitBlend(dest, px, py, r, value); });
 }

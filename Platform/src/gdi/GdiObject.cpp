@@ -191,12 +191,22 @@ BOOL DeleteObject(HGDIOBJ ho) {
     return DestroyGdiObject(ho) ? TRUE : FALSE;
 }
 
+namespace {
+
+// GetObjectA's answer: the size alone without a buffer, 0 when it is short.
+int CopyOut(const void* from, int bytes, int c, void* pv) {
+    if (!pv) return bytes;
+    if (c < bytes) return 0;
+    std::memcpy(pv, from, static_cast<size_t>(bytes));
+    return bytes;
+}
+
+}  // namespace
+
 int GetObjectA(HANDLE h, int c, LPVOID pv) {
     GdiObject* object = LookupGdiObject(h);
     if (!object) return 0;
     if (object->kind == GdiObject::Kind::Bitmap) {
-        if (!pv) return static_cast<int>(sizeof(BITMAP));
-        if (c < static_cast<int>(sizeof(BITMAP))) return 0;
         BitmapObject* bmp = static_cast<BitmapObject*>(object);
         BITMAP info = {};
         info.bmType = 0;
@@ -206,15 +216,10 @@ int GetObjectA(HANDLE h, int c, LPVOID pv) {
         info.bmPlanes = 1;
         info.bmBitsPixel = 32;
         info.bmBits = bmp->pixels.data();
-        std::memcpy(pv, &info, sizeof info);
-        return static_cast<int>(sizeof info);
+        return CopyOut(&info, static_cast<int>(sizeof info), c, pv);
     }
-    if (object->kind == GdiObject::Kind::Font) {
-        if (!pv) return static_cast<int>(sizeof(LOGFONTA));
-        if (c < static_cast<int>(sizeof(LOGFONTA))) return 0;
-        std::memcpy(pv, &static_cast<FontObject*>(object)->desc, sizeof(LOGFONTA));
-        return static_cast<int>(sizeof(LOGFONTA));
-    }
+    if (object->kind == GdiObject::Kind::Font)
+        return CopyOut(&static_cast<FontObject*>(object)->desc, static_cast<int>(sizeof(LOGFONTA)), c, pv);
     return 0;
 }
 
