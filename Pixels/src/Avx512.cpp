@@ -121,12 +121,10 @@ void FillAvx512(Loops* l) {
     l->keyedBlock[KindIndexOf(16)] = KeyedRowsMasked<2>;
     l->keyedBlock[KindIndexOf(24)] = KeyedRows24;
     l->keyedBlock[KindIndexOf(32)] = KeyedRowsMasked<4>;
-    // Masked stores beat the runs at 16 and 32 bits until the block leaves
-    // the core's own cache, where reading the key pixels too costs more
-    // than the runs' bookkeeping (measured on sprite-shaped blocks: 256 x
-    // 256 keyed, 800 x 600 runs); at 24 bits from about 32 x 32 pixels.
-    l->spansFrom[KindIndexOf(15)] = l->spansFrom[KindIndexOf(16)] = l->spansFrom[KindIndexOf(32)] = size_t(512) << 10;
-    l->spansFrom[KindIndexOf(24)] = 4096;
+    // Masked stores write no key pixel and need no blend: a step costs about
+    // what copying its bytes does, at 24 bits half as much again.
+    l->keyedCost[KindIndexOf(15)] = l->keyedCost[KindIndexOf(16)] = l->keyedCost[KindIndexOf(32)] = 100;
+    l->keyedCost[KindIndexOf(24)] = 150;
 }
 
 }  // namespace detail

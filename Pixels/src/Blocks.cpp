@@ -1,6 +1,8 @@
 // The loops that have one form only (row moves, fills, the channel scaling
 // of a copy, the colour blend's scalar part), the span form's scan, the
 // scratch buffers, and the small facts about kinds and effects.
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "Levels.h"
@@ -113,11 +115,6 @@ void ScaleBytes(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t 
 }
 
 // --------------------------------------------------------------- spans
-
-// Below this many pixels per opaque run on average (the key runs between
-// included), copying run by run loses to the keyed copy: measured on
-// random runs at 16 and 32 bits, the two cross near 20.
-const int kMinPixelsPerRun = 20;
 
 // The runs' pixels are kept as a keyed copy writes them, a 32-bit pixel as
 // its three low bytes when Packed (the copy writes a top byte of 0).
@@ -300,9 +297,12 @@ bool KeySpans::Build(const uint8_t* bits, ptrdiff_t pitch, uint32_t kind, int w,
     m_packed = false;
     m_rowBytes = static_cast<uint32_t>(w) * static_cast<uint32_t>(bpp);
     if (bpp == 0 || w <= 0 || h <= 0 || w > 32768) return false;
-    // At least one run per row is always worth it.
-    const size_t perRun = static_cast<size_t>(w) * h / kMinPixelsPerRun;
-    const size_t limit = perRun > static_cast<size_t>(h) ? perRun : static_cast<size_t>(h);
+    // The span form costs a run's start and its bytes; it is kept where that
+    // comes under what the level's keyed loop would take on the whole
+    // sprite, which reads and tests every pixel. Scanning stops once the
+    // runs' starts alone are past it.
+    const uint64_t budget = KeyedLoopCost(kind, m_rowBytes, static_cast<uint64_t>(h));
+    const size_t limit = static_cast<size_t>(std::min<uint64_t>(budget / kRunCost, SIZE_MAX));
     m_rowStart.reserve(static_cast<size_t>(h) + 1);
     bool ok = false;
     switch (bpp) {
@@ -315,6 +315,11 @@ bool KeySpans::Build(const uint8_t* bits, ptrdiff_t pitch, uint32_t kind, int w,
                           : ScanRuns<4>(bits, pitch, w, h, m_key, limit, &m_rowStart, &m_runs, &m_pixels);
             break;
         default: break;
+    }
+    if (ok) {
+        uint64_t cost = 0;
+        for (const Run& r : m_runs) cost += kRunCost + r.n;
+        ok = cost < budget;
     }
     // The widening copies read a few bytes past the last pixel.
     if (ok && m_packed) m_pixels.resize(m_pixels.size() + kWidenPadding, 0);

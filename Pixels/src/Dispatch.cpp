@@ -104,8 +104,7 @@ struct Tables {
         }
         // The scalar level of a build with vector forms is the reference
         // the others are compared with: its keyed copies never take runs.
-        if (BestSimd() != Simd::None)
-            for (size_t& from : level[0].spansFrom) from = kNeverFrom;
+        if (BestSimd() != Simd::None) level[0].noSpans = true;
     }
 };
 
@@ -339,15 +338,16 @@ void Stretch(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t src
 }
 
 bool SpansPay(uint32_t kind, int w, int h) {
-    const int k = KindIndexOf(kind);
-    if (k < 0 || w <= 0 || h <= 0) return false;
-    const size_t from = Active().spansFrom[k];
-    if (from == kNeverFrom) return false;
-    if (g_spansForAllSizes.load(std::memory_order_relaxed)) return true;
-    return static_cast<uint64_t>(w) * static_cast<uint64_t>(h) * BytesPerPixel(kind) >= from;
+    return KindIndexOf(kind) >= 0 && w > 0 && h > 0 && !Active().noSpans;
 }
 
 namespace detail {
+
+uint64_t KeyedLoopCost(uint32_t kind, uint64_t rowBytes, uint64_t rows) {
+    const int k = KindIndexOf(kind);
+    if (k < 0 || g_spansForAllSizes.load(std::memory_order_relaxed)) return ~uint64_t(0);
+    return rowBytes * rows * Active().keyedCost[k] / 100 + rows * kRunCost;
+}
 
 bool PackSpans(uint64_t bytes) {
     if (g_spansForAllSizes.load(std::memory_order_relaxed)) return true;

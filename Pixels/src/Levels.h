@@ -131,9 +131,11 @@ struct Loops {
     KeyedBlockFn reverseKeyedBlock[kKinds];
     EffectFn effect[kKinds][kEffects];  // the mirrors are the stretch's
     RunsFn runs;
-    // Blocks of at least this many bytes copy faster from their span form
-    // than through `keyed` (per kind; SpansPay).
-    size_t spansFrom[kKinds];
+    // What `keyed` costs per source byte, in hundredths of a byte that the
+    // span form copies (per kind; KeySpans::Build weighs the two forms of a
+    // sprite with it). noSpans: the level never takes span forms.
+    uint16_t keyedCost[kKinds];
+    bool noSpans;
     // 32-bit span forms of blocks of at least this many bytes keep three
     // bytes a pixel (PackSpans).
     size_t packFrom;
@@ -149,6 +151,13 @@ const size_t kNeverFrom = ~size_t(0);
 // Whether a 32-bit span form of this many bytes keeps three bytes a pixel
 // at the level in use (always with SetSpansForAllSizes).
 bool PackSpans(uint64_t bytes);
+
+// What the keyed loop of the level in use would cost on a sprite of
+// `rowBytes` x `rows`, in bytes the span form copies in the same time (a
+// run, or a row of the keyed loop, costs kRunCost of them); the largest
+// value with SetSpansForAllSizes, so every span form is built.
+const uint64_t kRunCost = 96;
+uint64_t KeyedLoopCost(uint32_t kind, uint64_t rowBytes, uint64_t rows);
 
 // Each level's file sets the loops it has and leaves the others as the
 // level below gave them.

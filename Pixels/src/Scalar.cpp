@@ -196,8 +196,9 @@ void FillScalar(Loops* l) {
     FillKind<24>(l);
     FillKind<32>(l);
     l->runs = CopyRuns<CopyBytes>;
-    // A pixel at a time loses to copying runs at every size.
-    for (size_t& from : l->spansFrom) from = 0;
+    // A pixel at a time loses to copying runs by far.
+    for (uint16_t& cost : l->keyedCost) cost = 1000;
+    l->noSpans = false;
     l->packFrom = kNeverFrom;
     l->colourRect = ColourRect;
     RowFn* r = l->rows;

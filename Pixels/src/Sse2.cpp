@@ -324,7 +324,7 @@ struct CopySse2 {
     // Packed span forms are made for wider levels; this level only has to
     // copy them right.
     static void Widen(uint8_t* d, const uint8_t* s, size_t count) { WidenPixels(d, s, count); }
-    static inline void Bytes(uint8_t* d, const uint8_t* s, size_t n) { CopyRun<Vector128>(d, s, n); }
+    static inline void Bytes(uint8_t* d, const uint8_t* s, size_t n) { CopyRun<Vector128, 128>(d, s, n); }
 };
 
 
@@ -522,11 +522,11 @@ void FillSse2(Loops* l) {
     FillKind<24>(l);
     FillKind<32>(l);
     l->runs = CopyRuns<CopySse2>;
-    // Sprite-shaped blocks (a disc on the key) at 16 and 32 bits: sixteen
-    // bytes a step beat the runs up to about 32 x 32 pixels; the 24-bit
-    // steps lose to them at every size.
-    for (int k : {KindIndexOf(8), KindIndexOf(15), KindIndexOf(16), KindIndexOf(32)}) l->spansFrom[k] = 2048;
-    l->spansFrom[KindIndexOf(24)] = 0;
+    // Measured on sprites of long and short runs and gaps at 16 and 32
+    // bits: sixteen bytes a step cost about twice the bytes copied; the
+    // 24-bit steps of five pixels five times.
+    for (int k : {KindIndexOf(8), KindIndexOf(15), KindIndexOf(16), KindIndexOf(32)}) l->keyedCost[k] = 210;
+    l->keyedCost[KindIndexOf(24)] = 500;
     l->colourRect = ColourRect;
     l->rows[static_cast<int>(Row::Copy16)] = VectorRow<2>;
     l->rows[static_cast<int>(Row::Copy24)] = VectorRow<3>;

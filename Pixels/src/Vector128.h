@@ -152,14 +152,13 @@ inline void KeyedRow24(uint8_t* d, const uint8_t* s, int w, const Keyed24Masks& 
 
 // Copies of n bytes between blocks that do not overlap, for span runs.
 // Sprite rows are runs of tens to hundreds of bytes, where a library call
-// per run costs more than its bytes: those go inline, in one plain loop of
-// vector pairs (a tree of size cases before it measured a third slower on
-// sprites whose run lengths change from row to row). Runs of kCallFrom bytes
-// and more go to the C library's memcpy, which picks its form for the
-// processor; measured here it beats the loop from about 768 bytes. Its call
-// stays out of line: inlined, its register saves slowed every run.
-const size_t kCallFrom = 768;
-
+// per run costs more than its bytes: those go inline, in one plain loop (a
+// tree of size cases before it measured a third slower on sprites whose run
+// lengths change from row to row). Runs of CallFrom bytes and more go to
+// the C library's memcpy, which picks its form for the processor; measured
+// here it beats thirty-two-byte steps from about 768 bytes and sixteen-byte
+// ones from 128. Its call stays out of line: inlined, its register saves
+// slowed every run.
 __attribute__((noinline)) inline void LongRun(uint8_t* d, const uint8_t* s, size_t n) { std::memcpy(d, s, n); }
 
 inline void CopySmall(uint8_t* d, const uint8_t* s, size_t n) {
@@ -180,34 +179,47 @@ inline void CopySmall(uint8_t* d, const uint8_t* s, size_t n) {
     }
 }
 
-// n bytes in pieces of vector V (16 or 32 bytes, Load/Store).
-template <class V>
+// n bytes in pieces of vector V (16 or 32 bytes, Load/Store): sixty-four
+// bytes a step, the rest as the last sixty-four bytes again.
+template <class V, size_t CallFrom>
 inline void CopyRun(uint8_t* d, const uint8_t* s, size_t n) {
-    constexpr size_t W = sizeof(typename V::Vec);
-    if (n < W) {
-        if (W == 32 && n >= 16) {
-            CopyRun<Vector128>(d, s, n);
-            return;
+    constexpr size_t W = sizeof(typename V::Vec), S = 64 / W;
+    if (n < 64) {
+        if (n >= 32 && W == 32) {
+            const auto a = V::Load(s), b = V::Load(s + n - 32);
+            V::Store(d, a);
+            V::Store(d + n - 32, b);
+        } else if (n >= 32) {
+            const __m128i a = LoadV(s), b = LoadV(s + 16), c = LoadV(s + n - 32), e = LoadV(s + n - 16);
+            StoreV(d, a);
+            StoreV(d + 16, b);
+            StoreV(d + n - 32, c);
+            StoreV(d + n - 16, e);
+        } else if (n >= 16) {
+            const __m128i a = LoadV(s), b = LoadV(s + n - 16);
+            StoreV(d, a);
+            StoreV(d + n - 16, b);
+        } else {
+            CopySmall(d, s, n);
         }
-        CopySmall(d, s, n);
         return;
     }
-    if (__builtin_expect(n >= kCallFrom, 0)) {
+    if (__builtin_expect(n >= CallFrom, 0)) {
         LongRun(d, s, n);
         return;
     }
     size_t i = 0;
 #pragma GCC unroll 1
-    for (; i + 2 * W <= n; i += 2 * W) {
-        const auto a = V::Load(s + i), b = V::Load(s + i + W);
-        V::Store(d + i, a);
-        V::Store(d + i + W, b);
+    for (; i + 64 <= n; i += 64) {
+        typename V::Vec v[S];
+        for (size_t j = 0; j < S; ++j) v[j] = V::Load(s + i + j * W);
+        for (size_t j = 0; j < S; ++j) V::Store(d + i + j * W, v[j]);
     }
-    if (i + W <= n) {
-        V::Store(d + i, V::Load(s + i));
-        i += W;
+    if (i < n) {
+        typename V::Vec v[S];
+        for (size_t j = 0; j < S; ++j) v[j] = V::Load(s + n - 64 + j * W);
+        for (size_t j = 0; j < S; ++j) V::Store(d + n - 64 + j * W, v[j]);
     }
-    if (i < n) V::Store(d + n - W, V::Load(s + n - W));
 }
 
 }  // namespace

@@ -108,8 +108,9 @@ void Stretch(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t src
 class KeySpans {
 public:
     // Scans w x h pixels for runs that are not the key (KeyedCopy's rules).
-    // Returns false and keeps nothing when the runs are too short for
-    // copying them one by one to beat the keyed copy.
+    // Returns false and keeps nothing where copying the runs one by one
+    // would not beat KeyedCopy at the level in use, weighed from the
+    // sprite's runs: their number and bytes against every pixel tested.
     bool Build(const uint8_t* bits, ptrdiff_t pitch, uint32_t kind, int w, int h, uint32_t key);
     uint32_t Key() const { return m_key; }
     // The keyed copy of the block at (sx, sy), w x h, onto dst.
@@ -135,15 +136,14 @@ private:
     bool m_packed = false;          // 32-bit pixels kept as three bytes each
 };
 
-// Whether a keyed copy of a w x h block goes faster from the span form of
-// its source than through KeyedCopy at the level in use: the keyed loops
-// win on small blocks (and with masked stores on any block the core's cache
-// holds). At level none it is false unless the build has no vector forms:
-// the plain keyed copy is then what tests compare with.
+// Whether a keyed copy of a w x h block may take the span form of its
+// source at the level in use (Build then weighs the sprite's own runs). At
+// level none it is false unless the build has no vector forms: the plain
+// keyed copy is then what tests compare with.
 bool SpansPay(uint32_t kind, int w, int h);
-// For tests: SpansPay true at every size (where it is not false for the
-// level), and 32-bit span forms built at every size keep three bytes a
-// pixel, so small surfaces reach both; false goes back to sizes.
+// For tests: every span form built (where the level takes them at all), and
+// 32-bit span forms built at every size keep three bytes a pixel, so small
+// surfaces reach both; false goes back to weighing.
 void SetSpansForAllSizes(bool on);
 
 // A buffer reused from call to call on this thread, so a blit allocates
