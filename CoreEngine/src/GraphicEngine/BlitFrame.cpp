@@ -152,7 +152,10 @@ LockPair::LockPair(const ReadSource& read, CQNDXSurface* dest)
         m_readDesc = &m_copyDesc;
         m_result = read.copy->Lock(nullptr, &m_copyDesc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr);
     } else {
-        m_result = read.source->Lock();
+        // A writable lock would tell the platform the source may change,
+        // which drops its span form; the blit only reads it (unless it is
+        // also the destination).
+        m_result = read.source == dest ? read.source->Lock() : read.source->LockToRead();
     }
     if (m_result < 0) return;
     m_readLocked = true;

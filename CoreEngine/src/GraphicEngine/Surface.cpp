@@ -294,18 +294,20 @@ int CQNDXSurface::Load(CQNDXVideoEngine* engine, const char* name, int format) {
 // ---------------------------------------------------------------------------
 // Locks and device contexts
 
-int CQNDXSurface::Lock() {
+int CQNDXSurface::Lock() { return LockWith(DDLOCK_WAIT); }
+
+int CQNDXSurface::LockWith(DWORD flags) {
     if (m_LockCount > 0) return static_cast<int>(++m_LockCount);
     m_bDirty = 0;
     if (!m_pDDSurface) return -1;
     // A successful lock fills the whole description; a failed one leaves it
     // cleared. (Clearing it before every lock costs more than a small blit.)
     m_Desc.dwSize = 124;
-    HRESULT hr = m_pDDSurface->Lock(nullptr, &m_Desc, DDLOCK_WAIT, nullptr);
+    HRESULT hr = m_pDDSurface->Lock(nullptr, &m_Desc, flags, nullptr);
     for (int retry = 0; hr == DDERR_SURFACELOST && retry < kLostRetries; ++retry) {
         Restore();
         m_Desc.dwSize = 124;
-        hr = m_pDDSurface ? m_pDDSurface->Lock(nullptr, &m_Desc, DDLOCK_WAIT, nullptr) : -1;
+        hr = m_pDDSurface ? m_pDDSurface->Lock(nullptr, &m_Desc, flags, nullptr) : -1;
     }
     if (hr < 0) {
         ZeroDesc(&m_Desc);

@@ -181,6 +181,8 @@ public:
     // platform. Lock and Unlock return the new depth (negative on failure).
     // GetPixel, PutPixel and GetBits need the surface locked.
     virtual int Lock();
+    // A lock that only reads: the platform keeps what it learnt of the pixels.
+    int LockToRead() { return LockWith(DDLOCK_WAIT | DDLOCK_READONLY); }
     virtual int Unlock();
     virtual HDC GetDC();
     virtual int ReleaseDC();
@@ -262,6 +264,7 @@ protected:
     friend class CQNDXSurfaceManager;
 
     void InitMembers();
+    int LockWith(DWORD flags);
     // Shared ending of the four loads.
     int __LoadTail(const char* name);
     // Takes a surface made by the image loader (none: -1) and finishes the load.
