@@ -3,6 +3,7 @@
 // are read, and runs stop at the end of the pixel buffer.
 #include "GraphicEngine/ImageLoader/TGAImageLoader.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 #include <cstring>
@@ -36,6 +37,16 @@ inline void PutPixel(unsigned char* out, const unsigned char* in, int bytes) {
             out[2] = in[2];
             break;
     }
+}
+
+// `count` file pixels into the buffer.
+void PutPixels(unsigned char* out, const unsigned char* in, unsigned int count, int bytes) {
+    if (bytes == 2)
+        CQNDXTGAImageLoader::Convert555To888(out, in, count);
+    else if (bytes == 4)
+        CQNDXTGAImageLoader::Convert32To24(out, in, count);
+    else
+        std::memcpy(out, in, (size_t)count * (size_t)bytes);
 }
 
 // Reverses the pixels of every row: the file stored them right to left.
@@ -143,17 +154,20 @@ int CQNDXTGAImageLoader::__DecodePackets(const unsigned char* cursor, const unsi
         if (repeated) {
             if ((size_t)(end - cursor) < pixelBytes) return 0;
         }
-        const unsigned char* value = cursor;
         // Packets may cross rows; whatever passes the last row is dropped.
         while (count > 0 && y < m_iHeight) {
-            if (!repeated) {
-                if ((size_t)(end - cursor) < pixelBytes) return 0;
-                value = cursor;
-                cursor += pixelBytes;
+            const unsigned int n = std::min(count, (rowBytes - x) / (unsigned int)outBytes);
+            unsigned char* out = row + x;
+            if (repeated) {
+                PutPixel(out, cursor, bytesPerPixel);
+                for (unsigned int i = 1; i < n; ++i) std::memcpy(out + (size_t)i * outBytes, out, (size_t)outBytes);
+            } else {
+                if ((size_t)(end - cursor) / pixelBytes < n) return 0;
+                PutPixels(out, cursor, n, bytesPerPixel);
+                cursor += n * pixelBytes;
             }
-            PutPixel(row + x, value, bytesPerPixel);
-            x += (unsigned int)outBytes;
-            --count;
+            x += n * (unsigned int)outBytes;
+            count -= n;
             if (x >= rowBytes) {
                 x = 0;
                 ++y;
