@@ -490,6 +490,65 @@ void Widen16Fast(uint8_t* dst, const uint8_t* src, int count) {
 
 void Fence() { _mm_sfence(); }
 
+// Four 24- or 32-bit pixels at s as lanes 0x00RRGGBB; a 24-bit read takes
+// sixteen bytes.
+template <int Bits>
+inline __m128i Xrgb4(const uint8_t* s) {
+    __m128i v = LoadV(s);
+    if (Bits == 24) {
+        const __m128i ab = _mm_unpacklo_epi32(v, _mm_srli_si128(v, 3));
+        const __m128i cd = _mm_unpacklo_epi32(_mm_srli_si128(v, 6), _mm_srli_si128(v, 9));
+        v = _mm_unpacklo_epi64(ab, cd);
+    }
+    return _mm_and_si128(v, _mm_set1_epi32(0x00FFFFFF));
+}
+
+// Four lanes packed into 5-5-5 or 5-6-5, sign-extended so that the signed
+// pack keeps their bits.
+template <int Kind>
+inline __m128i Pack16(__m128i c) {
+    const __m128i b = _mm_and_si128(_mm_srli_epi32(c, 3), _mm_set1_epi32(0x1F));
+    const __m128i g = _mm_and_si128(_mm_srli_epi32(c, Kind == 16 ? 5 : 6), _mm_set1_epi32(Kind == 16 ? 0x7E0 : 0x3E0));
+    const __m128i r = _mm_and_si128(_mm_srli_epi32(c, Kind == 16 ? 8 : 9), _mm_set1_epi32(Kind == 16 ? 0xF800 : 0x7C00));
+    return _mm_srai_epi32(_mm_slli_epi32(_mm_or_si128(_mm_or_si128(r, g), b), 16), 16);
+}
+
+template <int Bits, int Kind>
+void PictureRowSse2(uint8_t* d, const uint8_t* s, int first, int count, const uint32_t* table) {
+    constexpr int SB = Bits / 8, DB = Bpp<Kind>();
+    const uint8_t* p = s + (ptrdiff_t)first * SB;
+    int i = 0;
+    for (; i + (Bits == 24 ? 10 : 8) <= count; i += 8, p += 8 * SB, d += 8 * DB) {
+        const __m128i lo = Xrgb4<Bits>(p), hi = Xrgb4<Bits>(p + 4 * SB);
+        if (Kind == 32) {
+            StoreV(d, lo);
+            StoreV(d + 16, hi);
+        } else {
+            StoreV(d, _mm_packs_epi32(Pack16<Kind>(lo), Pack16<Kind>(hi)));
+        }
+    }
+    PictureRowOf<Bits, Kind>(d, s, first + i, count - i, table);
+}
+
+// 5-6-5 into 5-5-5: green loses its low bit, as narrowing it from 8 bits does.
+void Picture565To555(uint8_t* d, const uint8_t* s, int first, int count, const uint32_t* table) {
+    const uint8_t* p = s + (ptrdiff_t)first * 2;
+    int i = 0;
+    for (; i + 8 <= count; i += 8, p += 16, d += 16) {
+        const __m128i v = LoadV(p);
+        StoreV(d, _mm_or_si128(_mm_and_si128(v, _mm_set1_epi16(0x1F)),
+                               _mm_and_si128(_mm_srli_epi16(v, 1), _mm_set1_epi16(0x7FE0))));
+    }
+    PictureRowOf<16, 15>(d, s, first + i, count - i, table);
+}
+
+template <int Bits>
+void FillPictureSse2(PictureRowFn (&row)[kKinds]) {
+    row[KindIndexOf(15)] = PictureRowSse2<Bits, 15>;
+    row[KindIndexOf(16)] = PictureRowSse2<Bits, 16>;
+    row[KindIndexOf(32)] = PictureRowSse2<Bits, 32>;
+}
+
 template <int Kind>
 void FillKind(Loops* l) {
     constexpr int B = Bpp<Kind>();
@@ -534,6 +593,9 @@ void FillSse2(Loops* l) {
     l->rows[static_cast<int>(Row::Rgb555ToXrgb)] = Widen16Fast<false>;
     l->rows[static_cast<int>(Row::Rgb565ToXrgb)] = Widen16Fast<true>;
     l->finishRows = Fence;
+    FillPictureSse2<24>(l->pictureRows[SourceIndexOf(24)]);
+    FillPictureSse2<32>(l->pictureRows[SourceIndexOf(32)]);
+    l->pictureRows[SourceIndexOf(16)][KindIndexOf(15)] = Picture565To555;
 }
 
 }  // namespace detail
