@@ -210,23 +210,20 @@ public:
     int HLine(int x1, int x2, int y, DWORD colour) { return m_pfnHLine ? (this->*m_pfnHLine)(x1, x2, y, colour) : 0; }
     bool HasPixelFunctions() const { return m_pfnPutPixel != nullptr; }
 
-    // Per-kind routines (15 and 16 share everything but the blend).
-    int PutPixel16(int x, int y, DWORD colour);
-    int PutPixel24(int x, int y, DWORD colour);
-    int PutPixel32(int x, int y, DWORD colour);
-    int BlendPixel15(int x, int y, DWORD colour, WORD alpha);
-    int BlendPixel16(int x, int y, DWORD colour, WORD alpha);
-    int BlendPixel24(int x, int y, DWORD colour, WORD alpha);
-    int BlendPixel32(int x, int y, DWORD colour, WORD alpha);
-    DWORD GetPixel16(int x, int y);
-    DWORD GetPixel24(int x, int y);
-    DWORD GetPixel32(int x, int y);
-    int VLine16(int y1, int y2, int x, DWORD colour);
-    int VLine24(int y1, int y2, int x, DWORD colour);
-    int VLine32(int y1, int y2, int x, DWORD colour);
-    int HLine16(int x1, int x2, int y, DWORD colour);
-    int HLine24(int x1, int x2, int y, DWORD colour);
-    int HLine32(int x1, int x2, int y, DWORD colour);
+    // Per-kind routines for Bytes-byte pixels (15 and 16 share everything but
+    // the blend, which needs the Kind).
+    template <int Bytes, int Kind>
+    void UsePixelRoutines();
+    template <int Bytes>
+    int PutPixelOf(int x, int y, DWORD colour);
+    template <int Bytes, int Kind>
+    int BlendPixelOf(int x, int y, DWORD colour, WORD alpha);
+    template <int Bytes>
+    DWORD GetPixelOf(int x, int y);
+    template <int Bytes>
+    int VLineOf(int y1, int y2, int x, DWORD colour);
+    template <int Bytes>
+    int HLineOf(int x1, int x2, int y, DWORD colour);
 
     // The locked bits pointer and pitch (valid while locked).
     void* GetBits() const { return m_Desc.lpSurface; }

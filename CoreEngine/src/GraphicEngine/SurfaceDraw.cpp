@@ -21,19 +21,36 @@
 
 namespace {
 
-using qndx::pixels::Load16;
-using qndx::pixels::Load24;
-using qndx::pixels::Load32;
-using qndx::pixels::Store16;
-using qndx::pixels::Store24;
-using qndx::pixels::Store32;
-
 inline int ClampAlpha(WORD alpha) { return alpha > 256 ? 256 : alpha; }
+
+// One pixel of Bytes bytes: 2 (15- and 16-bit), 3 or 4.
+template <int Bytes>
+inline void StorePixel(BYTE* p, DWORD colour) {
+    if constexpr (Bytes == 2) qndx::pixels::Store16(p, static_cast<WORD>(colour));
+    else if constexpr (Bytes == 3) qndx::pixels::Store24(p, colour);
+    else qndx::pixels::Store32(p, colour);
+}
+
+template <int Bytes>
+inline DWORD LoadPixel(const BYTE* p) {
+    if constexpr (Bytes == 2) return qndx::pixels::Load16(p);
+    else if constexpr (Bytes == 3) return qndx::pixels::Load24(p);
+    else return qndx::pixels::Load32(p);
+}
 
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // Routine table
+
+template <int Bytes, int Kind>
+void CQNDXSurface::UsePixelRoutines() {
+    m_pfnPutPixel = &CQNDXSurface::PutPixelOf<Bytes>;
+    m_pfnBlendPixel = &CQNDXSurface::BlendPixelOf<Bytes, Kind>;
+    m_pfnGetPixel = &CQNDXSurface::GetPixelOf<Bytes>;
+    m_pfnVLine = &CQNDXSurface::VLineOf<Bytes>;
+    m_pfnHLine = &CQNDXSurface::HLineOf<Bytes>;
+}
 
 void CQNDXSurface::SetupPixelFunctions() {
     m_pfnPutPixel = nullptr;
@@ -42,30 +59,11 @@ void CQNDXSurface::SetupPixelFunctions() {
     m_pfnVLine = nullptr;
     m_pfnHLine = nullptr;
     switch (m_PixelFormat.Kind) {
-        case 15:
-        case 16:
-            m_pfnPutPixel = &CQNDXSurface::PutPixel16;
-            m_pfnBlendPixel = m_PixelFormat.Kind == 15 ? &CQNDXSurface::BlendPixel15 : &CQNDXSurface::BlendPixel16;
-            m_pfnGetPixel = &CQNDXSurface::GetPixel16;
-            m_pfnVLine = &CQNDXSurface::VLine16;
-            m_pfnHLine = &CQNDXSurface::HLine16;
-            break;
-        case 24:
-            m_pfnPutPixel = &CQNDXSurface::PutPixel24;
-            m_pfnBlendPixel = &CQNDXSurface::BlendPixel24;
-            m_pfnGetPixel = &CQNDXSurface::GetPixel24;
-            m_pfnVLine = &CQNDXSurface::VLine24;
-            m_pfnHLine = &CQNDXSurface::HLine24;
-            break;
-        case 32:
-            m_pfnPutPixel = &CQNDXSurface::PutPixel32;
-            m_pfnBlendPixel = &CQNDXSurface::BlendPixel32;
-            m_pfnGetPixel = &CQNDXSurface::GetPixel32;
-            m_pfnVLine = &CQNDXSurface::VLine32;
-            m_pfnHLine = &CQNDXSurface::HLine32;
-            break;
-        default:
-            break;
+        case 15: UsePixelRoutines<2, 15>(); break;
+        case 16: UsePixelRoutines<2, 16>(); break;
+        case 24: UsePixelRoutines<3, 24>(); break;
+        case 32: UsePixelRoutines<4, 32>(); break;
+        default: break;
     }
 }
 
@@ -104,45 +102,20 @@ bool CQNDXSurface::__LockedClip(RECT* bounds) const {
 // ---------------------------------------------------------------------------
 // Put, blend and get. A pixel is a row span of one.
 
-int CQNDXSurface::PutPixel16(int x, int y, DWORD colour) { return HLine16(x, x, y, colour); }
+template <int Bytes>
+int CQNDXSurface::PutPixelOf(int x, int y, DWORD colour) { return HLineOf<Bytes>(x, x, y, colour); }
 
-int CQNDXSurface::PutPixel24(int x, int y, DWORD colour) { return HLine24(x, x, y, colour); }
-
-int CQNDXSurface::PutPixel32(int x, int y, DWORD colour) { return HLine32(x, x, y, colour); }
-
-int CQNDXSurface::BlendPixel15(int x, int y, DWORD colour, WORD alpha) {
-    return PutPixel16(x, y, qndx::pixels::BlendColour(15, GetPixel16(x, y), colour, alpha));
-}
-
-int CQNDXSurface::BlendPixel16(int x, int y, DWORD colour, WORD alpha) {
-    return PutPixel16(x, y, qndx::pixels::BlendColour(16, GetPixel16(x, y), colour, alpha));
-}
-
-int CQNDXSurface::BlendPixel24(int x, int y, DWORD colour, WORD alpha) {
-    return PutPixel24(x, y, qndx::pixels::BlendColour(24, GetPixel24(x, y), colour, alpha));
-}
-
-int CQNDXSurface::BlendPixel32(int x, int y, DWORD colour, WORD alpha) {
-    return PutPixel32(x, y, qndx::pixels::BlendColour(32, GetPixel32(x, y), colour, alpha));
+template <int Bytes, int Kind>
+int CQNDXSurface::BlendPixelOf(int x, int y, DWORD colour, WORD alpha) {
+    return PutPixelOf<Bytes>(x, y, qndx::pixels::BlendColour(Kind, GetPixelOf<Bytes>(x, y), colour, alpha));
 }
 
 // Reads have no clip test, but never leave the locked memory.
-DWORD CQNDXSurface::GetPixel16(int x, int y) {
+template <int Bytes>
+DWORD CQNDXSurface::GetPixelOf(int x, int y) {
     if (m_LockCount == 0 || !m_Desc.lpSurface) return 0;
     if (x < 0 || y < 0 || x >= static_cast<int>(m_Desc.dwWidth) || y >= static_cast<int>(m_Desc.dwHeight)) return 0;
-    return Load16(__PixelAddress(x, y));
-}
-
-DWORD CQNDXSurface::GetPixel24(int x, int y) {
-    if (m_LockCount == 0 || !m_Desc.lpSurface) return 0;
-    if (x < 0 || y < 0 || x >= static_cast<int>(m_Desc.dwWidth) || y >= static_cast<int>(m_Desc.dwHeight)) return 0;
-    return Load24(__PixelAddress(x, y));
-}
-
-DWORD CQNDXSurface::GetPixel32(int x, int y) {
-    if (m_LockCount == 0 || !m_Desc.lpSurface) return 0;
-    if (x < 0 || y < 0 || x >= static_cast<int>(m_Desc.dwWidth) || y >= static_cast<int>(m_Desc.dwHeight)) return 0;
-    return Load32(__PixelAddress(x, y));
+    return LoadPixel<Bytes>(__PixelAddress(x, y));
 }
 
 // ---------------------------------------------------------------------------
@@ -183,62 +156,32 @@ bool CQNDXSurface::__ColumnSpan(int y1, int y2, int x, BYTE** first, int* count)
     return true;
 }
 
-int CQNDXSurface::VLine16(int y1, int y2, int x, DWORD colour) {
+template <int Bytes>
+int CQNDXSurface::VLineOf(int y1, int y2, int x, DWORD colour) {
     BYTE* p;
     int count;
     if (!__ColumnSpan(y1, y2, x, &p, &count)) return 0;
-    for (; count > 0; --count, p += m_Desc.lPitch) Store16(p, static_cast<WORD>(colour));
+    for (; count > 0; --count, p += m_Desc.lPitch) StorePixel<Bytes>(p, colour);
     m_bDirty = 1;
     return 0;
 }
 
-int CQNDXSurface::VLine24(int y1, int y2, int x, DWORD colour) {
-    BYTE* p;
-    int count;
-    if (!__ColumnSpan(y1, y2, x, &p, &count)) return 0;
-    for (; count > 0; --count, p += m_Desc.lPitch) Store24(p, colour);
-    m_bDirty = 1;
-    return 0;
-}
-
-int CQNDXSurface::VLine32(int y1, int y2, int x, DWORD colour) {
-    BYTE* p;
-    int count;
-    if (!__ColumnSpan(y1, y2, x, &p, &count)) return 0;
-    for (; count > 0; --count, p += m_Desc.lPitch) Store32(p, colour);
-    m_bDirty = 1;
-    return 0;
-}
-
-int CQNDXSurface::HLine16(int x1, int x2, int y, DWORD colour) {
+template <int Bytes>
+int CQNDXSurface::HLineOf(int x1, int x2, int y, DWORD colour) {
     BYTE* p;
     int count;
     if (!__RowSpan(x1, x2, y, &p, &count)) return 0;
-    WORD c16 = static_cast<WORD>(colour);
-    if (count & 1) {
-        Store16(p, c16);
-        p += 2;
+    if constexpr (Bytes == 2) {
+        // Two 16-bit pixels per store.
+        if (count & 1) {
+            StorePixel<2>(p, colour);
+            p += 2;
+        }
+        const DWORD pair = (colour & 0xFFFF) | ((colour & 0xFFFF) << 16);
+        for (int n = count / 2; n > 0; --n, p += 4) StorePixel<4>(p, pair);
+    } else {
+        for (; count > 0; --count, p += Bytes) StorePixel<Bytes>(p, colour);
     }
-    DWORD pair = c16 | (static_cast<DWORD>(c16) << 16);
-    for (int n = count / 2; n > 0; --n, p += 4) Store32(p, pair);
-    m_bDirty = 1;
-    return 0;
-}
-
-int CQNDXSurface::HLine24(int x1, int x2, int y, DWORD colour) {
-    BYTE* p;
-    int count;
-    if (!__RowSpan(x1, x2, y, &p, &count)) return 0;
-    for (; count > 0; --count, p += 3) Store24(p, colour);
-    m_bDirty = 1;
-    return 0;
-}
-
-int CQNDXSurface::HLine32(int x1, int x2, int y, DWORD colour) {
-    BYTE* p;
-    int count;
-    if (!__RowSpan(x1, x2, y, &p, &count)) return 0;
-    for (; count > 0; --count, p += 4) Store32(p, colour);
     m_bDirty = 1;
     return 0;
 }
