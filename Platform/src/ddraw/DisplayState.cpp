@@ -91,36 +91,20 @@ std::vector<ModeEntry> DefaultModes() {
 DDPIXELFORMAT FormatForBits(DWORD bits) {
     DDPIXELFORMAT f = {};
     f.dwSize = QNDX_DDPIXELFORMAT_TAG;
+    DWORD r = 0, g = 0, b = 0;
     switch (bits) {
-        case 8:
-            f.dwFlags = DDPF_RGB | DDPF_PALETTEINDEXED8;
-            f.dwRGBBitCount = 8;
-            break;
-        case 15:
-            f.dwFlags = DDPF_RGB;
-            f.dwRGBBitCount = 16;
-            f.dwRBitMask = 0x7C00;
-            f.dwGBitMask = 0x03E0;
-            f.dwBBitMask = 0x001F;
-            break;
-        case 16:
-            f.dwFlags = DDPF_RGB;
-            f.dwRGBBitCount = 16;
-            f.dwRBitMask = 0xF800;
-            f.dwGBitMask = 0x07E0;
-            f.dwBBitMask = 0x001F;
-            break;
+        case 8: break;
+        case 15: r = 0x7C00, g = 0x03E0, b = 0x001F; break;
+        case 16: r = 0xF800, g = 0x07E0, b = 0x001F; break;
         case 24:
-        case 32:
-            f.dwFlags = DDPF_RGB;
-            f.dwRGBBitCount = bits;
-            f.dwRBitMask = 0xFF0000;
-            f.dwGBitMask = 0x00FF00;
-            f.dwBBitMask = 0x0000FF;
-            break;
-        default:
-            break;
+        case 32: r = 0xFF0000, g = 0x00FF00, b = 0x0000FF; break;
+        default: return f;
     }
+    f.dwFlags = bits == 8 ? DDPF_RGB | DDPF_PALETTEINDEXED8 : DDPF_RGB;
+    f.dwRGBBitCount = bits == 15 ? 16 : bits;
+    f.dwRBitMask = r;
+    f.dwGBitMask = g;
+    f.dwBBitMask = b;
     return f;
 }
 
