@@ -589,10 +589,7 @@ void PictureRowAvx2(uint8_t* d, const uint8_t* s, int first, int count, const ui
     constexpr int SB = Bits / 8, DB = Bpp<Kind>();
     const uint8_t* p = s + (ptrdiff_t)first * SB;
     int i = 0;
-    if (Bits == 24 && Kind == 24) {
-        std::memcpy(d, p, (size_t)count * 3);
-        return;
-    }
+    if (Bits == 24 && Kind == 24) return PictureRowOf<24, 24>(d, s, first, count, table);
     for (; i + (Bits == 24 || Kind == 24 ? 10 : 8) <= count; i += 8, p += 8 * SB, d += 8 * DB) {
         const __m256i c = Xrgb8<Bits>(p);
         if (Kind == 32) {

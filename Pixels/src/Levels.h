@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "pixels/Access.h"
 #include "pixels/Pixels.h"
@@ -356,6 +357,11 @@ inline uint32_t PackXrgb(uint32_t c) {
 // The reference picture row, and the tail of the vector forms.
 template <int Bits, int Kind>
 void PictureRowOf(uint8_t* d, const uint8_t* s, int first, int count, const uint32_t* table) {
+    // 24-bit rows already lie as the 24-bit kind keeps them.
+    if constexpr (Bits == 24 && Kind == 24) {
+        std::memcpy(d, s + (ptrdiff_t)first * 3, (size_t)count * 3);
+        return;
+    }
     d -= (ptrdiff_t)first * Bpp<Kind>();
     for (int i = first; i < first + count; ++i) {
         const uint32_t c = PicturePixel<Bits>(s, i, table);
