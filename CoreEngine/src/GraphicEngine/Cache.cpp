@@ -17,15 +17,11 @@ namespace {
 
 bool ValidID(int id) { return id >= 0 && id < g_iMaxSurfaces; }
 
-DDSURFACEDESC2 CopyDesc(CQNDXSurface* surface) {
-    DDSURFACEDESC2 desc;
-    std::memset(&desc, 0, sizeof(desc));
-    desc.dwSize = 124;
-    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_VIDEOMEMORY;
-    desc.dwWidth = static_cast<DWORD>(surface->GetWidth());
-    desc.dwHeight = static_cast<DWORD>(surface->GetHeight());
-    return desc;
+// A new video-memory copy of the surface's size; null when none can be made.
+IDirectDrawSurface7* NewCopy(IDirectDraw7* dd, CQNDXSurface* surface) {
+    DDSURFACEDESC2 desc =
+        DescribeSurface(DDSCAPS_OFFSCREENPLAIN | DDSCAPS_VIDEOMEMORY, surface->GetWidth(), surface->GetHeight());
+    return CreateSurfaceFrom(dd, &desc);
 }
 
 // Copies the surface's pixels into its video-memory copy.
@@ -91,6 +87,27 @@ IDirectDrawSurface7* CQNDXCopyTable::GetCached(CQNDXSurface* surface) {
 
 void CQNDXCopyTable::Uncache(CQNDXSurface* surface) {
     if (surface) Uncache(surface->GetID());
+}
+
+void CQNDXCopyTable::Uncache(int id) {
+    if (!IsCached(id)) return;
+    m_ppCopies[id]->Release();
+    m_ppCopies[id] = nullptr;
+    --m_iCount;
+}
+
+int CQNDXCopyTable::UpdateAll() {
+    if (!m_pOwner) return -1;
+    CQNDXSurfaceManager* manager = m_pOwner->GetSurfaceManager();
+    int result = 0;
+    for (int id = 0; id < g_iMaxSurfaces; ++id) {
+        if (m_ppCopies[id]) result = Update(manager ? manager->GetSurface(id) : nullptr);
+    }
+    return result;
+}
+
+void CQNDXCopyTable::Clear() {
+    for (int id = 0; id < g_iMaxSurfaces; ++id) Uncache(id);
 }
 
 // ---------------------------------------------------------------------------
@@ -159,19 +176,15 @@ int CQNDXLRUCache::Cache(CQNDXSurface* surface) {
     IDirectDraw7* dd = m_pOwner->GetDirectDraw();
     if (!dd || !surface->GetDDSurface()) return -1;
 
-    DDSURFACEDESC2 desc = CopyDesc(surface);
-    IDirectDrawSurface7* copy = nullptr;
-    HRESULT hr = dd->CreateSurface(&desc, &copy, nullptr);
+    IDirectDrawSurface7* copy = NewCopy(dd, surface);
     // Out of video memory: give up the least recently used copies one by one,
     // unless even all of it could not hold this copy.
-    if ((hr < 0 || !copy) && NeverFits(m_pOwner, dd, surface)) return -1;
-    while ((hr < 0 || !copy) && m_pTail) {
-        copy = nullptr;
+    if (!copy && NeverFits(m_pOwner, dd, surface)) return -1;
+    while (!copy && m_pTail) {
         Uncache(m_pTail->id);
-        desc = CopyDesc(surface);
-        hr = dd->CreateSurface(&desc, &copy, nullptr);
+        copy = NewCopy(dd, surface);
     }
-    if (hr < 0 || !copy) {
+    if (!copy) {
         Uncache(surface);
         return -1;
     }
@@ -180,7 +193,7 @@ int CQNDXLRUCache::Cache(CQNDXSurface* surface) {
     __LinkAtHead(&m_pNodes[id]);
 
     // A copy of garbage must not stand in for the surface.
-    hr = RefreshCopy(copy, surface, true);
+    HRESULT hr = RefreshCopy(copy, surface, true);
     if (hr < 0) Uncache(id);
     return hr;
 }
@@ -199,37 +212,9 @@ int CQNDXLRUCache::Update(CQNDXSurface* surface) {
     return __CopyColorKey(surface, copy);
 }
 
-int CQNDXLRUCache::UpdateAll() {
-    if (!m_pOwner) return -1;
-    CQNDXSurfaceManager* manager = m_pOwner->GetSurfaceManager();
-    int result = 0;
-    for (int id = 0; id < g_iMaxSurfaces; ++id) {
-        if (!m_ppCopies[id]) continue;
-        result = Update(manager ? manager->GetSurface(id) : nullptr);
-    }
-    return result;
-}
-
 void CQNDXLRUCache::Uncache(int id) {
-    if (!IsCached(id)) return;
-    __Unlink(&m_pNodes[id]);
-    m_ppCopies[id]->Release();
-    m_ppCopies[id] = nullptr;
-    --m_iCount;
-}
-
-void CQNDXLRUCache::Clear() {
-    for (int id = 0; id < g_iMaxSurfaces; ++id) {
-        if (m_ppCopies[id]) {
-            m_ppCopies[id]->Release();
-            m_ppCopies[id] = nullptr;
-        }
-        m_pNodes[id].prev = nullptr;
-        m_pNodes[id].next = nullptr;
-    }
-    m_pHead = nullptr;
-    m_pTail = nullptr;
-    m_iCount = 0;
+    if (IsCached(id)) __Unlink(&m_pNodes[id]);
+    CQNDXCopyTable::Uncache(id);
 }
 
 void CQNDXLRUCache::PrintPrioList() {
@@ -276,9 +261,8 @@ int CQNDXSimpleCache::Cache(CQNDXSurface* surface) {
     if (!m_ppCopies[id]) {
         IDirectDraw7* dd = m_pOwner->GetDirectDraw();
         if (!dd || !surface->GetDDSurface()) return -1;
-        DDSURFACEDESC2 desc = CopyDesc(surface);
-        IDirectDrawSurface7* copy = nullptr;
-        if (dd->CreateSurface(&desc, &copy, nullptr) < 0 || !copy) return -1;
+        IDirectDrawSurface7* copy = NewCopy(dd, surface);
+        if (!copy) return -1;
         m_ppCopies[id] = copy;
         ++m_iCount;
         CopyColorKey(surface, copy);
@@ -296,25 +280,4 @@ int CQNDXSimpleCache::Update(CQNDXSurface* surface) {
     HRESULT hr = RefreshCopy(m_ppCopies[id], surface, false);
     if (hr < 0) Uncache(id);
     return hr;
-}
-
-int CQNDXSimpleCache::UpdateAll() {
-    if (!m_pOwner) return -1;
-    CQNDXSurfaceManager* manager = m_pOwner->GetSurfaceManager();
-    int result = 0;
-    for (int id = 0; id < g_iMaxSurfaces; ++id) {
-        if (m_ppCopies[id]) result = Update(manager ? manager->GetSurface(id) : nullptr);
-    }
-    return result;
-}
-
-void CQNDXSimpleCache::Uncache(int id) {
-    if (!IsCached(id)) return;
-    m_ppCopies[id]->Release();
-    m_ppCopies[id] = nullptr;
-    --m_iCount;
-}
-
-void CQNDXSimpleCache::Clear() {
-    for (int id = 0; id < g_iMaxSurfaces; ++id) Uncache(id);
 }

@@ -35,7 +35,8 @@ protected:
     CQNDXVideoEngine* m_pOwner;
 };
 
-// What both caches share: one copy slot per surface ID and their count.
+// What both caches share: one copy slot per surface ID and their count, and
+// the steps that go through every slot.
 class CQNDXCopyTable : public CQNDXCache {
 public:
     explicit CQNDXCopyTable(CQNDXVideoEngine* owner);
@@ -47,6 +48,10 @@ public:
     int IsCached(int id) override;
     IDirectDrawSurface7* GetCached(CQNDXSurface* surface) override;
     void Uncache(CQNDXSurface* surface) override;
+    // Releases the copy and empties its slot.
+    void Uncache(int id) override;
+    int UpdateAll() override;
+    void Clear() override;
     int GetNumCached() override { return m_iCount; }
     using CQNDXCache::GetCached;
     using CQNDXCache::Uncache;
@@ -74,9 +79,7 @@ public:
     IDirectDrawSurface7* GetCached(int id) override;
     int Cache(CQNDXSurface* surface) override;
     int Update(CQNDXSurface* surface) override;
-    int UpdateAll() override;
     void Uncache(int id) override;
-    void Clear() override;
 
     virtual void MoveToHead(int id);
     virtual void PrintPrioList();
@@ -109,7 +112,4 @@ public:
     IDirectDrawSurface7* GetCached(int id) override;
     int Cache(CQNDXSurface* surface) override;
     int Update(CQNDXSurface* surface) override;
-    int UpdateAll() override;
-    void Uncache(int id) override;
-    void Clear() override;
 };

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "GameManager.h"
+#include "GraphicEngine/GraphicsLog.h"
 #include "GraphicEngine/Tileset.h"
 #include "GraphicEngine/VideoEngine.h"
 #include "InputEngine/InputEngine.h"
@@ -192,10 +193,7 @@ void CQNDXCursorManager::__InitMembers() {
     m_bVisible = 1;
     m_iX = 0;
     m_iY = 0;
-    CQNDXGameManager* manager = CQNDXGameManager::GetInstance();
-    CQNDXInputEngine* input = manager ? manager->GetInputEngine() : nullptr;
-    CQNDXMouse* mouse = input ? input->GetMouse() : nullptr;
-    if (mouse) mouse->GetPosition(&m_iX, &m_iY);
+    if (CQNDXMouse* mouse = qndx::gfx::GameMouse()) mouse->GetPosition(&m_iX, &m_iY);
 }
 
 void CQNDXCursorManager::OnMouseMove(int x, int y, int) {

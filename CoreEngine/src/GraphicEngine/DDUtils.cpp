@@ -383,38 +383,37 @@ HRESULT CopyBitmapToSurface(IDirectDrawSurface7* surface, HBITMAP bitmap, int x,
     return hr;
 }
 
-IDirectDrawSurface7* CreateSystemSurface(IDirectDraw7* dd, int width, int height) {
+DDSURFACEDESC2 DescribeSurface(DWORD caps, int width, int height) {
     DDSURFACEDESC2 desc;
     std::memset(&desc, 0, sizeof(desc));
     desc.dwSize = 124;
     desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+    desc.ddsCaps.dwCaps = caps;
     desc.dwWidth = static_cast<DWORD>(width);
     desc.dwHeight = static_cast<DWORD>(height);
+    return desc;
+}
+
+IDirectDrawSurface7* CreateSurfaceFrom(IDirectDraw7* dd, DDSURFACEDESC2* desc) {
     IDirectDrawSurface7* surface = nullptr;
-    if (dd->CreateSurface(&desc, &surface, nullptr) != DD_OK) {
+    if (!dd || dd->CreateSurface(desc, &surface, nullptr) != DD_OK || !surface) {
         if (surface) surface->Release();
         return nullptr;
     }
     return surface;
 }
 
+IDirectDrawSurface7* CreateSystemSurface(IDirectDraw7* dd, int width, int height) {
+    DDSURFACEDESC2 desc = DescribeSurface(DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY, width, height);
+    return CreateSurfaceFrom(dd, &desc);
+}
+
 IDirectDrawSurface7* CreateOffscreenSurface(IDirectDraw7* dd, int width, int height, DDSURFACEDESC2* desc) {
     if (!dd) return nullptr;
     DDSURFACEDESC2 local;
     DDSURFACEDESC2* d = desc ? desc : &local;
-    std::memset(d, 0, sizeof(*d));
-    d->dwSize = 124;
-    d->dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-    d->ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-    d->dwWidth = static_cast<DWORD>(width);
-    d->dwHeight = static_cast<DWORD>(height);
-    IDirectDrawSurface7* surface = nullptr;
-    if (dd->CreateSurface(d, &surface, nullptr) != DD_OK) {
-        if (surface) surface->Release();
-        return nullptr;
-    }
-    return surface;
+    *d = DescribeSurface(DDSCAPS_OFFSCREENPLAIN, width, height);
+    return CreateSurfaceFrom(dd, d);
 }
 
 void* CopyBytes(void* dest, const void* src, int count) {

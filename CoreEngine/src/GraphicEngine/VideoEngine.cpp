@@ -43,10 +43,19 @@ void CopyText512(char (&dest)[512], const char* src) {
     dest[sizeof(dest) - 1] = '\0';
 }
 
-HWND GameWindowHandle() {
-    CQNDXGameManager* gm = CQNDXGameManager::GetInstance();
-    CQNDXWindow* window = gm ? gm->GetWindow() : nullptr;
-    return window ? window->GetHWND() : nullptr;
+// The capabilities of a driver, read through a DirectDraw object made for
+// it; false (nothing written) when none can be made, false too when it
+// cannot describe itself.
+bool ReadDriverCaps(GUID* guid, DDCAPS* caps, DDCAPS* hel) {
+    IDirectDraw* dd = nullptr;
+    if (DirectDrawCreate(guid, &dd, nullptr) < 0 || !dd) return false;
+    std::memset(caps, 0, sizeof(*caps));
+    std::memset(hel, 0, sizeof(*hel));
+    caps->dwSize = 380;
+    hel->dwSize = 380;
+    HRESULT hr = dd->GetCaps(caps, hel);
+    dd->Release();
+    return hr >= 0;
 }
 
 }  // namespace
@@ -149,16 +158,8 @@ void CQNDXVideoEngine::__InitVideoEngine() {
 
 BOOL CALLBACK CQNDXVideoEngine::CountDriversCallback(GUID* guid, LPSTR, LPSTR, LPVOID context, HMONITOR) {
     if (!context) return DDENUMRET_OK;
-    IDirectDraw* dd = nullptr;
-    if (DirectDrawCreate(guid, &dd, nullptr) < 0 || !dd) return DDENUMRET_OK;
     DDCAPS caps, hel;
-    std::memset(&caps, 0, sizeof(caps));
-    std::memset(&hel, 0, sizeof(hel));
-    caps.dwSize = 380;
-    hel.dwSize = 380;
-    HRESULT hr = dd->GetCaps(&caps, &hel);
-    dd->Release();
-    if (hr >= 0) ++*static_cast<DWORD*>(context);
+    if (ReadDriverCaps(guid, &caps, &hel)) ++*static_cast<DWORD*>(context);
     return DDENUMRET_OK;
 }
 
@@ -168,15 +169,7 @@ BOOL CALLBACK CQNDXVideoEngine::CollectDriversCallback(GUID* guid, LPSTR descrip
     if (!fill) return DDENUMRET_CANCEL;
     if (fill->position >= fill->capacity) return DDENUMRET_CANCEL;
     CQNDXDriverInfo& record = fill->table[fill->position];
-    IDirectDraw* dd = nullptr;
-    if (DirectDrawCreate(guid, &dd, nullptr) < 0 || !dd) return DDENUMRET_OK;
-    std::memset(&record.ddCaps, 0, sizeof(record.ddCaps));
-    std::memset(&record.ddHelCaps, 0, sizeof(record.ddHelCaps));
-    record.ddCaps.dwSize = 380;
-    record.ddHelCaps.dwSize = 380;
-    HRESULT hr = dd->GetCaps(&record.ddCaps, &record.ddHelCaps);
-    dd->Release();
-    if (hr < 0) return DDENUMRET_OK;
+    if (!ReadDriverCaps(guid, &record.ddCaps, &record.ddHelCaps)) return DDENUMRET_OK;
     if (guid) {
         record.guid = *guid;
         record.pGUID = &record.guid;
@@ -238,24 +231,25 @@ HRESULT CALLBACK CQNDXVideoEngine::CollectDisplayModesCallback(LPDDSURFACEDESC2 
 
 HRESULT CQNDXVideoEngine::__EnumVideoModes() {
     qndx::gfx::LogInfo("START: CQNDXVideoEngine::__EnumVideoModes");
+    auto end = [](HRESULT hr) {
+        if (hr < 0)
+            qndx::gfx::LogError("END: CQNDXVideoEngine::__EnumVideoModes");
+        else
+            qndx::gfx::LogInfo("END: CQNDXVideoEngine::__EnumVideoModes");
+        return hr;
+    };
     m_iModeCount = 0;
     m_iModeCountEx = 0;
     delete[] m_pModes;
     delete[] m_pModesEx;
     m_pModes = nullptr;
     m_pModesEx = nullptr;
-    if (!m_pDD) {
-        qndx::gfx::LogError("END: CQNDXVideoEngine::__EnumVideoModes");
-        return -1;
-    }
+    if (!m_pDD) return end(-1);
 
     int count = 0, countEx = 0;
     HRESULT hr = m_pDD->EnumDisplayModes(0, nullptr, &count, CountDisplayModesCallback);
     if (hr >= 0) hr = m_pDD->EnumDisplayModes(DDEDM_REFRESHRATES, nullptr, &countEx, CountDisplayModesCallback);
-    if (hr < 0) {
-        qndx::gfx::LogError("END: CQNDXVideoEngine::__EnumVideoModes");
-        return hr;
-    }
+    if (hr < 0) return end(hr);
     qndx::gfx::LogInfo("Got the number of video modes");
     m_pModes = new CQNDXVideoMode[count > 0 ? count : 1]();
     m_pModesEx = new CQNDXVideoMode[countEx > 0 ? countEx : 1]();
@@ -263,19 +257,11 @@ HRESULT CQNDXVideoEngine::__EnumVideoModes() {
     ModeFill plain = {m_pModes, count, 0};
     hr = m_pDD->EnumDisplayModes(0, nullptr, &plain, CollectDisplayModesCallback);
     m_iModeCount = plain.position;
-    if (hr < 0) {
-        qndx::gfx::LogError("END: CQNDXVideoEngine::__EnumVideoModes");
-        return hr;
-    }
+    if (hr < 0) return end(hr);
     ModeFill withRefresh = {m_pModesEx, countEx, 0};
     hr = m_pDD->EnumDisplayModes(DDEDM_REFRESHRATES, nullptr, &withRefresh, CollectDisplayModesCallback);
     m_iModeCountEx = withRefresh.position;
-    if (hr < 0) {
-        qndx::gfx::LogError("END: CQNDXVideoEngine::__EnumVideoModes");
-        return hr;
-    }
-    qndx::gfx::LogInfo("END: CQNDXVideoEngine::__EnumVideoModes");
-    return hr;
+    return end(hr);
 }
 
 // ---------------------------------------------------------------------------
@@ -448,8 +434,12 @@ DWORD CQNDXVideoEngine::ColorToNative(COLORREF colour, bool frontSurface) {
 // Engine surfaces
 
 CQNDXSurface* CQNDXVideoEngine::__WrapEngineSurface(IDirectDrawSurface7* surface, int id, int width, int height) {
+    if (!surface) return nullptr;
     CQNDXSurface* wrapper = new (std::nothrow) CQNDXSurface(surface);
-    if (!wrapper) return nullptr;
+    if (!wrapper) {
+        surface->Release();
+        return nullptr;
+    }
     wrapper->m_iID = id;
     wrapper->m_pVideoEngine = this;
     wrapper->m_iWidth = width;
@@ -464,7 +454,7 @@ CQNDXSurface* CQNDXVideoEngine::__WrapEngineSurface(IDirectDrawSurface7* surface
 
 CQNDXVideoEngine::~CQNDXVideoEngine() {
     qndx::gfx::LogInfo("START: CQNDXVideoEngine::~CQNDXVideoEngine");
-    if (m_pDD) m_pDD->SetCooperativeLevel(GameWindowHandle(), DDSCL_NORMAL);
+    if (m_pDD) m_pDD->SetCooperativeLevel(qndx::gfx::GameWindowHandle(), DDSCL_NORMAL);
 
     delete[] m_pModes;
     delete[] m_pModesEx;

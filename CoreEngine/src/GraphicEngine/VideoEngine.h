@@ -214,7 +214,9 @@ protected:
     void __InitVideoEngine();
     HRESULT __EnumDrivers();
     HRESULT __EnumVideoModes();
-    // Wraps a platform surface as an engine buffer with the given ID and size.
+    // Wraps a platform surface as an engine buffer with the given ID and size;
+    // null for a null surface, and the surface is released when no wrapper
+    // can be made.
     CQNDXSurface* __WrapEngineSurface(IDirectDrawSurface7* surface, int id, int width, int height);
     // Removes the cursor manager from the mouse and deletes it, and deletes
     // the owned default font (VideoEngineHelpers.cpp).

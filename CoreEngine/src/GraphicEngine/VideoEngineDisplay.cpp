@@ -30,38 +30,27 @@ const DWORD kSystem3D = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY | DDSCAPS_
 const DWORD kVideoChain = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_VIDEOMEMORY;  // 0x4218
 const DWORD kSystemChain = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_SYSTEMMEMORY;  // 0xa18
 
-CQNDXWindow* GameWindow() {
-    CQNDXGameManager* gm = CQNDXGameManager::GetInstance();
-    return gm ? gm->GetWindow() : nullptr;
-}
-
-HWND GameWindowHandle() {
-    CQNDXWindow* window = GameWindow();
-    return window ? window->GetHWND() : nullptr;
-}
-
-CQNDXMouse* GameMouse() {
-    CQNDXGameManager* gm = CQNDXGameManager::GetInstance();
-    CQNDXInputEngine* input = gm ? gm->GetInputEngine() : nullptr;
-    return input ? input->GetMouse() : nullptr;
-}
+using qndx::gfx::GameWindow;
+using qndx::gfx::GameWindowHandle;
 
 DDSURFACEDESC2 Describe(DWORD flags, DWORD caps, int width, int height) {
-    DDSURFACEDESC2 desc{};
-    desc.dwSize = 124;
+    DDSURFACEDESC2 desc = DescribeSurface(caps, width, height);
     desc.dwFlags = flags;
-    desc.ddsCaps.dwCaps = caps;
-    desc.dwWidth = static_cast<DWORD>(width);
-    desc.dwHeight = static_cast<DWORD>(height);
     return desc;
 }
 
-// Creates a platform surface; null on failure (nothing held).
-IDirectDrawSurface7* CreatePlatformSurface(IDirectDraw7* dd, DDSURFACEDESC2 desc) {
-    IDirectDrawSurface7* surface = nullptr;
-    if (dd->CreateSurface(&desc, &surface, nullptr) < 0 || !surface) {
-        if (surface) surface->Release();
-        return nullptr;
+// A surface from `desc`, or failing that in memory mode 0 one with the
+// fallback caps; *inVideo is set to `firstInVideo` for the first, 0 for the
+// fallback, and left alone when there is neither.
+IDirectDrawSurface7* CreateWithFallback(IDirectDraw7* dd, DDSURFACEDESC2 desc, int memoryMode, DWORD fallbackCaps,
+                                        int firstInVideo, int* inVideo) {
+    IDirectDrawSurface7* surface = CreateSurfaceFrom(dd, &desc);
+    if (surface) {
+        *inVideo = firstInVideo;
+    } else if (memoryMode == 0) {
+        desc.ddsCaps.dwCaps = fallbackCaps;
+        surface = CreateSurfaceFrom(dd, &desc);
+        if (surface) *inVideo = 0;
     }
     return surface;
 }
@@ -113,11 +102,8 @@ int CQNDXVideoEngine::CreateWindowed(int width, int height, int memoryMode) {
     if (m_pDD->SetCooperativeLevel(hwnd, DDSCL_NORMAL) < 0) return QNDX_VE_COOPERATIVE_LEVEL;
 
     // The primary surface: the desktop.
-    IDirectDrawSurface7* primary = CreatePlatformSurface(m_pDD, Describe(DDSD_CAPS, DDSCAPS_PRIMARYSURFACE, 0, 0));
-    if (primary) {
-        m_pFrontSurface = __WrapEngineSurface(primary, QNDX_SURFACE_FRONT, 0, 0);
-        if (!m_pFrontSurface) primary->Release();
-    }
+    DDSURFACEDESC2 primaryDesc = Describe(DDSD_CAPS, DDSCAPS_PRIMARYSURFACE, 0, 0);
+    m_pFrontSurface = __WrapEngineSurface(CreateSurfaceFrom(m_pDD, &primaryDesc), QNDX_SURFACE_FRONT, 0, 0);
     if (!m_pFrontSurface) {
         DeleteEngineSurfaces(m_pFrontSurface, m_pBackBuffer, m_pThirdSurface, false);
         return QNDX_VE_NO_PRIMARY;
@@ -125,19 +111,10 @@ int CQNDXVideoEngine::CreateWindowed(int width, int height, int memoryMode) {
 
     // The back buffer, in video memory unless the memory mode says otherwise;
     // mode 0 falls back to system memory.
-    const DWORD flags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
     const DWORD firstCaps = (memoryMode == 0 || memoryMode == 1) ? kVideoPlain : kSystemPlain;
-    IDirectDrawSurface7* back = CreatePlatformSurface(m_pDD, Describe(flags, firstCaps, width, height));
-    if (back) {
-        m_bBackBufferInVideoMemory = 1;
-    } else if (memoryMode == 0) {
-        back = CreatePlatformSurface(m_pDD, Describe(flags, kSystemPlain, width, height));
-        if (back) m_bBackBufferInVideoMemory = 0;
-    }
-    if (back) {
-        m_pBackBuffer = __WrapEngineSurface(back, QNDX_SURFACE_BACK, width, height);
-        if (!m_pBackBuffer) back->Release();
-    }
+    IDirectDrawSurface7* back = CreateWithFallback(m_pDD, DescribeSurface(firstCaps, width, height), memoryMode,
+                                                   kSystemPlain, 1, &m_bBackBufferInVideoMemory);
+    m_pBackBuffer = __WrapEngineSurface(back, QNDX_SURFACE_BACK, width, height);
     if (!m_pBackBuffer) {
         DeleteEngineSurfaces(m_pFrontSurface, m_pBackBuffer, m_pThirdSurface, false);
         return QNDX_VE_NO_BACKBUFFER;
@@ -212,18 +189,9 @@ int CQNDXVideoEngine::CreateFullScreen(int width, int height, int bitsPerPixel, 
     DDSURFACEDESC2 desc = Describe(DDSD_CAPS | DDSD_BACKBUFFERCOUNT,
                                    (memoryMode == 0 || memoryMode == 1) ? kVideoChain : kSystemChain, 0, 0);
     desc.dwBackBufferCount = 1;
-    IDirectDrawSurface7* primary = CreatePlatformSurface(m_pDD, desc);
-    if (primary) {
-        m_bBackBufferInVideoMemory = memoryMode == 2 ? 0 : 1;
-    } else if (memoryMode == 0) {
-        desc.ddsCaps.dwCaps = kSystemChain;
-        primary = CreatePlatformSurface(m_pDD, desc);
-        if (primary) m_bBackBufferInVideoMemory = 0;
-    }
-    if (primary) {
-        m_pFrontSurface = __WrapEngineSurface(primary, QNDX_SURFACE_FRONT, width, height);
-        if (!m_pFrontSurface) primary->Release();
-    }
+    IDirectDrawSurface7* primary = CreateWithFallback(m_pDD, desc, memoryMode, kSystemChain, memoryMode == 2 ? 0 : 1,
+                                                      &m_bBackBufferInVideoMemory);
+    m_pFrontSurface = __WrapEngineSurface(primary, QNDX_SURFACE_FRONT, width, height);
     if (!m_pFrontSurface) {
         DeleteEngineSurfaces(m_pFrontSurface, m_pBackBuffer, m_pThirdSurface, true);
         return QNDX_VE_NO_PRIMARY;
@@ -232,10 +200,8 @@ int CQNDXVideoEngine::CreateFullScreen(int width, int height, int bitsPerPixel, 
     DDSCAPS2 caps{};
     caps.dwCaps = DDSCAPS_BACKBUFFER;
     IDirectDrawSurface7* back = nullptr;
-    if (m_pFrontSurface->GetDDSurface()->GetAttachedSurface(&caps, &back) >= 0 && back) {
+    if (m_pFrontSurface->GetDDSurface()->GetAttachedSurface(&caps, &back) >= 0)
         m_pBackBuffer = __WrapEngineSurface(back, QNDX_SURFACE_BACK, width, height);
-        if (!m_pBackBuffer) back->Release();
-    }
     if (!m_pBackBuffer) {
         DeleteEngineSurfaces(m_pFrontSurface, m_pBackBuffer, m_pThirdSurface, true);
         return QNDX_VE_NO_BACKBUFFER;
@@ -251,7 +217,7 @@ int CQNDXVideoEngine::CreateFullScreen(int width, int height, int bitsPerPixel, 
 // and kept across mode switches.
 void CQNDXVideoEngine::__CreateHelpers() {
     if (!m_pCursorManager) m_pCursorManager = new (std::nothrow) CQNDXCursorManager();
-    if (CQNDXMouse* mouse = GameMouse()) {
+    if (CQNDXMouse* mouse = qndx::gfx::GameMouse()) {
         mouse->SetBounds(0, 0, m_iWidth, m_iHeight);
         if (m_pCursorManager) mouse->AddListener(m_pCursorManager);
         mouse->SetPosition(m_iWidth / 2, m_iHeight / 2, 0);
@@ -274,23 +240,14 @@ int CQNDXVideoEngine::RecreateSurfaces(int memoryMode) {
 
     const int width = m_pBackBuffer->GetWidth();
     const int height = m_pBackBuffer->GetHeight();
-    const DWORD flags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
     DWORD caps = kSystemPlain;
     if (memoryMode == 0 || memoryMode == 1) {
         if (m_pCache) m_pCache->Clear();
         caps = kVideoPlain;
     }
-    IDirectDrawSurface7* surface = CreatePlatformSurface(m_pDD, Describe(flags, caps, width, height));
-    if (surface) {
-        m_bThirdSurfaceInVideoMemory = memoryMode == 2 ? 0 : 1;
-    } else if (memoryMode == 0) {
-        surface = CreatePlatformSurface(m_pDD, Describe(flags, kSystem3D, width, height));
-        if (surface) m_bThirdSurfaceInVideoMemory = 0;
-    }
-    if (surface) {
-        m_pThirdSurface = __WrapEngineSurface(surface, QNDX_SURFACE_THIRD, width, height);
-        if (!m_pThirdSurface) surface->Release();
-    }
+    IDirectDrawSurface7* surface = CreateWithFallback(m_pDD, DescribeSurface(caps, width, height), memoryMode, kSystem3D,
+                                                      memoryMode == 2 ? 0 : 1, &m_bThirdSurfaceInVideoMemory);
+    m_pThirdSurface = __WrapEngineSurface(surface, QNDX_SURFACE_THIRD, width, height);
     return m_pThirdSurface ? 0 : QNDX_VE_NO_THIRD_SURFACE;
 }
 

@@ -1,13 +1,32 @@
 // The video engine's default font and cursor manager: setting the default
 // font, the cursor queries, and the helpers' share of destruction (which runs
 // before the cache, surface manager and ID allocator go, since the cursor's
-// image and a bitmap font's glyphs are registered surfaces).
+// image and a bitmap font's glyphs are registered surfaces). Also the game
+// window and mouse lookups the graphics engine shares.
 #include "GameManager.h"
 #include "GraphicEngine/Cursor.h"
 #include "GraphicEngine/Font.h"
+#include "GraphicEngine/GraphicsLog.h"
 #include "GraphicEngine/VideoEngine.h"
 #include "InputEngine/InputEngine.h"
 #include "InputEngine/Mouse.h"
+#include "Util/Window.h"
+
+CQNDXWindow* qndx::gfx::GameWindow() {
+    CQNDXGameManager* gm = CQNDXGameManager::GetInstance();
+    return gm ? gm->GetWindow() : nullptr;
+}
+
+HWND qndx::gfx::GameWindowHandle() {
+    CQNDXWindow* window = GameWindow();
+    return window ? window->GetHWND() : nullptr;
+}
+
+CQNDXMouse* qndx::gfx::GameMouse() {
+    CQNDXGameManager* gm = CQNDXGameManager::GetInstance();
+    CQNDXInputEngine* input = gm ? gm->GetInputEngine() : nullptr;
+    return input ? input->GetMouse() : nullptr;
+}
 
 void CQNDXVideoEngine::SetDefaultFont(CQNDXFont* font) {
     // Null, or the font already held: nothing changes (and nothing is freed
@@ -32,9 +51,7 @@ CQNDXCursor* CQNDXVideoEngine::GetCursor() { return m_pCursorManager ? m_pCursor
 
 void CQNDXVideoEngine::__DestroyHelpers() {
     if (m_pCursorManager) {
-        CQNDXGameManager* gm = CQNDXGameManager::GetInstance();
-        CQNDXInputEngine* input = gm ? gm->GetInputEngine() : nullptr;
-        if (input && input->GetMouse()) input->GetMouse()->RemoveListener(m_pCursorManager);
+        if (CQNDXMouse* mouse = qndx::gfx::GameMouse()) mouse->RemoveListener(m_pCursorManager);
         delete m_pCursorManager;
         m_pCursorManager = nullptr;
     }

@@ -26,12 +26,6 @@ namespace {
 
 const int kLineBytes = 32;
 
-HWND GameWindowHandle() {
-    CQNDXGameManager* gm = CQNDXGameManager::GetInstance();
-    CQNDXWindow* window = gm ? gm->GetWindow() : nullptr;
-    return window ? window->GetHWND() : nullptr;
-}
-
 // The window's client rectangle in screen coordinates.
 RECT ClientRectOnScreen(HWND hwnd) {
     RECT r = {0, 0, 0, 0};
@@ -121,7 +115,7 @@ HRESULT CQNDXVideoEngine::Flip() {
     if (m_bFullScreen) {
         result = m_pFrontSurface->GetDDSurface()->Flip(nullptr, m_bWaitForVSync == 1 ? DDFLIP_WAIT : DDFLIP_NOVSYNC);
     } else {
-        RECT dest = ClientRectOnScreen(GameWindowHandle());
+        RECT dest = ClientRectOnScreen(qndx::gfx::GameWindowHandle());
         if (m_bWaitForVSync == 1) WaitForVerticalBlank();
         if (m_bStretchToWindow) {
             result = m_pFrontSurface->GetDDSurface()->Blt(&dest, m_pBackBuffer->GetDDSurface(), nullptr, DDBLT_WAIT,
@@ -191,7 +185,7 @@ int CQNDXVideoEngine::FadeOut(unsigned short speed) {
     const int width = m_pBackBuffer->GetWidth();
     const int height = m_pBackBuffer->GetHeight();
     RECT all = {0, 0, width, height};
-    RECT source = m_bFullScreen ? *m_pBackBuffer->GetRectPtr() : ClientRectOnScreen(GameWindowHandle());
+    RECT source = m_bFullScreen ? *m_pBackBuffer->GetRectPtr() : ClientRectOnScreen(qndx::gfx::GameWindowHandle());
 
     CQNDXSurface* scratch = new (std::nothrow) CQNDXSurface();
     if (!scratch) return -1;
