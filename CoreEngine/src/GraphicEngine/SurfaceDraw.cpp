@@ -248,43 +248,43 @@ inline int64_t MinorOffset(int64_t t, int64_t rise, int64_t span) {
     return rise < 0 ? -static_cast<int64_t>(q) : static_cast<int64_t>(q);
 }
 
+// A line along a column or a row is one span; false for any other line.
+bool StraightLine(CQNDXSurface* s, int x1, int y1, int x2, int y2, DWORD colour) {
+    if (x1 == x2)
+        s->VLine(y1, y2, x1, colour);
+    else if (y1 == y2)
+        s->HLine(x1, x2, y1, colour);
+    else
+        return false;
+    return true;
+}
+
 }  // namespace
 
 int CQNDXSurface::DrawLine(int x1, int y1, int x2, int y2, DWORD colour) {
     if (!HasPixelFunctions()) return -1;
     if (Lock() < 0) return -1;
-    if (x1 == x2) {
-        VLine(y1, y2, x1, colour);
-        return Unlock();
-    }
-    if (y1 == y2) {
-        HLine(x1, x2, y1, colour);
-        return Unlock();
-    }
+    if (StraightLine(this, x1, y1, x2, y2, colour)) return Unlock();
     const int64_t dx = std::llabs(static_cast<int64_t>(x2) - x1);
     const int64_t dy = std::llabs(static_cast<int64_t>(y2) - y1);
+    // The walk goes along the major axis (a) and moves on the minor one (b).
     // Steps outside the clip put nothing, so only the visible part of the
     // major axis is walked (a line may run far off the surface).
-    if (dy < dx) {
-        if (x1 > x2) {
-            std::swap(x1, x2);
-            std::swap(y1, y2);
-        }
-        const int64_t rise = static_cast<int64_t>(y2) - y1;
-        const int64_t from = std::max<int64_t>(x1, m_ClipRect.left);
-        const int64_t to = std::min<int64_t>(x2, static_cast<int64_t>(m_ClipRect.right) - 1);
-        for (int64_t x = from; x <= to; ++x)
-            PutPixel(static_cast<int>(x), static_cast<int>(y1 + MinorOffset(x - x1, rise, dx)), colour);
-    } else {
-        if (y1 > y2) {
-            std::swap(x1, x2);
-            std::swap(y1, y2);
-        }
-        const int64_t rise = static_cast<int64_t>(x2) - x1;
-        const int64_t from = std::max<int64_t>(y1, m_ClipRect.top);
-        const int64_t to = std::min<int64_t>(y2, static_cast<int64_t>(m_ClipRect.bottom) - 1);
-        for (int64_t y = from; y <= to; ++y)
-            PutPixel(static_cast<int>(x1 + MinorOffset(y - y1, rise, dy)), static_cast<int>(y), colour);
+    const bool steep = dy >= dx;
+    int a1 = steep ? y1 : x1, b1 = steep ? x1 : y1, a2 = steep ? y2 : x2, b2 = steep ? x2 : y2;
+    if (a1 > a2) {
+        std::swap(a1, a2);
+        std::swap(b1, b2);
+    }
+    const int64_t rise = static_cast<int64_t>(b2) - b1;
+    const int64_t from = std::max<int64_t>(a1, steep ? m_ClipRect.top : m_ClipRect.left);
+    const int64_t to = std::min<int64_t>(a2, static_cast<int64_t>(steep ? m_ClipRect.bottom : m_ClipRect.right) - 1);
+    for (int64_t a = from; a <= to; ++a) {
+        const int b = static_cast<int>(b1 + MinorOffset(a - a1, rise, steep ? dy : dx));
+        if (steep)
+            PutPixel(b, static_cast<int>(a), colour);
+        else
+            PutPixel(static_cast<int>(a), b, colour);
     }
     return CloseDrawing(this);
 }
@@ -318,14 +318,7 @@ inline void StepsInside(int64_t base, int dir, LONG lo, LONG hi, int64_t* first,
 int CQNDXSurface::DrawLineAA(int x1, int y1, int x2, int y2, DWORD colour) {
     if (!HasPixelFunctions()) return -1;
     if (Lock() < 0) return -1;
-    if (x1 == x2) {
-        VLine(y1, y2, x1, colour);
-        return Unlock();
-    }
-    if (y1 == y2) {
-        HLine(x1, x2, y1, colour);
-        return Unlock();
-    }
+    if (StraightLine(this, x1, y1, x2, y2, colour)) return Unlock();
     if (y1 > y2) {
         std::swap(x1, x2);
         std::swap(y1, y2);

@@ -23,19 +23,16 @@ namespace platform {
 
 namespace {
 
-std::string Hex(DWORD v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%X", v);
-    return buf;
-}
-
-// Driver index for a GUID pointer, or -1.
-int FindDriver(const GUID* guid) {
-    DisplayState& st = DisplayState::Get();
-    if (guid == nullptr || guid == DDCREATE_HARDWAREONLY || guid == DDCREATE_EMULATIONONLY) return 0;
-    for (size_t i = 1; i < st.drivers.size(); ++i)
-        if (st.drivers[i].guid == *guid) return static_cast<int>(i);
-    return -1;
+// The driver a GUID pointer names, when an object may be made for it: DD_OK
+// and its index, else why not.
+HRESULT FindDriver(const GUID* guid, int* driver) {
+    const DisplayState& st = DisplayState::Get();
+    *driver = -1;
+    if (guid == nullptr || guid == DDCREATE_HARDWAREONLY || guid == DDCREATE_EMULATIONONLY) *driver = 0;
+    for (size_t i = 1; *driver < 0 && i < st.drivers.size(); ++i)
+        if (st.drivers[i].guid == *guid) *driver = static_cast<int>(i);
+    if (*driver < 0) return DDERR_INVALIDDIRECTDRAWGUID;
+    return st.drivers[*driver].createResult;
 }
 
 // Finds the mode entry SetDisplayMode asks for: 16 bits matches 5-6-5 first,
@@ -48,6 +45,20 @@ const ModeEntry* FindMode(DWORD w, DWORD h, DWORD bits, DWORD refresh) {
             if (m.width == w && m.height == h && m.bitsPerPixel == b && (refresh == 0 || m.refreshRate == refresh))
                 return &m;
     return nullptr;
+}
+
+// A mode as EnumDisplayModes and GetDisplayMode describe it (the size field
+// is kept, everything else written).
+void DescribeMode(const ModeEntry& m, DDSURFACEDESC2* d) {
+    const DWORD size = d->dwSize;
+    std::memset(d, 0, sizeof *d);
+    d->dwSize = size;
+    d->dwFlags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_PIXELFORMAT | DDSD_REFRESHRATE;
+    d->dwWidth = m.width;
+    d->dwHeight = m.height;
+    d->ddpfPixelFormat = FormatForBits(m.bitsPerPixel);
+    d->lPitch = static_cast<LONG>((m.width * (d->ddpfPixelFormat.dwRGBBitCount / 8) + 3) & ~3u);
+    d->dwRefreshRate = m.refreshRate;
 }
 
 // The display mode changed: primaries made for the old mode are gone.
@@ -157,14 +168,9 @@ HRESULT DirectDrawImpl::EnumDisplayModes(DWORD dwFlags, LPDDSURFACEDESC2 filter,
             if ((filter->dwFlags & DDSD_REFRESHRATE) && rates && filter->dwRefreshRate != e.refreshRate) continue;
         }
         listed.push_back(e);
-        DDSURFACEDESC2 d = {};
+        DDSURFACEDESC2 d;
         d.dwSize = QNDX_DDSURFACEDESC2_TAG;
-        d.dwFlags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_PIXELFORMAT | DDSD_REFRESHRATE;
-        d.dwWidth = e.width;
-        d.dwHeight = e.height;
-        d.lPitch = static_cast<LONG>((e.width * (pf.dwRGBBitCount / 8) + 3) & ~3u);
-        d.dwRefreshRate = e.refreshRate;
-        d.ddpfPixelFormat = pf;
+        DescribeMode(e, &d);
         if (callback(&d, context) == DDENUMRET_CANCEL) break;
     }
     return DD_OK;
@@ -224,16 +230,7 @@ HRESULT DirectDrawImpl::RestoreDisplayMode() {
 
 HRESULT DirectDrawImpl::GetDisplayMode(LPDDSURFACEDESC2 d) {
     if (!d || !SizeTagOk(d->dwSize, QNDX_DDSURFACEDESC2_TAG, sizeof(DDSURFACEDESC2))) return DDERR_INVALIDPARAMS;
-    const ModeEntry& m = DisplayState::Get().current;
-    DWORD size = d->dwSize;
-    std::memset(d, 0, sizeof *d);
-    d->dwSize = size;
-    d->dwFlags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_PIXELFORMAT | DDSD_REFRESHRATE;
-    d->dwWidth = m.width;
-    d->dwHeight = m.height;
-    d->ddpfPixelFormat = FormatForBits(m.bitsPerPixel);
-    d->lPitch = static_cast<LONG>((m.width * (d->ddpfPixelFormat.dwRGBBitCount / 8) + 3) & ~3u);
-    d->dwRefreshRate = m.refreshRate;
+    DescribeMode(DisplayState::Get().current, d);
     return DD_OK;
 }
 
@@ -362,10 +359,8 @@ HRESULT WINAPI DirectDrawCreate(GUID* lpGUID, LPDIRECTDRAW* lplpDD, IUnknown* pU
     if (lplpDD) *lplpDD = nullptr;
     if (qndx::sim::internal::Enter("DirectDrawCreate", &hr, lpGUID ? "guid" : "NULL")) return hr;
     if (!lplpDD || pUnkOuter) return DDERR_INVALIDPARAMS;
-    int driver = qndx::platform::FindDriver(lpGUID);
-    if (driver < 0) return DDERR_INVALIDDIRECTDRAWGUID;
-    HRESULT result = DisplayState::Get().drivers[driver].createResult;
-    if (FAILED(result)) return result;
+    int driver;
+    if (FAILED(hr = qndx::platform::FindDriver(lpGUID, &driver))) return hr;
     *lplpDD = new DirectDrawCapsImpl(driver);
     return DD_OK;
 }
@@ -375,10 +370,8 @@ HRESULT WINAPI DirectDrawCreateEx(GUID* lpGuid, LPVOID* lplpDD, REFIID iid, IUnk
     if (lplpDD) *lplpDD = nullptr;
     if (qndx::sim::internal::Enter("DirectDrawCreateEx", &hr, lpGuid ? "guid" : "NULL")) return hr;
     if (!lplpDD || pUnkOuter || iid != IID_IDirectDraw7) return DDERR_INVALIDPARAMS;
-    int driver = qndx::platform::FindDriver(lpGuid);
-    if (driver < 0) return DDERR_INVALIDDIRECTDRAWGUID;
-    HRESULT result = DisplayState::Get().drivers[driver].createResult;
-    if (FAILED(result)) return result;
+    int driver;
+    if (FAILED(hr = qndx::platform::FindDriver(lpGuid, &driver))) return hr;
     *lplpDD = static_cast<IDirectDraw7*>(new DirectDrawImpl(driver));
     // What is drawn to the primary from now on shows in the SDL windows.
     qndx::platform::InstallWindowPresenter();

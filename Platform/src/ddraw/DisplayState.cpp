@@ -88,6 +88,12 @@ std::vector<ModeEntry> DefaultModes() {
     return list;
 }
 
+std::string Hex(DWORD v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%X", v);
+    return buf;
+}
+
 DDPIXELFORMAT FormatForBits(DWORD bits) {
     DDPIXELFORMAT f = {};
     f.dwSize = QNDX_DDPIXELFORMAT_TAG;

@@ -68,6 +68,9 @@ DDPIXELFORMAT FormatForBits(DWORD bitsPerPixel);
 pixels::Kind KindOfFormat(const DDPIXELFORMAT& format);
 std::vector<ModeEntry> DefaultModes();
 
+// A value as the call journal shows it: 0x and upper-case hex digits.
+std::string Hex(DWORD v);
+
 // Accepts a record's version tag or its size on this machine.
 inline bool SizeTagOk(DWORD size, DWORD tag, size_t actual) { return size == tag || size == actual; }
 

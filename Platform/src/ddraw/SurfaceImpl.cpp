@@ -32,12 +32,6 @@ const DWORD kAcceptedDescFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIT
 const DWORD kUnsupportedDescFlags = DDSD_LPSURFACE | DDSD_ZBUFFERBITDEPTH | DDSD_ALPHABITDEPTH | DDSD_CKDESTOVERLAY |
                                     DDSD_CKDESTBLT | DDSD_CKSRCOVERLAY | DDSD_MIPMAPCOUNT | DDSD_LINEARSIZE;
 
-std::string Hex(DWORD v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%X", v);
-    return buf;
-}
-
 std::string RectText(const RECT* r) {
     if (!r) return "NULL";
     char buf[64];
