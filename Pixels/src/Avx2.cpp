@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "Vector128.h"
+#include "VectorRules.h"
 
 namespace qndx {
 namespace pixels {
@@ -159,153 +160,29 @@ void ReverseKeyedRow24(uint8_t* d, const uint8_t* s, int n, uint32_t key, uint32
 
 // -------------------------------------------------------- blends and shades
 
-
-template <int N>
-inline __m256i Srl16(__m256i v) {
-    return _mm256_srli_epi16(v, N);
-}
-template <int N>
-inline __m256i Sll16(__m256i v) {
-    return _mm256_slli_epi16(v, N);
-}
-
-// Sixteen 16-bit pixels split into their three fields, each in its own
-// lanes, and joined again.
-template <int Kind>
-struct Fields16 {
-    __m256i c[3];
-    Fields16(__m256i p, const __m256i (&mask)[3]) {
-        c[0] = _mm256_and_si256(p, mask[0]);
-        c[1] = _mm256_and_si256(Srl16<ChannelShift<Kind>(1)>(p), mask[1]);
-        c[2] = _mm256_and_si256(Srl16<ChannelShift<Kind>(2)>(p), mask[2]);
-    }
-    static __m256i Join(__m256i b, __m256i g, __m256i r) {
-        return _mm256_or_si256(b, _mm256_or_si256(Sll16<ChannelShift<Kind>(1)>(g), Sll16<ChannelShift<Kind>(2)>(r)));
-    }
-};
-
-template <int Kind>
-struct FieldMasks {
-    __m256i m[3];
-    FieldMasks() {
-        for (int i = 0; i < 3; ++i) m[i] = _mm256_set1_epi16(static_cast<short>(ChannelMask<Kind>(i)));
-    }
-};
-
-// The per-kind vector rules. kReads says whether the rule reads the source.
-template <int Kind>
-struct HalfAlphaV {
-    static constexpr bool kReads = true;
-    __m256i m;
-    explicit HalfAlphaV(const EffectArgs&) : m(_mm256_set1_epi16(static_cast<short>(HalvingMask<Kind>()))) {}
-    __m256i operator()(__m256i s, __m256i d) const {
-        return _mm256_add_epi16(_mm256_srli_epi16(_mm256_and_si256(s, m), 1),
-                                _mm256_srli_epi16(_mm256_and_si256(d, m), 1));
-    }
-};
-
-template <int Kind>
-struct AlphaV {
-    static constexpr bool kReads = true;
-    __m256i a, ia;
-    FieldMasks<Kind> fm;
-    explicit AlphaV(const EffectArgs& args)
-        : a(_mm256_set1_epi16(static_cast<short>(ClampWeight(args.weight)))),
-          ia(_mm256_set1_epi16(static_cast<short>(256 - ClampWeight(args.weight)))) {}
-    __m256i Mix(__m256i s, __m256i d) const {
-        return _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(s, ia), _mm256_mullo_epi16(d, a)), 8);
-    }
-    __m256i operator()(__m256i s, __m256i d) const {
-        const Fields16<Kind> sc(s, fm.m), dc(d, fm.m);
-        return Fields16<Kind>::Join(Mix(sc.c[0], dc.c[0]), Mix(sc.c[1], dc.c[1]), Mix(sc.c[2], dc.c[2]));
-    }
-};
-
-template <int Kind>
-struct ScaleV {
-    static constexpr bool kReads = false;
-    __m256i v;
-    FieldMasks<Kind> fm;
-    explicit ScaleV(const EffectArgs& args)
-        : v(_mm256_set1_epi16(static_cast<short>(ClampWeight(args.weight)))) {}
-    __m256i Mul(__m256i c) const { return _mm256_srli_epi16(_mm256_mullo_epi16(c, v), 8); }
-    __m256i operator()(__m256i, __m256i d) const {
-        const Fields16<Kind> dc(d, fm.m);
-        return Fields16<Kind>::Join(Mul(dc.c[0]), Mul(dc.c[1]), Mul(dc.c[2]));
-    }
-};
-
-template <int Kind>
-struct HalveV {
-    static constexpr bool kReads = false;
-    __m256i m;
-    explicit HalveV(const EffectArgs&) : m(_mm256_set1_epi16(static_cast<short>(HalvingMask<Kind>()))) {}
-    __m256i operator()(__m256i, __m256i d) const { return _mm256_srli_epi16(_mm256_and_si256(d, m), 1); }
-};
-
-// 32-bit pixels: the halving rules on whole words, the weighted ones on
-// bytes; byte 3 always comes from the destination.
-struct Top32 {
-    __m256i colour;  // bytes 0 to 2 of every pixel
-    Top32() : colour(_mm256_set1_epi32(0x00FFFFFF)) {}
-    __m256i Keep(__m256i channels, __m256i d) const { return _mm256_blendv_epi8(d, channels, colour); }
-};
-
-template <>
-struct HalfAlphaV<32> {
-    static constexpr bool kReads = true;
-    __m256i m;
-    Top32 top;
-    explicit HalfAlphaV(const EffectArgs&) : m(_mm256_set1_epi32(static_cast<int>(HalvingMask<32>()))) {}
-    __m256i operator()(__m256i s, __m256i d) const {
-        const __m256i sum = _mm256_add_epi32(_mm256_srli_epi32(_mm256_and_si256(s, m), 1),
-                                             _mm256_srli_epi32(_mm256_and_si256(d, m), 1));
-        return top.Keep(sum, d);
-    }
-};
-
-template <>
-struct AlphaV<32> {
-    static constexpr bool kReads = true;
-    __m256i a, ia;
-    Top32 top;
-    explicit AlphaV(const EffectArgs& args)
-        : a(_mm256_set1_epi16(static_cast<short>(ClampWeight(args.weight)))),
-          ia(_mm256_set1_epi16(static_cast<short>(256 - ClampWeight(args.weight)))) {}
-    __m256i operator()(__m256i s, __m256i d) const {
-        const __m256i z = _mm256_setzero_si256();
-        const __m256i lo = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(s, z), ia),
-                                            _mm256_mullo_epi16(_mm256_unpacklo_epi8(d, z), a));
-        const __m256i hi = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(s, z), ia),
-                                            _mm256_mullo_epi16(_mm256_unpackhi_epi8(d, z), a));
-        return top.Keep(_mm256_packus_epi16(_mm256_srli_epi16(lo, 8), _mm256_srli_epi16(hi, 8)), d);
-    }
-};
-
-template <>
-struct ScaleV<32> {
-    static constexpr bool kReads = false;
-    __m256i v;
-    Top32 top;
-    explicit ScaleV(const EffectArgs& args)
-        : v(_mm256_set1_epi16(static_cast<short>(ClampWeight(args.weight)))) {}
-    __m256i operator()(__m256i, __m256i d) const {
-        const __m256i z = _mm256_setzero_si256();
-        const __m256i lo = _mm256_mullo_epi16(_mm256_unpacklo_epi8(d, z), v);
-        const __m256i hi = _mm256_mullo_epi16(_mm256_unpackhi_epi8(d, z), v);
-        return top.Keep(_mm256_packus_epi16(_mm256_srli_epi16(lo, 8), _mm256_srli_epi16(hi, 8)), d);
-    }
-};
-
-template <>
-struct HalveV<32> {
-    static constexpr bool kReads = false;
-    __m256i m;
-    Top32 top;
-    explicit HalveV(const EffectArgs&) : m(_mm256_set1_epi32(static_cast<int>(HalvingMask<32>()))) {}
-    __m256i operator()(__m256i, __m256i d) const {
-        return top.Keep(_mm256_srli_epi32(_mm256_and_si256(d, m), 1), d);
-    }
+// The lane operations VectorRules.h writes the rules with, on 32 bytes.
+struct W256 {
+    typedef __m256i Vec;
+    static Vec Set8(int v) { return _mm256_set1_epi8(static_cast<char>(v)); }
+    static Vec Set16(uint32_t v) { return _mm256_set1_epi16(static_cast<short>(v)); }
+    static Vec Set32(uint32_t v) { return _mm256_set1_epi32(static_cast<int>(v)); }
+    static Vec Zero() { return _mm256_setzero_si256(); }
+    static Vec And(Vec a, Vec b) { return _mm256_and_si256(a, b); }
+    static Vec Or(Vec a, Vec b) { return _mm256_or_si256(a, b); }
+    static Vec Add8(Vec a, Vec b) { return _mm256_add_epi8(a, b); }
+    static Vec Add16(Vec a, Vec b) { return _mm256_add_epi16(a, b); }
+    static Vec Add32(Vec a, Vec b) { return _mm256_add_epi32(a, b); }
+    static Vec Mul16(Vec a, Vec b) { return _mm256_mullo_epi16(a, b); }
+    template <int N>
+    static Vec Srl16(Vec a) { return _mm256_srli_epi16(a, N); }
+    template <int N>
+    static Vec Sll16(Vec a) { return _mm256_slli_epi16(a, N); }
+    template <int N>
+    static Vec Srl32(Vec a) { return _mm256_srli_epi32(a, N); }
+    static Vec Low8(Vec a) { return _mm256_unpacklo_epi8(a, Zero()); }
+    static Vec High8(Vec a) { return _mm256_unpackhi_epi8(a, Zero()); }
+    static Vec Pack16(Vec lo, Vec hi) { return _mm256_packus_epi16(lo, hi); }
+    static Vec Select(Vec mask, Vec keep, Vec put) { return _mm256_blendv_epi8(put, keep, mask); }
 };
 
 // Which lanes of a source step hold the key (all bits set there).
@@ -398,8 +275,8 @@ void WideLoop<Kind, Keyed, OpT>::Run(uint8_t* dst, ptrdiff_t dstPitch, const uin
         WideLoop<Kind, false, OpT>::Run(dst, dstPitch, src, srcPitch, w, h, args);
         return;
     }
-    constexpr bool reads = Keyed || OpT<Kind>::kReads;
-    const OpT<Kind> op(args);
+    constexpr bool reads = Keyed || OpT<Kind>::kReadsSource;
+    const VectorRule<W256, Kind, OpT> op(args);
     const KeyTest<Kind> key(args.key);
     const size_t rowBytes = static_cast<size_t>(w) * (Kind == 32 ? 4 : 2);
     const size_t whole = rowBytes & ~static_cast<size_t>(31);
@@ -428,37 +305,6 @@ void WideLoop<Kind, Keyed, OpT>::Run(uint8_t* dst, ptrdiff_t dstPitch, const uin
 
 // 24 bits without a key: every byte is a channel, so a row is one run of
 // bytes, thirty-two a step, then sixteen, then the rest one by one.
-inline __m256i HalveBytes(__m256i d) { return _mm256_and_si256(_mm256_srli_epi16(d, 1), _mm256_set1_epi8(0x7F)); }
-// (x * xw + y * yw) >> 8 per byte (yw 0 leaves y out); unpack and pack stay
-// within each 128-bit lane, so the bytes come back in their places.
-inline __m256i WeighBytes(__m256i x, __m256i xw, __m256i y, __m256i yw) {
-    const __m256i z = _mm256_setzero_si256();
-    const __m256i lo = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(x, z), xw),
-                                        _mm256_mullo_epi16(_mm256_unpacklo_epi8(y, z), yw));
-    const __m256i hi = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(x, z), xw),
-                                        _mm256_mullo_epi16(_mm256_unpackhi_epi8(y, z), yw));
-    return _mm256_packus_epi16(_mm256_srli_epi16(lo, 8), _mm256_srli_epi16(hi, 8));
-}
-struct HalfAlphaBytes {
-    explicit HalfAlphaBytes(const EffectArgs&) {}
-    __m256i operator()(__m256i s, __m256i d) const { return _mm256_add_epi8(HalveBytes(s), HalveBytes(d)); }
-};
-struct AlphaBytes {
-    __m256i a, ia;
-    explicit AlphaBytes(const EffectArgs& args)
-        : a(_mm256_set1_epi16(static_cast<short>(ClampWeight(args.weight)))),
-          ia(_mm256_set1_epi16(static_cast<short>(256 - ClampWeight(args.weight)))) {}
-    __m256i operator()(__m256i s, __m256i d) const { return WeighBytes(s, ia, d, a); }
-};
-struct ScaleBytes {
-    __m256i v;
-    explicit ScaleBytes(const EffectArgs& args) : v(_mm256_set1_epi16(static_cast<short>(ClampWeight(args.weight)))) {}
-    __m256i operator()(__m256i, __m256i d) const { return WeighBytes(d, v, d, _mm256_setzero_si256()); }
-};
-struct HalveBytesOp {
-    explicit HalveBytesOp(const EffectArgs&) {}
-    __m256i operator()(__m256i, __m256i d) const { return HalveBytes(d); }
-};
 
 // One step of N bytes of a 24-bit row where N more are left (s is null
 // when the rule does not read the source); the next byte's index.
@@ -470,12 +316,12 @@ inline int BytesStep(uint8_t* d, const uint8_t* s, int i, int n, const V& vop) {
     return i + N;
 }
 
-template <template <int> class OpT, class V>
+template <template <int> class OpT>
 void Bytes24(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h,
              const EffectArgs& args) {
     constexpr bool reads = OpT<24>::kReadsSource;
     const OpT<24> op(args);
-    const V vop(args);
+    const VectorRule<W256, 24, OpT> vop(args);
     const int n = 3 * w;
     for (int row = 0; row < h; ++row) {
         uint8_t* d = dst + row * dstPitch;
@@ -491,22 +337,10 @@ void Bytes24(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t src
 }
 
 void FillBytes24(EffectFn (&row)[kEffects]) {
-    row[static_cast<int>(Effect::HalfAlpha)] = Bytes24<HalfAlphaOp, HalfAlphaBytes>;
-    row[static_cast<int>(Effect::Alpha)] = Bytes24<AlphaOp, AlphaBytes>;
-    row[static_cast<int>(Effect::Translucent)] = Bytes24<ScaleOp, ScaleBytes>;
-    row[static_cast<int>(Effect::HalfTranslucent)] = Bytes24<HalveOp, HalveBytesOp>;
-}
-
-template <int Kind>
-void FillWide(EffectFn (&row)[kEffects]) {
-    row[static_cast<int>(Effect::HalfAlpha)] = WideLoop<Kind, false, HalfAlphaV>::Run;
-    row[static_cast<int>(Effect::HalfAlphaKeyed)] = WideLoop<Kind, true, HalfAlphaV>::Run;
-    row[static_cast<int>(Effect::Alpha)] = WideLoop<Kind, false, AlphaV>::Run;
-    row[static_cast<int>(Effect::AlphaKeyed)] = WideLoop<Kind, true, AlphaV>::Run;
-    row[static_cast<int>(Effect::Translucent)] = WideLoop<Kind, false, ScaleV>::Run;
-    row[static_cast<int>(Effect::TranslucentKeyed)] = WideLoop<Kind, true, ScaleV>::Run;
-    row[static_cast<int>(Effect::HalfTranslucent)] = WideLoop<Kind, false, HalveV>::Run;
-    row[static_cast<int>(Effect::HalfTranslucentKeyed)] = WideLoop<Kind, true, HalveV>::Run;
+    row[static_cast<int>(Effect::HalfAlpha)] = Bytes24<HalfAlphaOp>;
+    row[static_cast<int>(Effect::Alpha)] = Bytes24<AlphaOp>;
+    row[static_cast<int>(Effect::Translucent)] = Bytes24<ScaleOp>;
+    row[static_cast<int>(Effect::HalfTranslucent)] = Bytes24<HalveOp>;
 }
 
 // -------------------------------------------------------------- span runs
@@ -641,9 +475,9 @@ void FillAvx2(Loops* l) {
     FillRows<16>(l);
     FillRows<24>(l);
     FillRows<32>(l);
-    FillWide<15>(l->effect[KindIndexOf(15)]);
-    FillWide<16>(l->effect[KindIndexOf(16)]);
-    FillWide<32>(l->effect[KindIndexOf(32)]);
+    FillEffects<15, WideLoop>(l->effect[KindIndexOf(15)]);
+    FillEffects<16, WideLoop>(l->effect[KindIndexOf(16)]);
+    FillEffects<32, WideLoop>(l->effect[KindIndexOf(32)]);
     FillBytes24(l->effect[KindIndexOf(24)]);
     l->runs = CopyRuns<CopyAvx2>;
     // Thirty-two bytes a step: measured as at SSE2, 1.7 times the bytes

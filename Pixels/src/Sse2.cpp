@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "Vector128.h"
+#include "VectorRules.h"
 
 namespace qndx {
 namespace pixels {
@@ -53,211 +54,32 @@ void Keyed24Sse2(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t
 
 // ------------------------------------------------------- blends and shades
 
-// Eight 16-bit pixels: the three channels apart, each in its own lanes.
-template <int Kind>
-struct Channels16 {
-    __m128i c[3];
-    explicit Channels16(__m128i p) {
-        for (int i = 0; i < 3; ++i)
-            c[i] = _mm_and_si128(ShiftRight(p, ChannelShift<Kind>(i)),
-                                 _mm_set1_epi16(static_cast<short>(ChannelMask<Kind>(i))));
-    }
-    static __m128i ShiftRight(__m128i p, int n) { return _mm_srl_epi16(p, _mm_cvtsi32_si128(n)); }
-    static __m128i Join(const __m128i (&ch)[3]) {
-        __m128i out = ch[0];
-        for (int i = 1; i < 3; ++i) out = _mm_or_si128(out, _mm_sll_epi16(ch[i], _mm_cvtsi32_si128(ChannelShift<Kind>(i))));
-        return out;
-    }
-};
-
-template <int Kind>
-struct HalfAlphaV16 {
-    explicit HalfAlphaV16(const EffectArgs&) : m(_mm_set1_epi16(static_cast<short>(HalvingMask<Kind>()))) {}
-    __m128i operator()(__m128i s, __m128i d) const {
-        return _mm_add_epi16(_mm_srli_epi16(_mm_and_si128(s, m), 1), _mm_srli_epi16(_mm_and_si128(d, m), 1));
-    }
-    __m128i m;
-};
-
-template <int Kind>
-struct AlphaV16 {
-    explicit AlphaV16(const EffectArgs& args)
-        : a(_mm_set1_epi16(static_cast<short>(ClampWeight(args.weight)))),
-          ia(_mm_set1_epi16(static_cast<short>(256 - ClampWeight(args.weight)))) {}
-    __m128i operator()(__m128i s, __m128i d) const {
-        Channels16<Kind> sc(s), dc(d);
-        __m128i out[3];
-        for (int i = 0; i < 3; ++i)
-            out[i] = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(sc.c[i], ia), _mm_mullo_epi16(dc.c[i], a)), 8);
-        return Channels16<Kind>::Join(out);
-    }
-    __m128i a, ia;
-};
-
-template <int Kind>
-struct ScaleV16 {
-    explicit ScaleV16(const EffectArgs& args) : v(_mm_set1_epi16(static_cast<short>(ClampWeight(args.weight)))) {}
-    __m128i operator()(__m128i, __m128i d) const {
-        Channels16<Kind> dc(d);
-        __m128i out[3];
-        for (int i = 0; i < 3; ++i) out[i] = _mm_srli_epi16(_mm_mullo_epi16(dc.c[i], v), 8);
-        return Channels16<Kind>::Join(out);
-    }
-    __m128i v;
-};
-
-template <int Kind>
-struct HalveV16 {
-    explicit HalveV16(const EffectArgs&) : m(_mm_set1_epi16(static_cast<short>(HalvingMask<Kind>()))) {}
-    __m128i operator()(__m128i, __m128i d) const { return _mm_srli_epi16(_mm_and_si128(d, m), 1); }
-    __m128i m;
-};
-
-// Sixteen 8-bit channels at a time (24- and 32-bit pixels).
-inline __m128i BlendBytes(__m128i s, __m128i d, __m128i a, __m128i ia) {
-    const __m128i z = _mm_setzero_si128();
-    __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(s, z), ia), _mm_mullo_epi16(_mm_unpacklo_epi8(d, z), a));
-    __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(s, z), ia), _mm_mullo_epi16(_mm_unpackhi_epi8(d, z), a));
-    return _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8));
-}
-inline __m128i ScaleBytes(__m128i d, __m128i v) {
-    const __m128i z = _mm_setzero_si128();
-    __m128i lo = _mm_mullo_epi16(_mm_unpacklo_epi8(d, z), v);
-    __m128i hi = _mm_mullo_epi16(_mm_unpackhi_epi8(d, z), v);
-    return _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8));
-}
-inline __m128i HalveBytes(__m128i d) { return _mm_and_si128(_mm_srli_epi16(d, 1), _mm_set1_epi8(0x7F)); }
-
-struct HalfAlphaVBytes {
-    explicit HalfAlphaVBytes(const EffectArgs&) {}
-    __m128i operator()(__m128i s, __m128i d) const { return _mm_add_epi8(HalveBytes(s), HalveBytes(d)); }
-};
-struct AlphaVBytes {
-    explicit AlphaVBytes(const EffectArgs& args)
-        : a(_mm_set1_epi16(static_cast<short>(ClampWeight(args.weight)))),
-          ia(_mm_set1_epi16(static_cast<short>(256 - ClampWeight(args.weight)))) {}
-    __m128i operator()(__m128i s, __m128i d) const { return BlendBytes(s, d, a, ia); }
-    __m128i a, ia;
-};
-struct ScaleVBytes {
-    explicit ScaleVBytes(const EffectArgs& args) : v(_mm_set1_epi16(static_cast<short>(ClampWeight(args.weight)))) {}
-    __m128i operator()(__m128i, __m128i d) const { return ScaleBytes(d, v); }
-    __m128i v;
-};
-struct HalveVBytes {
-    explicit HalveVBytes(const EffectArgs&) {}
-    __m128i operator()(__m128i, __m128i d) const { return HalveBytes(d); }
-};
-
-// Four 32-bit pixels: the halving rules work on whole words with the
-// halving mask; the others on bytes, byte 3 put back from the destination.
-struct HalfAlphaV32 {
-    explicit HalfAlphaV32(const EffectArgs&)
-        : m(_mm_set1_epi32(static_cast<int>(HalvingMask<32>()))), top(_mm_set1_epi32(static_cast<int>(KeptBits<32>()))) {}
-    __m128i operator()(__m128i s, __m128i d) const {
-        const __m128i sum =
-            _mm_add_epi32(_mm_srli_epi32(_mm_and_si128(s, m), 1), _mm_srli_epi32(_mm_and_si128(d, m), 1));
-        return _mm_or_si128(sum, _mm_and_si128(d, top));
-    }
-    __m128i m, top;
-};
-struct HalveV32 {
-    explicit HalveV32(const EffectArgs&)
-        : m(_mm_set1_epi32(static_cast<int>(HalvingMask<32>()))), top(_mm_set1_epi32(static_cast<int>(KeptBits<32>()))) {}
-    __m128i operator()(__m128i, __m128i d) const {
-        return _mm_or_si128(_mm_srli_epi32(_mm_and_si128(d, m), 1), _mm_and_si128(d, top));
-    }
-    __m128i m, top;
-};
-template <class VBytes>
-struct BytesKeepingTop {
-    explicit BytesKeepingTop(const EffectArgs& args) : v(args), colour(_mm_set1_epi32(0x00FFFFFF)) {}
-    __m128i operator()(__m128i s, __m128i d) const { return Select(colour, v(s, d), d); }
-    VBytes v;
-    __m128i colour;
-};
-
-// Which vector rule goes with which scalar rule.
-template <int Kind, template <int> class OpT>
-struct VectorOf;
-template <int Kind>
-struct VectorOf<Kind, HalfAlphaOp> {
-    typedef HalfAlphaV16<Kind> V16;
-    typedef HalfAlphaVBytes VBytes;
-    typedef HalfAlphaV32 V32;
-};
-template <int Kind>
-struct VectorOf<Kind, AlphaOp> {
-    typedef AlphaV16<Kind> V16;
-    typedef AlphaVBytes VBytes;
-    typedef BytesKeepingTop<AlphaVBytes> V32;
-};
-template <int Kind>
-struct VectorOf<Kind, ScaleOp> {
-    typedef ScaleV16<Kind> V16;
-    typedef ScaleVBytes VBytes;
-    typedef BytesKeepingTop<ScaleVBytes> V32;
-};
-template <int Kind>
-struct VectorOf<Kind, HalveOp> {
-    typedef HalveV16<Kind> V16;
-    typedef HalveVBytes VBytes;
-    typedef HalveV32 V32;
-};
-
-// 15/16 bits: eight pixels a step, keyed pixels put back from the destination.
+// 15, 16 and 32 bits: eight or four pixels a step, keyed pixels put back
+// from the destination (byte 3 of a 32-bit pixel by the rule).
 template <int Kind, bool Keyed, template <int> class OpT>
-void FastLoop16(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h,
-                const EffectArgs& args) {
+void FastLoopWide(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h,
+                  const EffectArgs& args) {
+    constexpr int B = Bpp<Kind>(), V = 16 / B;
     constexpr bool reads = Keyed || OpT<Kind>::kReadsSource;
     const OpT<Kind> op(args);
-    const typename VectorOf<Kind, OpT>::V16 vop(args);
+    const VectorRule<W128, Kind, OpT> vop(args);
     const uint32_t key = args.key;
-    const __m128i k = _mm_set1_epi16(static_cast<short>(key));
+    const __m128i k = Splat128<B>(key);
     for (int row = 0; row < h; ++row) {
         uint8_t* d = dst + row * dstPitch;
         const uint8_t* s = reads ? src + row * srcPitch : nullptr;
         int x = 0;
-        for (; x + 8 <= w; x += 8) {
-            const __m128i sv = reads ? LoadV(s + 2 * x) : _mm_setzero_si128();
-            const __m128i dv = LoadV(d + 2 * x);
+        for (; x + V <= w; x += V) {
+            const __m128i sv = reads ? LoadV(s + B * x) : _mm_setzero_si128();
+            const __m128i dv = LoadV(d + B * x);
             __m128i r = vop(sv, dv);
-            if (Keyed) r = Select(_mm_cmpeq_epi16(sv, k), dv, r);
-            StoreV(d + 2 * x, r);
+            if (Keyed) r = Select(KeyLanes128<B>(sv, k), dv, r);
+            StoreV(d + B * x, r);
         }
         for (; x < w; ++x) {
-            const uint32_t sp = reads ? Load16(s + 2 * x) : 0;
-            if (Keyed && sp == key) continue;
-            Store16(d + 2 * x, op.Apply(sp, Load16(d + 2 * x)));
-        }
-    }
-}
-
-// 32 bits: four pixels a step; byte 3 of the destination is put back.
-template <bool Keyed, template <int> class OpT>
-void FastLoop32(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, int w, int h,
-                const EffectArgs& args) {
-    constexpr bool reads = Keyed || OpT<32>::kReadsSource;
-    const OpT<32> op(args);
-    const typename VectorOf<32, OpT>::V32 vop(args);
-    const uint32_t key = args.key;
-    const __m128i k = _mm_set1_epi32(static_cast<int>(key));
-    const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
-    for (int row = 0; row < h; ++row) {
-        uint8_t* d = dst + row * dstPitch;
-        const uint8_t* s = reads ? src + row * srcPitch : nullptr;
-        int x = 0;
-        for (; x + 4 <= w; x += 4) {
-            const __m128i sv = reads ? LoadV(s + 4 * x) : _mm_setzero_si128();
-            const __m128i dv = LoadV(d + 4 * x);
-            __m128i r = vop(sv, dv);
-            if (Keyed) r = Select(_mm_cmpeq_epi32(_mm_and_si128(sv, colour), k), dv, r);
-            StoreV(d + 4 * x, r);
-        }
-        for (; x < w; ++x) {
-            const uint32_t sp = reads ? Load32(s + 4 * x) : 0;
-            if (Keyed && KeyBitsOf<32>(sp) == key) continue;
-            Store32(d + 4 * x, op.Apply(sp, Load32(d + 4 * x)));
+            const uint32_t sp = reads ? Load<B>(s + B * x) : 0;
+            if (Keyed && KeyBitsOf<Kind>(sp) == key) continue;
+            Store<B>(d + B * x, op.Apply(sp, Load<B>(d + B * x)));
         }
     }
 }
@@ -269,7 +91,7 @@ void FastLoop24(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t 
                 const EffectArgs& args) {
     constexpr bool reads = OpT<24>::kReadsSource;
     const OpT<24> op(args);
-    const typename VectorOf<24, OpT>::VBytes vop(args);
+    const VectorRule<W128, 24, OpT> vop(args);
     const int n = 3 * w;
     for (int row = 0; row < h; ++row) {
         uint8_t* d = dst + row * dstPitch;
@@ -307,10 +129,8 @@ struct FastLoop {
             FastLoop<Kind, false, OpT>::Run(dst, dstPitch, src, srcPitch, w, h, args);
             return;
         }
-        if constexpr (Kind == 15 || Kind == 16)
-            FastLoop16<Kind, Keyed, OpT>(dst, dstPitch, src, srcPitch, w, h, args);
-        else if constexpr (Kind == 32)
-            FastLoop32<Keyed, OpT>(dst, dstPitch, src, srcPitch, w, h, args);
+        if constexpr (Kind != 24)
+            FastLoopWide<Kind, Keyed, OpT>(dst, dstPitch, src, srcPitch, w, h, args);
         else if constexpr (!Keyed)
             FastLoop24<OpT>(dst, dstPitch, src, srcPitch, w, h, args);
         else
