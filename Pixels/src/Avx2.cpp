@@ -161,8 +161,7 @@ void ReverseKeyedRow24(uint8_t* d, const uint8_t* s, int n, uint32_t key, uint32
 // -------------------------------------------------------- blends and shades
 
 // The lane operations VectorRules.h writes the rules with, on 32 bytes.
-struct W256 {
-    typedef __m256i Vec;
+struct W256 : Vector256 {
     static Vec Set8(int v) { return _mm256_set1_epi8(static_cast<char>(v)); }
     static Vec Set16(uint32_t v) { return _mm256_set1_epi16(static_cast<short>(v)); }
     static Vec Set32(uint32_t v) { return _mm256_set1_epi32(static_cast<int>(v)); }
@@ -443,19 +442,6 @@ void PictureRowAvx2(uint8_t* d, const uint8_t* s, int first, int count, const ui
     PictureRowOf<Bits, Kind>(d, s, first + i, count - i, table);
 }
 
-// 5-6-5 into 5-5-5 (the 15-bit kind of pictures decoded as 5-6-5): green
-// loses its low bit, as narrowing it from 8 bits does.
-void Picture565To555(uint8_t* d, const uint8_t* s, int first, int count, const uint32_t* table) {
-    const uint8_t* p = s + (ptrdiff_t)first * 2;
-    int i = 0;
-    for (; i + 16 <= count; i += 16, p += 32, d += 32) {
-        const __m256i v = Load(p);
-        Store(d, _mm256_or_si256(_mm256_and_si256(v, _mm256_set1_epi16(0x1F)),
-                                 _mm256_and_si256(_mm256_srli_epi16(v, 1), _mm256_set1_epi16(0x7FE0))));
-    }
-    PictureRowOf<16, 15>(d, s, first + i, count - i, table);
-}
-
 template <int Bits>
 void FillPictureAvx2(PictureRowFn (&row)[kKinds]) {
     row[KindIndexOf(15)] = PictureRowAvx2<Bits, 15>;
@@ -491,7 +477,7 @@ void FillAvx2(Loops* l) {
     l->packFrom = size_t(640) << 10;
     FillPictureAvx2<24>(l->pictureRows[SourceIndexOf(24)]);
     FillPictureAvx2<32>(l->pictureRows[SourceIndexOf(32)]);
-    l->pictureRows[SourceIndexOf(16)][KindIndexOf(15)] = Picture565To555;
+    l->pictureRows[SourceIndexOf(16)][KindIndexOf(15)] = Picture565To555<W256>;
 }
 
 }  // namespace detail

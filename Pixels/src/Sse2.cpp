@@ -350,18 +350,6 @@ void PictureRowSse2(uint8_t* d, const uint8_t* s, int first, int count, const ui
     PictureRowOf<Bits, Kind>(d, s, first + i, count - i, table);
 }
 
-// 5-6-5 into 5-5-5: green loses its low bit, as narrowing it from 8 bits does.
-void Picture565To555(uint8_t* d, const uint8_t* s, int first, int count, const uint32_t* table) {
-    const uint8_t* p = s + (ptrdiff_t)first * 2;
-    int i = 0;
-    for (; i + 8 <= count; i += 8, p += 16, d += 16) {
-        const __m128i v = LoadV(p);
-        StoreV(d, _mm_or_si128(_mm_and_si128(v, _mm_set1_epi16(0x1F)),
-                               _mm_and_si128(_mm_srli_epi16(v, 1), _mm_set1_epi16(0x7FE0))));
-    }
-    PictureRowOf<16, 15>(d, s, first + i, count - i, table);
-}
-
 template <int Bits>
 void FillPictureSse2(PictureRowFn (&row)[kKinds]) {
     row[KindIndexOf(15)] = PictureRowSse2<Bits, 15>;
@@ -415,7 +403,7 @@ void FillSse2(Loops* l) {
     l->finishRows = Fence;
     FillPictureSse2<24>(l->pictureRows[SourceIndexOf(24)]);
     FillPictureSse2<32>(l->pictureRows[SourceIndexOf(32)]);
-    l->pictureRows[SourceIndexOf(16)][KindIndexOf(15)] = Picture565To555;
+    l->pictureRows[SourceIndexOf(16)][KindIndexOf(15)] = Picture565To555<W128>;
 }
 
 }  // namespace detail

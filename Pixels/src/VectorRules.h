@@ -1,5 +1,5 @@
-// The blends and shades on whole vectors, written once for every vector
-// width: W is a width's set of lane operations (W128 here for SSE2, W256 in
+// The blends and shades, and the picture rows that are the same but for the
+// vector width, written once for every width: W is a width's set of lane operations (W128 here for SSE2, W256 in
 // the AVX2 file). VectorRule<W, Kind, Op> does to a vector of pixels of Kind
 // (15, 16 or 32; 24 for bare channel bytes) what scalar rule Op does to one,
 // byte for byte. Included only by the vector files, each compiled for its
@@ -12,8 +12,7 @@ namespace qndx {
 namespace pixels {
 namespace {
 
-struct W128 {
-    typedef __m128i Vec;
+struct W128 : Vector128 {
     static Vec Set8(int v) { return _mm_set1_epi8(static_cast<char>(v)); }
     static Vec Set16(uint32_t v) { return _mm_set1_epi16(static_cast<short>(v)); }
     static Vec Set32(uint32_t v) { return _mm_set1_epi32(static_cast<int>(v)); }
@@ -149,6 +148,20 @@ struct VectorRule<W, Kind, ScaleOp> : KeepTop<W, Kind> {
         }
     }
 };
+
+// 5-6-5 into 5-5-5 (the 15-bit kind of pictures decoded as 5-6-5): green
+// loses its low bit, as narrowing it from 8 bits does.
+template <class W>
+void Picture565To555(uint8_t* d, const uint8_t* s, int first, int count, const uint32_t* table) {
+    constexpr int N = sizeof(typename W::Vec) / 2;
+    const uint8_t* p = s + (ptrdiff_t)first * 2;
+    int i = 0;
+    for (; i + N <= count; i += N, p += 2 * N, d += 2 * N) {
+        const typename W::Vec v = W::Load(p);
+        W::Store(d, W::Or(W::And(v, W::Set16(0x1F)), W::And(W::template Srl16<1>(v), W::Set16(0x7FE0))));
+    }
+    PictureRowOf<16, 15>(d, s, first + i, count - i, table);
+}
 
 }  // namespace
 }  // namespace pixels
