@@ -177,8 +177,6 @@ uint32_t KeyBits(uint32_t kind) {
     }
 }
 
-bool ReadsSource(Effect effect) { return effect != Effect::Translucent && effect != Effect::HalfTranslucent; }
-
 bool IsKeyed(Effect effect) {
     switch (effect) {
         case Effect::MirrorLeftRightKeyed:

@@ -142,20 +142,20 @@ int LockedBytesPerPixel(const DDSURFACEDESC2& desc) {
 
 }  // namespace
 
-LockPair::LockPair(const ReadSource& read, CQNDXSurface* dest)
-    : m_read(read), m_dest(dest), m_readDesc(&read.source->SurfaceDesc()) {
-    if (read.copy) {
+LockPair::LockPair(CQNDXSurface* source, IDirectDrawSurface7* copy, CQNDXSurface* dest)
+    : m_source(source), m_dest(dest), m_copy(copy), m_readDesc(&source->SurfaceDesc()) {
+    if (copy) {
         // A lock fills the whole description, and nothing reads it unless
         // the lock succeeded: no clearing first, which costs as much as a
         // small blit.
         m_copyDesc.dwSize = 124;
         m_readDesc = &m_copyDesc;
-        m_result = read.copy->Lock(nullptr, &m_copyDesc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr);
+        m_result = copy->Lock(nullptr, &m_copyDesc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr);
     } else {
         // A writable lock would tell the platform the source may change,
         // which drops its span form; the blit only reads it (unless it is
         // also the destination).
-        m_result = read.source == dest ? read.source->Lock() : read.source->LockToRead();
+        m_result = source == dest ? source->Lock() : source->LockToRead();
     }
     if (m_result < 0) return;
     m_readLocked = true;
@@ -166,10 +166,10 @@ LockPair::LockPair(const ReadSource& read, CQNDXSurface* dest)
 
 LockPair::~LockPair() {
     if (m_readLocked) {
-        if (m_read.copy)
-            m_read.copy->Unlock(nullptr);
+        if (m_copy)
+            m_copy->Unlock(nullptr);
         else
-            m_read.source->Unlock();
+            m_source->Unlock();
     }
     if (m_destLocked) m_dest->Unlock();
 }
@@ -189,7 +189,7 @@ pixels::Plane PlaneOf(const DDSURFACEDESC2& desc, uint32_t kind) {
 }  // namespace
 
 void LockPair::Blit(const RECT& r, int x, int y, const pixels::Job& job) const {
-    pixels::Blit(PlaneOf(dest(), m_dest->GetPixelKind()), PlaneOf(read(), m_read.source->GetPixelKind()),
+    pixels::Blit(PlaneOf(dest(), m_dest->GetPixelKind()), PlaneOf(read(), m_source->GetPixelKind()),
                  pixels::Area{r.left, r.top, x, y, r.right - r.left, r.bottom - r.top}, job);
 }
 
@@ -197,8 +197,8 @@ bool LockPair::ok() const {
     if (!m_readLocked || !m_destLocked || !read().lpSurface || !dest().lpSurface) return false;
     // The copy is read with its source's pixel size; a copy of any other
     // format, or of a kind without loops, is never read.
-    const uint32_t kind = m_read.source->GetPixelKind();
-    return !m_read.copy || (kind != 8 && LockedBytesPerPixel(m_copyDesc) == pixels::BytesPerPixel(kind));
+    const uint32_t kind = m_source->GetPixelKind();
+    return !m_copy || (kind != 8 && LockedBytesPerPixel(m_copyDesc) == pixels::BytesPerPixel(kind));
 }
 
 }  // namespace frame

@@ -3,10 +3,9 @@
 // not), pick the platform surface a platform blit reads (a registered
 // source's cached copy when drawing onto an engine buffer), restore a lost
 // source, cache a registered source drawn onto an engine buffer, and for the
-// software paths: the surface to read (the cached copy, locked directly),
-// both surfaces locked in order, and their locked
-// memory as the pixel library's blit frame takes it. Nothing here allocates on
-// the common paths: a blit costs no heap memory and no surface object.
+// software paths: the surface to read (the cached copy, locked directly), both
+// surfaces locked in order, and their locked memory as the pixel library's
+// blit frame takes it. Nothing here allocates on the common paths.
 #pragma once
 
 #include <cstddef>
@@ -98,18 +97,18 @@ struct ReadSource {
 // The cached copy as PlatformSource finds it (which this makes the most
 // recently used), else the source itself.
 ReadSource SourceToRead(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src);
-inline ReadSource SourceItself(CQNDXSurface* src) { return ReadSource{src, nullptr, false}; }
 
 // CacheSource after a software path read `read`, without asking the cache
 // again what SourceToRead already asked.
 void CacheAfterRead(CQNDXVideoEngine* engine, CQNDXSurface* dest, const ReadSource& read);
 
-// Locks the read surface, then the destination; unlocks in the same order.
-// When either lock fails nothing may be touched: ok() is false and result()
-// holds the failure.
+// Locks the read surface (`source`, or its cached `copy` when set), then the
+// destination; unlocks in the same order. When either lock fails nothing may
+// be touched: ok() is false and failure() holds it.
 class LockPair {
 public:
-    LockPair(const ReadSource& read, CQNDXSurface* dest);
+    LockPair(CQNDXSurface* source, IDirectDrawSurface7* copy, CQNDXSurface* dest);
+    LockPair(const ReadSource& read, CQNDXSurface* dest) : LockPair(read.source, read.copy, dest) {}
     ~LockPair();
     LockPair(const LockPair&) = delete;
     LockPair& operator=(const LockPair&) = delete;
@@ -127,8 +126,9 @@ public:
     void Blit(const RECT& r, int x, int y, const pixels::Job& job) const;
 
 private:
-    ReadSource m_read;
+    CQNDXSurface* m_source;
     CQNDXSurface* m_dest;
+    IDirectDrawSurface7* m_copy;
     bool m_readLocked = false;
     bool m_destLocked = false;
     int m_result = 0;

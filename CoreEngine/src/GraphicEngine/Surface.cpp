@@ -421,6 +421,14 @@ void MoveWithClip(const WideRect& before, const RECT& after, RECT* srcRect, int*
 
 int CQNDXSurface::ClipBlit(CQNDXSurface* dest, int* x, int* y, RECT* srcRect) {
     if (!dest || !x || !y || !srcRect) return 0;
+    // Most blits lie inside both clip rectangles: nothing to cut or move.
+    const RECT& s = *srcRect;
+    const RECT& c = m_ClipRect;
+    const RECT& dc = dest->m_ClipRect;
+    if (s.left < s.right && s.top < s.bottom && s.left >= c.left && s.top >= c.top && s.right <= c.right &&
+        s.bottom <= c.bottom && *x >= dc.left && *y >= dc.top && int64_t{*x} + (s.right - s.left) <= dc.right &&
+        int64_t{*y} + (s.bottom - s.top) <= dc.bottom)
+        return 1;
     if (!ClipRect(srcRect)) return 0;
     const WideRect d0 = PlacedAt(*x, *y, *srcRect);
     RECT d = {Held(d0.left), Held(d0.top), Held(d0.right), Held(d0.bottom)};
@@ -551,69 +559,58 @@ int NotifyDestination(CQNDXSurface* dest, int result) {
 
 int CQNDXSurface::Blit(CQNDXSurface* dest, int x, int y, const RECT* srcRect, BOOL keyed) {
     if (!m_pVideoEngine) return -1;
-    int r = keyed ? m_pVideoEngine->BlitKeyed(0, dest, this, x, y, srcRect)
-                  : m_pVideoEngine->BlitPlain(0, dest, this, x, y, srcRect);
-    return NotifyDestination(dest, r);
+    return NotifyDestination(dest, keyed ? m_pVideoEngine->BlitKeyed(0, dest, this, x, y, srcRect)
+                                         : m_pVideoEngine->BlitPlain(0, dest, this, x, y, srcRect));
 }
 
 int CQNDXSurface::BlitClipToSurface(CQNDXSurface* dest, int x, int y, const RECT* srcRect, BOOL keyed) {
     if (!m_pVideoEngine) return -1;
-    int r = keyed ? m_pVideoEngine->BlitKeyed(1, dest, this, x, y, srcRect)
-                  : m_pVideoEngine->BlitPlain(1, dest, this, x, y, srcRect);
-    return NotifyDestination(dest, r);
+    return NotifyDestination(dest, keyed ? m_pVideoEngine->BlitKeyed(1, dest, this, x, y, srcRect)
+                                         : m_pVideoEngine->BlitPlain(1, dest, this, x, y, srcRect));
 }
 
 int CQNDXSurface::BlitMirrorLeftRight(CQNDXSurface* dest, int x, int y, const RECT* srcRect, BOOL keyed) {
     if (!m_pVideoEngine) return -1;
-    int r = keyed ? m_pVideoEngine->BlitMirrorLeftRightKeyed(dest, this, x, y, srcRect)
-                  : m_pVideoEngine->BlitMirrorLeftRight(dest, this, x, y, srcRect);
-    return NotifyDestination(dest, r);
+    return NotifyDestination(dest, keyed ? m_pVideoEngine->BlitMirrorLeftRightKeyed(dest, this, x, y, srcRect)
+                                         : m_pVideoEngine->BlitMirrorLeftRight(dest, this, x, y, srcRect));
 }
 
 int CQNDXSurface::BlitMirrorUpDown(CQNDXSurface* dest, int x, int y, const RECT* srcRect, BOOL keyed) {
     if (!m_pVideoEngine) return -1;
-    int r = keyed ? m_pVideoEngine->BlitMirrorUpDownKeyed(dest, this, x, y, srcRect)
-                  : m_pVideoEngine->BlitMirrorUpDown(dest, this, x, y, srcRect);
-    return NotifyDestination(dest, r);
+    return NotifyDestination(dest, keyed ? m_pVideoEngine->BlitMirrorUpDownKeyed(dest, this, x, y, srcRect)
+                                         : m_pVideoEngine->BlitMirrorUpDown(dest, this, x, y, srcRect));
 }
 
 int CQNDXSurface::BlitAlpha(CQNDXSurface* dest, int x, int y, const RECT* srcRect, WORD alpha, BOOL keyed) {
     if (!m_pVideoEngine) return -1;
-    int r;
     if (alpha == 127)
-        r = keyed ? m_pVideoEngine->BlitHalfAlphaKeyed(dest, this, x, y, srcRect)
-                  : m_pVideoEngine->BlitHalfAlpha(dest, this, x, y, srcRect);
-    else
-        r = keyed ? m_pVideoEngine->BlitAlphaKeyed(dest, this, x, y, srcRect, alpha)
-                  : m_pVideoEngine->BlitAlpha(dest, this, x, y, srcRect, alpha);
-    return NotifyDestination(dest, r);
+        return NotifyDestination(dest, keyed ? m_pVideoEngine->BlitHalfAlphaKeyed(dest, this, x, y, srcRect)
+                                             : m_pVideoEngine->BlitHalfAlpha(dest, this, x, y, srcRect));
+    return NotifyDestination(dest, keyed ? m_pVideoEngine->BlitAlphaKeyed(dest, this, x, y, srcRect, alpha)
+                                         : m_pVideoEngine->BlitAlpha(dest, this, x, y, srcRect, alpha));
 }
 
 int CQNDXSurface::BlitTranslucent(CQNDXSurface* dest, int x, int y, const RECT* srcRect, WORD value, BOOL keyed) {
     if (!m_pVideoEngine) return -1;
-    int r;
     if (value == 50)
-        r = keyed ? m_pVideoEngine->BlitHalfTranslucentKeyed(dest, this, x, y, srcRect)
-                  : m_pVideoEngine->BlitHalfTranslucent(dest, this, x, y, srcRect);
-    else
-        r = keyed ? m_pVideoEngine->BlitTranslucentKeyed(dest, this, x, y, srcRect, value)
-                  : m_pVideoEngine->BlitTranslucent(dest, this, x, y, srcRect, value);
-    return NotifyDestination(dest, r);
+        return NotifyDestination(dest, keyed ? m_pVideoEngine->BlitHalfTranslucentKeyed(dest, this, x, y, srcRect)
+                                             : m_pVideoEngine->BlitHalfTranslucent(dest, this, x, y, srcRect));
+    return NotifyDestination(dest, keyed ? m_pVideoEngine->BlitTranslucentKeyed(dest, this, x, y, srcRect, value)
+                                         : m_pVideoEngine->BlitTranslucent(dest, this, x, y, srcRect, value));
 }
 
 int CQNDXSurface::BlitScaled(CQNDXSurface* dest, int x, int y, const RECT* srcRect, float scale, BOOL keyed) {
     if (!m_pVideoEngine) return -1;
-    int r = keyed ? m_pVideoEngine->BlitStretchKeyed(dest, this, x, y, srcRect, scale)
-                  : m_pVideoEngine->BlitStretch(dest, this, x, y, srcRect, scale);
-    return NotifyDestination(dest, r);
+    return NotifyDestination(dest, keyed ? m_pVideoEngine->BlitStretchKeyed(dest, this, x, y, srcRect, scale)
+                                         : m_pVideoEngine->BlitStretch(dest, this, x, y, srcRect, scale));
 }
 
 int CQNDXSurface::BlitStretched(CQNDXSurface* dest, int x, int y, const RECT* srcRect, int width, int height,
                                 BOOL keyed) {
     if (!m_pVideoEngine) return -1;
-    int r = keyed ? m_pVideoEngine->BlitStretchToSizeKeyed(dest, this, x, y, srcRect, width, height)
-                  : m_pVideoEngine->BlitStretchToSize(dest, this, x, y, srcRect, width, height);
-    return NotifyDestination(dest, r);
+    return NotifyDestination(
+        dest, keyed ? m_pVideoEngine->BlitStretchToSizeKeyed(dest, this, x, y, srcRect, width, height)
+                    : m_pVideoEngine->BlitStretchToSize(dest, this, x, y, srcRect, width, height));
 }
 
 int CQNDXSurface::BlitBlend(CQNDXSurface* dest, int x, int y, const RECT* srcRect, WORD value) {

@@ -56,22 +56,27 @@ int HwCopy(CQNDXVideoEngine* engine, int mode, CQNDXSurface* dest, CQNDXSurface*
     return result;
 }
 
+// Both surfaces in video memory take the platform's copy, the rest the
+// software loops.
+int Dispatch(CQNDXVideoEngine* engine, int mode, CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
+             const RECT* srcRect, bool keyed) {
+    if (!frame::HaveSurfaces(dest, src)) return -1;
+    const frame::Placement p = frame::Place(engine, dest, src);
+    if (p.inVideoMemory) return HwCopy(engine, mode, dest, src, x, y, srcRect, keyed, p);
+    return keyed ? engine->BlitKeyedSw(mode, dest, src, x, y, srcRect)
+                 : engine->BlitPlainSw(mode, dest, src, x, y, srcRect);
+}
+
 }  // namespace
 
 int CQNDXVideoEngine::BlitPlain(int mode, CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
                                 const RECT* srcRect) {
-    if (!frame::HaveSurfaces(dest, src)) return -1;
-    const frame::Placement p = frame::Place(this, dest, src);
-    if (p.inVideoMemory) return HwCopy(this, mode, dest, src, x, y, srcRect, false, p);
-    return BlitPlainSw(mode, dest, src, x, y, srcRect);
+    return Dispatch(this, mode, dest, src, x, y, srcRect, false);
 }
 
 int CQNDXVideoEngine::BlitKeyed(int mode, CQNDXSurface* dest, CQNDXSurface* src, int x, int y,
                                 const RECT* srcRect) {
-    if (!frame::HaveSurfaces(dest, src)) return -1;
-    const frame::Placement p = frame::Place(this, dest, src);
-    if (p.inVideoMemory) return HwCopy(this, mode, dest, src, x, y, srcRect, true, p);
-    return BlitKeyedSw(mode, dest, src, x, y, srcRect);
+    return Dispatch(this, mode, dest, src, x, y, srcRect, true);
 }
 
 // ---------------------------------------------------------------------------
@@ -151,7 +156,7 @@ int CQNDXVideoEngine::BlitBlend16(CQNDXSurface* dest, CQNDXSurface* src, int x, 
     if (src->GetID() < 0) working.emplace(this);
     const uint32_t kind = dest->GetPixelKind();
     if (!pixels::ScaleCopy(kind) || src->GetPixelKind() != kind) return 0;
-    frame::LockPair locks(frame::SourceItself(src), dest);
+    frame::LockPair locks(src, nullptr, dest);
     if (!locks.ok()) return -1;
     pixels::Job job;
     job.op = pixels::Op::Scale;

@@ -69,29 +69,14 @@ int Mirror(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src, int 
 
     // A cut from the destination's left (top) belongs to the source's right
     // (bottom) in a mirrored copy, and the other way round.
-    if (leftRight) {
-        if (x != x0) {
-            const int d = x - x0;
-            r.left -= d;
-            r.right -= d;
-            far0 -= d;
-        }
-        if (far0 != r.right) {
-            r.left += far0 - r.right;
-            r.right = far0;
-        }
-    } else {
-        if (y != y0) {
-            const int d = y - y0;
-            r.top -= d;
-            r.bottom -= d;
-            far0 -= d;
-        }
-        if (far0 != r.bottom) {
-            r.top += far0 - r.bottom;
-            r.bottom = far0;
-        }
-    }
+    LONG& nearEdge = leftRight ? r.left : r.top;
+    LONG& farEdge = leftRight ? r.right : r.bottom;
+    const int moved = leftRight ? x - x0 : y - y0;
+    nearEdge -= moved;
+    farEdge -= moved;
+    far0 -= moved;
+    nearEdge += far0 - farEdge;
+    farEdge = far0;
     const int w = r.right - r.left;
     const int h = r.bottom - r.top;
     RECT destRect = {x, y, x + w, y + h};
@@ -253,7 +238,7 @@ int BlendThroughCopy(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface*
     RECT area = {x, y, x + w, y + h};
     if (copy.GetDDSurface()->BltFast(0, 0, dest->GetDDSurface(), &area, DDBLTFAST_WAIT) < 0) return -1;
     {
-        frame::LockPair locks(frame::SourceItself(src), &copy);
+        frame::LockPair locks(src, nullptr, &copy);
         // No memory to work on: nothing is touched, and the copy is not put back.
         if (!locks.ok()) return -1;
         RunEffect(effect, locks, r, 0, 0, args);
@@ -279,7 +264,7 @@ int BlendOntoBuffer(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* 
                     Effect effect, const fx::EffectArgs& args) {
     if (dest->GetDDSurface()->IsLost() != DD_OK) return -1;
     if (!HasClipper(dest->GetDDSurface())) {
-        frame::LockPair locks(frame::SourceItself(src), dest);
+        frame::LockPair locks(src, nullptr, dest);
         if (locks.ok()) {
             RunEffect(effect, locks, r, x, y, args);
             return 0;
@@ -297,18 +282,15 @@ int Blend(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src, int x
           Effect effect, uint32_t weight) {
     if (!frame::HaveSurfaces(dest, src)) return -1;
     RECT r = frame::SourceRect(src, srcRect);
-    if (IsEmpty(r) || !src->ClipBlit(dest, &x, &y, &r)) return 0;
-    if (r.right - r.left < 1 || r.bottom - r.top < 1) return 0;
+    if (IsEmpty(r) || !src->ClipBlit(dest, &x, &y, &r) || IsEmpty(r)) return 0;
+    const fx::EffectArgs args{weight, fx::IsKeyed(effect) ? frame::SourceKey(src) : 0};
     if (dest->GetID() >= 0) {
-        const fx::EffectArgs args{weight, fx::IsKeyed(effect) ? frame::SourceKey(src) : 0};
-        frame::LockPair locks(frame::SourceItself(src), dest);
+        frame::LockPair locks(src, nullptr, dest);
         if (!locks.ok()) return -1;  // no memory to work on: nothing is touched
         RunEffect(effect, locks, r, x, y, args);
     } else {
         frame::WorkingCopyID working(engine);
-        if (!working.held()) return -1;
-        const fx::EffectArgs args{weight, fx::IsKeyed(effect) ? frame::SourceKey(src) : 0};
-        if (BlendOntoBuffer(engine, dest, src, x, y, r, effect, args) < 0) return -1;
+        if (!working.held() || BlendOntoBuffer(engine, dest, src, x, y, r, effect, args) < 0) return -1;
     }
     frame::CacheSource(engine, dest, src);
     return 0;

@@ -198,7 +198,7 @@ typedef void (*EffectFn)(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, p
 // The loop in use for an effect and kind; null for other kinds.
 EffectFn EffectFor(Effect effect, uint32_t kind);
 // False for the effects that never read the source pixels (src may be null).
-bool ReadsSource(Effect effect);
+inline bool ReadsSource(Effect effect) { return effect != Effect::Translucent && effect != Effect::HalfTranslucent; }
 bool IsKeyed(Effect effect);
 const char* EffectName(Effect effect);
 

@@ -382,8 +382,10 @@ static void FillDescription(const SurfaceImpl& s, DDSURFACEDESC2* d, void* bits,
     // a memset of the whole description compiles to a string store whose
     // start-up costs as much as a small blit's pixels.
     d->dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_PIXELFORMAT;
-    d->dwHeight = s.Height();
-    d->dwWidth = s.Width();
+    // Height and width in one store: a reader loading both at once would
+    // wait for two narrower stores.
+    const uint64_t size = static_cast<uint64_t>(s.Width()) << 32 | s.Height();
+    std::memcpy(&d->dwHeight, &size, sizeof size);
     d->lPitch = s.Pitch();
     d->dwBackBufferCount = backCount;
     d->dwMipMapCount = 0;
@@ -415,7 +417,7 @@ HRESULT SurfaceImpl::Lock(LPRECT lpDestRect, LPDDSURFACEDESC2 desc, DWORD dwFlag
     if (Empty(r) || !Inside(r, m_width, m_height)) return DDERR_INVALIDPARAMS;
     Settle();
     uint8_t* bits = m_bits.get() + static_cast<ptrdiff_t>(r.top) * m_pitch +
-                    static_cast<ptrdiff_t>(r.left) * BytesPerPixel(m_kind);
+                    static_cast<ptrdiff_t>(r.left) * m_bytesPerPixel;
     FillDescription(*this, desc, bits, m_hasKey, m_key, static_cast<DWORD>(m_backs.size()));
     m_locked = true;
     m_lockReadOnly = (dwFlags & DDLOCK_READONLY) != 0;

@@ -355,6 +355,37 @@ TEST_F(PixelLoops, EveryOperationFollowsTheRulesAtEveryLevel) {
             }
 }
 
+// Rows of exactly sixteen bytes (a small sprite's) may be blended two at a
+// time: every effect on them, odd and even row counts, keeps to the rules.
+TEST_F(PixelLoops, EffectsOnSixteenByteRowsFollowTheRules) {
+    std::mt19937 rng(8088);
+    for (const Operation& op : Operations()) {
+        bool effect = false;
+        for (int e = 0; e < static_cast<int>(px::Effect::Count); ++e)
+            effect = effect || std::string(op.name) == px::EffectName(static_cast<px::Effect>(e));
+        if (!effect) continue;
+        for (int kind : {15, 16, 32})
+            for (int h = 1; h <= 7; ++h)
+                for (int round = 0; round < 4; ++round) {
+                    const Shape sh{16 / Bpp(kind), h, static_cast<int>(rng() % 13), static_cast<int>(rng() % 13),
+                                   static_cast<int>(rng() % 7), static_cast<int>(rng() % 7)};
+                    Case c(kind, sh);
+                    c.src.Randomise(rng);
+                    c.dst.Randomise(rng);
+                    Image want = c.dst;
+                    const std::string params = op.reference(c, want, rng);
+                    for (px::Simd level : Levels()) {
+                        px::SetSimd(level);
+                        Image got = c.dst;
+                        op.run(c, got);
+                        ASSERT_EQ("", Difference(got, want)) << op.name << " kind " << kind << " at "
+                                                             << px::SimdName(level) << ", " << sh.w << "x" << h
+                                                             << ", " << params;
+                    }
+                }
+    }
+}
+
 // A source block that ends where its memory ends (no padding, no guard):
 // stretching it reads nothing past its last byte, which the sanitizer
 // build reports, and gives every pixel by the sampling rule.
