@@ -23,20 +23,7 @@ namespace {
 
 inline int ClampAlpha(WORD alpha) { return alpha > 256 ? 256 : alpha; }
 
-// One pixel of Bytes bytes: 2 (15- and 16-bit), 3 or 4.
-template <int Bytes>
-inline void StorePixel(BYTE* p, DWORD colour) {
-    if constexpr (Bytes == 2) qndx::pixels::Store16(p, static_cast<WORD>(colour));
-    else if constexpr (Bytes == 3) qndx::pixels::Store24(p, colour);
-    else qndx::pixels::Store32(p, colour);
-}
-
-template <int Bytes>
-inline DWORD LoadPixel(const BYTE* p) {
-    if constexpr (Bytes == 2) return qndx::pixels::Load16(p);
-    else if constexpr (Bytes == 3) return qndx::pixels::Load24(p);
-    else return qndx::pixels::Load32(p);
-}
+namespace px = qndx::pixels;  // Load<B> and Store<B>: one pixel of B bytes
 
 }  // namespace
 
@@ -115,7 +102,7 @@ template <int Bytes>
 DWORD CQNDXSurface::GetPixelOf(int x, int y) {
     if (m_LockCount == 0 || !m_Desc.lpSurface) return 0;
     if (x < 0 || y < 0 || x >= static_cast<int>(m_Desc.dwWidth) || y >= static_cast<int>(m_Desc.dwHeight)) return 0;
-    return LoadPixel<Bytes>(__PixelAddress(x, y));
+    return px::Load<Bytes>(__PixelAddress(x, y));
 }
 
 // ---------------------------------------------------------------------------
@@ -161,7 +148,7 @@ int CQNDXSurface::VLineOf(int y1, int y2, int x, DWORD colour) {
     BYTE* p;
     int count;
     if (!__ColumnSpan(y1, y2, x, &p, &count)) return 0;
-    for (; count > 0; --count, p += m_Desc.lPitch) StorePixel<Bytes>(p, colour);
+    for (; count > 0; --count, p += m_Desc.lPitch) px::Store<Bytes>(p, colour);
     m_bDirty = 1;
     return 0;
 }
@@ -174,13 +161,13 @@ int CQNDXSurface::HLineOf(int x1, int x2, int y, DWORD colour) {
     if constexpr (Bytes == 2) {
         // Two 16-bit pixels per store.
         if (count & 1) {
-            StorePixel<2>(p, colour);
+            px::Store<2>(p, colour);
             p += 2;
         }
         const DWORD pair = (colour & 0xFFFF) | ((colour & 0xFFFF) << 16);
-        for (int n = count / 2; n > 0; --n, p += 4) StorePixel<4>(p, pair);
+        for (int n = count / 2; n > 0; --n, p += 4) px::Store<4>(p, pair);
     } else {
-        for (; count > 0; --count, p += Bytes) StorePixel<Bytes>(p, colour);
+        for (; count > 0; --count, p += Bytes) px::Store<Bytes>(p, colour);
     }
     m_bDirty = 1;
     return 0;

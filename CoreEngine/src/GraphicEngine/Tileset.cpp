@@ -71,26 +71,6 @@ CQNDXTileset::~CQNDXTileset() {
     m_pTiles = nullptr;
 }
 
-int CQNDXTileset::LoadFromMemory(CQNDXVideoEngine* engine, int size, const BYTE* data, int format) {
-    return CQNDXSurface::LoadFromMemory(engine, size, data, format);
-}
-
-int CQNDXTileset::LoadFromFileObject(CQNDXVideoEngine* engine, int size, CQNDXFile* file, int format) {
-    return CQNDXSurface::LoadFromFileObject(engine, size, file, format);
-}
-
-int CQNDXTileset::LoadFromFILE(CQNDXVideoEngine* engine, int size, FILE* file, int format) {
-    return CQNDXSurface::LoadFromFILE(engine, size, file, format);
-}
-
-int CQNDXTileset::Load(CQNDXVideoEngine* engine, const char* name, int format) {
-    return CQNDXSurface::Load(engine, name, format);
-}
-
-int CQNDXTileset::Create(CQNDXVideoEngine* engine, int width, int height) {
-    return CQNDXSurface::Create(engine, width, height);
-}
-
 int CQNDXTileset::LoadAndSetTiles(CQNDXVideoEngine* engine, const char* name, int count, const CQNDXTile* tiles,
                                   int format) {
     int result = Load(engine, name, format);
@@ -163,6 +143,19 @@ void CQNDXTileset::CutGrid(int tileWidth, int tileHeight, int max) {
     __AdoptTiles(tiles, static_cast<int>(count));
 }
 
+namespace {
+
+// The first position from `from` to `to` (inclusive, by `step`) whose pixel
+// passes `test`, or `none`.
+template <class Pixel, class Test>
+int First(int from, int to, int step, Pixel pixel, Test test, int none) {
+    for (int i = from; step > 0 ? i <= to : i >= to; i += step)
+        if (test(pixel(i))) return i;
+    return none;
+}
+
+}  // namespace
+
 void CQNDXTileset::CutByMarkers(int max) {
     if (!GetDDSurface()) return;
     const int width = GetWidth();
@@ -211,38 +204,13 @@ void CQNDXTileset::CutByMarkers(int max) {
             const int x0 = columns[c], x1 = columns[c + 1];
             const int y0 = rows[r], y1 = rows[r + 1];
 
-            POINT hot = {0, 0};
-            for (int x = x0 + 1; x <= x1 - 1; ++x)
-                if (isHot(GetPixel(x, y0))) {
-                    hot.x = x;
-                    break;
-                }
-            RECT rect = {x0 + 1, y0 + 1, x1, y1};
-            for (int x = x0 + 1; x < x1 - 1; ++x)
-                if (isEdge(GetPixel(x, y0))) {
-                    rect.left = x;
-                    break;
-                }
-            for (int x = x1 - 1; x >= x0 + 1; --x)
-                if (isEdge(GetPixel(x, y0))) {
-                    rect.right = x + 1;
-                    break;
-                }
-            for (int y = y0 + 1; y <= y1 - 1; ++y)
-                if (isHot(GetPixel(x0, y))) {
-                    hot.y = y;
-                    break;
-                }
-            for (int y = y0 + 1; y < y1 - 1; ++y)
-                if (isEdge(GetPixel(x0, y))) {
-                    rect.top = y;
-                    break;
-                }
-            for (int y = y1 - 1; y >= y0 + 1; --y)
-                if (isEdge(GetPixel(x0, y))) {
-                    rect.bottom = y + 1;
-                    break;
-                }
+            // Markers on the cell's top row (across) and left column (down).
+            auto across = [&](int x) { return GetPixel(x, y0); };
+            auto down = [&](int y) { return GetPixel(x0, y); };
+            const POINT hot = {First(x0 + 1, x1 - 1, 1, across, isHot, 0), First(y0 + 1, y1 - 1, 1, down, isHot, 0)};
+            RECT rect = {First(x0 + 1, x1 - 2, 1, across, isEdge, x0 + 1), First(y0 + 1, y1 - 2, 1, down, isEdge, y0 + 1),
+                         First(x1 - 1, x0 + 1, -1, across, isEdge, x1 - 1) + 1,
+                         First(y1 - 1, y0 + 1, -1, down, isEdge, y1 - 1) + 1};
             tiles[index].SetRect(&rect);
             tiles[index].SetHotSpot(hot.x, hot.y);
         }

@@ -56,12 +56,6 @@ public:
     CQNDXTileset();
     ~CQNDXTileset() override;
 
-    int LoadFromMemory(CQNDXVideoEngine* engine, int size, const BYTE* data, int format) override;
-    int LoadFromFileObject(CQNDXVideoEngine* engine, int size, CQNDXFile* file, int format) override;
-    int LoadFromFILE(CQNDXVideoEngine* engine, int size, FILE* file, int format) override;
-    int Load(CQNDXVideoEngine* engine, const char* name, int format) override;
-    int Create(CQNDXVideoEngine* engine, int width, int height) override;
-
     // Load or create the sheet, then set or cut its tiles. They answer the
     // load's result (1 loaded) or the creation's (0 made); a negative result
     // is returned with the tiles left as they were. The load takes the name
