@@ -164,10 +164,6 @@ void CQNDXLRUCache::MoveToHead(int id) {
     m_pHead = node;
 }
 
-HRESULT CQNDXLRUCache::__CopyColorKey(CQNDXSurface* surface, IDirectDrawSurface7* copy) {
-    return CopyColorKey(surface, copy);
-}
-
 int CQNDXLRUCache::Cache(CQNDXSurface* surface) {
     if (!surface || !m_pOwner) return -1;
     const int id = surface->GetID();
@@ -189,7 +185,7 @@ int CQNDXLRUCache::Cache(CQNDXSurface* surface) {
         return -1;
     }
     m_ppCopies[id] = copy;
-    __CopyColorKey(surface, copy);
+    CopyColorKey(surface, copy);
     __LinkAtHead(&m_pNodes[id]);
 
     // A copy of garbage must not stand in for the surface.
@@ -209,7 +205,7 @@ int CQNDXLRUCache::Update(CQNDXSurface* surface) {
         Uncache(id);
         return hr;
     }
-    return __CopyColorKey(surface, copy);
+    return CopyColorKey(surface, copy);
 }
 
 void CQNDXLRUCache::Uncache(int id) {

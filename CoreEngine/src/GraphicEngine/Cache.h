@@ -91,8 +91,6 @@ public:
 protected:
     void __Unlink(Node* node);
     void __LinkAtHead(Node* node);
-    // Copies the surface's colour key onto its copy; SetColorKey's result.
-    HRESULT __CopyColorKey(CQNDXSurface* surface, IDirectDrawSurface7* copy);
 
     Node* m_pNodes;
     Node* m_pHead;

@@ -103,10 +103,6 @@ HRESULT FillCaps(int driver, LPDDCAPS drv, LPDDCAPS hel) {
     return DD_OK;
 }
 
-HRESULT DirectDrawCapsImpl::QueryInterface(REFIID riid, void** ppvObject) {
-    return AnswerOnly(riid, IID_IDirectDraw, ppvObject);
-}
-
 HRESULT DirectDrawCapsImpl::GetCaps(LPDDCAPS drv, LPDDCAPS hel) {
     HRESULT hr;
     if (sim::internal::Enter("IDirectDraw::GetCaps", &hr)) return hr;
@@ -127,10 +123,6 @@ void DirectDrawImpl::DropExclusive() {
     st.exclusiveWindow = nullptr;
     // Leaving exclusive mode gives the desktop back.
     ChangeMode({st.desktopWidth, st.desktopHeight, st.desktopBits, st.current.refreshRate});
-}
-
-HRESULT DirectDrawImpl::QueryInterface(REFIID riid, void** ppvObject) {
-    return AnswerOnly(riid, IID_IDirectDraw7, ppvObject);
 }
 
 HRESULT DirectDrawImpl::GetCaps(LPDDCAPS drv, LPDDCAPS hel) {
@@ -296,10 +288,6 @@ HRESULT DirectDrawImpl::WaitForVerticalBlank(DWORD dwFlags, HANDLE hEvent) {
 // ---------------------------------------------------------------------------
 // Clipper and palette.
 
-HRESULT ClipperImpl::QueryInterface(REFIID riid, void** ppvObject) {
-    return AnswerOnly(riid, IID_IDirectDrawClipper, ppvObject);
-}
-
 HRESULT ClipperImpl::SetHWnd(DWORD dwFlags, HWND hWnd) {
     HRESULT hr;
     if (sim::internal::Enter("IDirectDrawClipper::SetHWnd", &hr)) return hr;
@@ -316,10 +304,6 @@ HRESULT ClipperImpl::GetHWnd(HWND* lphWnd) {
 
 PaletteImpl::PaletteImpl(DWORD caps, const PALETTEENTRY* entries) : m_caps(caps) {
     std::memcpy(m_entries, entries, sizeof m_entries);
-}
-
-HRESULT PaletteImpl::QueryInterface(REFIID riid, void** ppvObject) {
-    return AnswerOnly(riid, IID_IDirectDrawPalette, ppvObject);
 }
 
 HRESULT PaletteImpl::GetCaps(LPDWORD lpdwCaps) {

@@ -10,11 +10,10 @@
 namespace qndx {
 namespace platform {
 
-class DirectDrawImpl final : public RefCounted<IDirectDraw7> {
+class DirectDrawImpl final : public AnswersOnly<IDirectDraw7, IID_IDirectDraw7> {
 public:
     explicit DirectDrawImpl(int driver);
 
-    HRESULT QueryInterface(REFIID riid, void** ppvObject) override;
     HRESULT GetCaps(LPDDCAPS lpDDDriverCaps, LPDDCAPS lpDDHELCaps) override;
     HRESULT EnumDisplayModes(DWORD dwFlags, LPDDSURFACEDESC2 lpDDSurfaceDesc, LPVOID lpContext,
                              LPDDENUMMODESCALLBACK2 lpEnumModesCallback) override;
@@ -42,10 +41,9 @@ private:
     HWND m_window = nullptr;
 };
 
-class DirectDrawCapsImpl final : public RefCounted<IDirectDraw> {
+class DirectDrawCapsImpl final : public AnswersOnly<IDirectDraw, IID_IDirectDraw> {
 public:
     explicit DirectDrawCapsImpl(int driver) : m_driver(driver) {}
-    HRESULT QueryInterface(REFIID riid, void** ppvObject) override;
     HRESULT GetCaps(LPDDCAPS lpDDDriverCaps, LPDDCAPS lpDDHELCaps) override;
 
 private:
@@ -55,9 +53,8 @@ private:
 // Fills driver and emulation capabilities for a driver index.
 HRESULT FillCaps(int driver, LPDDCAPS drv, LPDDCAPS hel);
 
-class ClipperImpl final : public RefCounted<IDirectDrawClipper> {
+class ClipperImpl final : public AnswersOnly<IDirectDrawClipper, IID_IDirectDrawClipper> {
 public:
-    HRESULT QueryInterface(REFIID riid, void** ppvObject) override;
     HRESULT SetHWnd(DWORD dwFlags, HWND hWnd) override;
     HRESULT GetHWnd(HWND* lphWnd) override;
     HWND Window() const { return m_window; }
@@ -66,10 +63,9 @@ private:
     HWND m_window = nullptr;
 };
 
-class PaletteImpl final : public RefCounted<IDirectDrawPalette> {
+class PaletteImpl final : public AnswersOnly<IDirectDrawPalette, IID_IDirectDrawPalette> {
 public:
     PaletteImpl(DWORD caps, const PALETTEENTRY* entries);
-    HRESULT QueryInterface(REFIID riid, void** ppvObject) override;
     HRESULT GetCaps(LPDWORD lpdwCaps) override;
     HRESULT GetEntries(DWORD dwFlags, DWORD dwBase, DWORD dwNumEntries, LPPALETTEENTRY lpEntries) override;
     HRESULT SetEntries(DWORD dwFlags, DWORD dwStartingEntry, DWORD dwCount, LPPALETTEENTRY lpEntries) override;

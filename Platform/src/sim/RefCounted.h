@@ -22,20 +22,24 @@ public:
 protected:
     virtual ~RefCounted() = default;
 
-    // QueryInterface for an object that answers IUnknown and `own` alone.
-    HRESULT AnswerOnly(REFIID riid, REFIID own, void** out) {
+private:
+    std::atomic<ULONG> m_refs{1};
+};
+
+// An object that answers QueryInterface for IUnknown and `Own` alone.
+template <class Interface, const IID& Own>
+class AnswersOnly : public RefCounted<Interface> {
+public:
+    HRESULT QueryInterface(REFIID riid, void** out) override {
         if (!out) return E_POINTER;
-        if (riid == IID_IUnknown || riid == own) {
-            AddRef();
+        if (riid == IID_IUnknown || riid == Own) {
+            this->AddRef();
             *out = static_cast<Interface*>(this);
             return S_OK;
         }
         *out = nullptr;
         return E_NOINTERFACE;
     }
-
-private:
-    std::atomic<ULONG> m_refs{1};
 };
 
 }  // namespace platform
