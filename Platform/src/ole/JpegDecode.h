@@ -31,14 +31,15 @@ struct DecodedPicture {
     int warnings = 0;             // data problems libjpeg worked around (damaged, not missing, data)
 };
 
-// Rows decoded straight into a caller's memory: row y at bits + y * pitch,
-// in `layout` (24-bit blue, green, red; 32-bit blue, green, red, 255; or
-// 5-6-5), then `finish`, when set, converts it in place (width pixels).
+// Rows decoded into a caller's memory: row y at bits + y * pitch, in
+// `layout` (24-bit blue, green, red; 32-bit blue, green, red, 255; or
+// 5-6-5), or, when `finish` is set, decoded in that layout into a row of the
+// decoder's that `finish` converts into the caller's (width pixels).
 struct JpegRows {
     enum Layout { Bgr24, Bgrx32, Rgb565 } layout = Bgr24;
     uint8_t* bits = nullptr;
     ptrdiff_t pitch = 0;
-    void (*finish)(uint8_t* row, int width) = nullptr;
+    void (*finish)(uint8_t* row, const uint8_t* decoded, int width) = nullptr;
 };
 
 // True when data starts with a JPEG start-of-image marker.

@@ -45,8 +45,12 @@ LONG RoundDiv(LONGLONG num, LONGLONG den) {
 }
 
 // Rows libjpeg writes as 32-bit or 5-6-5 pixels put into the surface's own kind.
-void ClearTopBytes(uint8_t* row, int width) { pixels::PictureRow(32, 32)(row, row, 0, width, nullptr); }
-void To555(uint8_t* row, int width) { pixels::PictureRow(16, 15)(row, row, 0, width, nullptr); }
+void ClearTopBytes(uint8_t* row, const uint8_t* decoded, int width) {
+    pixels::PictureRow(32, 32)(row, decoded, 0, width, nullptr);
+}
+void To555(uint8_t* row, const uint8_t* decoded, int width) {
+    pixels::PictureRow(16, 15)(row, decoded, 0, width, nullptr);
+}
 
 HRESULT Refuse(const std::string& error) {
     QndxSetLastErrorText(error.c_str());

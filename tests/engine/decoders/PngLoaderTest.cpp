@@ -4,7 +4,11 @@
 // no pixel and cost nothing however much text they carry.
 #include <gtest/gtest.h>
 
+#include <png.h>
+
 #include <algorithm>
+#include <csetjmp>
+#include <cstring>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -258,18 +262,114 @@ TEST(PngLoader, BufferIsBottomUpWithPaddedRowsAndOneLayoutPerColourType) {
     EXPECT_EQ(32, loader.GetBitsPerPixel());
     EXPECT_EQ(rgba.Sample(1, 0, 3), loader.GetPixels()[7]);
 
-    // A palette needs four bytes a pixel only with a transparency chunk.
-    ti::PngPicture pal = Picture(4, 1, 3, 8);
-    f = ti::EncodePng(pal);
-    ASSERT_EQ(1, loader.Decode((unsigned)f.size(), f.data()));
-    EXPECT_EQ(24, loader.GetBitsPerPixel());
+    // A palette stays indices, one a byte at every depth and with a
+    // transparency chunk; the table is the palette, black past its end.
+    ti::PngPicture pal = Picture(5, 1, 3, 2);
+    pal.palette.resize(3);
+    for (int x = 0; x < 5; ++x) pal.samples[(size_t)x] = (uint16_t)(x % 4);
     pal.trns = {10, 20};
     f = ti::EncodePng(pal);
     ASSERT_EQ(1, loader.Decode((unsigned)f.size(), f.data()));
-    EXPECT_EQ(32, loader.GetBitsPerPixel());
-    for (int x = 0; x < 4; ++x) {
-        const int index = pal.Sample(x, 0, 0);
-        EXPECT_EQ(index < 2 ? pal.trns[index] : 255, loader.GetPixels()[4 * x + 3]) << x;
+    EXPECT_EQ(8, loader.GetBitsPerPixel());
+    EXPECT_EQ(8u, loader.GetStride());
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(x % 4, loader.GetPixels()[x]) << x;
+    for (int i = 0; i < 256; ++i) {
+        const uint32_t c = i < 3 ? pal.palette[(size_t)i] : 0;
+        EXPECT_EQ(ti::Rgb(loader.GetPalette()[3 * i], loader.GetPalette()[3 * i + 1], loader.GetPalette()[3 * i + 2]),
+                  c)
+            << i;
+    }
+}
+
+// libpng's own expansion of a palette file to RGB (transparency expanded to
+// alpha and dropped), as the reference the engine's pixels must equal.
+struct LibpngReader {
+    const uint8_t* pos;
+    const uint8_t* end;
+};
+
+void ReadForReference(png_structp png, png_bytep out, png_size_t n) {
+    LibpngReader* r = static_cast<LibpngReader*>(png_get_io_ptr(png));
+    if ((size_t)(r->end - r->pos) < n) png_error(png, "short");
+    std::memcpy(out, r->pos, n);
+    r->pos += n;
+}
+
+bool ExpandWithLibpng(const std::vector<uint8_t>& file, ti::Image* img) {
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    std::vector<uint8_t> pixels;
+    std::vector<png_bytep> rows;
+    LibpngReader reader = {file.data(), file.data() + file.size()};
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
+    png_set_read_fn(png, &reader, ReadForReference);
+    png_read_info(png, info);
+    png_set_expand(png);
+    png_set_strip_alpha(png);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    img->width = (int)png_get_image_width(png, info);
+    img->height = (int)png_get_image_height(png, info);
+    const size_t rowBytes = png_get_rowbytes(png, info);
+    pixels.resize(rowBytes * (size_t)img->height);
+    for (int y = 0; y < img->height; ++y) rows.push_back(pixels.data() + rowBytes * (size_t)y);
+    png_read_image(png, rows.data());
+    png_destroy_read_struct(&png, &info, nullptr);
+    img->px.clear();
+    for (size_t i = 0; i + 2 < pixels.size(); i += 3) img->px.push_back(ti::Rgb(pixels[i], pixels[i + 1], pixels[i + 2]));
+    return img->px.size() == (size_t)img->width * (size_t)img->height;
+}
+
+// Palette files of every depth, with tables of one entry up to the depth's
+// whole range (indices past the table included), with and without a
+// transparency chunk, plain and interlaced: drawn in every kind exactly as
+// libpng expands them.
+TEST(PngLoader, PaletteFilesDrawAsLibpngExpandsThem) {
+    std::vector<PngCase> cases;
+    ti::Lcg rng(41);
+    for (int depth : {1, 2, 4, 8}) {
+        const int most = 1 << depth;
+        std::vector<int> sizes = {1, most / 2 + 1, most - 1, most};
+        sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
+        for (int entries : sizes) {
+            for (int variant = 0; variant < 3; ++variant) {
+                ti::PngPicture p = Picture(17 + variant, 5 + depth, 3, depth, rng.Next());
+                p.palette.clear();
+                for (int i = 0; i < entries; ++i) p.palette.push_back(rng.Next() & 0xFFFFFF);
+                // Indices stay inside the table but for a few past it when it is short.
+                for (auto& sample : p.samples) {
+                    const uint32_t r = rng.Next();
+                    sample = (uint16_t)(entries < most && r % 16 == 0 ? entries + (r >> 8) % (most - entries)
+                                                                       : (r >> 8) % entries);
+                }
+                if (variant >= 1)
+                    for (int i = 0; i < (variant == 1 ? entries : (entries + 1) / 2); ++i)
+                        p.trns.push_back((uint8_t)rng.Next());
+                p.interlaced = variant == 2;
+                cases.push_back({std::to_string(depth) + "-bit, " + std::to_string(entries) + " entries" +
+                                     (p.trns.empty() ? "" : ", " + std::to_string(p.trns.size()) + " alpha values") +
+                                     (p.interlaced ? ", interlaced" : ""),
+                                 p});
+            }
+        }
+    }
+    for (int bpp : ti::kSurfaceKinds) {
+        ti::DisplayAt display(bpp);
+        for (const PngCase& c : cases) {
+            const std::string what = c.name + " into " + std::to_string(bpp) + " bits";
+            const std::vector<uint8_t> file = ti::EncodePng(c.pic);
+            ti::Image want;
+            ASSERT_TRUE(ExpandWithLibpng(file, &want)) << what;
+            ti::ExactCopy data(file);
+            CQNDXPNGImageLoader loader;
+            IDirectDrawSurface7* s = loader.Load(display.Get(), data.Size(), data.Data());
+            ASSERT_NE(nullptr, s) << what;
+            ti::ExpectExactly(ti::ReadSurface(s), want, what);
+            EXPECT_EQ(0u, s->Release());
+        }
     }
 }
 

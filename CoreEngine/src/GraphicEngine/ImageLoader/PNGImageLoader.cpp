@@ -151,9 +151,10 @@ int CQNDXPNGImageLoader::__ReadWithLibpng(png_struct_def* png, png_info_def* inf
             bpp = 24;
             break;
         case PNG_COLOR_TYPE_PALETTE:
-            png_set_palette_to_rgb(png);
-            // A transparency chunk makes libpng expand to four bytes a pixel.
-            bpp = png_get_valid(png, info, PNG_INFO_tRNS) ? 32 : 24;
+            // Indices, one a byte, drawn through the palette as the colour
+            // table: GDI converts them in one pass. Transparency changes no
+            // drawn pixel, so it stays unexpanded.
+            bpp = 8;
             break;
         case PNG_COLOR_TYPE_GRAY_ALPHA:
             // Grey and alpha bytes would read as 5-5-5 colours: widen to BGRA.
@@ -199,23 +200,27 @@ int CQNDXPNGImageLoader::__ReadWithLibpng(png_struct_def* png, png_info_def* inf
     png_read_image(png, state->rows);
     png_read_end(png, info);
 
+    png_colorp palette = nullptr;
+    int count = 0;
+    if (colourType == PNG_COLOR_TYPE_PALETTE) {
+        // Indices past the palette draw black, as libpng's own expansion has them.
+        std::memset(m_Palette, 0, sizeof m_Palette);
+        if (png_get_PLTE(png, info, &palette, &count) && palette)
+            for (int i = 0; i < count && i < 256; ++i) {
+                m_Palette[3 * i] = palette[i].red;
+                m_Palette[3 * i + 1] = palette[i].green;
+                m_Palette[3 * i + 2] = palette[i].blue;
+            }
+        return 1;
+    }
     for (int i = 0; i < 256; ++i) m_Palette[3 * i] = m_Palette[3 * i + 1] = m_Palette[3 * i + 2] = (unsigned char)i;
     // Samples below 8 bits are unpacked unscaled (0 to 3 for 2 bits): the
     // table spreads them over the full grey range.
-    if (colourType == PNG_COLOR_TYPE_GRAY && bitDepth < 8) {
+    if (bitDepth < 8) {
         const int top = (1 << bitDepth) - 1;
         for (int i = 0; i <= top; ++i) {
             const unsigned char level = (unsigned char)(i * 255 / top);
             m_Palette[3 * i] = m_Palette[3 * i + 1] = m_Palette[3 * i + 2] = level;
-        }
-    }
-    png_colorp palette = nullptr;
-    int count = 0;
-    if (png_get_PLTE(png, info, &palette, &count) && palette && count >= 256) {
-        for (int i = 0; i < 256; ++i) {
-            m_Palette[3 * i] = palette[i].red;
-            m_Palette[3 * i + 1] = palette[i].green;
-            m_Palette[3 * i + 2] = palette[i].blue;
         }
     }
     return 1;

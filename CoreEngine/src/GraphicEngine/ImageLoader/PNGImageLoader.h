@@ -1,8 +1,9 @@
 // Decoder for PNG images held in memory, through libpng's reading side. Every
 // colour type and bit depth is read as 8 bits per sample: grey into an 8-bit
-// buffer with a grey colour table, RGB and palette images into 24-bit
-// blue-green-red rows, images with alpha (RGBA, grey with alpha, palette
-// with a transparency chunk) into 32-bit rows whose fourth byte GDI ignores.
+// buffer with a grey colour table, palette images into an 8-bit buffer with
+// the palette as its table (transparency ignored), RGB into 24-bit
+// blue-green-red rows, images with alpha (RGBA, grey with alpha) into 32-bit
+// rows whose fourth byte GDI ignores.
 // Rows are laid out bottom-up. Ancillary chunks other than transparency
 // change no pixel and are skipped unread. libpng's errors, a short read
 // included, come back through its non-local jump and fail the load with an
@@ -27,7 +28,7 @@ public:
     // Reads the whole image into the pixel buffer without creating a surface;
     // 1, or 0 with an error line. Load runs it.
     int Decode(unsigned int size, const unsigned char* data);
-    // 256 red, green, blue triplets: the colour table of 8-bit (grey) buffers.
+    // 256 red, green, blue triplets: the colour table of 8-bit buffers.
     const unsigned char* GetPalette() const { return m_Palette; }
 
 private:
