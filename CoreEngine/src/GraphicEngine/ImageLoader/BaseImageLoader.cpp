@@ -113,7 +113,7 @@ int CQNDXBaseImageLoader::CheckSurfaceSize(int64_t width, int64_t height, const 
     return 0;
 }
 
-int CQNDXBaseImageLoader::Create(int width, int height, unsigned char bpp) {
+int CQNDXBaseImageLoader::Create(int width, int height, unsigned char bpp, bool zeroed) {
     m_iWidth = width;
     m_iHeight = height;
     m_BitsPerPixel = bpp;
@@ -129,17 +129,17 @@ int CQNDXBaseImageLoader::Create(int width, int height, unsigned char bpp) {
         FreePixels();
         return 0;
     }
-    return AllocPixels((unsigned int)size);
+    return AllocPixels((unsigned int)size, zeroed);
 }
 
-int CQNDXBaseImageLoader::AllocPixels(unsigned int size) {
+int CQNDXBaseImageLoader::AllocPixels(unsigned int size, bool zeroed) {
     FreePixels();
     if (size == 0 || size > MAX_BUFFER_BYTES) {
         LogLoadError("Pixel buffer of %u bytes refused", size);
         return 0;
     }
-    // Zeroed: row padding and anything a decoder skips are defined bytes.
-    m_pPixels = static_cast<unsigned char*>(std::calloc(size, 1));
+    // Zeroed, row padding and anything a decoder skips are defined bytes.
+    m_pPixels = static_cast<unsigned char*>(zeroed ? std::calloc(size, 1) : std::malloc(size));
     if (!m_pPixels) LogLoadError("Out of memory for a pixel buffer of %u bytes", size);
     return m_pPixels ? 1 : 0;
 }

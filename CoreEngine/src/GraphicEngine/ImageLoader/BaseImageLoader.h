@@ -31,12 +31,13 @@ public:
     // The new surface (the caller owns it) or null, with an error line logged.
     virtual IDirectDrawSurface7* Load(IDirectDraw7* dd, unsigned int size, const unsigned char* data) = 0;
 
-    // Stores the three values and allocates a zeroed buffer; 0 (logged) when
-    // the sides or depth are refused, the surface they need is too large, or
-    // the memory cannot be had.
-    int Create(int width, int height, unsigned char bpp);
-    // Replaces the buffer with `size` zeroed bytes; 1 when it exists.
-    int AllocPixels(unsigned int size);
+    // Stores the three values and allocates a buffer, zeroed unless the
+    // decoder writes every pixel itself; 0 (logged) when the sides or depth
+    // are refused, the surface they need is too large, or the memory cannot
+    // be had.
+    int Create(int width, int height, unsigned char bpp, bool zeroed = true);
+    // Replaces the buffer with `size` bytes (zeroed or not); 1 when it exists.
+    int AllocPixels(unsigned int size, bool zeroed = true);
     // Releases the pixel buffer and the bitmap description; 1.
     int FreePixels();
 

@@ -172,7 +172,9 @@ int CQNDXPNGImageLoader::__ReadWithLibpng(png_struct_def* png, png_info_def* inf
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
 
-    if (!Create((int)width, (int)height, (unsigned char)bpp)) {
+    // libpng writes every row or fails the load: only interlaced pictures,
+    // filled a pass at a time, get a cleared buffer.
+    if (!Create((int)width, (int)height, (unsigned char)bpp, interlace != PNG_INTERLACE_NONE)) {
         state->logged = 1;
         return 0;
     }

@@ -21,30 +21,11 @@ bool IsRunLength(int type) { return type >= 9 && type <= 11; }
 // Bytes per colour-map entry; 15-bit entries take two bytes.
 unsigned int EntryBytes(int entrySize) { return entrySize == 15 ? 2u : (unsigned int)entrySize / 8u; }
 
-// One file pixel of `bytes` bytes into the buffer (one index byte, or blue,
-// green, red).
-inline void PutPixel(unsigned char* out, const unsigned char* in, int bytes) {
-    switch (bytes) {
-        case 1:
-            out[0] = in[0];
-            break;
-        case 2:
-            CQNDXTGAImageLoader::Convert555To888(out, in, 1);
-            break;
-        default:  // 3 or 4: alpha is dropped
-            out[0] = in[0];
-            out[1] = in[1];
-            out[2] = in[2];
-            break;
-    }
-}
-
-// `count` file pixels into the buffer.
+// `count` file pixels into the buffer: 5-5-5 widened to blue, green, red,
+// every other depth as it lies (GDI ignores the alpha byte of 32-bit rows).
 void PutPixels(unsigned char* out, const unsigned char* in, unsigned int count, int bytes) {
     if (bytes == 2)
         CQNDXTGAImageLoader::Convert555To888(out, in, count);
-    else if (bytes == 4)
-        CQNDXTGAImageLoader::Convert32To24(out, in, count);
     else
         std::memcpy(out, in, (size_t)count * (size_t)bytes);
 }
@@ -90,14 +71,6 @@ void CQNDXTGAImageLoader::Convert555To888(unsigned char* out, const unsigned cha
         out[0] = (unsigned char)((w & 31) * 8);
         out[1] = (unsigned char)(((w >> 5) & 31) * 8);
         out[2] = (unsigned char)(((w >> 10) & 31) * 8);
-    }
-}
-
-void CQNDXTGAImageLoader::Convert32To24(unsigned char* out, const unsigned char* in, unsigned int count) {
-    for (unsigned int i = 0; i < count; ++i, in += 4, out += 3) {
-        out[0] = in[0];
-        out[1] = in[1];
-        out[2] = in[2];
     }
 }
 
@@ -159,7 +132,7 @@ int CQNDXTGAImageLoader::__DecodePackets(const unsigned char* cursor, const unsi
             const unsigned int n = std::min(count, (rowBytes - x) / (unsigned int)outBytes);
             unsigned char* out = row + x;
             if (repeated) {
-                PutPixel(out, cursor, bytesPerPixel);
+                PutPixels(out, cursor, 1, bytesPerPixel);
                 for (unsigned int i = 1; i < n; ++i) std::memcpy(out + (size_t)i * outBytes, out, (size_t)outBytes);
             } else {
                 if ((size_t)(end - cursor) / pixelBytes < n) return 0;
@@ -235,7 +208,9 @@ int CQNDXTGAImageLoader::Decode(unsigned int size, const unsigned char* data) {
                      (unsigned long long)available, width, height, depth);
         return 0;
     }
-    if (!Create(width, height, (unsigned char)(depth == 8 ? 8 : 24))) return 0;
+    // Every pixel is written below (a load that runs out of data fails), so
+    // the buffer is not cleared first.
+    if (!Create(width, height, (unsigned char)(depth == 16 ? 24 : depth), false)) return 0;
     if ((m_Header[17] & 0x20) != 0) SetTopDown(1);
 
     if (depth == 8 && !__ReadColourMap(data)) {
@@ -261,20 +236,7 @@ int CQNDXTGAImageLoader::Decode(unsigned int size, const unsigned char* data) {
     const size_t fileRow = (size_t)width * (size_t)bytesPerPixel;
     for (int y = 0; y < height; ++y, pixels += fileRow) {
         unsigned char* row = m_pPixels + (size_t)y * stride;
-        switch (depth) {
-            case 8:
-                std::memcpy(row, pixels, fileRow);
-                break;
-            case 16:
-                Convert555To888(row, pixels, (unsigned int)width);
-                break;
-            case 24:
-                std::memcpy(row, pixels, fileRow);
-                break;
-            default:
-                Convert32To24(row, pixels, (unsigned int)width);
-                break;
-        }
+        PutPixels(row, pixels, (unsigned int)width, bytesPerPixel);
     }
     if (rightToLeft) MirrorRows(m_pPixels, width, height, stride, m_BitsPerPixel / 8);
     return 1;

@@ -1,7 +1,7 @@
 // Decoder for TGA images held in memory: uncompressed and run-length-encoded,
 // colour-mapped and grey 8-bit images (8-bit buffer with a colour table) and
-// 16-bit 5-5-5, 24-bit and 32-bit true-colour images (24-bit blue-green-red
-// buffer; alpha is dropped). Detection needs the TGA 2.0 footer; a load with
+// 16-bit 5-5-5 and 24-bit true-colour images (24-bit blue-green-red buffer)
+// and 32-bit ones (32-bit buffer; GDI ignores the alpha byte). Detection needs the TGA 2.0 footer; a load with
 // the type code given decodes without it. Bottom-left origin unless the
 // descriptor's bit 5 puts the first row at the top; its bit 4 says each row
 // runs right to left.
@@ -31,8 +31,6 @@ public:
     static unsigned int ReadWord(const unsigned char** cursor);
     // `count` 5-5-5 words into blue, green, red bytes (each channel times 8).
     static void Convert555To888(unsigned char* out, const unsigned char* in, unsigned int count);
-    // The first three of every four bytes, for `count` pixels.
-    static void Convert32To24(unsigned char* out, const unsigned char* in, unsigned int count);
 
 private:
     void __ReleasePalette();
