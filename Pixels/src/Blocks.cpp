@@ -177,18 +177,6 @@ uint32_t KeyBits(uint32_t kind) {
     }
 }
 
-bool IsKeyed(Effect effect) {
-    switch (effect) {
-        case Effect::MirrorLeftRightKeyed:
-        case Effect::MirrorUpDownKeyed:
-        case Effect::HalfAlphaKeyed:
-        case Effect::AlphaKeyed:
-        case Effect::TranslucentKeyed:
-        case Effect::HalfTranslucentKeyed: return true;
-        default: return false;
-    }
-}
-
 const char* EffectName(Effect effect) {
     static const char* const names[] = {"MirrorLeftRight", "MirrorLeftRightKeyed", "MirrorUpDown",
                                         "MirrorUpDownKeyed", "HalfAlpha", "HalfAlphaKeyed", "Alpha", "AlphaKeyed",

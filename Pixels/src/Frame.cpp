@@ -118,10 +118,6 @@ std::unordered_map<const uint8_t*, SpanMemo*>& Memos() {
     return *memos;
 }
 
-bool SamePlane(const Plane& a, const Plane& b) {
-    return a.bits == b.bits && a.pitch == b.pitch && a.width == b.width && a.height == b.height && a.kind == b.kind;
-}
-
 }  // namespace
 
 SpanMemo::~SpanMemo() { Attach(Plane{}); }
@@ -132,8 +128,7 @@ SpanMemo* SpanMemo::Of(const uint8_t* bits) {
     return at == Memos().end() ? nullptr : at->second;
 }
 
-void SpanMemo::Attach(const Plane& plane) {
-    if (SamePlane(plane, m_plane)) return;
+void SpanMemo::Reattach(const Plane& plane) {
     // New memory (a flip, a restore): nothing counted applies to it.
     Drop();
     std::lock_guard<std::mutex> hold(g_memosLock);

@@ -95,7 +95,8 @@ DWORD SourceKey(const CQNDXSurface* src) {
 
 void CacheSource(CQNDXVideoEngine* engine, CQNDXSurface* dest, CQNDXSurface* src) {
     CQNDXCache* cache = engine->GetCache();
-    if (src->GetID() >= 0 && dest->GetID() < 0 && cache && !cache->IsCached(src)) cache->Cache(src);
+    const int id = src->GetID();
+    if (id >= 0 && dest->GetID() < 0 && cache && !cache->IsCached(id)) cache->Cache(src);
 }
 
 // ---------------------------------------------------------------------------

@@ -20,6 +20,9 @@ struct Plane {
     int width = 0;
     int height = 0;
     uint32_t kind = 0;
+    bool Same(const Plane& o) const {
+        return bits == o.bits && pitch == o.pitch && width == o.width && height == o.height && kind == o.kind;
+    }
 };
 
 // A 1:1 area: w x h pixels of the source at (sx, sy) onto (dx, dy).
@@ -58,12 +61,16 @@ public:
         m_heldOff = on;
     }
     bool Built() const { return m_state == State::Built; }
-    // Makes the memo the one found for this plane's memory (For does too).
-    void Attach(const Plane& plane);
+    // Makes the memo the one found for this plane's memory (For does too);
+    // inline, as every read lock of a surface asks.
+    void Attach(const Plane& plane) {
+        if (!plane.Same(m_plane)) Reattach(plane);
+    }
     // The memo attached to the plane whose first pixel is `bits`, or null.
     static SpanMemo* Of(const uint8_t* bits);
 
 private:
+    void Reattach(const Plane& plane);
     enum class State { None, Built, Refused };
     KeySpans m_spans;  // kept across drops for the buffers
     State m_state = State::None;

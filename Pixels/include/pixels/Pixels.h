@@ -199,7 +199,8 @@ typedef void (*EffectFn)(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, p
 EffectFn EffectFor(Effect effect, uint32_t kind);
 // False for the effects that never read the source pixels (src may be null).
 inline bool ReadsSource(Effect effect) { return effect != Effect::Translucent && effect != Effect::HalfTranslucent; }
-bool IsKeyed(Effect effect);
+// Every keyed effect comes right after its plain form.
+inline bool IsKeyed(Effect effect) { return effect < Effect::Count && static_cast<int>(effect) % 2 == 1; }
 const char* EffectName(Effect effect);
 
 // Channel scaling of a copy: every channel becomes (channel * factor) >> 8,

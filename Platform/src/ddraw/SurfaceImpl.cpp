@@ -349,8 +349,8 @@ void SurfaceImpl::FillGarbage() {
 }
 
 void SurfaceImpl::NotifyWrite(const RECT* dirty) {
-    Presenter* presenter = DisplayState::Get().presenter;
-    if (presenter && IsPrimary()) presenter->PrimaryWritten(this, dirty);
+    if (!IsPrimary()) return;
+    if (Presenter* presenter = DisplayState::Get().presenter) presenter->PrimaryWritten(this, dirty);
 }
 
 void SurfaceImpl::SettleHeld() {
@@ -413,11 +413,12 @@ HRESULT SurfaceImpl::Lock(LPRECT lpDestRect, LPDDSURFACEDESC2 desc, DWORD dwFlag
     if (!desc || !SizeTagOk(desc->dwSize, QNDX_DDSURFACEDESC2_TAG, sizeof(DDSURFACEDESC2))) return DDERR_INVALIDPARAMS;
     if (m_lost) return DDERR_SURFACELOST;
     if (m_locked || m_dc) return DDERR_SURFACEBUSY;
-    RECT r = lpDestRect ? *lpDestRect : Whole(m_width, m_height);
-    if (Empty(r) || !Inside(r, m_width, m_height)) return DDERR_INVALIDPARAMS;
+    // The whole surface (the usual lock) needs no checks or offsets.
+    const RECT r = lpDestRect ? *lpDestRect : Whole(m_width, m_height);
+    if (lpDestRect && (Empty(r) || !Inside(r, m_width, m_height))) return DDERR_INVALIDPARAMS;
     Settle();
-    uint8_t* bits = m_bits.get() + static_cast<ptrdiff_t>(r.top) * m_pitch +
-                    static_cast<ptrdiff_t>(r.left) * m_bytesPerPixel;
+    uint8_t* bits = m_bits.get();
+    if (lpDestRect) bits += static_cast<ptrdiff_t>(r.top) * m_pitch + static_cast<ptrdiff_t>(r.left) * m_bytesPerPixel;
     FillDescription(*this, desc, bits, m_hasKey, m_key, static_cast<DWORD>(m_backs.size()));
     m_locked = true;
     m_lockReadOnly = (dwFlags & DDLOCK_READONLY) != 0;

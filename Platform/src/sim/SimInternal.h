@@ -68,13 +68,18 @@ inline bool Enter(const char* call, HRESULT* code) {
     if (armed & kJournalOn) AppendToJournal(call, "", 0);
     return false;
 }
+// The armed half stays out of line: the text of the arguments would
+// otherwise give every hooked call a large frame to set up even when off.
 template <class Args>
-inline bool Enter(const char* call, HRESULT* code, Args&& args) {
-    const unsigned armed = Armed();
-    if (armed == 0) return false;
+[[gnu::noinline, gnu::cold]] bool EnterArmed(const char* call, HRESULT* code, unsigned armed, Args&& args) {
     if ((armed & kFaultsPending) && TakePendingFault(call, code)) return true;
     if (armed & kJournalOn) AppendArgs(call, std::forward<Args>(args));
     return false;
+}
+template <class Args>
+inline bool Enter(const char* call, HRESULT* code, Args&& args) {
+    const unsigned armed = Armed();
+    return armed != 0 && EnterArmed(call, code, armed, std::forward<Args>(args));
 }
 
 }  // namespace internal
