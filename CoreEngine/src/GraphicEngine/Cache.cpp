@@ -58,9 +58,7 @@ HRESULT CopyColorKey(CQNDXSurface* surface, IDirectDrawSurface7* copy) {
 // whole of video memory. False when either is unknown.
 bool NeverFits(CQNDXVideoEngine* owner, IDirectDraw7* dd, CQNDXSurface* surface) {
     const uint64_t total = owner->GetTotalVideoMemory();
-    DDSURFACEDESC2 mode;
-    std::memset(&mode, 0, sizeof(mode));
-    mode.dwSize = 124;
+    DDSURFACEDESC2 mode = EmptyDescription();
     if (total == 0 || dd->GetDisplayMode(&mode) < 0) return false;
     const uint64_t bytesPerPixel = (mode.ddpfPixelFormat.dwRGBBitCount + 7) / 8;
     const uint64_t least = bytesPerPixel * static_cast<uint64_t>(surface->GetWidth()) * surface->GetHeight();

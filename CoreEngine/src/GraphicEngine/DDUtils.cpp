@@ -229,9 +229,7 @@ const ErrorRow* FindError(HRESULT hr) {
 
 int GetPixelFormatInfo(IDirectDrawSurface7* surface, CQNDXPixelFormatInfo* out) {
     if (!surface || !out) return 0;
-    DDSURFACEDESC2 desc;
-    std::memset(&desc, 0, sizeof(desc));
-    desc.dwSize = 124;
+    DDSURFACEDESC2 desc = EmptyDescription();
     desc.dwFlags = DDSD_PIXELFORMAT;
     if (surface->GetSurfaceDesc(&desc) != DD_OK) return 0;
 
@@ -299,9 +297,7 @@ DWORD MatchColor(IDirectDrawSurface7* surface, COLORREF colour) {
     }
 
     DWORD result = CLR_INVALID;
-    DDSURFACEDESC2 desc;
-    std::memset(&desc, 0, sizeof(desc));
-    desc.dwSize = 124;
+    DDSURFACEDESC2 desc = EmptyDescription();
     HRESULT hr;
     // A blit still running finishes; a layer that never does must not hang us.
     int attempts = 0;
@@ -362,9 +358,7 @@ HRESULT CopyBitmapToSurface(IDirectDrawSurface7* surface, HBITMAP bitmap, int x,
     if (dx == 0) dx = bm.bmWidth;
     if (dy == 0) dy = bm.bmHeight < 0 ? -bm.bmHeight : bm.bmHeight;
 
-    DDSURFACEDESC2 desc;
-    std::memset(&desc, 0, sizeof(desc));
-    desc.dwSize = 124;
+    DDSURFACEDESC2 desc = EmptyDescription();
     desc.dwFlags = DDSD_HEIGHT | DDSD_WIDTH;
     surface->GetSurfaceDesc(&desc);
 
@@ -383,10 +377,15 @@ HRESULT CopyBitmapToSurface(IDirectDrawSurface7* surface, HBITMAP bitmap, int x,
     return hr;
 }
 
-DDSURFACEDESC2 DescribeSurface(DWORD caps, int width, int height) {
+DDSURFACEDESC2 EmptyDescription() {
     DDSURFACEDESC2 desc;
     std::memset(&desc, 0, sizeof(desc));
     desc.dwSize = 124;
+    return desc;
+}
+
+DDSURFACEDESC2 DescribeSurface(DWORD caps, int width, int height) {
+    DDSURFACEDESC2 desc = EmptyDescription();
     desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
     desc.ddsCaps.dwCaps = caps;
     desc.dwWidth = static_cast<DWORD>(width);

@@ -48,9 +48,10 @@ IDirectDrawSurface7* LoadBitmapSurfaceGetSize(IDirectDraw7* dd, const char* name
 HRESULT ReloadBitmap(IDirectDrawSurface7* surface, const char* name);
 HRESULT CopyBitmapToSurface(IDirectDrawSurface7* surface, HBITMAP bitmap, int x, int y, int dx, int dy);
 IDirectDrawSurface7* CreateOffscreenSurface(IDirectDraw7* dd, int width, int height, DDSURFACEDESC2* desc);
-// A description of a surface of these caps and size (the caps, width and
-// height fields set), and a surface made from one: null on failure, nothing
-// held.
+// A cleared description with its size field set; one of a surface of these
+// caps and size (the caps, width and height fields set); and a surface made
+// from one: null on failure, nothing held.
+DDSURFACEDESC2 EmptyDescription();
 DDSURFACEDESC2 DescribeSurface(DWORD caps, int width, int height);
 IDirectDrawSurface7* CreateSurfaceFrom(IDirectDraw7* dd, DDSURFACEDESC2* desc);
 // A system-memory offscreen surface of the display's format; null on failure.

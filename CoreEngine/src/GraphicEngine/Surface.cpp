@@ -28,22 +28,13 @@ void CopyName(char (&dest)[256], const char* src) {
     std::snprintf(dest, sizeof dest, "%s", src ? src : "");
 }
 
-void ZeroDesc(DDSURFACEDESC2* desc) {
-    std::memset(desc, 0, sizeof(*desc));
-    desc->dwSize = 124;
-}
-
 // A description for a new surface like `from`: its size, memory caps and
 // pixel format only (never its pitch, bits pointer or chain caps).
 DDSURFACEDESC2 CopyDescription(const DDSURFACEDESC2& from, int width, int height) {
-    DDSURFACEDESC2 desc;
-    ZeroDesc(&desc);
-    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-    desc.dwWidth = from.dwWidth ? from.dwWidth : static_cast<DWORD>(width);
-    desc.dwHeight = from.dwHeight ? from.dwHeight : static_cast<DWORD>(height);
     DWORD caps = from.ddsCaps.dwCaps & (DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY | DDSCAPS_TEXTURE);
     if (!(caps & (DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY))) caps |= DDSCAPS_SYSTEMMEMORY;
-    desc.ddsCaps.dwCaps = caps | DDSCAPS_OFFSCREENPLAIN;
+    DDSURFACEDESC2 desc = DescribeSurface(caps | DDSCAPS_OFFSCREENPLAIN, from.dwWidth ? from.dwWidth : width,
+                                          from.dwHeight ? from.dwHeight : height);
     if ((from.dwFlags & DDSD_PIXELFORMAT) && from.ddpfPixelFormat.dwRGBBitCount != 0) {
         desc.dwFlags |= DDSD_PIXELFORMAT;
         desc.ddpfPixelFormat = from.ddpfPixelFormat;
@@ -174,12 +165,8 @@ int CQNDXSurface::Create(CQNDXVideoEngine* engine, int width, int height) {
     IDirectDraw7* dd = engine->GetDirectDraw();
     if (!dd) return -1;
 
-    ZeroDesc(&m_Desc);
-    m_Desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-    m_Desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
-    if (m_bTexture == 1) m_Desc.ddsCaps.dwCaps |= DDSCAPS_TEXTURE;
-    m_Desc.dwWidth = static_cast<DWORD>(width);
-    m_Desc.dwHeight = static_cast<DWORD>(height);
+    m_Desc = DescribeSurface(DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY | (m_bTexture == 1 ? DDSCAPS_TEXTURE : 0),
+                             width, height);
     IDirectDrawSurface7* created = nullptr;
     HRESULT hr = dd->CreateSurface(&m_Desc, &created, nullptr);
     if (hr < 0 || !created) {
@@ -209,7 +196,7 @@ int CQNDXSurface::__LoadTail(const char* name) {
     if (Lock() >= 0)
         Unlock();
     else {
-        ZeroDesc(&m_Desc);
+        m_Desc = EmptyDescription();
         m_pDDSurface->GetSurfaceDesc(&m_Desc);
     }
     m_iWidth = static_cast<int>(m_Desc.dwWidth);
@@ -310,7 +297,7 @@ int CQNDXSurface::LockWith(DWORD flags) {
         hr = m_pDDSurface ? m_pDDSurface->Lock(nullptr, &m_Desc, flags, nullptr) : -1;
     }
     if (hr < 0) {
-        ZeroDesc(&m_Desc);
+        m_Desc = EmptyDescription();
         return hr;
     }
     m_LockCount = 1;

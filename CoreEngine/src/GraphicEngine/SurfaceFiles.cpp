@@ -130,8 +130,7 @@ int CQNDXSurface::SaveBMP(const char* fileName) {
         desc = m_Desc;
         Unlock();
     } else {
-        std::memset(&desc, 0, sizeof(desc));
-        desc.dwSize = 124;
+        desc = EmptyDescription();
         if (!m_pDDSurface || m_pDDSurface->GetSurfaceDesc(&desc) != DD_OK) {
             LogSaveError(fileName, "the surface cannot be locked");
             return -3;

@@ -48,9 +48,7 @@ int CQNDXSurfaceManager::RemoveSurface(CQNDXSurface* surface) {
     // Another surface under the same ID keeps its entry; the caller must then
     // not give the ID back either.
     if (m_ppSurfaces[id] != surface) return -2;
-    m_ppSurfaces[id] = nullptr;
-    --m_iCount;
-    return 0;
+    return RemoveSurface(id);
 }
 
 int CQNDXSurfaceManager::RestoreAll() {
@@ -74,20 +72,12 @@ int CQNDXSurfaceManager::RecreateAll() {
         CQNDXSurface* surface = m_ppSurfaces[id];
         if (!surface) continue;
 
-        DDSURFACEDESC2 desc;
-        std::memset(&desc, 0, sizeof(desc));
-        desc.dwSize = 124;
-        desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-        desc.dwWidth = static_cast<DWORD>(surface->GetWidth());
-        desc.dwHeight = static_cast<DWORD>(surface->GetHeight());
-
         DDSURFACEDESC2 old;
         surface->GetSurfaceDesc(&old);
-        if (old.ddsCaps.dwCaps & DDSCAPS_VIDEOMEMORY)
-            desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-        else
-            desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
-        if (surface->GetTextureFlag() == 1) desc.ddsCaps.dwCaps |= DDSCAPS_TEXTURE;
+        DWORD caps = DDSCAPS_OFFSCREENPLAIN;
+        if (!(old.ddsCaps.dwCaps & DDSCAPS_VIDEOMEMORY)) caps |= DDSCAPS_SYSTEMMEMORY;
+        if (surface->GetTextureFlag() == 1) caps |= DDSCAPS_TEXTURE;
+        DDSURFACEDESC2 desc = DescribeSurface(caps, surface->GetWidth(), surface->GetHeight());
 
         IDirectDrawClipper* clipper = nullptr;
         if (IDirectDrawSurface7* oldSurface = surface->GetDDSurface()) {
