@@ -47,17 +47,6 @@ DWORD RGBToMasks(COLORREF colour, DWORD red, DWORD green, DWORD blue) {
            ByteToChannel((colour >> 16) & 0xFF, blue);
 }
 
-// The first pixel of a locked surface, read with no more bytes than a pixel
-// holds and without assuming the pointer is aligned.
-DWORD ReadFirstPixel(const void* bits, DWORD bitCount) {
-    DWORD value = 0;
-    size_t bytes = bitCount >= 32 ? 4 : (bitCount + 7) / 8;
-    if (bytes == 0) bytes = 1;
-    std::memcpy(&value, bits, bytes);  // little-endian: low bytes first
-    if (bitCount < 32) value &= (1u << bitCount) - 1u;
-    return value;
-}
-
 HBITMAP LoadBitmapEither(const char* name, int cx, int cy) {
     HBITMAP bitmap = static_cast<HBITMAP>(
         LoadImageA(GetModuleHandleA(nullptr), name, IMAGE_BITMAP, cx, cy, LR_CREATEDIBSECTION));
@@ -413,6 +402,15 @@ IDirectDrawSurface7* CreateOffscreenSurface(IDirectDraw7* dd, int width, int hei
     DDSURFACEDESC2* d = desc ? desc : &local;
     *d = DescribeSurface(DDSCAPS_OFFSCREENPLAIN, width, height);
     return CreateSurfaceFrom(dd, d);
+}
+
+DWORD ReadFirstPixel(const void* bits, DWORD bitCount) {
+    DWORD value = 0;
+    size_t bytes = bitCount >= 32 ? 4 : (bitCount + 7) / 8;
+    if (bytes == 0) bytes = 1;
+    std::memcpy(&value, bits, bytes);  // little-endian: low bytes first
+    if (bitCount > 0 && bitCount < 32) value &= (1u << bitCount) - 1u;
+    return value;
 }
 
 void* CopyBytes(void* dest, const void* src, int count) {

@@ -57,6 +57,11 @@ IDirectDrawSurface7* CreateSurfaceFrom(IDirectDraw7* dd, DDSURFACEDESC2* desc);
 // A system-memory offscreen surface of the display's format; null on failure.
 IDirectDrawSurface7* CreateSystemSurface(IDirectDraw7* dd, int width, int height);
 
+// The first pixel of locked memory, read with no more bytes than a pixel of
+// `bitCount` bits holds (one for an unknown count) and without assuming the
+// pointer is aligned.
+DWORD ReadFirstPixel(const void* bits, DWORD bitCount);
+
 // Plain memory copy; returns dest.
 void* CopyBytes(void* dest, const void* src, int count);
 

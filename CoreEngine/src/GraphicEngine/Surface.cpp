@@ -42,16 +42,6 @@ DDSURFACEDESC2 CopyDescription(const DDSURFACEDESC2& from, int width, int height
     return desc;
 }
 
-// The first pixel's value, reading no more bytes than one pixel holds.
-DWORD ReadPixelBytes(const void* bits, DWORD bitCount) {
-    DWORD value = 0;
-    size_t bytes = bitCount >= 32 ? 4 : (bitCount + 7) / 8;
-    if (bytes == 0) bytes = 1;
-    std::memcpy(&value, bits, bytes);
-    if (bitCount > 0 && bitCount < 32) value &= (1u << bitCount) - 1u;
-    return value;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -477,7 +467,7 @@ int CQNDXSurface::SetColorKeyFromFirstPixel() {
     if (locked < 0) return -1;
     DWORD pixel = 0;
     if (m_Desc.lpSurface && m_iWidth > 0 && m_iHeight > 0)
-        pixel = ReadPixelBytes(m_Desc.lpSurface, m_Desc.ddpfPixelFormat.dwRGBBitCount);
+        pixel = ReadFirstPixel(m_Desc.lpSurface, m_Desc.ddpfPixelFormat.dwRGBBitCount);
     Unlock();
     return SetColorKeyNative(pixel) < 0 ? -2 : 0;
 }

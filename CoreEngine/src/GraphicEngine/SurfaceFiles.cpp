@@ -12,6 +12,7 @@
 #include "GraphicEngine/GraphicsLog.h"
 #include "GraphicEngine/Surface.h"
 #include "GraphicEngine/VideoEngine.h"
+#include "pixels/Access.h"
 #include "platform/HostPath.h"
 #include "platform/Kernel.h"
 
@@ -19,35 +20,28 @@ namespace {
 
 const DWORD kBmpHeaderBytes = 14 + 40;
 
-inline void Put16(BYTE* p, uint16_t v) {
-    p[0] = static_cast<BYTE>(v);
-    p[1] = static_cast<BYTE>(v >> 8);
-}
-inline void Put32(BYTE* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<BYTE>(v >> (8 * i));
-}
-inline uint32_t Get32(const BYTE* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
+// Little-endian fields, as the pixel accessors store them.
+using qndx::pixels::Load32;
+using qndx::pixels::Store16;
+using qndx::pixels::Store32;
 
 // The 14-byte file header followed by the 40-byte info header.
 void BuildBmpHeaders(BYTE (&out)[kBmpHeaderBytes], DWORD width, DWORD height, DWORD imageBytes) {
     std::memset(out, 0, sizeof(out));
     out[0] = 'B';
     out[1] = 'M';
-    Put32(out + 2, kBmpHeaderBytes + imageBytes);
-    Put32(out + 10, kBmpHeaderBytes);
+    Store32(out + 2, kBmpHeaderBytes + imageBytes);
+    Store32(out + 10, kBmpHeaderBytes);
     BYTE* info = out + 14;
-    Put32(info + 0, 40);
-    Put32(info + 4, width);
-    Put32(info + 8, height);
-    Put16(info + 12, 1);
-    Put16(info + 14, 24);
-    Put32(info + 16, 0);  // BI_RGB
-    Put32(info + 20, 0);
-    Put32(info + 24, 10000);
-    Put32(info + 28, 10000);
+    Store32(info + 0, 40);
+    Store32(info + 4, width);
+    Store32(info + 8, height);
+    Store16(info + 12, 1);
+    Store16(info + 14, 24);
+    Store32(info + 16, 0);  // BI_RGB
+    Store32(info + 20, 0);
+    Store32(info + 24, 10000);
+    Store32(info + 28, 10000);
 }
 
 // Converts one surface row into blue-green-red triples by the format's bit
@@ -217,8 +211,8 @@ int CQNDXSurface::LoadAlphaMask(const char* fileName) {
     // before they match the surface.
     BYTE header[8];
     const size_t headerRead = std::fread(header, 1, sizeof(header), file);
-    const uint32_t width = headerRead == sizeof(header) ? Get32(header) : 0;
-    const uint32_t height = headerRead == sizeof(header) ? Get32(header + 4) : 0;
+    const uint32_t width = headerRead == sizeof(header) ? Load32(header) : 0;
+    const uint32_t height = headerRead == sizeof(header) ? Load32(header + 4) : 0;
     if (headerRead != sizeof(header) || width != static_cast<uint32_t>(m_iWidth) ||
         height != static_cast<uint32_t>(m_iHeight)) {
         std::fclose(file);

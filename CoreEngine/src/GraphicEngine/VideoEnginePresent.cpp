@@ -122,20 +122,16 @@ HRESULT CQNDXVideoEngine::Flip() {
                                                           nullptr);
         } else {
             RECT src = {0, 0, dest.right - dest.left, dest.bottom - dest.top};
-            const LONG clientWidth = dest.right - dest.left;
-            const LONG clientHeight = dest.bottom - dest.top;
-            const LONG backWidth = m_pBackBuffer->GetWidth();
-            const LONG backHeight = m_pBackBuffer->GetHeight();
-            if (backWidth < clientWidth) {
-                dest.left += (clientWidth - backWidth) / 2;
-                dest.right = dest.left + backWidth;
-                src.right = backWidth;
-            }
-            if (backHeight < clientHeight) {
-                dest.top += (clientHeight - backHeight) / 2;
-                dest.bottom = dest.top + backHeight;
-                src.bottom = backHeight;
-            }
+            // Along each axis a back buffer smaller than the client area is
+            // centred in it, the whole buffer shown.
+            auto centre = [](LONG& from, LONG& to, LONG& srcEnd, LONG back) {
+                if (back >= to - from) return;
+                from += (to - from - back) / 2;
+                to = from + back;
+                srcEnd = back;
+            };
+            centre(dest.left, dest.right, src.right, m_pBackBuffer->GetWidth());
+            centre(dest.top, dest.bottom, src.bottom, m_pBackBuffer->GetHeight());
             result = m_pFrontSurface->GetDDSurface()->Blt(&dest, m_pBackBuffer->GetDDSurface(), &src, DDBLT_WAIT,
                                                           nullptr);
         }
