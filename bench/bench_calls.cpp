@@ -88,18 +88,28 @@ std::string SizeText(int w, int h) { return std::to_string(w) + "x" + std::to_st
 void PrintThroughput(const qb::Collected& c, const qb::Options& opt) {
     std::printf("\nPublic calls onto the back buffer (CreateWindowed 800x600, SDL dummy driver), sprites cached\n");
     std::printf("in video memory; MPix/s are medians of %d alternating rounds; ratio = project MPix/s / peer\n"
-                "MPix/s. Zoom sizes are the drawn size (source half each way).\n\n",
+                "MPix/s. Zoom sizes are the drawn size (source half each way). Keyed rows: memcpy's rate\n"
+                "on the same machine for the sprite's opaque bytes, in sprite MPix/s: run by run from\n"
+                "the packed pixels onto the same back buffer rows (as SDL's RLE copies), and as one\n"
+                "memcpy of all of them.\n\n",
                 opt.reps);
-    std::printf("%-21s %-27s %-8s %3s %13s %13s %6s\n", "operation", "peer", "size", "bpp", "project MPix/s",
-                "peer MPix/s", "ratio");
+    std::printf("%-21s %-27s %-8s %3s %13s %13s %6s %12s %12s\n", "operation", "peer", "size", "bpp",
+                "project MPix/s", "peer MPix/s", "ratio", "memcpy runs", "memcpy whole");
     for (int op = 0; op < static_cast<int>(qb::Op::Count); ++op)
         for (int bpp : kBpps)
             for (const qb::BlitFigure& f : c.blits) {
                 if (f.op != op || f.bpp != bpp) continue;
                 const double px = static_cast<double>(f.w) * f.h / 1e6;
-                std::printf("%-21s %-27s %-8s %3d %13.1f %13.1f %6.2f%s\n", qb::Info(qb::Op(op)).call,
+                std::string copies;
+                for (const qb::MemcpyFigure& m : c.memcpys)
+                    if (m.op == f.op && m.bpp == f.bpp && m.w == f.w && m.h == f.h && m.runs > 0 && m.whole > 0) {
+                        char text[40];
+                        std::snprintf(text, sizeof text, " %12.1f %12.1f", px / m.runs, px / m.whole);
+                        copies = text;
+                    }
+                std::printf("%-21s %-27s %-8s %3d %13.1f %13.1f %6.2f%s%s\n", qb::Info(qb::Op(op)).call,
                             qb::Info(qb::Op(op)).peer, SizeText(f.w, f.h).c_str(), f.bpp, px / f.project,
-                            px / f.peer, f.peer / f.project, f.checked ? "" : "  CHECK FAILED");
+                            px / f.peer, f.peer / f.project, copies.c_str(), f.checked ? "" : "  CHECK FAILED");
             }
 }
 

@@ -56,6 +56,13 @@ struct BoxFigure {
     int bpp = 0;
     double blendRect = 0, box = 0;
 };
+// The C library's memcpy on the bytes a keyed blit moves: the sprite's
+// opaque runs, packed, onto the same rows of the back buffer run by run (as
+// SDL's RLE copies them), and all of them as one memcpy.
+struct MemcpyFigure {
+    int op = 0, w = 0, h = 0, bpp = 0;
+    double runs = 0, whole = 0;
+};
 
 inline void Write(FILE* out, const BlitFigure& f) {
     std::fprintf(out, "blit %d %d %d %d %.9g %.9g %d\n", f.op, f.w, f.h, f.bpp, f.project, f.peer, f.checked);
@@ -66,11 +73,15 @@ inline void Write(FILE* out, const PresentFigure& f) {
 inline void Write(FILE* out, const BoxFigure& f) {
     std::fprintf(out, "box %d %.9g %.9g\n", f.bpp, f.blendRect, f.box);
 }
+inline void Write(FILE* out, const MemcpyFigure& f) {
+    std::fprintf(out, "memcpy %d %d %d %d %.9g %.9g\n", f.op, f.w, f.h, f.bpp, f.runs, f.whole);
+}
 
 struct Collected {
     std::vector<BlitFigure> blits;
     std::vector<PresentFigure> presents;
     std::vector<BoxFigure> boxes;
+    std::vector<MemcpyFigure> memcpys;
 };
 
 // Reads one line; false for a line of no known kind.
@@ -90,6 +101,11 @@ inline bool Parse(const std::string& line, Collected* c) {
     BoxFigure x;
     if (std::sscanf(line.c_str(), "box %d %lg %lg", &x.bpp, &x.blendRect, &x.box) == 3) {
         c->boxes.push_back(x);
+        return true;
+    }
+    MemcpyFigure m;
+    if (std::sscanf(line.c_str(), "memcpy %d %d %d %d %lg %lg", &m.op, &m.w, &m.h, &m.bpp, &m.runs, &m.whole) == 6) {
+        c->memcpys.push_back(m);
         return true;
     }
     return false;
