@@ -114,6 +114,7 @@ struct RunBlock {
     uint32_t left, right;  // bytes
     bool whole;            // the block spans every column
     bool packed;           // 32-bit pixels kept as their three low bytes
+    bool prefetch;         // fetch each run's destination while the run before it copies
 };
 typedef void (*RunsFn)(const RunBlock& block);
 
@@ -159,6 +160,8 @@ bool PackSpans(uint64_t bytes);
 // value with SetSpansForAllSizes, so every span form is built.
 const uint64_t kRunCost = 96;
 uint64_t KeyedLoopCost(uint32_t kind, uint64_t rowBytes, uint64_t rows);
+// The first-level data cache's size on this processor, in bytes.
+size_t FirstCacheBytes();
 
 // Each level's file sets the loops it has and leaves the others as the
 // level below gave them.
@@ -401,6 +404,15 @@ inline uint32_t SourceSkip(uint32_t skip) {
     return Packed ? skip / 4 * 3 : skip;
 }
 
+// Asks for the lines of n destination bytes at p: a run's destination row
+// is new to the cache, and asked for while the run before it copies, it is
+// there by the time its stores come.
+inline void FetchLines(const uint8_t* p, size_t n) {
+    const uintptr_t from = reinterpret_cast<uintptr_t>(p);
+    for (uintptr_t line = from & ~uintptr_t(63); line < from + n; line += 64)
+        __builtin_prefetch(reinterpret_cast<const void*>(line), 1);
+}
+
 // Every run's place comes from its own fields, so the processor can work
 // out the next run's addresses while this one's bytes are still moving (a
 // row table read first, then the run, made each row wait for two loads).
@@ -411,18 +423,26 @@ inline void CopyRunsOf(const RunBlock& b) {
     uint8_t* const dst = b.dst;
     const ptrdiff_t pitch = b.pitch;
     const uint32_t top = b.top, left = b.left, right = b.right;
+    auto row = [&](const KeySpans::Run* run) { return dst + static_cast<ptrdiff_t>(run->y - top) * pitch; };
     if (b.whole) {
-        for (const KeySpans::Run* run = b.first; run != last; ++run)
-            PutRun<C, Packed>(dst + static_cast<ptrdiff_t>(run->y - top) * pitch + run->x, pixels + run->offset,
-                              run->n);
+        for (const KeySpans::Run* run = b.first; run != last; ++run) {
+            if (b.prefetch && run + 1 != last) FetchLines(row(run + 1) + run[1].x, run[1].n);
+            PutRun<C, Packed>(row(run) + run->x, pixels + run->offset, run->n);
+        }
         return;
     }
+    // The run's bytes within the block's columns, [lo, hi) of its row.
+    auto cut = [&](const KeySpans::Run* run, uint32_t* lo, uint32_t* hi) {
+        *lo = run->x > left ? run->x : left;
+        *hi = run->x + run->n < right ? run->x + run->n : right;
+        return *lo < *hi;
+    };
     for (const KeySpans::Run* run = b.first; run != last; ++run) {
-        const uint32_t lo = run->x > left ? run->x : left;
-        const uint32_t hi = run->x + run->n < right ? run->x + run->n : right;
-        if (lo >= hi) continue;
-        PutRun<C, Packed>(dst + static_cast<ptrdiff_t>(run->y - top) * pitch + (lo - left),
-                          pixels + run->offset + SourceSkip<Packed>(lo - run->x), hi - lo);
+        uint32_t lo, hi, nextLo, nextHi;
+        if (!cut(run, &lo, &hi)) continue;
+        if (b.prefetch && run + 1 != last && cut(run + 1, &nextLo, &nextHi))
+            FetchLines(row(run + 1) + (nextLo - left), nextHi - nextLo);
+        PutRun<C, Packed>(row(run) + (lo - left), pixels + run->offset + SourceSkip<Packed>(lo - run->x), hi - lo);
     }
 }
 
