@@ -570,7 +570,9 @@ TEST_F(PixelLoops, SpanRunsOfEveryLengthCopyLikeTheReference) {
                 px::KeySpans spans;
                 const bool built = spans.Build(src.At(0, 0), src.pitch, kind, w, h, key);
                 px::SetSpansForAllSizes(false);
-                ASSERT_TRUE(built) << kind;
+                // Weighed, a level whose keyed loop beats these runs refuses them.
+                if (!built && !packed) continue;
+                ASSERT_TRUE(built) << kind << " " << px::SimdName(level);
                 const int parts[2][4] = {{0, 0, w, h}, {3, 2, w - 10, h - 5}};
                 for (const auto& p : parts) {
                     Image dst(w + 3, h, Bpp(kind), 7);
