@@ -52,7 +52,9 @@ typedef SIZE_T* PSIZE_T;
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_DIRECTORY 267L
+#define ERROR_INVALID_ADDRESS 487L
 #define ERROR_NOACCESS 998L
+#define ERROR_FILE_INVALID 1006L
 #define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
 #define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
@@ -154,6 +156,19 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDW
 DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistanceToMoveHigh, DWORD dwMoveMethod);
 DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
 BOOL CloseHandle(HANDLE hObject);
+
+// Read-only mappings of a whole file opened with read access: null
+// (ERROR_FILE_INVALID) for an empty file, ERROR_NOT_SUPPORTED for any other
+// protection, a name, a size or an offset. The mapping's handle closes with
+// CloseHandle and serves no file call; a view stays valid until
+// UnmapViewOfFile, whether or not the mapping or the file are still open.
+#define PAGE_READONLY 0x02u
+#define FILE_MAP_READ 0x0004u
+HANDLE CreateFileMappingA(HANDLE hFile, LPSECURITY_ATTRIBUTES lpAttributes, DWORD flProtect, DWORD dwMaximumSizeHigh,
+                          DWORD dwMaximumSizeLow, LPCSTR lpName);
+LPVOID MapViewOfFile(HANDLE hFileMappingObject, DWORD dwDesiredAccess, DWORD dwFileOffsetHigh,
+                     DWORD dwFileOffsetLow, SIZE_T dwNumberOfBytesToMap);
+BOOL UnmapViewOfFile(LPCVOID lpBaseAddress);
 
 // ---------------------------------------------------------------------------
 // Time.

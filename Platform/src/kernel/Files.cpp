@@ -2,6 +2,7 @@
 // WriteFile, SetFilePointer, GetFileSize and CloseHandle. Handle values are
 // never reused, so a stale handle fails instead of reaching another file.
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,6 +27,7 @@ struct OpenFile {
     int fd = -1;
     bool canRead = false;
     bool canWrite = false;
+    bool mapping = false;  // a file mapping's handle: no file call takes it
     // Serialises seek-then-transfer sequences on this one file.
     std::mutex lock;
     ~OpenFile() {
@@ -96,11 +98,16 @@ int OpenHost(const std::string& path, int flags) {
     return fd;
 }
 
-std::shared_ptr<OpenFile> FindOrFail(HANDLE handle) {
+std::shared_ptr<OpenFile> FindOrFail(HANDLE handle, bool mapping = false) {
     auto file = FileTable::Get().Find(handle);
+    if (file && file->mapping != mapping) file = nullptr;
     if (!file) SetLastError(ERROR_INVALID_HANDLE);
     return file;
 }
+
+// Mapped views and their lengths, for UnmapViewOfFile.
+std::mutex g_viewLock;
+std::unordered_map<const void*, size_t> g_views;
 
 bool SeekTo(int fd, const OVERLAPPED* overlapped) {
     if (overlapped == nullptr) return true;
@@ -320,5 +327,76 @@ BOOL CloseHandle(HANDLE hObject) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    return TRUE;
+}
+
+HANDLE CreateFileMappingA(HANDLE hFile, LPSECURITY_ATTRIBUTES, DWORD flProtect, DWORD dwMaximumSizeHigh,
+                          DWORD dwMaximumSizeLow, LPCSTR lpName) {
+    qndx::sim::internal::Record("CreateFileMappingA", [&] { return std::to_string(flProtect); });
+    auto file = FindOrFail(hFile);
+    if (!file) return nullptr;
+    if (flProtect != PAGE_READONLY || dwMaximumSizeHigh != 0 || dwMaximumSizeLow != 0 || lpName) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return nullptr;
+    }
+    struct stat st{};
+    if (!file->canRead || ::fstat(file->fd, &st) != 0 || st.st_size == 0) {
+        SetLastError(file->canRead ? ERROR_FILE_INVALID : ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    auto mapping = std::make_shared<OpenFile>();
+    mapping->fd = ::fcntl(file->fd, F_DUPFD_CLOEXEC, 0);
+    if (mapping->fd < 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return nullptr;
+    }
+    mapping->canRead = true;
+    mapping->mapping = true;
+    SetLastError(NO_ERROR);
+    return FileTable::Get().Add(std::move(mapping));
+}
+
+LPVOID MapViewOfFile(HANDLE hFileMappingObject, DWORD dwDesiredAccess, DWORD dwFileOffsetHigh,
+                     DWORD dwFileOffsetLow, SIZE_T dwNumberOfBytesToMap) {
+    if (TakeKernelFault("MapViewOfFile")) return nullptr;
+    auto mapping = FindOrFail(hFileMappingObject, true);
+    if (!mapping) return nullptr;
+    if (dwDesiredAccess != FILE_MAP_READ || dwFileOffsetHigh != 0 || dwFileOffsetLow != 0) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return nullptr;
+    }
+    struct stat st{};
+    if (::fstat(mapping->fd, &st) != 0 || st.st_size == 0 || (uint64_t)dwNumberOfBytesToMap > (uint64_t)st.st_size) {
+        SetLastError(ERROR_FILE_INVALID);
+        return nullptr;
+    }
+    const size_t length = dwNumberOfBytesToMap ? dwNumberOfBytesToMap : (size_t)st.st_size;
+    // Populated at once: the pages are the file's cached ones, mapped without a fault each.
+    void* view = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, mapping->fd, 0);
+    if (view == MAP_FAILED) {
+        SetLastError(ErrorFromErrno(errno));
+        return nullptr;
+    }
+    std::lock_guard<std::mutex> guard(g_viewLock);
+    g_views[view] = length;
+    SetLastError(NO_ERROR);
+    return view;
+}
+
+BOOL UnmapViewOfFile(LPCVOID lpBaseAddress) {
+    size_t length = 0;
+    {
+        std::lock_guard<std::mutex> guard(g_viewLock);
+        auto it = g_views.find(lpBaseAddress);
+        if (it != g_views.end()) {
+            length = it->second;
+            g_views.erase(it);
+        }
+    }
+    if (length == 0) {
+        SetLastError(ERROR_INVALID_ADDRESS);
+        return FALSE;
+    }
+    ::munmap(const_cast<void*>(lpBaseAddress), length);
     return TRUE;
 }

@@ -335,13 +335,16 @@ TEST(ImageLoaderWithManager, MissingEmptyAndMisplacedFilesGiveNullAndAnErrorLine
             check(loader.LoadFromFile(name, nullptr) == nullptr, std::string("no surface for ") + (name ? name : "null"));
             check(s.log->Errors() == before + 1, std::string("one error line for ") + (name ? name : "null"));
         }
-        // A read that brings fewer bytes than the file's size (here none) is
-        // a failed load, not a decode of whatever the buffer held.
+        // A file that cannot be mapped is read; a read that brings fewer
+        // bytes than the file's size (here none) is a failed load, not a
+        // decode of whatever the buffer held.
+        qndx::sim::FailNext("MapViewOfFile", 1, (HRESULT)ERROR_GEN_FAILURE);
         qndx::sim::FailNext("ReadFile", 1, (HRESULT)ERROR_GEN_FAILURE);
         int before = s.log->Errors();
         const int unsupported = s.log->Count(4, "1 Unsuported message type");
         check(loader.LoadFromFile("pic.bmp", nullptr) == nullptr, "no surface when the read fails");
-        check(qndx::sim::PendingFaults("ReadFile") == 0, "the file was read");
+        check(qndx::sim::PendingFaults("MapViewOfFile") == 0 && qndx::sim::PendingFaults("ReadFile") == 0,
+              "the file was mapped, then read");
         check(s.log->Errors() == before + 1, "one error line for the failed read");
         check(s.log->Count(4, "1 Unsuported message type") == unsupported, "the unread buffer is never decoded");
         IDirectDrawSurface7* again = loader.LoadFromFile("pic.bmp", nullptr);

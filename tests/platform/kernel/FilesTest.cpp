@@ -340,3 +340,55 @@ TEST_F(Files, DirectoriesAreCreatedAndEntered) {
     EXPECT_EQ(GetCurrentDirectoryA(sizeof now, now), len);
     EXPECT_TRUE(SetCurrentDirectoryA(before));
 }
+
+// A view holds the file's bytes (checked against a read of the same file),
+// outlives its mapping and file handles, and goes with UnmapViewOfFile; what
+// is not supported is refused with its reason, and a mapping handle serves
+// no file call.
+TEST_F(Files, ReadOnlyViewsHoldTheWholeFile) {
+    std::string content(70000, '\0');
+    for (size_t i = 0; i < content.size(); ++i) content[i] = (char)(i * 131 + (i >> 9));
+    Write("m.bin", content);
+    Write("empty.bin", "");
+    HANDLE h = Open("m.bin", GENERIC_READ, OPEN_EXISTING);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    HANDLE m = CreateFileMappingA(h, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(nullptr, CreateFileMappingA(h, nullptr, 0x04, 0, 0, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+    void* whole = MapViewOfFile(m, FILE_MAP_READ, 0, 0, 0);
+    void* part = MapViewOfFile(m, FILE_MAP_READ, 0, 0, 100);
+    ASSERT_NE(whole, nullptr);
+    ASSERT_NE(part, nullptr);
+    EXPECT_EQ(nullptr, MapViewOfFile(m, FILE_MAP_READ, 0, 0, content.size() + 1));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_INVALID));
+    EXPECT_EQ(nullptr, MapViewOfFile(m, FILE_MAP_READ, 0, 4096, 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
+    EXPECT_EQ(nullptr, MapViewOfFile(h, FILE_MAP_READ, 0, 0, 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    char byte = 0;
+    DWORD got = 5;
+    EXPECT_FALSE(ReadFile(m, &byte, 1, &got, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(INVALID_FILE_SIZE, GetFileSize(m, nullptr));
+    EXPECT_TRUE(CloseHandle(m));
+    EXPECT_EQ(ReadAll(h, 80000), content);
+    EXPECT_TRUE(CloseHandle(h));
+    EXPECT_EQ(0, std::memcmp(whole, content.data(), content.size()));
+    EXPECT_EQ(0, std::memcmp(part, content.data(), 100));
+    EXPECT_TRUE(UnmapViewOfFile(whole));
+    EXPECT_TRUE(UnmapViewOfFile(part));
+    EXPECT_FALSE(UnmapViewOfFile(whole));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_ADDRESS));
+
+    HANDLE e = Open("empty.bin", GENERIC_READ, OPEN_EXISTING);
+    EXPECT_EQ(nullptr, CreateFileMappingA(e, nullptr, PAGE_READONLY, 0, 0, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_INVALID));
+    EXPECT_TRUE(CloseHandle(e));
+    HANDLE w = Open("m.bin", GENERIC_WRITE, OPEN_EXISTING);
+    EXPECT_EQ(nullptr, CreateFileMappingA(w, nullptr, PAGE_READONLY, 0, 0, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(CloseHandle(w));
+    EXPECT_EQ(nullptr, CreateFileMappingA(h, nullptr, PAGE_READONLY, 0, 0, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}

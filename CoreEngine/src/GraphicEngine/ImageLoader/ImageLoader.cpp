@@ -194,25 +194,31 @@ IDirectDrawSurface7* CQNDXImageLoader::LoadFromFile(const char* name, int* type)
         CQNDXBaseImageLoader::LogLoadError("CQNDXImageLoader::LoadFromFile: \"%s\" is empty", path.c_str());
         return nullptr;
     }
-    unsigned char* buffer = static_cast<unsigned char*>(AllocateBuffer(size));
+    // The file is mapped, not copied: no copy, and no large block beside the
+    // decoder's and the surface's, which made the C library give memory back
+    // and fault it in again on every load. A file that cannot be mapped is read.
+    HANDLE mapping = CreateFileMappingA(file.GetHandle(), nullptr, PAGE_READONLY, 0, 0, nullptr);
+    void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, size) : nullptr;
+    if (mapping) CloseHandle(mapping);
+    unsigned char* buffer = view ? static_cast<unsigned char*>(view) : static_cast<unsigned char*>(AllocateBuffer(size));
     if (!buffer) {
         CQNDXBaseImageLoader::LogLoadError("CQNDXImageLoader::LoadFromFile: out of memory for %u bytes", size);
         return nullptr;
     }
-    const DWORD read = file.Read(buffer, size);
+    const DWORD read = view ? size : file.Read(buffer, size);
     file.Close();
+    IDirectDrawSurface7* surface = nullptr;
     if (read != size) {
-        std::free(buffer);
         CQNDXBaseImageLoader::LogLoadError("CQNDXImageLoader::LoadFromFile: read %u of %u bytes of \"%s\"", read,
                                            size, path.c_str());
-        return nullptr;
-    }
-    IDirectDrawSurface7* surface;
-    {
+    } else {
         LoadNameScope naming(path.c_str());
         surface = LoadFromMemory(size, buffer, type);
     }
-    std::free(buffer);
+    if (view)
+        UnmapViewOfFile(view);
+    else
+        std::free(buffer);
     return surface;
 }
 
