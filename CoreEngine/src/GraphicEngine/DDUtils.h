@@ -62,6 +62,13 @@ IDirectDrawSurface7* CreateSystemSurface(IDirectDraw7* dd, int width, int height
 // pointer is aligned.
 DWORD ReadFirstPixel(const void* bits, DWORD bitCount);
 
+// Releases what the pointer holds, if anything, and clears the pointer.
+template <class Object>
+inline void ReleaseHeld(Object*& held) {
+    if (held) held->Release();
+    held = nullptr;
+}
+
 // Plain memory copy; returns dest.
 void* CopyBytes(void* dest, const void* src, int count);
 

@@ -135,10 +135,7 @@ CQNDXSurface::CQNDXSurface(const CQNDXSurface& other) {
 CQNDXSurface::~CQNDXSurface() {
     delete[] m_pAlphaMask;
     m_pAlphaMask = nullptr;
-    if (m_pDDSurface) {
-        m_pDDSurface->Release();
-        m_pDDSurface = nullptr;
-    }
+    ReleaseHeld(m_pDDSurface);
     if (m_iID >= 0) {
         if (CQNDXVideoEngine* engine = CQNDXVideoEngine::GetInstance()) engine->UnregisterSurface(this);
     }
@@ -171,8 +168,7 @@ int CQNDXSurface::Create(CQNDXVideoEngine* engine, int width, int height) {
 
     int result = engine->RegisterSurface(this);
     if (result < 0) {
-        m_pDDSurface->Release();
-        m_pDDSurface = nullptr;
+        ReleaseHeld(m_pDDSurface);
         return result;
     }
     SetupPixelFunctions();
@@ -195,8 +191,7 @@ int CQNDXSurface::__LoadTail(const char* name) {
     if (name) CopyName(m_szFileName, name);
     ::GetPixelFormatInfo(m_pDDSurface, &m_PixelFormat);
     if (m_pVideoEngine->RegisterSurface(this) < 0) {
-        m_pDDSurface->Release();
-        m_pDDSurface = nullptr;
+        ReleaseHeld(m_pDDSurface);
         if (name) m_szFileName[0] = '\0';
         return -10;
     }
@@ -629,10 +624,7 @@ int CQNDXSurface::SetAlphaMask(unsigned char* mask) {
 }
 
 void CQNDXSurface::ReleaseDDSurface() {
-    if (m_pDDSurface) {
-        m_pDDSurface->Release();
-        m_pDDSurface = nullptr;
-    }
+    ReleaseHeld(m_pDDSurface);
     // The next surface starts unlocked and without a device context.
     m_LockCount = 0;
     m_DCCount = 0;

@@ -126,8 +126,6 @@ void CQNDXVideoEngine::__InitVideoEngine() {
     m_bShowStatistics = 1;
     m_pModes = nullptr;
     m_pModesEx = nullptr;
-    m_pSurfaceIDManager = nullptr;
-    m_pSurfaceManager = nullptr;
     m_pCache = nullptr;
     m_pDefaultFont = nullptr;
     m_bOwnsDefaultFont = 1;
@@ -318,15 +316,9 @@ int CQNDXVideoEngine::GetDriverInfo(DWORD index, CQNDXDriverInfo* out) const {
 int CQNDXVideoEngine::SelectDriver(DWORD index) {
     if (index >= m_dwDriverCount) return -11;
     if (m_pFrontSurface) return -12;
-    if (m_pDD) {
-        m_pDD->Release();
-        m_pDD = nullptr;
-    }
+    ReleaseHeld(m_pDD);
     void* dd = nullptr;
-    if (DirectDrawCreateEx(m_pDrivers[index].pGUID, &dd, IID_IDirectDraw7, nullptr) < 0 || !dd) {
-        m_pDD = nullptr;
-        return -2;
-    }
+    if (DirectDrawCreateEx(m_pDrivers[index].pGUID, &dd, IID_IDirectDraw7, nullptr) < 0 || !dd) return -2;
     m_pDD = static_cast<IDirectDraw7*>(dd);
     __EnumVideoModes();
     return 0;
@@ -495,14 +487,8 @@ CQNDXVideoEngine::~CQNDXVideoEngine() {
     delete m_pSurfaceIDManager;
     m_pSurfaceIDManager = nullptr;
 
-    if (m_pClipper) {
-        m_pClipper->Release();
-        m_pClipper = nullptr;
-    }
-    if (m_pDD) {
-        m_pDD->Release();
-        m_pDD = nullptr;
-    }
+    ReleaseHeld(m_pClipper);
+    ReleaseHeld(m_pDD);
     qndx::gfx::LogInfo("END: CQNDXVideoEngine::~CQNDXVideoEngine");
     if (CQNDXGameManager* gm = CQNDXGameManager::GetInstance()) gm->__ForgetEngine(this);
     if (ms_pInstance == this) ms_pInstance = nullptr;

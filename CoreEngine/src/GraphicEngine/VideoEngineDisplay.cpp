@@ -128,10 +128,7 @@ int CQNDXVideoEngine::CreateWindowed(int width, int height, int memoryMode) {
     if (m_pClipper && m_pFrontSurface->GetDDSurface()->SetClipper(m_pClipper) < 0) result |= QNDX_VE_CLIPPER;
     if (result < 0) {
         DeleteEngineSurfaces(m_pFrontSurface, m_pBackBuffer, m_pThirdSurface, false);
-        if (m_pClipper) {
-            m_pClipper->Release();
-            m_pClipper = nullptr;
-        }
+        ReleaseHeld(m_pClipper);
         return result;
     }
 
@@ -319,10 +316,7 @@ int CQNDXVideoEngine::SwitchMode(bool fullScreen, int width, int height, int bit
 void CQNDXVideoEngine::__TearDownDisplay() {
     if (m_pCache) m_pCache->Clear();
     DeleteEngineSurfaces(m_pFrontSurface, m_pBackBuffer, m_pThirdSurface, m_bFullScreen != 0);
-    if (m_pClipper) {
-        m_pClipper->Release();
-        m_pClipper = nullptr;
-    }
+    ReleaseHeld(m_pClipper);
 }
 
 // Steps 6 and 7 of a switch: the display in the asked mode, the third
