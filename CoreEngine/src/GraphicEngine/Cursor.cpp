@@ -131,7 +131,7 @@ void CQNDXCursor::SetHotSpot(int x, int y) {
 }
 
 void CQNDXCursor::StartAnimation(int frame) {
-    if (m_pImage && frame >= 0 && frame < m_pImage->GetTileCount()) m_iFrame = frame;
+    StopAnimation(frame);
     m_bAnimate = 1;
 }
 

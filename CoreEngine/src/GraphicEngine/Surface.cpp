@@ -114,12 +114,8 @@ CQNDXSurface::CQNDXSurface(const CQNDXSurface& other) {
         return;
     }
     DDSURFACEDESC2 desc = CopyDescription(other.m_Desc, other.m_iWidth, other.m_iHeight);
-    IDirectDrawSurface7* fresh = nullptr;
-    if (dd->CreateSurface(&desc, &fresh, nullptr) != DD_OK || !fresh) {
-        if (fresh) fresh->Release();
-        return;
-    }
-    m_pDDSurface = fresh;
+    m_pDDSurface = CreateSurfaceFrom(dd, &desc);
+    if (!m_pDDSurface) return;
     m_Desc = desc;
     // The platform decides the copy's real format; follow it.
     ::GetPixelFormatInfo(m_pDDSurface, &m_PixelFormat);
@@ -446,11 +442,9 @@ int CQNDXSurface::SetColorKeyNative(DWORD nativePixel) {
 
 int CQNDXSurface::SetColorKeyRGB(COLORREF colour) {
     if (!m_pDDSurface) return -1;
-    m_ColorKey = colour;
-    DDCOLORKEY key;
-    key.dwColorSpaceLowValue = RGBToPixelFromInfo(colour, &m_PixelFormat);
-    key.dwColorSpaceHighValue = key.dwColorSpaceLowValue;
-    return m_pDDSurface->SetColorKey(DDCKEY_SRCBLT, &key);
+    const int hr = CQNDXSurface::SetColorKeyNative(RGBToPixelFromInfo(colour, &m_PixelFormat));
+    m_ColorKey = colour;  // the colour asked for, not the native key's colour
+    return hr;
 }
 
 int CQNDXSurface::SetColorKeyFromFirstPixel() {

@@ -27,10 +27,8 @@ int CQNDXTilesetFont::LoadTileset(const char* fileName, int tileWidth, int tileH
         delete tileset;
         return result;
     }
-    if (m_bOwnsTileset) delete m_pTileset;
-    m_pTileset = tileset;
+    SetTileset(tileset, firstChar, count);
     m_bOwnsTileset = 1;
-    m_iCharCount = count;
     return result;
 }
 

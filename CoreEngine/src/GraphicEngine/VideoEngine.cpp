@@ -5,6 +5,7 @@
 // files of their own.
 #include "GraphicEngine/VideoEngine.h"
 
+#include <climits>
 #include <cstring>
 #include <new>
 
@@ -20,8 +21,9 @@ CQNDXVideoEngine* CQNDXVideoEngine::ms_pInstance = nullptr;
 
 namespace {
 
-// Fill passes write into a table sized by the counting pass; the driver and
-// mode lists may change between the passes, so the position is bounded.
+// Fill passes write into a table sized by the counting pass (the same walk
+// with no table); the driver and mode lists may change between the passes,
+// so the position is bounded.
 struct DriverFill {
     CQNDXDriverInfo* table;
     DWORD capacity;
@@ -154,19 +156,13 @@ void CQNDXVideoEngine::__InitVideoEngine() {
 // ---------------------------------------------------------------------------
 // Driver enumeration
 
-BOOL CALLBACK CQNDXVideoEngine::CountDriversCallback(GUID* guid, LPSTR, LPSTR, LPVOID context, HMONITOR) {
-    if (!context) return DDENUMRET_OK;
-    DDCAPS caps, hel;
-    if (ReadDriverCaps(guid, &caps, &hel)) ++*static_cast<DWORD*>(context);
-    return DDENUMRET_OK;
-}
-
 BOOL CALLBACK CQNDXVideoEngine::CollectDriversCallback(GUID* guid, LPSTR description, LPSTR name, LPVOID context,
                                                       HMONITOR monitor) {
     DriverFill* fill = static_cast<DriverFill*>(context);
     if (!fill) return DDENUMRET_CANCEL;
     if (fill->position >= fill->capacity) return DDENUMRET_CANCEL;
-    CQNDXDriverInfo& record = fill->table[fill->position];
+    CQNDXDriverInfo uncounted;
+    CQNDXDriverInfo& record = fill->table ? fill->table[fill->position] : uncounted;
     if (!ReadDriverCaps(guid, &record.ddCaps, &record.ddHelCaps)) return DDENUMRET_OK;
     if (guid) {
         record.guid = *guid;
@@ -188,13 +184,14 @@ HRESULT CQNDXVideoEngine::__EnumDrivers() {
     m_pDrivers = nullptr;
 
     const DWORD flags = DDENUM_ATTACHEDSECONDARYDEVICES | DDENUM_NONDISPLAYDEVICES;
-    DWORD counted = 0;
-    HRESULT hr = DirectDrawEnumerateExA(CountDriversCallback, &counted, flags);
+    DriverFill counting = {nullptr, ~DWORD(0), 0};
+    HRESULT hr = DirectDrawEnumerateExA(CollectDriversCallback, &counting, flags);
     if (hr < 0) {
         qndx::gfx::LogInfo("END: CQNDXVideoEngine::__EnumDrivers");
         return hr;
     }
     qndx::gfx::LogInfo("Got the number of drivers");
+    const DWORD counted = counting.position;
     m_pDrivers = new CQNDXDriverInfo[counted > 0 ? counted : 1]();
     DriverFill fill = {m_pDrivers, counted, 0};
     hr = DirectDrawEnumerateExA(CollectDriversCallback, &fill, flags);
@@ -209,21 +206,15 @@ HRESULT CQNDXVideoEngine::__EnumDrivers() {
 // ---------------------------------------------------------------------------
 // Mode enumeration
 
-HRESULT CALLBACK CQNDXVideoEngine::CountDisplayModesCallback(LPDDSURFACEDESC2 desc, LPVOID context) {
-    if (desc && context && ModePassesFilter(desc)) ++*static_cast<int*>(context);
-    return DDENUMRET_OK;
-}
-
 HRESULT CALLBACK CQNDXVideoEngine::CollectDisplayModesCallback(LPDDSURFACEDESC2 desc, LPVOID context) {
     ModeFill* fill = static_cast<ModeFill*>(context);
     if (!desc || !fill) return DDENUMRET_CANCEL;
     if (!ModePassesFilter(desc)) return DDENUMRET_OK;
     if (fill->position >= fill->capacity) return DDENUMRET_CANCEL;
-    CQNDXVideoMode& mode = fill->table[fill->position++];
-    mode.dwWidth = desc->dwWidth;
-    mode.dwHeight = desc->dwHeight;
-    mode.dwBPP = desc->ddpfPixelFormat.dwRGBBitCount;
-    mode.dwRefreshRate = desc->dwRefreshRate;
+    if (fill->table)
+        fill->table[fill->position] = {desc->dwWidth, desc->dwHeight, desc->ddpfPixelFormat.dwRGBBitCount,
+                                       desc->dwRefreshRate};
+    ++fill->position;
     return DDENUMRET_OK;
 }
 
@@ -244,10 +235,11 @@ HRESULT CQNDXVideoEngine::__EnumVideoModes() {
     m_pModesEx = nullptr;
     if (!m_pDD) return end(-1);
 
-    int count = 0, countEx = 0;
-    HRESULT hr = m_pDD->EnumDisplayModes(0, nullptr, &count, CountDisplayModesCallback);
-    if (hr >= 0) hr = m_pDD->EnumDisplayModes(DDEDM_REFRESHRATES, nullptr, &countEx, CountDisplayModesCallback);
+    ModeFill counting = {nullptr, INT_MAX, 0}, countingEx = {nullptr, INT_MAX, 0};
+    HRESULT hr = m_pDD->EnumDisplayModes(0, nullptr, &counting, CollectDisplayModesCallback);
+    if (hr >= 0) hr = m_pDD->EnumDisplayModes(DDEDM_REFRESHRATES, nullptr, &countingEx, CollectDisplayModesCallback);
     if (hr < 0) return end(hr);
+    const int count = counting.position, countEx = countingEx.position;
     qndx::gfx::LogInfo("Got the number of video modes");
     m_pModes = new CQNDXVideoMode[count > 0 ? count : 1]();
     m_pModesEx = new CQNDXVideoMode[countEx > 0 ? countEx : 1]();

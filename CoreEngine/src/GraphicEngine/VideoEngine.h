@@ -233,12 +233,10 @@ protected:
     // present prints them (VideoEnginePresent.cpp).
     void __FormatOverlay(char lines[7][32], char fps[32]);
 
-    // Enumeration callbacks. Their contexts carry the table and its capacity.
-    static BOOL CALLBACK CountDriversCallback(GUID* guid, LPSTR description, LPSTR name, LPVOID context,
-                                             HMONITOR monitor);
+    // Enumeration callbacks. Their contexts carry the table (none when they
+    // only count) and its capacity.
     static BOOL CALLBACK CollectDriversCallback(GUID* guid, LPSTR description, LPSTR name, LPVOID context,
                                                HMONITOR monitor);
-    static HRESULT CALLBACK CountDisplayModesCallback(LPDDSURFACEDESC2 desc, LPVOID context);
     static HRESULT CALLBACK CollectDisplayModesCallback(LPDDSURFACEDESC2 desc, LPVOID context);
 
     IDirectDraw7* m_pDD;
