@@ -66,26 +66,15 @@ bool CQNDXBitmapFont::__KeyForBackground(DWORD* key) const {
     // format, and a 5-5-5 display may report itself as 16 bits.
     int depth = static_cast<int>(m_pGlyphSurface->GetPixelKind());
     if (depth == 0 && m_pVideoEngine) depth = m_pVideoEngine->GetBitsPerPixel();
-    DWORD red = m_BkColor & 0xFF;
-    DWORD green = (m_BkColor >> 8) & 0xFF;
-    DWORD blue = (m_BkColor >> 16) & 0xFF;
-    switch (depth) {
-        case 8:
-            *key = m_BkColor;
-            return true;
-        case 15:
-            *key = ((red >> 3) << 10) | ((green >> 3) << 5) | (blue >> 3);
-            return true;
-        case 16:
-            *key = ((red >> 3) << 11) | ((green >> 2) << 5) | (blue >> 3);
-            return true;
-        case 24:
-        case 32:
-            *key = (red << 16) | (green << 8) | blue;
-            return true;
-        default:
-            return false;
+    if (depth == 8) {
+        *key = m_BkColor;
+        return true;
     }
+    if (depth != 15 && depth != 16 && depth != 24 && depth != 32) return false;
+    const bool wide = depth > 16;
+    *key = PlaceRGB(m_BkColor, wide ? 0xFF0000 : depth == 16 ? 0xF800 : 0x7C00,
+                    wide ? 0xFF00 : depth == 16 ? 0x7E0 : 0x3E0, wide ? 0xFF : 0x1F);
+    return true;
 }
 
 void CQNDXBitmapFont::__BuildGlyphSurface() {

@@ -38,6 +38,19 @@ DWORD ByteToChannel(DWORD value, DWORD mask) {
     return static_cast<DWORD>((static_cast<uint64_t>(value) * mask) / 255u) & mask;
 }
 
+// The channel value (8 bits) placed under `mask`: its top bits when the
+// mask is narrower than 8 bits, shifted up when wider. An empty mask gives 0.
+DWORD PlaceChannel(DWORD value, DWORD mask) {
+    if (mask == 0) return 0;
+    int shift = 0;
+    while (shift < 32 && !((mask >> shift) & 1u)) ++shift;
+    int width = 0;
+    while (shift + width < 32 && ((mask >> (shift + width)) & 1u)) ++width;
+    uint64_t placed = static_cast<uint64_t>(value) << shift;
+    placed = width <= 8 ? placed >> (8 - width) : placed << (width - 8);
+    return static_cast<DWORD>(placed) & mask;
+}
+
 COLORREF MasksToRGB(DWORD pixel, DWORD red, DWORD green, DWORD blue) {
     return ChannelToByte(pixel, red) | (ChannelToByte(pixel, green) << 8) | (ChannelToByte(pixel, blue) << 16);
 }
@@ -273,6 +286,11 @@ DWORD RGBToPixelFromInfo(COLORREF colour, const CQNDXPixelFormatInfo* info) {
     if (!info) return 0;
     return RGBToMasks(colour, InfoMask(info->RedMax, info->RedShift), InfoMask(info->GreenMax, info->GreenShift),
                       InfoMask(info->BlueMax, info->BlueShift));
+}
+
+DWORD PlaceRGB(COLORREF colour, DWORD red, DWORD green, DWORD blue) {
+    return PlaceChannel(colour & 0xFF, red) | PlaceChannel((colour >> 8) & 0xFF, green) |
+           PlaceChannel((colour >> 16) & 0xFF, blue);
 }
 
 DWORD MatchColor(IDirectDrawSurface7* surface, COLORREF colour) {

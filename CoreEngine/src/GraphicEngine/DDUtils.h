@@ -35,6 +35,9 @@ COLORREF PixelToRGB(DWORD pixel, const DDPIXELFORMAT* format);
 COLORREF PixelToRGBFromInfo(DWORD pixel, const CQNDXPixelFormatInfo* info);
 DWORD RGBToPixel(COLORREF colour, const DDPIXELFORMAT* format);
 DWORD RGBToPixelFromInfo(COLORREF colour, const CQNDXPixelFormatInfo* info);
+// RGB colour -> native pixel by each channel's top bits under its mask
+// (shifted up under a mask wider than 8 bits); a channel without a mask gives 0.
+DWORD PlaceRGB(COLORREF colour, DWORD red, DWORD green, DWORD blue);
 
 // The native value the display driver gives `colour` on this surface (written
 // through GDI into pixel 0,0 and read back); CLR_INVALID when it cannot lock.

@@ -383,23 +383,6 @@ int CQNDXVideoEngine::SetSurfaceIDManager(CQNDXSurfaceIDManager* manager) {
 // ---------------------------------------------------------------------------
 // Colour conversion
 
-namespace {
-
-// The channel value (8 bits) placed under `mask`: its top bits when the
-// mask is narrower than 8 bits, shifted up when wider. An empty mask gives 0.
-DWORD PlaceChannel(DWORD value, DWORD mask) {
-    if (mask == 0) return 0;
-    int shift = 0;
-    while (shift < 32 && !((mask >> shift) & 1u)) ++shift;
-    int width = 0;
-    while (shift + width < 32 && ((mask >> (shift + width)) & 1u)) ++width;
-    uint64_t placed = static_cast<uint64_t>(value) << shift;
-    placed = width <= 8 ? placed >> (8 - width) : placed << (width - 8);
-    return static_cast<DWORD>(placed) & mask;
-}
-
-}  // namespace
-
 DWORD CQNDXVideoEngine::ColorToNative(COLORREF colour, bool frontSurface) {
     if (!m_pBackBuffer) return static_cast<DWORD>(-1);
     CQNDXSurface* surface = frontSurface ? m_pFrontSurface : m_pBackBuffer;
@@ -410,8 +393,7 @@ DWORD CQNDXVideoEngine::ColorToNative(COLORREF colour, bool frontSurface) {
     pf.dwSize = 32;
     if (dds->GetPixelFormat(&pf) < 0) return static_cast<DWORD>(-1);
     if (pf.dwRGBBitCount < 9) return colour;
-    return PlaceChannel(colour & 0xFF, pf.dwRBitMask) | PlaceChannel((colour >> 8) & 0xFF, pf.dwGBitMask) |
-           PlaceChannel((colour >> 16) & 0xFF, pf.dwBBitMask);
+    return PlaceRGB(colour, pf.dwRBitMask, pf.dwGBitMask, pf.dwBBitMask);
 }
 
 // ---------------------------------------------------------------------------
