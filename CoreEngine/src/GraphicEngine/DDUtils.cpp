@@ -76,21 +76,18 @@ IDirectDrawSurface7* LoadBitmapCommon(IDirectDraw7* dd, const char* name, int cx
     if (!bitmap) return nullptr;
     BITMAP bm;
     std::memset(&bm, 0, sizeof(bm));
-    if (GetObjectA(bitmap, sizeof(bm), &bm) == 0 || bm.bmWidth <= 0 || bm.bmHeight == 0) {
-        DeleteObject(bitmap);
-        return nullptr;
+    IDirectDrawSurface7* surface = nullptr;
+    if (GetObjectA(bitmap, sizeof(bm), &bm) != 0 && bm.bmWidth > 0 && bm.bmHeight != 0) {
+        const int w = bm.bmWidth;
+        const int h = bm.bmHeight < 0 ? -bm.bmHeight : bm.bmHeight;
+        surface = CreateSystemSurface(dd, w, h);
+        if (surface) {
+            CopyBitmapToSurface(surface, bitmap, 0, 0, 0, 0);
+            if (width) *width = w;
+            if (height) *height = h;
+        }
     }
-    int w = bm.bmWidth;
-    int h = bm.bmHeight < 0 ? -bm.bmHeight : bm.bmHeight;
-    IDirectDrawSurface7* surface = CreateSystemSurface(dd, w, h);
-    if (!surface) {
-        DeleteObject(bitmap);
-        return nullptr;
-    }
-    CopyBitmapToSurface(surface, bitmap, 0, 0, 0, 0);
-    if (width) *width = w;
-    if (height) *height = h;
-    DeleteObject(bitmap);
+    DeleteObject(bitmap);  // the surface holds its own copy of the pixels
     return surface;
 }
 

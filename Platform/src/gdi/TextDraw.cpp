@@ -177,6 +177,15 @@ void Journal(const char* call, HDC hdc, const char* text, int count) {
     });
 }
 
+// Sets one of the DC's colours; the one it replaces.
+COLORREF SwapColour(HDC hdc, COLORREF DeviceContext::*field, COLORREF color) {
+    DeviceContext* dc = LookupDC(hdc);
+    if (!dc) return CLR_INVALID;
+    const COLORREF previous = dc->*field;
+    dc->*field = color & 0xFFFFFF;
+    return previous;
+}
+
 int ClampToInt(long long v) {
     if (v > INT_MAX) return INT_MAX;
     if (v < INT_MIN) return INT_MIN;
@@ -193,21 +202,9 @@ int SetBkMode(HDC hdc, int mode) {
     return previous;
 }
 
-COLORREF SetBkColor(HDC hdc, COLORREF color) {
-    DeviceContext* dc = LookupDC(hdc);
-    if (!dc) return CLR_INVALID;
-    COLORREF previous = dc->bkColor;
-    dc->bkColor = color & 0xFFFFFF;
-    return previous;
-}
+COLORREF SetBkColor(HDC hdc, COLORREF color) { return SwapColour(hdc, &DeviceContext::bkColor, color); }
 
-COLORREF SetTextColor(HDC hdc, COLORREF color) {
-    DeviceContext* dc = LookupDC(hdc);
-    if (!dc) return CLR_INVALID;
-    COLORREF previous = dc->textColor;
-    dc->textColor = color & 0xFFFFFF;
-    return previous;
-}
+COLORREF SetTextColor(HDC hdc, COLORREF color) { return SwapColour(hdc, &DeviceContext::textColor, color); }
 
 BOOL TextOutA(HDC hdc, int x, int y, LPCSTR lpString, int c) {
     Journal("TextOutA", hdc, lpString, c);
