@@ -307,8 +307,6 @@ bool KeySpans::Build(const uint8_t* bits, ptrdiff_t pitch, uint32_t kind, int w,
         for (const Run& r : m_runs) cost += kRunCost + r.n;
         ok = cost < budget;
     }
-    // Read and written, the runs' bytes do not stay in the first-level cache.
-    m_prefetch = ok && m_pixels.size() * 2 > FirstCacheBytes();
     // The widening copies read a few bytes past the last pixel.
     if (ok && m_packed) m_pixels.resize(m_pixels.size() + kWidenPadding, 0);
     if (!ok) {

@@ -351,14 +351,6 @@ uint64_t KeyedLoopCost(uint32_t kind, uint64_t rowBytes, uint64_t rows) {
     return rowBytes * rows * Active().keyedCost[k] / 100 + rows * kRunCost;
 }
 
-size_t FirstCacheBytes() {
-#ifdef _SC_LEVEL1_DCACHE_SIZE
-    static const long bytes = sysconf(_SC_LEVEL1_DCACHE_SIZE);
-    if (bytes > 0) return static_cast<size_t>(bytes);
-#endif
-    return size_t(32) << 10;
-}
-
 bool PackSpans(uint64_t bytes) {
     if (g_spansForAllSizes.load(std::memory_order_relaxed)) return true;
     return bytes >= Active().packFrom;
@@ -380,7 +372,9 @@ void KeySpans::Copy(uint8_t* dst, ptrdiff_t dstPitch, int sx, int sy, int w, int
     b.right = static_cast<uint32_t>(sx + w) * m_bytesPerPixel;
     b.whole = b.left == 0 && b.right == m_rowBytes;
     b.packed = m_packed;
-    b.prefetch = m_prefetch;
+    // Read and written, the runs' bytes do not stay in the first-level cache.
+    static const long firstCache = sysconf(_SC_LEVEL1_DCACHE_SIZE);
+    b.prefetch = m_pixels.size() * 2 > static_cast<size_t>(firstCache > 0 ? firstCache : 32 << 10);
     Active().runs(b);
 }
 

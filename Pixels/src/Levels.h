@@ -160,8 +160,6 @@ bool PackSpans(uint64_t bytes);
 // value with SetSpansForAllSizes, so every span form is built.
 const uint64_t kRunCost = 96;
 uint64_t KeyedLoopCost(uint32_t kind, uint64_t rowBytes, uint64_t rows);
-// The first-level data cache's size on this processor, in bytes.
-size_t FirstCacheBytes();
 
 // Each level's file sets the loops it has and leaves the others as the
 // level below gave them.

@@ -134,7 +134,6 @@ private:
     std::vector<Run> m_runs;
     std::vector<uint8_t> m_pixels;  // the opaque pixels, packed, as a keyed copy writes them
     bool m_packed = false;          // 32-bit pixels kept as three bytes each
-    bool m_prefetch = false;        // more bytes than the first-level cache holds
 };
 
 // Whether a keyed copy of a w x h block may take the span form of its
