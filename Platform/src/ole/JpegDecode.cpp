@@ -205,15 +205,16 @@ bool DecodeGuarded(jpeg_decompress_struct* cinfo, ErrorManager* err, jpeg_progre
         out->stride = (int)stride;
         bits = out->pixels.data();
     }
-    // libjpeg-turbo streams rows that start on 32 bytes past the cache, so
-    // rows still to be converted go through a scratch row kept 16 bytes off
-    // that alignment: they are read back from the cache, not from memory.
+    // libjpeg-turbo streams rows that start on its vector size (16 or 32
+    // bytes) past the cache, so rows still to be converted go through a
+    // scratch row 8 bytes off both: they are read back from the cache, not
+    // from memory.
     uint8_t* scratch = nullptr;
     if (rows && rows->finish) {
         const size_t bytes = (size_t)cinfo->output_width * (size_t)cinfo->output_components;
         scratch = static_cast<uint8_t*>((*cinfo->mem->alloc_large)(reinterpret_cast<j_common_ptr>(cinfo),
                                                                      JPOOL_IMAGE, bytes + 64));
-        scratch += 48 - (reinterpret_cast<uintptr_t>(scratch) & 31);
+        scratch += 40 - (reinterpret_cast<uintptr_t>(scratch) & 31);
     }
     err->readingRows = true;
     while (cinfo->output_scanline < cinfo->output_height) {

@@ -235,9 +235,11 @@ public:
         Write("graphics/pic.jpg", ti::EncodeJpeg(ti::Smooth(20, 10)));
         Write("graphics/exif.jpg", ti::EncodeJpeg(ti::Smooth(20, 10), ExifOptions()));
         Write("graphics/empty.bmp", {});
+        Write("graphics/big.bmp", ti::WriteBmpRgb(BigPicture(), 24));
     }
     const std::string& Path() const { return m_dir.path(); }
     static ti::Image Picture() { return ti::Pattern(13, 7, 21); }
+    static ti::Image BigPicture() { return ti::Pattern(400, 300, 22); }
     void Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
         std::ofstream out(m_dir / name, std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()), (std::streamsize)bytes.size());
@@ -335,21 +337,32 @@ TEST(ImageLoaderWithManager, MissingEmptyAndMisplacedFilesGiveNullAndAnErrorLine
             check(loader.LoadFromFile(name, nullptr) == nullptr, std::string("no surface for ") + (name ? name : "null"));
             check(s.log->Errors() == before + 1, std::string("one error line for ") + (name ? name : "null"));
         }
-        // A file that cannot be mapped is read; a read that brings fewer
-        // bytes than the file's size (here none) is a failed load, not a
-        // decode of whatever the buffer held.
-        qndx::sim::FailNext("MapViewOfFile", 1, (HRESULT)ERROR_GEN_FAILURE);
+        // A read that brings fewer bytes than the file's size (here none) is
+        // a failed load, not a decode of whatever the buffer held.
         qndx::sim::FailNext("ReadFile", 1, (HRESULT)ERROR_GEN_FAILURE);
         int before = s.log->Errors();
         const int unsupported = s.log->Count(4, "1 Unsuported message type");
         check(loader.LoadFromFile("pic.bmp", nullptr) == nullptr, "no surface when the read fails");
-        check(qndx::sim::PendingFaults("MapViewOfFile") == 0 && qndx::sim::PendingFaults("ReadFile") == 0,
-              "the file was mapped, then read");
+        check(qndx::sim::PendingFaults("ReadFile") == 0, "the file was read");
         check(s.log->Errors() == before + 1, "one error line for the failed read");
         check(s.log->Count(4, "1 Unsuported message type") == unsupported, "the unread buffer is never decoded");
         IDirectDrawSurface7* again = loader.LoadFromFile("pic.bmp", nullptr);
         check(again != nullptr, "the same file loads once reads work");
         if (again) again->Release();
+        // A large file is mapped; one that cannot be is read, and when
+        // neither works the load fails with one error line.
+        for (int faults = 0; faults < 3; ++faults) {
+            if (faults >= 1) qndx::sim::FailNext("MapViewOfFile", 1, (HRESULT)ERROR_GEN_FAILURE);
+            if (faults == 2) qndx::sim::FailNext("ReadFile", 1, (HRESULT)ERROR_GEN_FAILURE);
+            before = s.log->Errors();
+            IDirectDrawSurface7* big = loader.LoadFromFile("big.bmp", nullptr);
+            const std::string what = " (" + std::to_string(faults) + " faults)";
+            check(qndx::sim::PendingFaults("MapViewOfFile") == 0 && qndx::sim::PendingFaults("ReadFile") == 0,
+                  "every fault was met" + what);
+            check(faults < 2 ? big && Matches(big, ProgramDir::BigPicture()) : !big, "the large file's load" + what);
+            check(s.log->Errors() == before + (faults < 2 ? 0 : 1), "error lines" + what);
+            if (big) big->Release();
+        }
     });
 }
 

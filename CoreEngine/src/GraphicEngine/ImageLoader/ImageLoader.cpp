@@ -24,6 +24,8 @@ namespace {
 // Detection head and tail lengths; both are cut to the data's size.
 const unsigned int kHeadLength = 256;
 const unsigned int kTailLength = 64;
+// Files from this size on are mapped rather than read.
+const DWORD kMapFrom = 256u << 10;
 
 void* AllocateBuffer(unsigned int size) { return std::malloc(size ? size : 1); }
 
@@ -194,10 +196,12 @@ IDirectDrawSurface7* CQNDXImageLoader::LoadFromFile(const char* name, int* type)
         CQNDXBaseImageLoader::LogLoadError("CQNDXImageLoader::LoadFromFile: \"%s\" is empty", path.c_str());
         return nullptr;
     }
-    // The file is mapped, not copied: no copy, and no large block beside the
-    // decoder's and the surface's, which made the C library give memory back
-    // and fault it in again on every load. A file that cannot be mapped is read.
-    HANDLE mapping = CreateFileMappingA(file.GetHandle(), nullptr, PAGE_READONLY, 0, 0, nullptr);
+    // A large file is mapped, not copied: no copy, and no large block beside
+    // the decoder's and the surface's, which made the C library give memory
+    // back and fault it in again on every load. A small one costs less to
+    // read than to map; a file that cannot be mapped is read.
+    HANDLE mapping =
+        size >= kMapFrom ? CreateFileMappingA(file.GetHandle(), nullptr, PAGE_READONLY, 0, 0, nullptr) : nullptr;
     void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, size) : nullptr;
     if (mapping) CloseHandle(mapping);
     unsigned char* buffer = view ? static_cast<unsigned char*>(view) : static_cast<unsigned char*>(AllocateBuffer(size));
