@@ -42,22 +42,14 @@ template <class W, int Kind>
 struct Fields {
     typedef typename W::Vec Vec;
     Vec c[3];
-    Fields(Vec p, const Vec (&mask)[3]) {
-        c[0] = W::And(p, mask[0]);
-        c[1] = W::And(W::template Srl16<ChannelShift<Kind>(1)>(p), mask[1]);
-        c[2] = W::And(W::template Srl16<ChannelShift<Kind>(2)>(p), mask[2]);
+    explicit Fields(Vec p) {
+        c[0] = W::And(p, W::Set16(ChannelMask<Kind>(0)));
+        c[1] = W::And(W::template Srl16<ChannelShift<Kind>(1)>(p), W::Set16(ChannelMask<Kind>(1)));
+        c[2] = W::And(W::template Srl16<ChannelShift<Kind>(2)>(p), W::Set16(ChannelMask<Kind>(2)));
     }
     static Vec Join(Vec b, Vec g, Vec r) {
         const Vec gr = W::Or(W::template Sll16<ChannelShift<Kind>(1)>(g), W::template Sll16<ChannelShift<Kind>(2)>(r));
         return W::Or(b, gr);
-    }
-};
-
-template <class W, int Kind>
-struct FieldMasks {
-    typename W::Vec m[3];
-    FieldMasks() {
-        for (int i = 0; i < 3; ++i) m[i] = W::Set16(ChannelMask<Kind>(i));
     }
 };
 
@@ -75,9 +67,10 @@ inline typename W::Vec WeighBytes(typename W::Vec x, typename W::Vec xw, typenam
 template <class W, int Kind>
 struct KeepTop {
     typedef typename W::Vec Vec;
-    Vec colour = W::Set32(0x00FFFFFF), top = W::Set32(KeptBits<32>());
-    Vec Halved(Vec v, Vec d) const { return Kind == 32 ? W::Or(v, W::And(d, top)) : v; }
-    Vec Weighed(Vec v, Vec d) const { return Kind == 32 ? W::Select(colour, v, d) : v; }
+    // Constants, not members: the loops' byte stores could alias members,
+    // which would then be loaded again at every step.
+    static Vec Halved(Vec v, Vec d) { return Kind == 32 ? W::Or(v, W::And(d, W::Set32(KeptBits<32>()))) : v; }
+    static Vec Weighed(Vec v, Vec d) { return Kind == 32 ? W::Select(W::Set32(0x00FFFFFF), v, d) : v; }
 };
 
 template <class W, int Kind, template <int> class Op>
@@ -88,11 +81,10 @@ struct VectorRule;
 template <class W, int Kind>
 struct Halving : KeepTop<W, Kind> {
     typedef typename W::Vec Vec;
-    Vec m = Kind == 24 ? W::Set8(0x7F) : Kind == 32 ? W::Set32(HalvingMask<32>()) : W::Set16(HalvingMask<Kind>());
-    Vec Half(Vec v) const {
-        if constexpr (Kind == 24) return W::And(W::template Srl16<1>(v), m);
-        if constexpr (Kind == 32) return W::template Srl32<1>(W::And(v, m));
-        return W::template Srl16<1>(W::And(v, m));
+    static Vec Half(Vec v) {
+        if constexpr (Kind == 24) return W::And(W::template Srl16<1>(v), W::Set8(0x7F));
+        if constexpr (Kind == 32) return W::template Srl32<1>(W::And(v, W::Set32(HalvingMask<32>())));
+        return W::template Srl16<1>(W::And(v, W::Set16(HalvingMask<Kind>())));
     }
 };
 
@@ -118,7 +110,6 @@ template <class W, int Kind>
 struct VectorRule<W, Kind, AlphaOp> : KeepTop<W, Kind> {
     typedef typename W::Vec Vec;
     Vec a, ia;
-    FieldMasks<W, Kind> fm;
     explicit VectorRule(const EffectArgs& args)
         : a(W::Set16(ClampWeight(args.weight))), ia(W::Set16(256 - ClampWeight(args.weight))) {}
     Vec Mix(Vec s, Vec d) const { return W::template Srl16<8>(W::Add16(W::Mul16(s, ia), W::Mul16(d, a))); }
@@ -126,7 +117,7 @@ struct VectorRule<W, Kind, AlphaOp> : KeepTop<W, Kind> {
         if constexpr (Kind == 24 || Kind == 32) {
             return this->Weighed(WeighBytes<W>(s, ia, d, a), d);
         } else {
-            const Fields<W, Kind> sc(s, fm.m), dc(d, fm.m);
+            const Fields<W, Kind> sc(s), dc(d);
             return Fields<W, Kind>::Join(Mix(sc.c[0], dc.c[0]), Mix(sc.c[1], dc.c[1]), Mix(sc.c[2], dc.c[2]));
         }
     }
@@ -136,14 +127,13 @@ template <class W, int Kind>
 struct VectorRule<W, Kind, ScaleOp> : KeepTop<W, Kind> {
     typedef typename W::Vec Vec;
     Vec v;
-    FieldMasks<W, Kind> fm;
     explicit VectorRule(const EffectArgs& args) : v(W::Set16(ClampWeight(args.weight))) {}
     Vec Mul(Vec c) const { return W::template Srl16<8>(W::Mul16(c, v)); }
     Vec operator()(Vec, Vec d) const {
         if constexpr (Kind == 24 || Kind == 32) {
             return this->Weighed(WeighBytes<W>(d, v, d, W::Zero()), d);
         } else {
-            const Fields<W, Kind> dc(d, fm.m);
+            const Fields<W, Kind> dc(d);
             return Fields<W, Kind>::Join(Mul(dc.c[0]), Mul(dc.c[1]), Mul(dc.c[2]));
         }
     }

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 
 #include "GraphicEngine/GraphicsLog.h"
 #include "GraphicEngine/Surface.h"

@@ -2,8 +2,6 @@
 // re-creation of all of them after a lost display or a mode change.
 #include "GraphicEngine/SurfaceManager.h"
 
-#include <cstring>
-
 #include "GraphicEngine/Surface.h"
 #include "GraphicEngine/SurfaceIDAllocator.h"
 #include "GraphicEngine/VideoEngine.h"

@@ -3,7 +3,6 @@
 // levels, display modes, surface/clipper/palette creation, vertical blank.
 #include "ddraw/DirectDrawImpl.h"
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
