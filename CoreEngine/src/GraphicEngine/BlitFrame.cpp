@@ -145,6 +145,12 @@ int LockedBytesPerPixel(const DDSURFACEDESC2& desc) {
 
 LockPair::LockPair(CQNDXSurface* source, IDirectDrawSurface7* copy, CQNDXSurface* dest)
     : m_source(source), m_dest(dest), m_copy(copy), m_readDesc(&source->SurfaceDesc()) {
+    // Memory that has not moved since both surfaces' last locks needs no
+    // new pair; the source goes first, as its lock would.
+    if (!copy && source != dest && source->RelockUnchanged(false) && dest->RelockUnchanged(true)) {
+        m_readLocked = m_destLocked = m_relocked = true;
+        return;
+    }
     if (copy) {
         // A lock fills the whole description, and nothing reads it unless
         // the lock succeeded: no clearing first, which costs as much as a
@@ -166,6 +172,7 @@ LockPair::LockPair(CQNDXSurface* source, IDirectDrawSurface7* copy, CQNDXSurface
 }
 
 LockPair::~LockPair() {
+    if (m_relocked) return;
     if (m_readLocked) {
         if (m_copy)
             m_copy->Unlock(nullptr);

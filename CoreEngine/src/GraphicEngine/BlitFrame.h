@@ -131,6 +131,7 @@ private:
     IDirectDrawSurface7* m_copy;
     bool m_readLocked = false;
     bool m_destLocked = false;
+    bool m_relocked = false;  // both pairs done at once: nothing to unlock
     int m_result = 0;
     const DDSURFACEDESC2* m_readDesc;
     DDSURFACEDESC2 m_copyDesc;  // filled only when the cached copy is read

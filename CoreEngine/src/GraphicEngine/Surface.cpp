@@ -302,6 +302,12 @@ int CQNDXSurface::Unlock() {
     return static_cast<int>(m_LockCount);
 }
 
+bool CQNDXSurface::RelockUnchanged(bool write) {
+    if (m_LockCount > 0 || !m_pDDSurface || !m_pDDSurface->RelockUnchanged(m_Desc, write)) return false;
+    m_bDirty = 0;
+    return true;
+}
+
 HDC CQNDXSurface::GetDC() {
     if (m_DCCount > 0) {
         ++m_DCCount;

@@ -183,6 +183,10 @@ public:
     virtual int Lock();
     // A lock that only reads: the platform keeps what it learnt of the pixels.
     int LockToRead() { return LockWith(DDLOCK_WAIT | DDLOCK_READONLY); }
+    // For a blit's lock and unlock at once while the platform says nothing
+    // that pair does would change the description or answer otherwise: does
+    // what the pair does besides, and is true. False leaves the pair to do.
+    bool RelockUnchanged(bool write);
     virtual int Unlock();
     virtual HDC GetDC();
     virtual int ReleaseDC();

@@ -587,6 +587,15 @@ struct IDirectDrawSurface7 : IUnknown {
     // Any surface may hold a palette; 8-bit surfaces use it for GDI colours.
     virtual HRESULT SetPalette(LPDIRECTDRAWPALETTE lpDDPalette) = 0;
     virtual HRESULT GetPalette(LPDIRECTDRAWPALETTE* lplpDDPalette) = 0;
+
+    // Not DirectDraw: for a blit that would lock the whole surface and unlock
+    // it again at once (`write`: it changes the pixels), when `held` is what
+    // the last such lock filled in and would fill in again, does what that
+    // pair does besides filling it, and is true. False, doing nothing, where
+    // the pair could do or answer anything else (a lost, locked or primary
+    // surface, a changed key or memory, a test's journal or faults armed;
+    // surfaces other than the platform's always).
+    virtual bool RelockUnchanged(const DDSURFACEDESC2&, bool) { return false; }
 };
 
 struct IDirectDraw7 : IUnknown {

@@ -446,6 +446,26 @@ HRESULT SurfaceImpl::Unlock(LPRECT) {
     return DD_OK;
 }
 
+bool SurfaceImpl::RelockUnchanged(const DDSURFACEDESC2& held, bool write) {
+    if (sim::internal::Armed() || m_lost || m_locked || m_dc || IsPrimary()) return false;
+    // What a whole-surface lock fills in that can change after creation.
+    const DWORD flags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_PIXELFORMAT | DDSD_LPSURFACE |
+                        (m_hasKey ? DDSD_CKSRCBLT : 0) | (m_backs.empty() ? 0 : DDSD_BACKBUFFERCOUNT);
+    const DDCOLORKEY key = m_hasKey ? m_key : DDCOLORKEY{};
+    if (!SizeTagOk(held.dwSize, QNDX_DDSURFACEDESC2_TAG, sizeof(DDSURFACEDESC2)) || held.dwFlags != flags || held.lpSurface != m_bits.get() ||
+        held.lPitch != m_pitch || held.dwWidth != m_width || held.dwHeight != m_height ||
+        held.ddckCKSrcBlt.dwColorSpaceLowValue != key.dwColorSpaceLowValue ||
+        held.ddckCKSrcBlt.dwColorSpaceHighValue != key.dwColorSpaceHighValue)
+        return false;
+    Settle();
+    // As Lock then Unlock: a write drops the span form, a read finds it.
+    if (write)
+        m_spans.HoldOff(false);
+    else
+        m_spans.Attach(Plane());
+    return true;
+}
+
 HRESULT SurfaceImpl::GetDC(HDC* lphDC) {
     HRESULT hr;
     if (sim::internal::Enter("IDirectDrawSurface7::GetDC", &hr)) return hr;

@@ -126,6 +126,7 @@ public:
     HRESULT GetClipper(LPDIRECTDRAWCLIPPER* lplpDDClipper) override;
     HRESULT GetPixelFormat(LPDDPIXELFORMAT lpDDPixelFormat) override;
     HRESULT GetSurfaceDesc(LPDDSURFACEDESC2 lpDDSurfaceDesc) override;
+    bool RelockUnchanged(const DDSURFACEDESC2& held, bool write) override;
     HRESULT GetCaps(LPDDSCAPS2 lpDDSCaps) override;
     HRESULT SetPalette(LPDIRECTDRAWPALETTE lpDDPalette) override;
     HRESULT GetPalette(LPDIRECTDRAWPALETTE* lplpDDPalette) override;

@@ -4,6 +4,7 @@
 // kind of write to that source.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <string>
@@ -370,6 +371,125 @@ TEST_P(FastBlit, TheSpanFormFollowsEveryWriteToTheSource) {
     ASSERT_EQ(DD_OK, src->Unlock(nullptr));
 }
 
+// A blit may take the relock in place of a whole-surface lock and unlock:
+// over random events (key changes, losses, restores, locks and device
+// contexts held, the journal, pending faults, descriptions not filled in by
+// a lock) it says yes exactly where a lock would fill in the description
+// held, and then keeps the span form for a read and drops it for a write.
+TEST_P(FastBlit, ARelockAnswersYesExactlyWhereALockWouldFillInTheSameDescription) {
+    qndx::sim::SetKeySpansForAllSizes(true);
+    const DWORD w = 24, h = 6;
+    auto dst = Make(w, h);
+    Ref<IDirectDrawSurface7> s[2] = {Make(w, h), Make(w, h)};
+    DDSURFACEDESC2 held[2];
+    bool locked[2] = {false, false};
+    HDC dc[2] = {nullptr, nullptr};
+    bool journal = false;
+    auto lockInto = [](IDirectDrawSurface7* x, DDSURFACEDESC2* d, DWORD flags) {
+        std::memset(d, 0, sizeof *d);
+        d->dwSize = 124;
+        return x->Lock(nullptr, d, flags, nullptr);
+    };
+    for (int i = 0; i < 2; ++i) {
+        PaintRuns(s[i].get(), 0);
+        ASSERT_EQ(DD_OK, lockInto(s[i].get(), &held[i], DDLOCK_WAIT));
+        ASSERT_EQ(DD_OK, s[i]->Unlock(nullptr));
+    }
+    int yes = 0, no = 0;
+    for (int step = 0; step < 400; ++step) {
+        const int i = Pick(2);
+        IDirectDrawSurface7* x = s[i].get();
+        // What is held is mostly let go of soon, so that every state comes up.
+        if (journal && Pick(2)) qndx::sim::EnableJournal(journal = false);
+        if (locked[i] && Pick(2)) {
+            x->Restore();  // a surface lost while locked stays locked until restored
+            locked[i] = x->Unlock(nullptr) != DD_OK;
+        }
+        if (dc[i] && Pick(2)) {
+            x->ReleaseDC(dc[i]);
+            dc[i] = nullptr;
+        }
+        const bool free = !locked[i] && !dc[i];
+        switch (Pick(16)) {
+            case 0:
+            case 10:
+            case 11:
+            case 12:
+            case 13:
+                x->Restore();  // keeps the pixels of a surface that is not lost
+                if (free && lockInto(x, &held[i], DDLOCK_WAIT) == DD_OK) x->Unlock(nullptr);
+                break;
+            case 1: {
+                DDCOLORKEY ck = {static_cast<DWORD>(Pick(3)), 0};
+                ck.dwColorSpaceHighValue = ck.dwColorSpaceLowValue;
+                x->SetColorKey(DDCKEY_SRCBLT, Pick(4) ? &ck : nullptr);
+                break;
+            }
+            case 2: qndx::sim::MarkSurfaceLost(x); break;
+            case 3: x->Restore(); break;
+            case 4: {
+                DDSURFACEDESC2 d;
+                if (locked[i])
+                    locked[i] = x->Unlock(nullptr) != DD_OK;
+                else if (!dc[i])
+                    locked[i] = lockInto(x, &d, DDLOCK_WAIT) == DD_OK;
+                break;
+            }
+            case 5:
+                if (dc[i]) {
+                    x->ReleaseDC(dc[i]);
+                    dc[i] = nullptr;
+                } else if (!locked[i]) {
+                    x->GetDC(&dc[i]);
+                }
+                break;
+            case 6:
+                journal = !journal;
+                qndx::sim::EnableJournal(journal);
+                break;
+            case 7: {
+                qndx::sim::FailNext("IDirectDrawSurface7::Lock", 1, DDERR_GENERIC);
+                EXPECT_FALSE(x->RelockUnchanged(held[i], Pick(2) == 1));
+                DDSURFACEDESC2 d;
+                EXPECT_EQ(DDERR_GENERIC, lockInto(x, &d, DDLOCK_WAIT));
+                break;
+            }
+            case 8:
+                std::memset(&held[i], 0, sizeof held[i]);
+                held[i].dwSize = 124;
+                x->GetSurfaceDesc(&held[i]);
+                break;
+            default:  // 9, 14, 15
+                // Two keyed blits build the span form.
+                for (int n = 0; n < 2; ++n) dst->BltFast(0, 0, x, nullptr, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
+                break;
+        }
+        const bool write = Pick(2) == 1;
+        const bool spansBefore = SpansHeld(x);
+        const bool answer = x->RelockUnchanged(held[i], write);
+        if (answer) {
+            EXPECT_EQ(!write && spansBefore, SpansHeld(x)) << "step " << step;
+        }
+        // What the lock would do now (a read lock keeps the span form).
+        bool same = false;
+        DDSURFACEDESC2 fresh;
+        if (!journal && !locked[i] && !dc[i] && lockInto(x, &fresh, DDLOCK_WAIT | DDLOCK_READONLY) == DD_OK) {
+            same = std::memcmp(&fresh, &held[i], sizeof fresh) == 0;
+            x->Unlock(nullptr);
+        }
+        EXPECT_EQ(same, answer) << "step " << step;
+        (answer ? yes : no) += 1;
+    }
+    qndx::sim::EnableJournal(false);
+    for (int i = 0; i < 2; ++i) {
+        if (locked[i]) s[i]->Unlock(nullptr);
+        if (dc[i]) s[i]->ReleaseDC(dc[i]);
+    }
+    // Both answers came up often enough to mean something.
+    EXPECT_GT(yes, 100);
+    EXPECT_GT(no, 100);
+}
+
 INSTANTIATE_TEST_SUITE_P(AllDepths, FastBlit, ::testing::ValuesIn(kDepths));
 
 // A flip trades the chain's pixels: a keyed source in it shows its new ones.
@@ -396,7 +516,21 @@ TEST(FastBlitFlip, AFlippedSourceShowsItsNewPixels) {
     RECT part = Rect(0, 0, 64, 8);
     for (int i = 0; i < 2; ++i) ASSERT_EQ(DD_OK, dst->BltFast(0, 0, back, &part, DDBLTFAST_SRCCOLORKEY));
     ASSERT_TRUE(SpansHeld(back));
+    DDSURFACEDESC2 held = {};
+    held.dwSize = 124;
+    ASSERT_EQ(DD_OK, back->Lock(nullptr, &held, DDLOCK_WAIT, nullptr));
+    ASSERT_EQ(DD_OK, back->Unlock(nullptr));
+    DDSURFACEDESC2 heldFront = {};
+    heldFront.dwSize = 124;
+    ASSERT_EQ(DD_OK, front->Lock(nullptr, &heldFront, DDLOCK_WAIT, nullptr));
+    ASSERT_EQ(DD_OK, front->Unlock(nullptr));
+    // A primary's writes go to its presenter at the unlock: never relocked.
+    EXPECT_FALSE(front->RelockUnchanged(heldFront, false));
+    EXPECT_FALSE(front->RelockUnchanged(heldFront, true));
+    ASSERT_TRUE(back->RelockUnchanged(held, false));
     ASSERT_EQ(DD_OK, front->Flip(nullptr, DDFLIP_WAIT));
+    // The flip moved the back buffer's memory.
+    EXPECT_FALSE(back->RelockUnchanged(held, false));
     FillBytes(dst.get(), 0);
     for (int i = 0; i < 2; ++i) ASSERT_EQ(DD_OK, dst->BltFast(0, 0, back, &part, DDBLTFAST_SRCCOLORKEY));
     EXPECT_EQ(0u, Peek(dst.get(), 5, 3));
