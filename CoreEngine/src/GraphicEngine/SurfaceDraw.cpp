@@ -68,12 +68,6 @@ int CQNDXSurface::__BytesPerPixel() const {
     }
 }
 
-namespace {
-
-inline bool Contains(const RECT& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
-
-}  // namespace
-
 // The part of the clip rectangle that the locked memory really covers; false
 // (nothing may be touched) while the surface is not locked.
 bool CQNDXSurface::__LockedClip(RECT* bounds) const {
