@@ -348,7 +348,8 @@ namespace detail {
 uint64_t KeyedLoopCost(uint32_t kind, uint64_t rowBytes, uint64_t rows) {
     const int k = KindIndexOf(kind);
     if (k < 0 || g_spansForAllSizes.load(std::memory_order_relaxed)) return ~uint64_t(0);
-    return rowBytes * rows * Active().keyedCost[k] / 100 + rows * kRunCost;
+    const Loops& l = Active();
+    return rowBytes * rows * l.keyedCost[k] / 100 + rows * l.keyedRowCost[k];
 }
 
 bool PackSpans(uint64_t bytes) {

@@ -135,8 +135,9 @@ struct Loops {
     RunsFn runs;
     // What `keyed` costs per source byte, in hundredths of a byte that the
     // span form copies (per kind; KeySpans::Build weighs the two forms of a
-    // sprite with it). noSpans: the level never takes span forms.
-    uint16_t keyedCost[kKinds];
+    // sprite with it), keyedRowCost what it costs a row in such bytes.
+    // noSpans: the level never takes span forms.
+    uint16_t keyedCost[kKinds], keyedRowCost[kKinds];
     bool noSpans;
     // 32-bit span forms of blocks of at least this many bytes keep three
     // bytes a pixel (PackSpans).
@@ -156,7 +157,7 @@ bool PackSpans(uint64_t bytes);
 
 // What the keyed loop of the level in use would cost on a sprite of
 // `rowBytes` x `rows`, in bytes the span form copies in the same time (a
-// run, or a row of the keyed loop, costs kRunCost of them); the largest
+// run costs kRunCost of them, a row the level's keyedRowCost); the largest
 // value with SetSpansForAllSizes, so every span form is built.
 const uint64_t kRunCost = 96;
 uint64_t KeyedLoopCost(uint32_t kind, uint64_t rowBytes, uint64_t rows);

@@ -198,6 +198,7 @@ void FillScalar(Loops* l) {
     l->runs = CopyRuns<CopyBytes>;
     // A pixel at a time loses to copying runs by far.
     for (uint16_t& cost : l->keyedCost) cost = 1000;
+    for (uint16_t& cost : l->keyedRowCost) cost = kRunCost;
     l->noSpans = false;
     l->packFrom = kNeverFrom;
     l->colourRect = ColourRect;

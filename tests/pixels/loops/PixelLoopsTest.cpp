@@ -544,53 +544,56 @@ TEST_F(PixelLoops, RowsAdvanceByPitchesBeyondSixteenBits) {
 // Span forms of wide sprites: opaque runs of every length from one pixel to
 // most of a 1200-pixel row (the short ones inline, the long ones through the
 // C library), each row's runs at other places, copied whole and as a part
-// cut at both sides, packed and not, at every level.
+// cut at both sides, packed and not, at every level; and of narrow ones that
+// stay in the first-level cache, whose runs some levels copy otherwise.
 TEST_F(PixelLoops, SpanRunsOfEveryLengthCopyLikeTheReference) {
     std::mt19937 rng(29);
-    const int w = 1200, h = 24;
-    for (int kind : {8, 15, 16, 24, 32}) {
-        const uint32_t key = 0x00A1B2C3u & KeyBitsOf(kind);
-        Image src(w, h, Bpp(kind), 5);
-        src.Randomise(rng);
-        for (int y = 0; y < h; ++y) {
-            // Row y holds runs of 1, 2, 4, ... pixels up to one of ~900, key gaps
-            // between them, all shifted by y pixels.
-            int x = 0;
-            for (int x0 = 0; x0 < y && x < w; ++x0) src.Set(x++, y, key);
-            for (int n = 1; x < w; n = n < 700 ? n * 2 + y % 3 : 1) {
-                for (int i = 0; i < n && x < w; ++i, ++x)
-                    if ((src.Pixel(x, y) & KeyBitsOf(kind)) == key) src.Set(x, y, key ^ 1u);
-                for (int i = 0; i < 1 + y % 5 && x < w; ++i) src.Set(x++, y, key);
+    const int sizes[2][2] = {{1200, 24}, {300, 8}};
+    for (const auto& size : sizes)
+        for (int kind : {8, 15, 16, 24, 32}) {
+            const int w = size[0], h = size[1];
+            const uint32_t key = 0x00A1B2C3u & KeyBitsOf(kind);
+            Image src(w, h, Bpp(kind), 5);
+            src.Randomise(rng);
+            for (int y = 0; y < h; ++y) {
+                // Row y holds runs of 1, 2, 4, ... pixels up to one of ~900, key gaps
+                // between them, all shifted by y pixels.
+                int x = 0;
+                for (int x0 = 0; x0 < y && x < w; ++x0) src.Set(x++, y, key);
+                for (int n = 1; x < w; n = n < 700 ? n * 2 + y % 3 : 1) {
+                    for (int i = 0; i < n && x < w; ++i, ++x)
+                        if ((src.Pixel(x, y) & KeyBitsOf(kind)) == key) src.Set(x, y, key ^ 1u);
+                    for (int i = 0; i < 1 + y % 5 && x < w; ++i) src.Set(x++, y, key);
+                }
             }
-        }
-        for (px::Simd level : Levels()) {
-            px::SetSimd(level);
-            for (bool packed : {false, true}) {
-                px::SetSpansForAllSizes(packed);
-                px::KeySpans spans;
-                const bool built = spans.Build(src.At(0, 0), src.pitch, kind, w, h, key);
-                px::SetSpansForAllSizes(false);
-                // Weighed, a level whose keyed loop beats these runs refuses them.
-                if (!built && !packed) continue;
-                ASSERT_TRUE(built) << kind << " " << px::SimdName(level);
-                const int parts[2][4] = {{0, 0, w, h}, {3, 2, w - 10, h - 5}};
-                for (const auto& p : parts) {
-                    Image dst(w + 3, h, Bpp(kind), 7);
-                    dst.Randomise(rng);
-                    Image want = dst;
-                    for (int y = 0; y < p[3]; ++y)
-                        for (int x = 0; x < p[2]; ++x) {
-                            uint32_t v;
-                            if (RefKeyed(kind, src.Pixel(p[0] + x, p[1] + y), key, &v)) want.Set(x + 1, y, v);
-                        }
-                    spans.Copy(dst.At(1, 0), dst.pitch, p[0], p[1], p[2], p[3]);
-                    ASSERT_EQ("", Difference(dst, want))
-                        << "kind " << kind << " " << px::SimdName(level) << (packed ? " packed" : "") << " part at "
-                        << p[0] << "," << p[1];
+            for (px::Simd level : Levels()) {
+                px::SetSimd(level);
+                for (bool packed : {false, true}) {
+                    px::SetSpansForAllSizes(packed);
+                    px::KeySpans spans;
+                    const bool built = spans.Build(src.At(0, 0), src.pitch, kind, w, h, key);
+                    px::SetSpansForAllSizes(false);
+                    // Weighed, a level whose keyed loop beats these runs refuses them.
+                    if (!built && !packed) continue;
+                    ASSERT_TRUE(built) << kind << " " << px::SimdName(level);
+                    const int parts[2][4] = {{0, 0, w, h}, {3, 2, w - 10, h - 5}};
+                    for (const auto& p : parts) {
+                        Image dst(w + 3, h, Bpp(kind), 7);
+                        dst.Randomise(rng);
+                        Image want = dst;
+                        for (int y = 0; y < p[3]; ++y)
+                            for (int x = 0; x < p[2]; ++x) {
+                                uint32_t v;
+                                if (RefKeyed(kind, src.Pixel(p[0] + x, p[1] + y), key, &v)) want.Set(x + 1, y, v);
+                            }
+                        spans.Copy(dst.At(1, 0), dst.pitch, p[0], p[1], p[2], p[3]);
+                        ASSERT_EQ("", Difference(dst, want))
+                            << "kind " << kind << " " << px::SimdName(level) << (packed ? " packed" : "") << " part at "
+                            << p[0] << "," << p[1];
+                    }
                 }
             }
         }
-    }
 }
 
 // Desktop rows into a window and back: like the reference, exactly back,
