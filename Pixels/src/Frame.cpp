@@ -142,7 +142,7 @@ void SpanMemo::Reattach(const Plane& plane) {
     }
 }
 
-const KeySpans* SpanMemo::For(const Plane& plane, uint32_t maskedKey) {
+const KeySpans* SpanMemo::Find(const Plane& plane, uint32_t maskedKey) {
     if (m_heldOff) return nullptr;
     Attach(plane);
     if (m_state != State::None) {

@@ -49,8 +49,14 @@ public:
     ~SpanMemo();
     SpanMemo(const SpanMemo&) = delete;
     SpanMemo& operator=(const SpanMemo&) = delete;
-    // The span form of `plane` for a masked key, or null (see above).
-    const KeySpans* For(const Plane& plane, uint32_t maskedKey);
+    // The span form of `plane` for a masked key, or null (see above). A
+    // form built or refused for this plane and key answers inline: a small
+    // blit pays for every call.
+    const KeySpans* For(const Plane& plane, uint32_t maskedKey) {
+        if (m_state != State::None && m_key == maskedKey && !m_heldOff && plane.Same(m_plane))
+            return m_state == State::Built ? &m_spans : nullptr;
+        return Find(plane, maskedKey);
+    }
     void Drop() {
         m_state = State::None;
         m_uses = 0;
@@ -70,8 +76,9 @@ public:
     static SpanMemo* Of(const uint8_t* bits);
 
 private:
-    void Reattach(const Plane& plane);
     enum class State { None, Built, Refused };
+    const KeySpans* Find(const Plane& plane, uint32_t maskedKey);
+    void Reattach(const Plane& plane);
     KeySpans m_spans;  // kept across drops for the buffers
     State m_state = State::None;
     bool m_heldOff = false;
