@@ -332,26 +332,32 @@ protected:
     void TearDown() override { px::ResetSimd(); }
 };
 
+// One random case of `op` on `sh`, run at every level against its reference.
+void CheckAtEveryLevel(const Operation& op, int kind, const Shape& sh, std::mt19937& rng) {
+    Case c(kind, sh);
+    c.src.Randomise(rng);
+    c.dst.Randomise(rng);
+    Image want = c.dst;
+    const std::string params = op.reference(c, want, rng);
+    for (px::Simd level : Levels()) {
+        px::SetSimd(level);
+        Image got = c.dst;
+        op.run(c, got);
+        ASSERT_FALSE(got.store.empty()) << op.name << ": the source was written";
+        ASSERT_EQ("", Difference(got, want))
+            << op.name << " kind " << kind << " at " << px::SimdName(level) << ", " << sh.w << "x" << sh.h
+            << " columns " << sh.srcCol << "/" << sh.dstCol << " pads " << sh.srcPad << "/" << sh.dstPad << ", "
+            << params;
+    }
+}
+
 TEST_F(PixelLoops, EveryOperationFollowsTheRulesAtEveryLevel) {
     std::mt19937 rng(20240517);
     for (const Operation& op : Operations())
         for (int kind : op.kinds)
             for (int round = 0; round < 60; ++round) {
-                Case c(kind, RandomShape(rng));
-                c.src.Randomise(rng);
-                c.dst.Randomise(rng);
-                Image want = c.dst;
-                const std::string params = op.reference(c, want, rng);
-                for (px::Simd level : Levels()) {
-                    px::SetSimd(level);
-                    Image got = c.dst;
-                    op.run(c, got);
-                    ASSERT_FALSE(got.store.empty()) << op.name << ": the source was written";
-                    ASSERT_EQ("", Difference(got, want))
-                        << op.name << " kind " << kind << " at " << px::SimdName(level) << ", " << c.sh.w << "x"
-                        << c.sh.h << " columns " << c.sh.srcCol << "/" << c.sh.dstCol << " pads " << c.sh.srcPad
-                        << "/" << c.sh.dstPad << ", " << params;
-                }
+                CheckAtEveryLevel(op, kind, RandomShape(rng), rng);
+                if (HasFatalFailure()) return;
             }
 }
 
@@ -369,19 +375,8 @@ TEST_F(PixelLoops, EffectsOnSixteenByteRowsFollowTheRules) {
                 for (int round = 0; round < 4; ++round) {
                     const Shape sh{16 / Bpp(kind), h, static_cast<int>(rng() % 13), static_cast<int>(rng() % 13),
                                    static_cast<int>(rng() % 7), static_cast<int>(rng() % 7)};
-                    Case c(kind, sh);
-                    c.src.Randomise(rng);
-                    c.dst.Randomise(rng);
-                    Image want = c.dst;
-                    const std::string params = op.reference(c, want, rng);
-                    for (px::Simd level : Levels()) {
-                        px::SetSimd(level);
-                        Image got = c.dst;
-                        op.run(c, got);
-                        ASSERT_EQ("", Difference(got, want)) << op.name << " kind " << kind << " at "
-                                                             << px::SimdName(level) << ", " << sh.w << "x" << h
-                                                             << ", " << params;
-                    }
+                    CheckAtEveryLevel(op, kind, sh, rng);
+                    if (HasFatalFailure()) return;
                 }
     }
 }
