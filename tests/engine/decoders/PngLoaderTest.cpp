@@ -401,6 +401,7 @@ TEST(PngLoader, HostileAndCorruptFilesAreRefusedWithOneErrorLine) {
     noPlte.palette.clear();
     std::vector<uint8_t> badCrc = rgb;
     badCrc[29] ^= 1;  // IHDR's CRC
+    const size_t idatLength = rgb[FindChunk(rgb, "IDAT") + 3];
     const struct {
         const char* what;
         std::vector<uint8_t> file;
@@ -419,6 +420,9 @@ TEST(PngLoader, HostileAndCorruptFilesAreRefusedWithOneErrorLine) {
         {"IHDR CRC wrong", badCrc},
         {"zlib header wrong", Patched(rgb, "IDAT", 0, {0x79})},
         {"stored block length wrong", Patched(rgb, "IDAT", 3, {0x00, 0x01})},
+        // Under a CRC written again, zlib's checksum is what tells the change.
+        {"a sample changed", Patched(rgb, "IDAT", 8, {(uint8_t)(rgb[FindChunk(rgb, "IDAT") + 16] ^ 0x5A)})},
+        {"the zlib checksum changed", Patched(rgb, "IDAT", idatLength - 1, {(uint8_t)(rgb[FindChunk(rgb, "IDAT") + 7 + idatLength] ^ 1)})},
         {"palette image without PLTE", ti::EncodePng(noPlte)},
         {"junk after the signature", [] {
              std::vector<uint8_t> v = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
