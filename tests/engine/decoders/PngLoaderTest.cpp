@@ -107,10 +107,15 @@ std::vector<PngCase> AllVariants() {
     return cases;
 }
 
+// The data length of the chunk at `at`.
+size_t ChunkLength(const std::vector<uint8_t>& f, size_t at) {
+    return ((size_t)f[at] << 24) | ((size_t)f[at + 1] << 16) | ((size_t)f[at + 2] << 8) | f[at + 3];
+}
+
 // Offset of the first chunk of that type in a PNG file.
 size_t FindChunk(const std::vector<uint8_t>& f, const char* type) {
     for (size_t at = 8; at + 8 <= f.size();) {
-        const size_t len = ((size_t)f[at] << 24) | ((size_t)f[at + 1] << 16) | ((size_t)f[at + 2] << 8) | f[at + 3];
+        const size_t len = ChunkLength(f, at);
         if (std::equal(type, type + 4, f.begin() + (long)at + 4)) return at;
         at += 12 + len;
     }
@@ -121,7 +126,7 @@ size_t FindChunk(const std::vector<uint8_t>& f, const char* type) {
 // Changes a chunk's data and writes its CRC again, so only the change is wrong.
 std::vector<uint8_t> Patched(std::vector<uint8_t> f, const char* type, size_t offset, std::vector<uint8_t> bytes) {
     const size_t at = FindChunk(f, type);
-    const size_t len = ((size_t)f[at + 2] << 8) | f[at + 3];
+    const size_t len = ChunkLength(f, at);
     std::copy(bytes.begin(), bytes.end(), f.begin() + (long)(at + 8 + offset));
     const uint32_t crc = ti::Crc32(f.data() + at + 4, len + 4);
     for (int i = 0; i < 4; ++i) f[at + 8 + len + i] = (uint8_t)(crc >> (24 - 8 * i));
@@ -401,7 +406,7 @@ TEST(PngLoader, HostileAndCorruptFilesAreRefusedWithOneErrorLine) {
     noPlte.palette.clear();
     std::vector<uint8_t> badCrc = rgb;
     badCrc[29] ^= 1;  // IHDR's CRC
-    const size_t idatLength = rgb[FindChunk(rgb, "IDAT") + 3];
+    const size_t idat = FindChunk(rgb, "IDAT"), idatLength = ChunkLength(rgb, idat);
     const struct {
         const char* what;
         std::vector<uint8_t> file;
@@ -421,8 +426,8 @@ TEST(PngLoader, HostileAndCorruptFilesAreRefusedWithOneErrorLine) {
         {"zlib header wrong", Patched(rgb, "IDAT", 0, {0x79})},
         {"stored block length wrong", Patched(rgb, "IDAT", 3, {0x00, 0x01})},
         // Under a CRC written again, zlib's checksum is what tells the change.
-        {"a sample changed", Patched(rgb, "IDAT", 8, {(uint8_t)(rgb[FindChunk(rgb, "IDAT") + 16] ^ 0x5A)})},
-        {"the zlib checksum changed", Patched(rgb, "IDAT", idatLength - 1, {(uint8_t)(rgb[FindChunk(rgb, "IDAT") + 7 + idatLength] ^ 1)})},
+        {"a sample changed", Patched(rgb, "IDAT", 8, {(uint8_t)(rgb[idat + 16] ^ 0x5A)})},
+        {"the zlib checksum changed", Patched(rgb, "IDAT", idatLength - 1, {(uint8_t)(rgb[idat + 7 + idatLength] ^ 1)})},
         {"palette image without PLTE", ti::EncodePng(noPlte)},
         {"junk after the signature", [] {
              std::vector<uint8_t> v = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
